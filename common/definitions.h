@@ -1,0 +1,130 @@
+// Enumerations and records shared by every part of the compiler.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvo {
+
+// Registers by size bank, each bank in x86 encoding order: the bank is the operand size.
+enum TRegister : uint8_t {
+  rdEAX, rdECX, rdEDX, rdEBX, rdESP, rdEBP, rdESI, rdEDI,
+  rdAX, rdCX, rdDX, rdBX, rdSP, rdBP, rdSI, rdDI,
+  rdAL, rdCL, rdDL, rdBL, rdAH, rdCH, rdDH, rdBH,
+};
+constexpr int kRegisterCount = 24;
+
+enum TSegment : uint8_t { segCS, segSS, segDS, segES, segFS, segGS };
+constexpr int kSegmentCount = 6;
+
+enum TCallMethod : uint8_t { cmUnknown, cmStdcall, cmCdecl, cmFastcall, cmKelCall };
+enum TIdentType : uint8_t { itIdent, itProcedure, itFunction, itType, itMacro, itData };
+enum TDataMode : uint8_t { dmPointer, dmConst, dmVar, dmBlock, dmLocalVar, dmLocalParam };
+enum TDataSubMode : uint8_t { smLong, smFloat, smString };
+enum TCompilerMode : uint8_t { cmCLEAN, cmMEAN };
+enum TFixType : uint8_t {
+  ftNone, ftJmp, ftCall, ftProcAddress, ftDataAddress, ftAppendDataAddr,
+  ftAppendBase, ftAppendCodeBase, ftLabelAddress, ftOffsetLabelAddress,
+};
+enum TPECOFFType : uint8_t { petEXE, petDLL, petCOFF, petBOOTLOADER };
+
+struct TDataType;
+struct TData;
+struct TFunction;
+struct TAFile;
+struct TMacro;
+struct TMacroVariable;
+struct TCurrentToken;
+struct TStateInfo;
+struct TFixUp;
+using PDataType = TDataType*;
+using PData = TData*;
+using PFunction = TFunction*;
+using PAFile = TAFile*;
+using PMacro = TMacro*;
+using PMacroVar = TMacroVariable*;
+using PCurrentToken = TCurrentToken*;
+using PStateInfo = TStateInfo*;
+using PFixUp = TFixUp*;
+
+// One entry of the scoped identifier table.
+struct TIdentifier {
+  int32_t identScope = 0;
+  std::string identName;  // lower-cased
+  TIdentType identType = itIdent;
+  int32_t identPos = -1;  // index into the list that holds the named thing
+  void* identData = nullptr;
+};
+
+struct TDataDefaultType {
+  int32_t ttype = 0;
+  void* ct = nullptr;
+};
+
+// A declared data item: variable, parameter, constant or block.
+struct TData {
+  int32_t dataIdent = 0;  // index in listData
+  std::string dataName;
+  TDataMode dataMode = dmPointer;
+  PDataType dataType = nullptr;
+  uint32_t dataAddress = 0;  // image offset, frame offset, or integer constant value
+  long double dataValExt = 0;
+  bool dataSigned = false;
+  uint32_t intMultiplier = 0;  // element count
+  TDataSubMode dataSubMode = smLong;
+  int32_t dataIsRegister = 0;
+  int32_t dataUseRegister = 0;
+  TRegister dataRegister = rdEAX;
+  PDataType dataPtrType = nullptr;
+  int32_t strLength = 0;
+  std::string strVal;
+  TDataDefaultType defaultValue;  // "default" is a C++ keyword
+};
+
+// A built-in or declared type; the four member arrays run in parallel.
+struct TDataType {
+  int32_t typeIdent = 0;
+  std::string typeName;
+  int32_t typeSize = 0;
+  int64_t typeLower = 0;
+  int64_t typeUpper = 0;
+  bool typeSigned = false;
+  bool typeClass = false;
+  TRegister typeClassUseReg = rdEAX;
+  bool typeInterface = false;
+  uint32_t typeFieldCount = 0;
+  std::vector<std::string> typeVars;   // member names
+  std::vector<PDataType> typeFields;   // member types; none for a method
+  std::vector<int32_t> typeFunc;       // method's procedure index; -1 for data
+  std::vector<uint32_t> typeOffset;    // data member's byte offset
+  int32_t typeLargestSize = 0;
+};
+
+extern const char* const kRegisterNames[kRegisterCount];
+extern const char* const kSegmentNames[kSegmentCount];
+
+// Width in bits of a register's bank.
+constexpr int regSize(TRegister r) { return r < rdAX ? 32 : (r < rdAL ? 16 : 8); }
+// The register's number inside its bank, as x86 encodes it.
+constexpr int regNumber(TRegister r) { return static_cast<int>(r) & 7; }
+
+std::string opcodeToStr(uint16_t code);  // defined with the token table
+uint16_t strToVarKind(std::string_view text);
+TCallMethod strToCallMethod(std::string_view text);
+TRegister strToReg(std::string_view text);
+TSegment strToSeg(std::string_view text);
+uint32_t strToCharConst(std::string_view text);
+uint16_t strToSubSystem(std::string_view text);
+int64_t hexToInt64(std::string_view digits);
+int32_t hexToInt(std::string_view digits);
+uint16_t alignWord(uint16_t value, uint16_t alignment);
+uint32_t alignValue(uint32_t value, uint32_t alignment);
+std::string getFileVersion(const std::string& fileName);
+
+// Letter-case helpers for the 8-bit texts of the language.
+std::string lowerCase(std::string_view text);
+bool sameText(std::string_view a, std::string_view b);
+
+}  // namespace kelvo

@@ -1,0 +1,13 @@
+#include "frontend/compiler.h"
+
+namespace kelvo {
+
+void TCompiler::Compile(const std::string& /*outputName*/) {
+  throw ECompileError("The compile step is not built yet");
+}
+
+void TCompiler::BuildOutput(const std::string& /*outputPath*/) {
+  throw ECompileError("The link step is not built yet");
+}
+
+}  // namespace kelvo

@@ -1,0 +1,60 @@
+#include "frontend/source_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+
+#include "platform/system.h"
+
+namespace kelvo {
+
+static std::string shortName(const std::string& name) {
+  size_t cut = name.size();
+  while (cut > 0 && !platform::isSeparator(name[cut - 1])) --cut;
+  return name.substr(cut);
+}
+
+void TAFile::resetPosition(const std::string& name, int32_t parent) {
+  intCurChar = 0;
+  intCurLine = 1;
+  intCurLineChar = 1;
+  macID = -1;
+  boolAssembled = false;
+  bPopMacroStack = 0;
+  strShortFileName = shortName(name);
+  intParent = parent;
+}
+
+int TAFile::LoadFromFile(const std::string& fileName, int32_t parent) {
+  resetPosition(fileName, parent);
+  strSource.clear();
+  intSourceLen = 0;
+  const std::string host = platform::toHostPath(fileName);
+  struct stat st {};
+  if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    throw std::runtime_error("Cannot open file \"" + fileName + "\": it is a folder");
+  std::ifstream in(host, std::ios::binary);
+  if (!in) throw std::runtime_error("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("Cannot read file \"" + fileName + "\"");
+  std::string text = content.str();
+  if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+    throw std::runtime_error("File \"" + fileName + "\" is too large");
+  strSource = std::move(text);
+  intSourceLen = static_cast<int32_t>(strSource.size());
+  return 0;
+}
+
+int TAFile::InitFromText(const std::string& name, const std::string& text, int32_t parent) {
+  resetPosition(name, parent);
+  strSource = text;
+  intSourceLen = static_cast<int32_t>(strSource.size());
+  return 0;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,34 @@
+// One source text in memory with its reading position.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelvo {
+
+struct TAFile {
+  int32_t intSourceLen = 0;
+  bool boolAssembled = false;
+  std::string strShortFileName;
+  std::string strSource;  // bytes as read, no code-page conversion
+  int32_t intParent = -1;
+  int32_t macID = -1;
+  int32_t intID = 0;
+  int32_t intCurChar = 0;  // 1-based; 0 before the first character
+  int32_t intCurLine = 1;
+  int32_t intCurLineChar = 1;
+  int32_t bPopMacroStack = 0;
+
+  // Throws std::runtime_error with the file layer's message when the file can't be read.
+  int LoadFromFile(const std::string& fileName, int32_t parent);
+  int InitFromText(const std::string& name, const std::string& text, int32_t parent);
+  // The byte at a 1-based position; 0 for any position outside the text.
+  char CharAt(int32_t position) const {
+    return (position >= 1 && position <= intSourceLen) ? strSource[position - 1] : '\0';
+  }
+
+ private:
+  void resetPosition(const std::string& name, int32_t parent);
+};
+
+}  // namespace kelvo

@@ -1,0 +1,37 @@
+// The current token and saved copies of it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/definitions.h"
+
+namespace kelvo {
+
+// Steps of a procedure call, queued while its arguments are read.
+enum TCommand : uint8_t {
+  ctCallGV, ctCALLfuncid, ctPush, ctAddREGNO, ctMOVecx, ctMOVedx, ctMOVeax,
+  ctMOVedi, ctMOVesi, ctMOVebx, ctPOPecx, ctPOPedx, ctPOPebx, ctPOPesi, ctPOPedi,
+};
+
+struct TCurrentToken {
+  uint16_t Token = 13;
+  std::string Str;
+  TRegister Reg = rdEAX;
+  TSegment Seg = segCS;
+  uint8_t RegID = 0;
+  int64_t Int = 0;
+  long double Ext = 0;
+  int32_t Length = 0;
+  int32_t Size = 0;
+  PData Data = nullptr;
+  PDataType DataType = nullptr;
+  uint32_t DataOffset = 0;
+  PFunction Proc = nullptr;
+  PMacro Macro = nullptr;
+  PMacroVar MacroVar = nullptr;
+  int32_t ID = 0;
+  TCommand Command = ctCallGV;
+};
+
+}  // namespace kelvo

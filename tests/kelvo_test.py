@@ -1,0 +1,57 @@
+"""Shared helpers for the end-to-end tests: run the built compiler as a user would."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+KELVO = os.environ.get("KELVO", "")
+BUILD_DIR = os.environ.get("KELVO_BUILD_DIR", "")
+SOURCE_DIR = os.environ.get("KELVO_SOURCE_DIR", os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SKIP = 77  # ctest's skip code
+
+
+class Result:
+    def __init__(self, proc):
+        self.code = proc.returncode
+        self.out = proc.stdout.decode("latin-1")
+        self.err = proc.stderr.decode("latin-1")
+
+    @property
+    def lines(self):
+        return self.out.replace("\r\n", "\n").split("\n")
+
+
+def run_kelvo(*args, stdin=b"", cwd=None, kelvo=None, timeout=60):
+    proc = subprocess.run([kelvo or KELVO, *args], input=stdin, capture_output=True, cwd=cwd,
+                          timeout=timeout)
+    return Result(proc)
+
+
+class KelvoCase(unittest.TestCase):
+    """A test case with its own scratch folder."""
+
+    def setUp(self):
+        if not KELVO or not os.path.exists(KELVO):
+            self.skipTest("the built kelvo was not given (KELVO)")
+        self.dir = tempfile.mkdtemp(prefix="kelvo-test-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+
+    def write(self, name, text):
+        path = os.path.join(self.dir, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(text.encode("latin-1") if isinstance(text, str) else text)
+        return path
+
+
+def main():
+    """Runs the module's tests; exits with ctest's skip code when every test was skipped."""
+    result = unittest.main(exit=False, verbosity=2).result
+    ran = result.testsRun
+    if ran and len(result.skipped) == ran:
+        for _, why in result.skipped:
+            print("SKIPPED:", why)
+        sys.exit(SKIP)
+    sys.exit(0 if result.wasSuccessful() else 1)
