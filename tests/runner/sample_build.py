@@ -25,6 +25,8 @@ _EXES = {
     "loader.exe": ("loader", [], ["kernel32"]),
     "direct.exe": ("direct", [], ["mathlib", "kernel32"]),
     # Sits where mathlib.dll wants to be, so the DLL must be relocated.
+    "apis.exe": ("apis", [], ["kernel32"]),
+    "misuse.exe": ("misuse", [], ["user32", "kernel32"]),
     "clash.exe": ("loader", ["--image-base", hex(DLL_BASE)], ["kernel32"]),
 }
 
@@ -50,7 +52,7 @@ def build(out_dir):
     """Assemble and link every sample into out_dir; returns out_dir."""
     obj = lambda name: os.path.join(out_dir, name + ".o")
     implib = lambda name: os.path.join(out_dir, f"lib{name}.a")
-    for lib in ("kernel32", "mathlib"):
+    for lib in ("kernel32", "user32", "mathlib"):
         _run(TOOLS["dlltool"], "-d", _src(lib + ".def"), "-l", implib(lib))
     for src in os.listdir(SAMPLES):
         if src.endswith(".s"):
