@@ -14,9 +14,12 @@ namespace kelvo {
 // A name with a number beside it: labels with their code positions.
 using TNamedEntry = std::pair<std::string, int64_t>;
 
+// Kinds of open block: the if statement and try/except use btIf; repeat and for use btRepeat.
+enum TBraceType : uint8_t { btWhile, btIf, btElse, btRepeat, btCase };
+
 struct TBraceLevel {
-  int32_t braceType = 0;
-  uint32_t braceID = 0;
+  uint32_t id = 0;
+  TBraceType bracetype = btWhile;
 };
 
 struct TFunction {
@@ -53,6 +56,17 @@ struct TFunction {
   uint32_t braceLabelID = 0;
   uint32_t braceCounter = 0;
   std::vector<TBraceLevel> braceLevel;
+
+  // Open blocks: every level gets a number unique within the procedure.
+  TBraceLevel PushBrace(TBraceType kind);
+  TBraceLevel PopBrace();
+  // Index into braceLevel of the n-th enclosing while, repeat or case (0 = innermost), or -1.
+  int32_t FindLoopBrace(uint32_t n) const;
+  // Id of the innermost case level, or -1.
+  int64_t FindCaseBrace() const;
+  // Whether the procedure keeps its stack frame: the prologue's PUSH/MOV of the frame register
+  // stay, and every return undoes them. The link step and the return statement both ask this.
+  bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
 };
 
 }  // namespace kelvo

@@ -14,8 +14,13 @@ struct TPlugin {
 
 class TPluginManager {
  public:
+  // Loads one named plug-in; false with the reason when it can't be loaded.
+  bool InitPlugin(const std::string& path, long double version, std::string& why);
+  // Loads every plug-in of the folder.
+  void InitPlugins(const std::string& folder);
   void UnloadPlugins() {}
   void ExecFileEntry(int32_t /*fileIndex*/, const char* /*text*/) {}
+  void ExecProgramEntry(const char* /*appType*/) {}
   const std::vector<TPlugin>& plugins() const { return plugins_; }
 
  private:

@@ -1,0 +1,76 @@
+// The spine of the compiler: reads one statement at a time and hands it to its handler.
+#include "assembler/code_buffer.h"
+#include "compiler/operandless_table.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+bool TCompiler::CompileBlock(int32_t funcIndex, bool directiveEnds, bool singleStatement,
+                             bool stopAtFileEnd) {
+  const PFunction saved = curFunc;
+  if (funcIndex >= 0) curFunc = listProcedures[static_cast<size_t>(funcIndex)].get();
+  for (;;) {
+    const uint16_t code = GetToken(false, false);
+    const TStatementResult result = CompileStatement(code, directiveEnds, stopAtFileEnd);
+    if (result == TStatementResult::failed) RaiseError();
+    if (result == TStatementResult::endBlock) break;
+    if (singleStatement) {
+      while (PeekToken() == tk::Semicolon) GetToken();
+      return true;
+    }
+  }
+  if (funcIndex >= 0) {
+    SmartIdents.PopScope(SmartIdents.F_CurScope);
+    curFunc = saved;
+  }
+  return true;
+}
+
+static TStatementResult fromFlag(bool ok) {
+  return ok ? TStatementResult::next : TStatementResult::failed;
+}
+
+TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, bool stopAtFileEnd) {
+  using R = TStatementResult;
+  switch (code) {
+    case tk::Semicolon: return R::next;
+    case tk::RBrace: return CompileClosingBrace();
+    case tk::EndOfFile: return CompileFileEnd(stopAtFileEnd);
+    case tk::Directive: return CompileDirectiveStatement(directiveEnds);
+    case tk::Identifier: return fromFlag(CompileJumpLabel());
+    case tk::Entry: return fromFlag(CompileEntry());
+    case tk::Program: Error("Program already has an entry section.");
+    case tk::Break:
+    case tk::Continue: return fromFlag(CompileLoopExit(code == tk::Break));
+    case tk::ElseIf:
+    case tk::Else: Error("Missing starting if statement.");
+    case tk::Function:
+    case tk::Procedure:
+      if (PeekChar(1) == '*') return fromFlag(CompileProcPointerDecl(false, rdEAX, nullptr));
+      return fromFlag(CompileProcDecl(false, rdEAX, nullptr));
+    case tk::Bswap: return fromFlag(CompileBswap());
+    case tk::Ret: return fromFlag(CompileRet());
+    default: break;
+  }
+  const std::string_view bytes = OperandlessBytes(code);
+  if (!bytes.empty()) {
+    EmitBytes(curFunc->recAssembler, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return R::next;
+  }
+  return CompileOtherStatement(code);
+}
+
+// Statements whose handlers this build does not have yet, and unknown statement starts.
+TStatementResult TCompiler::CompileOtherStatement(uint16_t code) {
+  if (CompilerMode == cmMEAN && PeekToken() == tk::Assign) {
+    RewindToTokenStart();
+    Error("Constant declarations are not supported by this build");
+  }
+  const bool statementCode = (code >= 17 && code <= 30) || (code >= 100 && code <= 107) ||
+                             (code >= 150 && code <= 195) || (code >= 300 && code <= 668);
+  if (statementCode) Error("\"" + curToken.Str + "\" statements are not supported by this build");
+  Error("Unknown Identifier \"" + curToken.Str + "\"");
+}
+
+}  // namespace kelvo

@@ -1,0 +1,125 @@
+// The statements that the block compiler handles itself: braces, file ends, labels,
+// entry, break and continue, bswap and setae.
+#include "assembler/code_buffer.h"
+#include "assembler/encoders.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+TStatementResult TCompiler::CompileClosingBrace() {
+  if (curFunc->braceCounter > 0) {
+    curFunc->PopBrace();
+    if (prevTokenType == tk::LBrace) Warning("Empty block statement");
+    return TStatementResult::endBlock;
+  }
+  if (!bInProcedure) Error("Unexpected character \"}\".");
+  if (prevTokenType != tk::Ret) CompileRet();
+  listUses.clear();
+  return TStatementResult::endBlock;
+}
+
+TStatementResult TCompiler::CompileFileEnd(bool stopAtFileEnd) {
+  if (stopAtFileEnd || curFile->intID <= 0 || curFile->macID >= 0) return TStatementResult::endBlock;
+  // The end of an included file: reading goes on in the file that included it.
+  curFile->boolAssembled = true;
+  curFile = listFiles[static_cast<size_t>(curFile->intParent)].get();
+  return TStatementResult::next;
+}
+
+TStatementResult TCompiler::CompileDirectiveStatement(bool /*directiveEnds*/) {
+  Error("Directives are not supported by this build");
+}
+
+bool TCompiler::CompileJumpLabel() {
+  const std::string name = curToken.Str;
+  if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
+  if (curFunc->FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
+  curFunc->AddLabel(name, curFunc->recAssembler.strCode.size());
+  return true;
+}
+
+bool TCompiler::CompileEntry() {
+  if (PEFile.F_FileType == petDLL) {
+    if (ExpectToken({tk::Function, tk::Procedure}) == tk::Invalid) return false;
+    if (!CompileProcDecl(false, rdEAX, nullptr)) return false;
+    PEFile.F_entryFuncID = lastAddedProc->FuncIndex;
+    lastAddedProc->Called = true;
+    return true;
+  }
+  if (curFunc->FuncIndex != 0) Error("Code entry must begin on main scope level");
+  if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
+  PEFile.entryOffset = static_cast<uint32_t>(curFunc->recAssembler.strCode.size());
+  return true;
+}
+
+// break and continue: a jump to the end or the head of an enclosing loop or case.
+bool TCompiler::CompileLoopExit(bool isBreak) {
+  if (ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid) return false;
+  uint32_t depth = 0;
+  uint16_t condition = 16;
+  if (curToken.Token == tk::Number) depth = static_cast<uint32_t>(curToken.Int);
+  if (curToken.Token == tk::If) Error("Conditions are not supported by this build");
+  const int32_t index = curFunc->FindLoopBrace(depth);
+  if (index < 0)
+    Error(isBreak ? "break does not have a valid loop to exit" : "continue can only reside inside a loop.");
+  const TBraceLevel level = curFunc->braceLevel[static_cast<size_t>(index)];
+  const std::string id = std::to_string(level.id);
+  std::string label;
+  if (isBreak)
+    label = (level.bracetype == btWhile ? "=endwhile" : level.bracetype == btCase ? "=exitcase" : "=repend") + id;
+  else
+    label = (level.bracetype == btWhile ? "=dowhile" : "=repstart") + id;
+  TAssembler& a = curFunc->recAssembler;
+  AddFixUp(a, ftJmp, 0, 0, static_cast<uint32_t>(a.strCode.size()), 0, static_cast<int32_t>(level.id), condition,
+           label);
+  static const uint8_t kPatchArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
+  EmitBytes(a, kPatchArea, sizeof kPatchArea);
+  return true;
+}
+
+bool TCompiler::CompileBswap() {
+  if (ExpectToken({tk::Register}) == tk::Invalid) return false;
+  if (curToken.Size != 32) Error("32bit register expected");
+  BswapReg(curFunc->recAssembler, curToken.Reg);
+  return true;
+}
+
+bool TCompiler::CompileSetae() {
+  if (ExpectToken({tk::Variable, tk::Register}) == tk::Invalid) return false;
+  if (curToken.Token == tk::Register) {
+    SetaeReg(curFunc->recAssembler, curToken.Reg);
+  } else {
+    SetaeVar(curFunc->recAssembler, curToken.Size, curToken.Data->dataIdent, curToken.DataOffset);
+  }
+  return true;
+}
+
+// The return sequence: pop the "uses" registers, undo the frame, return by convention.
+bool TCompiler::CompileRet() {
+  TAssembler& a = curFunc->recAssembler;
+  for (auto r = listUses.rbegin(); r != listUses.rend(); ++r) PopReg(a, *r);
+  if (curFunc->HasFrame()) {
+    if (curCPUMode < 486) {
+      static const uint8_t kLeave = 0xC9;
+      EmitBytes(a, &kLeave, 1);
+    } else {
+      MovRegReg(a, rdESP, Settings.localsReg);
+      PopReg(a, Settings.localsReg);
+    }
+  }
+  if (curFunc->intParamCount > 0) {
+    switch (curFunc->CallMethod) {
+      case cmStdcall:
+      case cmFastcall:
+      case cmKelCall: EmitRetImm(a, static_cast<uint16_t>(curFunc->dwTotalParamSize)); return true;
+      case cmCdecl: break;
+      default: Error("unknown calling convension");
+    }
+  }
+  static const uint8_t kRet = 0xC3;
+  EmitBytes(a, &kRet, 1);
+  return true;
+}
+
+}  // namespace kelvo

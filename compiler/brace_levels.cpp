@@ -1,0 +1,35 @@
+#include "frontend/function.h"
+
+namespace kelvo {
+
+TBraceLevel TFunction::PushBrace(TBraceType kind) {
+  ++braceLabelID;
+  ++braceCounter;
+  braceLevel.push_back({braceLabelID, kind});
+  return braceLevel.back();
+}
+
+TBraceLevel TFunction::PopBrace() {
+  const TBraceLevel level = braceLevel.back();
+  braceLevel.pop_back();
+  --braceCounter;
+  return level;
+}
+
+int32_t TFunction::FindLoopBrace(uint32_t n) const {
+  for (size_t i = braceLevel.size(); i-- > 0;) {
+    const TBraceType kind = braceLevel[i].bracetype;
+    if (kind != btWhile && kind != btRepeat && kind != btCase) continue;
+    if (n == 0) return static_cast<int32_t>(i);
+    --n;
+  }
+  return -1;
+}
+
+int64_t TFunction::FindCaseBrace() const {
+  for (size_t i = braceLevel.size(); i-- > 0;)
+    if (braceLevel[i].bracetype == btCase) return braceLevel[i].id;
+  return -1;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,201 @@
+// Procedure declarations: bodies, headers and procedure pointers, with their conventions.
+#include "assembler/code_buffer.h"
+#include "assembler/encoders.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr TRegister kFastcallRegs[] = {rdEAX, rdEDX, rdECX};
+constexpr TRegister kKelcallRegs[] = {rdEAX, rdECX, rdEDX, rdEBX, rdESI, rdEDI};
+
+// How many leading parameters a convention passes in registers.
+int32_t registerParamLimit(TCallMethod method) {
+  return method == cmFastcall ? 3 : (method == cmKelCall ? 6 : 0);
+}
+
+TRegister registerParam(TCallMethod method, int32_t position) {
+  return method == cmFastcall ? kFastcallRegs[position] : kKelcallRegs[position];
+}
+
+}  // namespace
+
+PFunction TCompiler::NewProcedure(const std::string& name, bool isFunction) {
+  auto proc = std::make_unique<TFunction>();
+  proc->recAssembler.cpuMode = 32;
+  proc->Name = name;
+  proc->isFunction = isFunction;
+  proc->CallMethod = defaultCallMethod;
+  proc->FuncIndex = static_cast<int32_t>(listProcedures.size());
+  listProcedures.push_back(std::move(proc));
+  return listProcedures.back().get();
+}
+
+// One parameter of a procedure with a body: a data item on the frame or in a register.
+PData TCompiler::DeclareParameter(PFunction proc, const std::string& name, PDataType type,
+                                  PDataType pointedTo, int32_t& offset) {
+  auto param = std::make_unique<TData>();
+  param->dataName = name;
+  param->dataType = pointedTo ? compilerPtrType : type;
+  param->dataPtrType = pointedTo;
+  param->dataMode = dmLocalParam;
+  param->dataSigned = type->typeSigned;
+  param->defaultValue.ttype = tk::Invalid;
+  const int32_t position = proc->intParamCount;
+  if (position < registerParamLimit(proc->CallMethod)) {
+    param->dataIsRegister = 1;
+    param->dataRegister = registerParam(proc->CallMethod, position);
+  } else {
+    // The first byte of the argument: wide arguments occupy several stack slots from here up.
+    param->dataAddress = static_cast<uint32_t>(offset + 4);
+    offset += static_cast<int32_t>(alignValue(static_cast<uint32_t>(param->dataType->typeSize), 4));
+  }
+  param->dataIdent = static_cast<int32_t>(listData.size());
+  const std::string lower = lowerCase(name);
+  DeclareIdent(lower, itData, param->dataIdent);
+  proc->paramList.push_back(lower);
+  proc->paramType.push_back(param->dataType);
+  PData result = param.get();
+  listData.push_back(std::move(param));
+  ++proc->intParamCount;
+  return result;
+}
+
+// "= value" after a parameter name: a number, float, constant, string, register or "-" number.
+void TCompiler::ReadParameterDefault(PData param) {
+  if (ExpectToken({tk::Float, tk::Constant, tk::Number, tk::Hex, tk::String, tk::Register, tk::Minus}) ==
+      tk::Invalid)
+    RaiseError();
+  uint16_t code = curToken.Token;
+  if (code == tk::Minus) {
+    if (ExpectToken({tk::Number, tk::Float}) == tk::Invalid) RaiseError();
+    code = curToken.Token;
+    curToken.Int = -curToken.Int;
+    curToken.Ext = -curToken.Ext;
+    curToken.Str = "-" + curToken.Str;
+  }
+  PCurrentToken saved = SaveToken();
+  saved->Size = param->dataType->typeSize;
+  param->defaultValue.ttype = code;
+  param->defaultValue.ct = saved;
+}
+
+// The parameter list after "(": type names, optional "*", names, defaults, "[]".
+void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
+  bool defaultsStarted = false;
+  for (;;) {
+    const PDataType type = curToken.DataType;
+    PDataType pointedTo = nullptr;
+    if (PeekToken() == tk::Star) {
+      GetToken();
+      pointedTo = type;
+    }
+    for (;;) {
+      if (ExpectToken({tk::Identifier, tk::Constant, tk::LocalVar, tk::LocalParam, tk::Variable}) == tk::Invalid)
+        RaiseError();
+      PData param = DeclareParameter(proc, curToken.Str, type, pointedTo, offset);
+      if (PeekToken() == tk::Assign || defaultsStarted) {
+        if (ExpectToken({tk::Assign}) == tk::Invalid) RaiseError();
+        defaultsStarted = true;
+        ReadParameterDefault(param);
+      }
+      const uint16_t next = ExpectToken({tk::Comma, tk::Semicolon, tk::RParen, tk::LBracket});
+      if (next == tk::Invalid) RaiseError();
+      if (next == tk::Comma) continue;
+      if (next == tk::RParen) return;
+      if (next == tk::LBracket) {
+        if (ExpectToken({tk::RBracket}) == tk::Invalid || ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();
+        proc->bMinParams = true;
+        return;
+      }
+      break;  // ";": the next type name follows
+    }
+    if (ExpectToken({tk::TypeName}) == tk::Invalid) RaiseError();
+  }
+}
+
+// PUSH frame; MOV frame, ESP; six NOPs that the link step turns into the locals' reservation.
+void TCompiler::EmitPrologue(PFunction proc) {
+  TAssembler& a = proc->recAssembler;
+  PushReg(a, Settings.localsReg);
+  MovRegReg(a, Settings.localsReg, rdESP);
+  proc->localFixupOffset = static_cast<uint32_t>(a.strCode.size()) + 1;
+  static const uint8_t kPlaceholder[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
+  EmitBytes(a, kPlaceholder, sizeof kPlaceholder);
+}
+
+bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType classType) {
+  const TRegister savedLocalsReg = Settings.localsReg;
+  const bool isFunction = curToken.Token == tk::Function;
+  TCallMethod method = defaultCallMethod;
+  if (ExpectToken({tk::Identifier, tk::CallMethod, tk::TypeName}) == tk::Invalid) return false;
+  if (curToken.Token == tk::CallMethod) {
+    method = strToCallMethod(curToken.Str);
+    if (ExpectToken({tk::Identifier, tk::TypeName}) == tk::Invalid) return false;
+  }
+  if (curToken.Token == tk::TypeName) Error("Method bodies are not supported by this build");
+  PFunction proc = NewProcedure(curToken.Str, isFunction);
+  proc->CallMethod = method;
+  if (method == cmUnknown) Error("Unknown calling convension");
+  bInProcedure = true;
+  if (!Settings.setUnnamed) {
+    const std::string ident = classType ? lowerCase(classType->typeName) + "$" + lowerCase(proc->Name)
+                                        : lowerCase(proc->Name);
+    DeclareIdent(ident, isFunction ? itFunction : itProcedure, proc->FuncIndex);
+  }
+  const int32_t firstOffset = 4;
+  int32_t offset = firstOffset;
+  SmartIdents.NextScope();
+  PData self = isMethod ? DeclareThis(proc, objectReg, classType, offset) : nullptr;
+  if (ExpectToken({tk::LParen, tk::LBrace}) == tk::Invalid) RaiseError();
+  if (curToken.Token == tk::LParen) {
+    if (ExpectToken({tk::RParen, tk::TypeName}) == tk::Invalid) RaiseError();
+    if (curToken.Token == tk::TypeName) ReadParameterList(proc, offset);
+    if (ExpectToken({tk::LBrace}) == tk::Invalid) RaiseError();
+  }
+  if (proc->bMinParams && method != cmCdecl)
+    Error("Only cdecl calling convension support uncounted arguments[]");
+  const int32_t inRegisters = std::min(proc->intParamCount, registerParamLimit(method));
+  proc->intRegParamCount = inRegisters;
+  proc->intParamCount -= inRegisters;
+  proc->dwTotalParamSize = static_cast<uint32_t>(offset - firstOffset);
+  EmitPrologue(proc);
+  lastAddedProc = proc;
+  if (isMethod) {
+    proc->isClassFunc = true;
+    listUses.push_back(objectReg);
+    PushReg(proc->recAssembler, objectReg);
+    MovRegMem(proc->recAssembler, objectReg, BaseDisp(Settings.localsReg, static_cast<int32_t>(self->dataAddress)));
+  }
+  if (!CompileBlock(proc->FuncIndex, false, false, false)) RaiseError();
+  bInProcedure = false;
+  Settings.localsReg = savedLocalsReg;
+  return true;
+}
+
+// The hidden first parameter of a method: the object, kept in the class's register.
+PData TCompiler::DeclareThis(PFunction proc, TRegister objectReg, PDataType classType, int32_t& offset) {
+  if (proc->CallMethod == cmFastcall) Error("Class procedures do not support fastcall");
+  if (proc->CallMethod == cmKelCall) Error("Class procedures do not support kelcall");
+  offset += 4;
+  auto self = std::make_unique<TData>();
+  self->dataName = "this";
+  self->dataType = compilerPtrType;
+  self->dataAddress = static_cast<uint32_t>(offset);
+  self->dataMode = dmLocalParam;
+  self->dataUseRegister = 1;
+  self->dataRegister = objectReg;
+  self->dataPtrType = classType;
+  self->defaultValue.ttype = tk::Invalid;
+  self->dataIdent = static_cast<int32_t>(listData.size());
+  DeclareIdent("this", itData, self->dataIdent);
+  PData result = self.get();
+  listData.push_back(std::move(self));
+  ++proc->intParamOffset;
+  ++proc->intParamCount;
+  return result;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,144 @@
+#include "compile_fixture.h"
+
+namespace kelvo::testing {
+
+using Procedures = CompileFixture;
+
+static const std::string kHead = "program win32cui 'T'\n";
+
+TEST_F(Procedures, EmptyProcedureHasPrologueAndPlainReturn) {
+  ASSERT_EQ(compile(kHead + "procedure p() { }\n"), "");
+  EXPECT_EQ(code("p"), "55 8B EC 90 90 90 90 90 90 C3");
+  EXPECT_EQ(proc("p").localFixupOffset, 4u);
+  EXPECT_EQ(proc("p").dwTotalParamSize, 0u);
+  EXPECT_EQ(proc("p").CallMethod, cmStdcall);
+}
+
+TEST_F(Procedures, StackParametersAndReturnByConvention) {
+  ASSERT_EQ(compile(kHead +
+                    "procedure s(int a, b) { }\n"
+                    "procedure cdecl c(int a) { }\n"
+                    "procedure q(qword big; int after) { }\n"),
+            "");
+  // Below the 486 the frame is undone with LEAVE.
+  EXPECT_EQ(code("s"), "55 8B EC 90 90 90 90 90 90 C9 C2 08 00");
+  EXPECT_EQ(code("c"), "55 8B EC 90 90 90 90 90 90 C9 C3");
+  const auto& data = compiler_.listData;
+  auto param = [&](const std::string& name, int nth = 0) -> const TData& {
+    for (const auto& d : data)
+      if (d->dataName == name && nth-- == 0) return *d;
+    throw std::runtime_error("no parameter " + name);
+  };
+  EXPECT_EQ(param("a").dataAddress, 8u);
+  EXPECT_EQ(param("b").dataAddress, 12u);
+  EXPECT_EQ(param("big").dataAddress, 8u);  // the first byte of the wide argument
+  EXPECT_EQ(param("after").dataAddress, 16u);
+  EXPECT_EQ(proc("q").dwTotalParamSize, 12u);
+}
+
+TEST_F(Procedures, RegisterConventions) {
+  ASSERT_EQ(compile(kHead +
+                    "procedure kelcall k(int a, b, c, d, e, f, g) { }\n"
+                    "procedure fastcall f2(int a, b) { }\n"),
+            "");
+  const TFunction& k = proc("k");
+  EXPECT_EQ(k.intRegParamCount, 6);
+  EXPECT_EQ(k.intParamCount, 1);
+  EXPECT_EQ(k.dwTotalParamSize, 4u);
+  const TRegister expected[] = {rdEAX, rdECX, rdEDX, rdEBX, rdESI, rdEDI};
+  int i = 0;
+  for (const auto& d : compiler_.listData) {
+    if (d->dataMode != dmLocalParam || i >= 7) continue;
+    if (i < 6) {
+      EXPECT_TRUE(d->dataIsRegister) << d->dataName;
+      EXPECT_EQ(d->dataRegister, expected[i]) << d->dataName;
+    } else {
+      EXPECT_EQ(d->dataAddress, 8u);
+    }
+    ++i;
+  }
+  EXPECT_EQ(proc("f2").intRegParamCount, 2);
+  EXPECT_EQ(proc("f2").intParamCount, 0);
+}
+
+TEST_F(Procedures, DefaultsAndUncountedArguments) {
+  EXPECT_EQ(compile(kHead + "procedure cdecl v(int a[]) { }\n"), "");
+  EXPECT_TRUE(proc("v").bMinParams);
+  TearDown();
+  SetUp();
+  const std::string error = compile(kHead + "procedure d(int a = 1; int b) { }\n");
+  EXPECT_NE(error.find("Expected = but found"), std::string::npos) << error;
+}
+
+TEST_F(Procedures, ReportedMistakes) {
+  struct Case {
+    std::string source, message;
+  } cases[] = {
+      {"procedure stdcall v(int a[]) { }\n", "Only cdecl calling convension support uncounted arguments[]"},
+      {"x: nop\nx: nop\n", "Label Identifier Redeclared x"},
+      {"procedure p() { entry: }\n", "Code entry must begin on main scope level"},
+      {"break;\n", "break does not have a valid loop to exit"},
+      {"continue;\n", "continue can only reside inside a loop."},
+      {"}\n", "Unexpected character \"}\"."},
+      {"else\n", "Missing starting if statement."},
+      {"program win32cui 'again'\n", "Program already has an entry section."},
+  };
+  for (const Case& c : cases) {
+    const std::string error = compile(kHead + c.source);
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.source << " gave: " << error;
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(Procedures, OperandlessInstructionsAndLabels) {
+  ASSERT_EQ(compile(kHead + "procedure p() { top: nop;; cdq\n lodsw fldpi }\n"), "");
+  EXPECT_EQ(code("p"), "55 8B EC 90 90 90 90 90 90 90 99 66 AD D9 EB C3");
+  ASSERT_EQ(proc("p").jmpLabels.size(), 1u);
+  EXPECT_EQ(proc("p").jmpLabels[0].second, 9);
+}
+
+using CompileDriver = CompileFixture;
+
+TEST_F(CompileDriver, ProgramKinds) {
+  struct Case {
+    std::string word;
+    TPECOFFType kind;
+    uint16_t subsystem;
+  } cases[] = {
+      {"win32cui", petEXE, 3}, {"win32gui", petEXE, 3},   {"WIN32GUI", petEXE, 2},
+      {"win32dll", petDLL, 2}, {"mscoff", petCOFF, 0}, {"bootloader", petBOOTLOADER, 0},
+  };
+  for (const Case& c : cases) {
+    const std::string entry = c.kind == petDLL ? "entry procedure e() { }\n" : "";
+    ASSERT_EQ(compile("program " + c.word + " 'Title'\n" + entry), "") << c.word;
+    EXPECT_EQ(compiler_.PEFile.F_FileType, c.kind) << c.word;
+    EXPECT_EQ(appSubSystem, c.subsystem) << c.word;
+    EXPECT_EQ(compiler_.PEFile.F_AppTitle, "Title");
+    const auto& d = compiler_.listDefines;
+    EXPECT_NE(std::find(d.begin(), d.end(), "APPTYPE_" + c.word), d.end());
+    EXPECT_NE(std::find(d.begin(), d.end(), "Title"), d.end());
+    TearDown();
+    SetUp();
+  }
+  EXPECT_NE(compile("program win32exe 'T'\n").find("Expected sub system but found win32exe"), std::string::npos);
+}
+
+TEST_F(CompileDriver, WholeProgramChecks) {
+  EXPECT_NE(compile("program win32dll 'T'\n").find("DLL projects require an entry function"), std::string::npos);
+  TearDown();
+  SetUp();
+  std::filesystem::remove(folder_ / "system.kel");
+  // The build tree's includes folder is beside the test binary's compiler, not here.
+  const std::string error = compile(kHead);
+  if (!error.empty())
+    EXPECT_NE(error.find("Kelvo compiler \"system.kel\" file not found!"), std::string::npos) << error;
+}
+
+TEST_F(CompileDriver, DllEntryProcedureIsCalled) {
+  ASSERT_EQ(compile("program win32dll 'T'\nentry procedure start() { }\n"), "");
+  EXPECT_EQ(compiler_.PEFile.F_entryFuncID, proc("start").FuncIndex);
+  EXPECT_TRUE(proc("start").Called);
+}
+
+}  // namespace kelvo::testing
