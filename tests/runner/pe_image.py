@@ -1,0 +1,118 @@
+"""Maps one PE32 image (EXE or DLL) into the emulator's address space the way
+the Windows loader lays it out, and lists its imports and exports."""
+
+import os
+import struct
+from dataclasses import dataclass, field
+
+import pefile
+
+_DIRS = [pefile.DIRECTORY_ENTRY[name] for name in (
+    "IMAGE_DIRECTORY_ENTRY_IMPORT", "IMAGE_DIRECTORY_ENTRY_EXPORT",
+    "IMAGE_DIRECTORY_ENTRY_BASERELOC")]
+_RELOC_ABSOLUTE, _RELOC_HIGHLOW = 0, 3
+
+
+class ImageError(Exception):
+    """The file cannot be loaded as a 32-bit x86 PE image."""
+
+
+@dataclass
+class Import:
+    dll: str          # lower-case DLL name, e.g. "kernel32.dll"
+    name: str         # function name, or "#N" for an import by ordinal
+    ordinal: int      # None when imported by name
+    slot: int         # address of the IAT slot to fill
+
+
+@dataclass
+class Image:
+    path: str
+    name: str         # lower-case file name, the module's identity
+    base: int
+    size: int
+    entry: int        # entry point address, None if the image has none
+    is_dll: bool
+    preferred_base: int
+    exports: dict = field(default_factory=dict)   # name -> address|"dll.fn"
+    ordinals: dict = field(default_factory=dict)  # ordinal -> address|fwd
+    imports: list = field(default_factory=list)
+
+    @property
+    def relocated(self):
+        return self.base != self.preferred_base
+
+
+def _parse(path):
+    try:
+        pe = pefile.PE(path, fast_load=True)
+        pe.parse_data_directories(directories=_DIRS)
+    except (OSError, pefile.PEFormatError) as err:
+        raise ImageError(f"{path}: {err}")
+    if pe.FILE_HEADER.Machine != 0x14C or pe.OPTIONAL_HEADER.Magic != 0x10B:
+        raise ImageError(f"{path}: not a 32-bit x86 PE image")
+    return pe
+
+
+def _apply_relocations(pe, data, delta):
+    for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []):
+        for entry in block.entries:
+            if entry.type == _RELOC_ABSOLUTE:
+                continue
+            if entry.type != _RELOC_HIGHLOW:
+                raise ImageError(f"unsupported relocation type {entry.type}")
+            old = struct.unpack_from("<I", data, entry.rva)[0]
+            struct.pack_into("<I", data, entry.rva, (old + delta) & 0xFFFFFFFF)
+
+
+def _choose_base(space, pe, path):
+    preferred, size = pe.OPTIONAL_HEADER.ImageBase, pe.OPTIONAL_HEADER.SizeOfImage
+    if space.is_free(preferred, size):
+        return preferred
+    if not hasattr(pe, "DIRECTORY_ENTRY_BASERELOC"):
+        raise ImageError(f"{path}: preferred base {preferred:#x} is taken "
+                         "and the image has no relocations")
+    return space.find_free(size)
+
+
+def _exports(pe, base):
+    by_name, by_ordinal = {}, {}
+    directory = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
+    for sym in directory.symbols if directory else []:
+        target = sym.forwarder.decode() if sym.forwarder else base + sym.address
+        by_ordinal[sym.ordinal] = target
+        if sym.name:
+            by_name[sym.name.decode()] = target
+    return by_name, by_ordinal
+
+
+def _imports(pe, delta):
+    found = []
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        dll = entry.dll.decode().lower()
+        for imp in entry.imports:
+            name = imp.name.decode() if imp.name else f"#{imp.ordinal}"
+            ordinal = None if imp.name else imp.ordinal
+            found.append(Import(dll, name, ordinal, imp.address + delta))
+    return found
+
+
+def map_image(space, path):
+    """Map the image at `path` into `space`; returns an Image."""
+    pe = _parse(path)
+    size = pe.OPTIONAL_HEADER.SizeOfImage
+    data = bytearray(pe.get_memory_mapped_image()[:size]).ljust(size, b"\0")
+    base = _choose_base(space, pe, path)
+    delta = base - pe.OPTIONAL_HEADER.ImageBase
+    if delta:
+        _apply_relocations(pe, data, delta)
+    space.map(base, size)
+    space.write(base, data)
+    entry_rva = pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    image = Image(path=path, name=os.path.basename(path).lower(), base=base,
+                  size=size, entry=base + entry_rva if entry_rva else None,
+                  is_dll=pe.is_dll(), preferred_base=base - delta)
+    image.exports, image.ordinals = _exports(pe, base)
+    image.imports = _imports(pe, delta)
+    pe.close()
+    return image
