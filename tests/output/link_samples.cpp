@@ -52,11 +52,17 @@ void finish(THandProgram& p, const std::string& folder, const std::string& name)
 }
 
 // ExitProcess(code), with some data or none.
+// With "addreloc" defined the data address it pushes and pops gets a relocation.
 void exitProgram(const std::string& folder, const std::string& name, uint16_t subsystem, uint32_t code,
-                 bool withData) {
+                 bool withData, bool addReloc = false) {
   THandProgram p(petEXE, subsystem);
   TFunction& exitProcess = p.import("kernel32.dll", "ExitProcess");
   if (withData) p.string("data");
+  if (addReloc) {
+    p.c->listDefines.push_back("AddReloc");
+    p.pushData(p.global(), 0);
+    p.bytes(p.global(), {0x58});  // POP EAX
+  }
   p.pushImm(p.global(), code);
   callImport(p.global(), exitProcess);
   finish(p, folder, name);
@@ -235,6 +241,7 @@ int main(int argc, char** argv) {
     exitProgram(folder, "exit42", 3, 42, true);
     exitProgram(folder, "nodata.exe", 3, 3, false);
     exitProgram(folder, "gui", 2, 7, true);
+    exitProgram(folder, "reloc", 3, 5, true, true);
     helloProgram(folder);
     libraryProgram(folder, "kelvolib", "from the kelvo DLL\r\n");
     libraryProgram(folder, "kelvolib2.dll", "from the second kelvo DLL\r\n");
