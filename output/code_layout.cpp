@@ -117,8 +117,9 @@ void TCodeLayout::layOut(TFunction& f, uint32_t* entryOffset) {
   resolveLabels(f);
   removals_.clear();
   if (f.FuncIndex > 0 && f.DLLIndex == -1) shrinkPrologue(f);
-  shortened_.emplace_back(f.recAssembler.FixUps.size(), 0);
-  shortenJumps(f, shortened_.back());
+  const size_t first = shortened_.size();
+  shortened_.resize(first + f.recAssembler.FixUps.size(), 0);
+  shortenJumps(f, shortened_.data() + first);
 
   std::string& code = f.recAssembler.strCode;
   code = removals_.apply(code);
@@ -199,9 +200,10 @@ void TCodeLayout::shrinkPrologue(TFunction& f) {
 // A label jump becomes the two-byte form when its label lies close enough with the bytes
 // removed so far; jumps are taken in address order so that the distance to a label behind
 // them is final. A jump that only comes in range later keeps its six bytes.
-void TCodeLayout::shortenJumps(TFunction& f, std::vector<uint8_t>& shortened) {
+void TCodeLayout::shortenJumps(TFunction& f, uint8_t* shortened) {
   const auto& fixups = f.recAssembler.FixUps;
-  std::vector<uint32_t> order;
+  std::vector<uint32_t>& order = jumpOrder_;
+  order.clear();
   for (uint32_t i = 0; i < fixups.size(); ++i)
     if (fixups[i]->fixType == ftJmp) order.push_back(i);
   auto byAddress = [&](uint32_t a, uint32_t b) { return fixups[a]->fixAddr < fixups[b]->fixAddr; };
@@ -225,6 +227,7 @@ void TCodeLayout::put32(uint32_t pos, uint32_t value) { patchLE(f_code, pos, val
 void TCodeLayout::add32(uint32_t pos, uint32_t value) { put32(pos, readLE32(f_code, pos) + value); }
 
 void TCodeLayout::finalFixup(const TImageBases& bases) {
+  const uint8_t* shortened = shortened_.data();
   for (size_t p = 0; p < laidOut_.size(); ++p) {
     const TFunction& f = *laidOut_[p];
     const uint32_t base = f.Address;
@@ -236,7 +239,7 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
         case ftNone:
           break;
         case ftJmp:
-          patchJump(f, x, pos, shortened_[p][i]);
+          patchJump(f, x, pos, shortened[i]);
           break;
         case ftCall:
           put32(pos, target(f, x.fixIndex).Address - (pos + 4));
@@ -265,6 +268,7 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
           break;
       }
     }
+    shortened += fixups.size();
   }
 }
 

@@ -65,7 +65,9 @@ class TCodeLayout {
   TCompiler& c_;
   std::vector<uint8_t> reachable_;
   std::vector<TFunction*> laidOut_;
-  std::vector<std::vector<uint8_t>> shortened_;  // per laid-out procedure, per fix-up
+  // Per fix-up of the laid-out procedures, in layout order: 1 where a jump area was shortened.
+  std::vector<uint8_t> shortened_;
+  std::vector<uint32_t> jumpOrder_;  // scratch: the jumps of one procedure by address
   std::unordered_map<std::string, int32_t> labelIndex_;  // of the procedure being laid out
   TRemovals removals_;
 
@@ -74,7 +76,7 @@ class TCodeLayout {
   void checkFixUps(const TFunction& f);
   void resolveLabels(TFunction& f);
   void shrinkPrologue(TFunction& f);
-  void shortenJumps(TFunction& f, std::vector<uint8_t>& shortened);
+  void shortenJumps(TFunction& f, uint8_t* shortened);
   void patchJump(const TFunction& f, const TFixUp& x, uint32_t pos, bool shortArea);
   void put32(uint32_t pos, uint32_t value);
   void add32(uint32_t pos, uint32_t value);
