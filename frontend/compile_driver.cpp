@@ -6,8 +6,4 @@ void TCompiler::Compile(const std::string& /*outputName*/) {
   throw ECompileError("The compile step is not built yet");
 }
 
-void TCompiler::BuildOutput(const std::string& /*outputPath*/) {
-  throw ECompileError("The link step is not built yet");
-}
-
 }  // namespace kelvo
