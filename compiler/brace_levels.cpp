@@ -1,5 +1,7 @@
 #include "frontend/function.h"
 
+#include "common/definitions.h"
+
 namespace kelvo {
 
 TBraceLevel TFunction::PushBrace(TBraceType kind) {
@@ -30,6 +32,16 @@ int64_t TFunction::FindCaseBrace() const {
   for (size_t i = braceLevel.size(); i-- > 0;)
     if (braceLevel[i].bracetype == btCase) return braceLevel[i].id;
   return -1;
+}
+
+void TFunction::AddLabel(const std::string& name, uint32_t position) {
+  labelIndex.emplace(lowerCase(name), static_cast<int32_t>(jmpLabels.size()));
+  jmpLabels.emplace_back(name, position);
+}
+
+int32_t TFunction::FindLabel(const std::string& name) const {
+  const auto it = labelIndex.find(lowerCase(name));
+  return it == labelIndex.end() ? -1 : it->second;
 }
 
 }  // namespace kelvo

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -56,6 +57,7 @@ struct TFunction {
   uint32_t braceLabelID = 0;
   uint32_t braceCounter = 0;
   std::vector<TBraceLevel> braceLevel;
+  std::unordered_map<std::string, int32_t> labelIndex;  // lower-cased name -> jmpLabels index
 
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);
@@ -66,6 +68,9 @@ struct TFunction {
   int64_t FindCaseBrace() const;
   // Whether the procedure keeps its stack frame: the prologue's PUSH/MOV of the frame register
   // stay, and every return undoes them. The link step and the return statement both ask this.
+  // Jump labels: names compare without regard to letter case; the first of a name wins.
+  void AddLabel(const std::string& name, uint32_t position);
+  int32_t FindLabel(const std::string& name) const;
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
 };
 

@@ -1,0 +1,53 @@
+#include "output/file_writer.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "frontend/compiler.h"
+
+namespace kelvo {
+
+bool TFileWriter::alignFileToSize(uint32_t si) {
+  if (length() > si) return false;
+  file_data.append(si - length(), '\0');
+  return true;
+}
+
+uint32_t TFileWriter::addFileBytes(const void* x, uint32_t bytes) {
+  const uint32_t position = length() + 1;
+  file_data.append(static_cast<const char*>(x), bytes);
+  return position;
+}
+
+uint32_t TFileWriter::addFileBytes(std::string_view bytes) {
+  return addFileBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void TFileWriter::padTo(uint32_t alignment) { file_data.append(alignment - length() % alignment, '\0'); }
+
+void TFileWriter::writeFile(const std::string& fileName) const {
+  const std::string temp = fileName + ".kelvo-part";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  bool ok = f != nullptr;
+  if (ok) ok = std::fwrite(file_data.data(), 1, file_data.size(), f) == file_data.size();
+  if (f) ok = std::fclose(f) == 0 && ok;
+  std::error_code ec;
+  if (ok) std::filesystem::rename(temp, fileName, ec);
+  if (!ok || ec) {
+    std::filesystem::remove(temp, ec);
+    throw ECompileError("Cannot create the output file \"" + fileName + "\"");
+  }
+}
+
+TCOFFSectionHeader::TCOFFSectionHeader(std::string_view strName, uint32_t flags, uint32_t curFilePos)
+    : FilePosition(curFilePos + 1) {
+  // The name field holds 8 bytes; the 8th is always left zero.
+  strName.copy(Header.Name, strName.size() < 7 ? strName.size() : 7);
+  Header.VirtualSize = 512;
+  Header.SizeOfRawData = 512;
+  Header.PointerToRawData = 512;
+  Header.Characteristics = flags;
+}
+
+}  // namespace kelvo
