@@ -13,6 +13,8 @@ struct TBaseExpression {
   uint8_t scale = 0;
   int32_t displacement = 0;
   int32_t size = 0;
+  PDataType dt = nullptr;  // type named before the brackets, if any
+  int32_t dtSize = 0;
 };
 
 }  // namespace kelvo

@@ -38,9 +38,9 @@ bool TCompiler::IsLineEndAhead() {
   int32_t pos = curFile->intCurChar + 1;
   for (;;) {
     const char c = curFile->CharAt(pos);
-    if (c == '\n') return true;
+    if (c == '\n' || c == '\r') return true;  // any line end, also a lone CR
     if (c == '/' && (curFile->CharAt(pos + 1) == '/' || curFile->CharAt(pos + 1) == '*')) return true;
-    if (c == '\0' || c == '\n' || !isBlank(c)) return false;
+    if (c == '\0' || !isBlank(c)) return false;
     ++pos;
   }
 }

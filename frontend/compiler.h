@@ -3,13 +3,16 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/definitions.h"
 #include "compiler/base_expression.h"
+#include "compiler/member_access.h"
 #include "compiler/state_stack.h"
 #include "frontend/function.h"
 #include "frontend/ident_table.h"
@@ -17,6 +20,7 @@
 #include "frontend/source_file.h"
 #include "frontend/token.h"
 #include "frontend/token_list.h"
+#include "frontend/token_table.h"
 #include "output/pe_file.h"
 #include "plugins/plugin_manager.h"
 
@@ -119,8 +123,52 @@ struct TCompiler {
   char SkipToChars(const std::string& character);
   bool IsLineEndAhead();
 
+  // --- token layer
+  uint16_t SetToken(uint16_t code, std::string_view text = {});
+  uint16_t PeekToken();
+  // The code read when it is one of `codes`; else 13 with the message in strLastError.
+  uint16_t ExpectToken(std::initializer_list<uint16_t> codes);
+  uint16_t ExpectToken(const uint16_t* codes, int32_t high);
+  PCurrentToken SaveToken();
+  void RestoreToken(const TCurrentToken* saved);
+  static void CopyToken(TCurrentToken* destination, const TCurrentToken* source);
+
+  // --- identifier table
+  PDataType FindType(std::string_view name);
+  PFunction FindProc(std::string_view name);
+  TIdentifier* DeclareIdent(std::string_view name, TIdentType kind, int32_t position);
+  PData AddNamedConst(std::string_view name, uint32_t value);
+  PDataType AddType(std::string_view name, int32_t size, int64_t lower, int64_t upper);
+
+  // --- lexer
+  uint16_t GetToken(bool keepMacroVarName = false, bool noStatementForms = false);
+  // Where the last token read at the outer level began, so a statement can read it again.
+  struct TTokenStart {
+    int32_t charPos = 0, line = 1, column = 0;
+  };
+  TTokenStart tokenStart;
+  void RewindToTokenStart();
+  // Labels named by "offset", with the code position where they were named.
+  std::vector<TNamedEntry> OffsetLabels;
+
+  // --- entry points the lexer calls in later stages (compiler/pending_*.cpp until built)
+  void ParseRegPointer(TRegister reg);
+  void ParseRegOffset(TRegister reg);
+  void ParseBaseExpression();
+  void ParseMemberAccess(PData data, int32_t useRegister, TVarInfo& info);
+  bool InvokeMacro(PMacro macro);
+  void CompilePluginText(const std::string& text);
+  void EmitLoadObjectAddress(PData data);   // LEA EAX, [data]
+  void EmitPushRegister(TRegister reg);     // PUSH reg
+  // Plug-in tables: what a handler answered for a character or word offered to it.
+  enum class TPluginAnswer { noEntry, accepted, declined };
+  TPluginAnswer OfferPluginToken(std::string_view lowerText);
+  TPluginAnswer OfferPluginKeyword(std::string_view lowerText);
+
   // --- compile driver and link step
   void Compile(const std::string& outputName);
+  bool ParseAppType();
+  void RegisterBuiltInTypes();
   void BuildOutput(const std::string& outputPath);
 
  private:
@@ -129,6 +177,52 @@ struct TCompiler {
   bool logFailed_ = false;
   std::string errorPosition() const;
   std::string sourceLineAtCursor() const;
+  // lexer internals
+  int lexDepth_ = 0;
+  bool noJoin_ = false;  // reading one operand of a string join
+  std::string wordLower_;  // the current word lower-cased, reused so words do not allocate
+  // The run of "+" or "-" tokens last looked at: the meaning of each depends on the ones after it.
+  struct TOperatorRun {
+    const TAFile* file = nullptr;
+    char c = 0;
+    std::vector<int32_t> positions;
+    bool endsInAssign = false;
+  } operatorRun_;
+  uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  void startLine();
+  void checkNotNul(char c);
+  uint16_t lexOperator(char c);
+  uint16_t lexPlusMinus(char c);
+  uint16_t lexParen(bool noStatementForms);
+  uint16_t lexBracket();
+  uint16_t lexAt();
+  uint16_t lexString(char quote, bool allowConstants);
+  bool readQuoted(char quote, std::string& text);
+  void appendJoined(std::string& text, bool allowConstants);
+  uint16_t lexOrdinal();
+  int lexSlash();  // -1: no comment; 0: comment skipped; 1: end of text
+  uint16_t lexDollar(bool keepMacroVarName, bool noStatementForms);
+  uint16_t lexMacroArgument();
+  void loadMacroValue(PMacroVar var);
+  uint16_t lexHash();
+  uint16_t lexNumber(char first);
+  int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again
+  uint16_t lexFixedWord(const TKeyword& kw);
+  uint16_t lexRegister32();
+  uint16_t lexFpuStack();
+  uint16_t lexSegment();
+  uint16_t lexFunction(const TKeyword& kw);
+  uint16_t fnSizeof();
+  uint16_t fnTypeText(bool deftype);
+  uint16_t fnLoadfs();
+  uint16_t fnOffset();
+  int lexIdentifierWord(std::string_view word, uint16_t& code);
+  uint16_t lexTypeName(std::string_view word, PDataType type);
+  uint16_t lexMacro(PMacro macro);
+  int lexData(PData data, std::string_view word, uint16_t& code);  // 0 token ready, 1 scan again
+  void lexIndex(PData data);
+  int lexMember(PData data);
+  void expectOrRaise(std::initializer_list<uint16_t> codes);
 };
 
 }  // namespace kelvo

@@ -31,9 +31,12 @@ void TCompiler::Init() {
   listUses.clear();
   tokenStack.Clear();
   NCTList.clear();
+  OffsetLabels.clear();
+  operatorRun_ = {};
+  tokenStart = {};
   for (TRegState& r : rsReg32) r = TRegState{};
   macroSys.Init();
-  SmartIdents.Init();
+  SmartIdents.Init(&listData);
   bInProcedure = false;
   PEFile.dataMan.Init(0x2000);
   curCPUMode = 386;
@@ -60,6 +63,8 @@ void TCompiler::Free() {
   listUses.clear();
   tokenStack.Clear();
   NCTList.clear();
+  OffsetLabels.clear();
+  operatorRun_ = {};
   macroSys.Free();
   Log(kDashes + "\r\n\r\n");
   if (logFile_) std::fclose(logFile_);

@@ -21,7 +21,7 @@ static std::string shortName(const std::string& name) {
 void TAFile::resetPosition(const std::string& name, int32_t parent) {
   intCurChar = 0;
   intCurLine = 1;
-  intCurLineChar = 1;
+  intCurLineChar = 0;  // reading the first character makes it column 1
   macID = -1;
   boolAssembled = false;
   bPopMacroStack = 0;
@@ -47,6 +47,8 @@ int TAFile::LoadFromFile(const std::string& fileName, int32_t parent) {
     throw std::runtime_error("File \"" + fileName + "\" is too large");
   strSource = std::move(text);
   intSourceLen = static_cast<int32_t>(strSource.size());
+  // The text keeps a UTF-8 byte order mark, but reading starts after it.
+  if (strSource.compare(0, 3, "\xEF\xBB\xBF") == 0) intCurChar = 3;
   return 0;
 }
 

@@ -16,7 +16,7 @@ struct TAFile {
   int32_t intID = 0;
   int32_t intCurChar = 0;  // 1-based; 0 before the first character
   int32_t intCurLine = 1;
-  int32_t intCurLineChar = 1;
+  int32_t intCurLineChar = 0;  // column of the current character, from 1
   int32_t bPopMacroStack = 0;
 
   // Throws std::runtime_error with the file layer's message when the file can't be read.

@@ -1,7 +1,8 @@
 // The queue of call-sequence steps, replayed after the arguments of a call are read.
 #pragma once
 
-#include <deque>
+#include <cstddef>
+#include <vector>
 
 #include "frontend/token.h"
 
@@ -11,9 +12,16 @@ class TTokenList {
  public:
   void Clear() { items_.clear(); }
   size_t Count() const { return items_.size(); }
+  void PushFront(TCommand command, PCurrentToken token);
+  size_t Push(TCommand command, PCurrentToken token);
+  // Both throw std::out_of_range for an index outside the list.
+  PCurrentToken Pop(size_t index);
+  PCurrentToken Peek(size_t index) const;
+  // Lets each register move climb over the pushes directly before it.
+  void Optimise();
 
  private:
-  std::deque<PCurrentToken> items_;  // not owned: saved tokens belong to the compiler
+  std::vector<PCurrentToken> items_;  // not owned: saved tokens belong to the compiler
 };
 
 }  // namespace kelvo

@@ -1,0 +1,177 @@
+// The scanning loop of the lexer: blanks, line ends, character classes and operators.
+#include <array>
+
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+namespace {
+
+// Deep enough for any real source; stops runs like "((((" or "@@@@" before the stack does.
+constexpr int kMaxLexDepth = 200;
+
+enum TCharClass : uint8_t {
+  ccNone, ccAt, ccSingle, ccParen, ccBracket, ccOperator, ccPlusMinus, ccString, ccOrdinal,
+  ccSlash, ccDollar, ccHash, ccDigit, ccWord,
+};
+
+constexpr std::array<TCharClass, 126> makeClasses() {
+  std::array<TCharClass, 126> t{};
+  for (auto& c : t) c = ccNone;
+  t['@'] = ccAt;
+  for (char c : {';', ')', ']', '{', '}', ':', ',', '.', '%', '?'}) t[static_cast<size_t>(c)] = ccSingle;
+  t['('] = ccParen;
+  t['['] = ccBracket;
+  for (char c : {'>', '<', '!', '=', '&', '|', '*'}) t[static_cast<size_t>(c)] = ccOperator;
+  t['+'] = ccPlusMinus;
+  t['-'] = ccPlusMinus;
+  t['\''] = ccString;
+  t['"'] = ccOrdinal;
+  t['/'] = ccSlash;
+  t['$'] = ccDollar;
+  t['#'] = ccHash;
+  for (char c = '0'; c <= '9'; ++c) t[static_cast<size_t>(c)] = ccDigit;
+  for (char c = 'a'; c <= 'z'; ++c) t[static_cast<size_t>(c)] = ccWord;
+  for (char c = 'A'; c <= 'Z'; ++c) t[static_cast<size_t>(c)] = ccWord;
+  t['_'] = ccWord;
+  return t;
+}
+constexpr std::array<TCharClass, 126> kClasses = makeClasses();
+
+uint16_t singleCode(char c) {
+  switch (c) {
+    case ';': return tk::Semicolon;
+    case ')': return tk::RParen;
+    case ']': return tk::RBracket;
+    case '{': return tk::LBrace;
+    case '}': return tk::RBrace;
+    case ':': return tk::Colon;
+    case ',': return tk::Comma;
+    case '.': return tk::Dot;
+    case '%': return tk::Percent;
+    default: return tk::Question;
+  }
+}
+
+}  // namespace
+
+uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
+  struct TDepth {
+    int& depth;
+    ~TDepth() { --depth; }
+  } guard{++lexDepth_};
+  if (lexDepth_ > kMaxLexDepth) Error("Source nested too deeply");
+  return scanToken(keepMacroVarName, noStatementForms);
+}
+
+void TCompiler::RewindToTokenStart() {
+  curFile->intCurChar = tokenStart.charPos;
+  curFile->intCurLine = tokenStart.line;
+  curFile->intCurLineChar = tokenStart.column;
+}
+
+void TCompiler::startLine() {
+  ++curFile->intCurLine;
+  curFile->intCurLineChar = 0;
+  ++intTotalLines;
+}
+
+// A NUL byte inside the text is no end of file.
+void TCompiler::checkNotNul(char c) {
+  if (c == '\0' && curFile->intCurChar <= curFile->intSourceLen) Error("Invalid character #0 in source");
+}
+
+uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
+  prevTokenType = curToken.Token;
+  for (;;) {
+    const char c = NextChar();
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= 32) {
+      if (c == '\0') {
+        checkNotNul(c);
+        if (curFile->intCurChar > curFile->intSourceLen + 1) PrevChar();  // stay just past the end
+        SetToken(tk::EndOfFile);
+        ++intTotalLines;
+        return tk::EndOfFile;
+      }
+      if (c == '\r') startLine();
+      else if (c == '\n') {
+        if (curFile->CharAt(curFile->intCurChar - 1) == '\r') curFile->intCurLineChar = 0;
+        else startLine();
+      }
+      continue;
+    }
+    if (lexDepth_ == 1)
+      tokenStart = {curFile->intCurChar - 1, curFile->intCurLine, curFile->intCurLineChar - 1};
+    if (!Settings.skipPluginKeywords) {
+      const int32_t col = curFile->intCurLineChar, pos = curFile->intCurChar, line = curFile->intCurLine;
+      const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+      const TPluginAnswer answer = OfferPluginToken(std::string_view(&lower, 1));
+      if (answer == TPluginAnswer::accepted) return curToken.Token;
+      if (answer == TPluginAnswer::declined) {
+        curFile->intCurLineChar = col;
+        curFile->intCurChar = pos;
+        curFile->intCurLine = line;
+      }
+    }
+    if (u >= 126) return SetToken(tk::Identifier, std::string_view(&c, 1));
+    switch (kClasses[u]) {
+      case ccNone: return SetToken(tk::Identifier, std::string_view(&c, 1));
+      case ccAt: return lexAt();
+      case ccSingle: return SetToken(singleCode(c), c == '?' ? "." : std::string_view(&c, 1));
+      case ccParen: return lexParen(noStatementForms);
+      case ccBracket: return lexBracket();
+      case ccOperator: return lexOperator(c);
+      case ccPlusMinus: return lexPlusMinus(c);
+      case ccString: return lexString('\'', true);
+      case ccOrdinal: return lexOrdinal();
+      case ccSlash: {
+        const int comment = lexSlash();
+        if (comment < 0) return SetToken(tk::Slash, "/");
+        if (comment > 0) return tk::EndOfFile;
+        continue;
+      }
+      case ccDollar: return lexDollar(keepMacroVarName, noStatementForms);
+      case ccHash: return lexHash();
+      case ccDigit: return lexNumber(c);
+      case ccWord: {
+        uint16_t code = 0;
+        if (lexWord(c, code) == 0) return code;
+        continue;  // a plug-in keyword or a string rewrite: the next token is the answer
+      }
+    }
+  }
+}
+
+// Two-character operators: the second character must follow at once.
+uint16_t TCompiler::lexOperator(char c) {
+  const char n = PeekChar(1);
+  auto two = [&](uint16_t code, const char* text) {
+    NextChar();
+    return SetToken(code, text);
+  };
+  switch (c) {
+    case '>':
+      return n == '>' ? two(tk::ShiftRight, ">>") : SetToken(tk::Greater, ">");
+    case '<':
+      if (n == '<') return two(tk::ShiftLeft, "<<");
+      if (n == '=') return two(tk::LessEqual, "<=");
+      if (n == '>') return two(tk::NotEqual, "<>");
+      return SetToken(tk::Less, "<");
+    case '!':
+      return n == '=' ? two(tk::NotEqual, "!=") : SetToken(tk::Not, "!");
+    case '=':
+      if (n == '!') return two(tk::NotEqual, "=!");
+      if (n == '=') return two(tk::Equal, "==");
+      if (n == '>') return two(tk::GreaterEqual, "=>");
+      return SetToken(tk::Assign, "=");
+    case '&':
+      return n == '&' ? two(tk::LogicAnd, "&&") : SetToken(tk::BitAnd, "&");
+    case '|':
+      return n == '|' ? two(tk::LogicOr, "||") : SetToken(tk::BitOr, "|");
+    default:  // '*'
+      return n == '=' ? two(tk::StarAssign, "*=") : SetToken(tk::Star, "*");
+  }
+}
+
+}  // namespace kelvo

@@ -1,0 +1,124 @@
+// Lexer: names of data items, with indexing and member access.
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+static int32_t typeSizeOf(const TData& d) { return d.dataType ? d.dataType->typeSize : 0; }
+static bool typeNamed(const TData& d, std::string_view name) {
+  return d.dataType && sameText(d.dataType->typeName, name);
+}
+
+// Returns 0 with the token in `code`, or 1 when scanning must start over.
+int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
+  const int32_t size = typeSizeOf(*d);
+  switch (d->dataMode) {
+    case dmConst:
+      if (d->dataSubMode == smLong) {
+        SetToken(tk::Number, std::to_string(d->dataAddress));
+      } else {
+        SetToken(tk::Constant, word);
+        curToken.Size = size;
+      }
+      break;
+    case dmVar: case dmLocalVar:
+      SetToken(d->dataMode == dmVar ? tk::Variable : tk::LocalVar, word);
+      curToken.Size = size;
+      curToken.Length = size * static_cast<int32_t>(d->intMultiplier);
+      break;
+    case dmLocalParam:
+      SetToken(tk::LocalParam, word);
+      if (d->dataIsRegister) {
+        curToken.Token = tk::Register;
+        curToken.Size = regSize(d->dataRegister);
+        curToken.Reg = d->dataRegister;
+        curToken.RegID = static_cast<uint8_t>(regNumber(d->dataRegister));
+        curToken.Length = curToken.Size / 8;
+        break;
+      }
+      curToken.Size = size;
+      // The whole parameter, so sizeof gives type size times count like for variables.
+      curToken.Length = size * static_cast<int32_t>(d->intMultiplier ? d->intMultiplier : 1);
+      break;
+    default:
+      // Pointers and blocks have no token of their own: they read as a plain name.
+      SetToken(tk::Identifier, word);
+      break;
+  }
+  const uint16_t read = curToken.Token;
+  if (read == tk::Variable || read == tk::LocalVar || read == tk::LocalParam) {
+    if (PeekChar(1) == '[') lexIndex(d);
+    if (PeekChar(1) == '.' && lexMember(d) != 0) return 1;
+  }
+  curToken.Data = d;
+  curToken.DataType = d->dataType;
+  code = curToken.Token;
+  return 0;
+}
+
+// name[n]: a decimal index; on a single item it picks the n-th byte.
+void TCompiler::lexIndex(PData d) {
+  TCurrentToken item = curToken;
+  NextChar();  // "["
+  expectOrRaise({tk::Number});
+  const int64_t n = curToken.Int;
+  const int32_t size = typeSizeOf(*d);
+  if (d->intMultiplier == 1) {
+    item.DataOffset += static_cast<uint32_t>(n);
+    item.Size = 1;
+  } else {
+    item.DataOffset += static_cast<uint32_t>(static_cast<uint64_t>(n) * static_cast<uint64_t>(size));
+    item.Length = size;
+  }
+  expectOrRaise({tk::RBracket});
+  RestoreToken(&item);
+  curToken.DataType = item.DataType;
+}
+
+// name.member; returns 1 when the source was rewritten and scanning must start over.
+int TCompiler::lexMember(PData d) {
+  const uint32_t base = curToken.DataOffset;
+  const uint16_t itemCode = curToken.Token;
+  const bool isPointer = typeNamed(*d, "pointer");
+  if (d->dataMode == dmVar && typeNamed(*d, "string")) {
+    NextChar();  // "."
+    GetToken();
+    const std::string member = lowerCase(curToken.Str);
+    std::string text;
+    if (member == "create") text = d->dataName + "=new 32;";
+    else if (member == "del") text = "delete " + d->dataName + ";";
+    else Error("Invalid string usage");
+    if (Settings.peekToken) {  // a look-ahead compiles nothing
+      SetToken(tk::Variable, d->dataName);
+      return 0;
+    }
+    CompilePluginText(text);
+    return 1;
+  }
+  TVarInfo info;
+  ParseMemberAccess(d, isPointer ? d->dataUseRegister : 0, info);
+  if (info.Func && d->dataMode != dmLocalVar &&
+      !(d->dataMode == dmLocalParam && !isPointer)) {
+    SetToken(tk::ProcCall, info.locStr);
+    curToken.Proc = info.Func;
+    if (d->dataMode == dmVar && !isPointer) {
+      if (info.Func->isDeclaration) Error("Method \"" + info.Func->Name + "\" has not yet been created");
+      if (!Settings.peekToken) EmitLoadObjectAddress(d);
+      curClassReg = rdEAX;
+    } else if (d->dataMode == dmVar) {
+      if (!info.origData || !info.origData->dataUseRegister) Error("Classes require that you have used assume");
+    } else if (!Settings.peekToken) {
+      EmitPushRegister(d->dataRegister);
+    }
+    return 0;
+  }
+  curToken.Size = info.offsetSize;
+  curToken.Length = info.offsetSize;  // sizeof a member is the member's own size
+  curToken.Str = info.locStr;
+  curToken.DataOffset = base + info.offset;
+  curToken.Token = itemCode;
+  if (!info.origData) Error("Invalid variable \"" + curToken.Str + "\"");
+  return 0;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,208 @@
+// Lexer forms that start with "+", "-", "(", "[", "@", "#" and "$".
+#include <algorithm>
+#include <charconv>
+
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+namespace {
+
+bool isBlank(unsigned char c) { return c >= 1 && c <= 32; }
+
+// Where the token after position `pos` starts, skipping blanks and comments as the lexer
+// does; intSourceLen + 1 when none follows.
+int32_t nextTokenStart(const TAFile& f, int32_t pos) {
+  const int32_t len = f.intSourceLen;
+  const char* s = f.strSource.data();
+  int32_t p = pos + 1;
+  while (p <= len) {
+    const auto c = static_cast<unsigned char>(s[p - 1]);
+    if (isBlank(c)) {
+      ++p;
+    } else if (c == '/' && p < len && s[p] == '*') {
+      int32_t q = p + 2;
+      while (q < len && !(s[q - 1] == '*' && s[q] == '/')) ++q;
+      if (q >= len) return len + 1;
+      p = q + 2;
+    } else if (c == '/' && p < len && s[p] == '/') {
+      int32_t q = p + 2;
+      while (q <= len && s[q - 1] != '\r' && s[q - 1] != '\n') ++q;
+      if (q > len) return len + 1;
+      p = q;
+    } else {
+      return p;
+    }
+  }
+  return len + 1;
+}
+
+bool isIdentStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool isIdentChar(char c) { return isIdentStart(c) || (c >= '0' && c <= '9'); }
+
+}  // namespace
+
+// "+" joins the next token when that is "=" or a "+" standing alone, so the meaning of a
+// "+" depends on the whole run of them after it. The run is measured once and kept, so a
+// long run costs linear time and no recursion.
+uint16_t TCompiler::lexPlusMinus(char c) {
+  const TAFile& f = *curFile;
+  const int32_t here = f.intCurChar;
+  TOperatorRun& run = operatorRun_;
+  auto found = std::lower_bound(run.positions.begin(), run.positions.end(), here);
+  if (run.file != &f || run.c != c || found == run.positions.end() || *found != here) {
+    run.file = &f;
+    run.c = c;
+    run.positions.clear();
+    int32_t p = here;
+    do {
+      run.positions.push_back(p);
+      p = nextTokenStart(f, p);
+    } while (p <= f.intSourceLen && f.strSource[static_cast<size_t>(p - 1)] == c);
+    const char after = f.CharAt(p + 1);
+    run.endsInAssign = f.CharAt(p) == '=' && after != '=' && after != '!' && after != '>';
+    found = run.positions.begin();
+  }
+  const auto followers = run.positions.end() - found - 1;
+  const bool plus = c == '+';
+  if (followers == 0 && run.endsInAssign) {
+    GetToken();
+    return SetToken(plus ? tk::PlusAssign : tk::MinusAssign, plus ? "+=" : "-=");
+  }
+  // Seen from the end of the run, single and double signs alternate.
+  const bool doubled = run.endsInAssign ? (followers > 0 && followers % 2 == 0) : (followers % 2 == 1);
+  if (doubled) {
+    GetToken();
+    return SetToken(plus ? tk::PlusPlus : tk::MinusMinus, plus ? "++" : "--");
+  }
+  return SetToken(plus ? tk::Plus : tk::Minus, plus ? "+" : "-");
+}
+
+// "(" before a type name and a variable is a type cast that retypes the variable for good.
+uint16_t TCompiler::lexParen(bool noStatementForms) {
+  const uint16_t previous = curToken.Token;
+  if (previous == tk::Identifier || previous == tk::ProcCall || noStatementForms ||
+      PeekToken() != tk::TypeName)
+    return SetToken(tk::LParen, "(");
+  GetToken();
+  const PDataType castType = curToken.DataType;
+  expectOrRaise({tk::RParen});
+  expectOrRaise({tk::Variable, tk::LocalVar, tk::LocalParam});
+  if (curToken.Data) curToken.Data->dataType = castType;
+  return curToken.Token;
+}
+
+uint16_t TCompiler::lexBracket() {
+  if (PeekToken() != tk::Register) return SetToken(tk::LBracket, "[");
+  ParseBaseExpression();
+  return curToken.Token;
+}
+
+uint16_t TCompiler::lexAt() {
+  const uint16_t code = GetToken();
+  switch (code) {
+    case tk::RegPointer:
+      curToken.Token = tk::RegPointerAddress;
+      return curToken.Token;
+    case tk::ProcCall:
+      if (!curToken.Proc) break;
+      curToken.Proc->Called = true;
+      return SetToken(tk::ProcAddress, std::to_string(curToken.Proc->FuncIndex));
+    case tk::Constant:
+      if (!curToken.Data) break;
+      return SetToken(tk::DataAddress, std::to_string(curToken.Data->dataAddress));
+    case tk::LocalVar: case tk::LocalParam:
+      curToken.Token = tk::LocalAddress;
+      return curToken.Token;
+    case tk::Variable:
+      if (!curToken.Data) break;
+      return SetToken(tk::DataAddress, std::to_string(curToken.Data->dataAddress + curToken.DataOffset));
+    case tk::EndOfFile:
+      return code;
+    default:
+      break;
+  }
+  std::string name = curToken.Str;
+  // Each expansion of a macro gets labels of its own.
+  if (const PMacro m = macroSys.MacroAt(curFile->macID)) name += std::to_string(m->lblCounter);
+  if (!Settings.peekToken)
+    Warning("\"@" + name + ":\" is depreciated, please use \"" + name + ":\"");
+  return SetToken(tk::Label, name);
+}
+
+uint16_t TCompiler::lexHash() {
+  const char n = PeekChar(1);
+  if (n == '\n' || n == '\r' || n == ' ' || PeekNonBlank() == ';') return SetToken(tk::Hash, "#");
+  switch (PeekToken()) {
+    case tk::Identifier: case tk::Repeat: case tk::If: case tk::ElseIf: case tk::Else:
+      GetToken();
+      return SetToken(tk::Directive, curToken.Str);
+    default:
+      return SetToken(tk::Hash, "#");
+  }
+}
+
+// Macro variables: "$name" reads a value, "$name =" starts a statement, "$argc" and
+// "$arg[n]" read the arguments of the macro being expanded.
+uint16_t TCompiler::lexDollar(bool keepMacroVarName, bool noStatementForms) {
+  if (!isIdentStart(PeekChar(1))) return SetToken(tk::Dollar, "$");
+  const int32_t first = curFile->intCurChar + 1;
+  while (isIdentChar(PeekChar(1))) NextChar();
+  const std::string written = curFile->strSource.substr(static_cast<size_t>(first - 1),
+                                                        static_cast<size_t>(curFile->intCurChar - first + 1));
+  const std::string name = lowerCase(written);
+  if (const PMacroVar var = macroSys.FindVariable(curFile->macID, name)) {
+    const char next = PeekNonBlank();
+    if (!noStatementForms && (next == '+' || next == '-' || next == '=')) {
+      curToken.Str = name;
+      curToken.MacroVar = var;
+      curToken.Token = tk::MacroVarStmt;
+      return curToken.Token;
+    }
+    if (keepMacroVarName) {
+      curToken.Token = tk::Identifier;
+      curToken.Str = written;
+      return curToken.Token;
+    }
+    loadMacroValue(var);
+    return curToken.Token;
+  }
+  if (name == "argc") {
+    const PMacro m = macroSys.MacroAt(curFile->macID);
+    if (!m) Error("$argc can only be used inside a macro");
+    return SetToken(tk::Number, std::to_string(m->passedArgs));
+  }
+  if (name == "arg" && PeekNonBlank() == '[') return lexMacroArgument();
+  return SetToken(tk::Directive, name);
+}
+
+uint16_t TCompiler::lexMacroArgument() {
+  expectOrRaise({tk::LBracket});
+  expectOrRaise({tk::Number});
+  const int64_t n = curToken.Int;
+  expectOrRaise({tk::RBracket});
+  const PMacroVar var =
+      (n >= 0 && n <= INT32_MAX) ? macroSys.GetVariable(curFile->macID, static_cast<int32_t>(n)) : nullptr;
+  if (!var) Error("Invalid variable offset");
+  loadMacroValue(var);
+  return curToken.Token;
+}
+
+// Numbers read back carry their text; a hexadecimal one keeps its digits so it keeps its value.
+void TCompiler::loadMacroValue(PMacroVar var) {
+  if (!var->myToken) Error("Macro variable \"" + var->name + "\" has no value");
+  RestoreToken(var->myToken);
+  if (curToken.Token == tk::Number) {
+    curToken.Str = std::to_string(curToken.Int);
+  } else if (curToken.Token == tk::Float) {
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, static_cast<double>(curToken.Ext));
+    curToken.Str.assign(text, ec == std::errc() ? end : text);
+  }
+}
+
+void TCompiler::expectOrRaise(std::initializer_list<uint16_t> codes) {
+  if (ExpectToken(codes) == tk::Invalid) RaiseError();
+}
+
+}  // namespace kelvo

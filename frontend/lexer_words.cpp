@@ -1,0 +1,197 @@
+// Lexer: words. Plug-in words, macro calls, fixed words, registers, then the identifier table.
+#include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+// Returns 0 with the token in `code`, or 1 when scanning must start over.
+int TCompiler::lexWord(char /*first*/, uint16_t& code) {
+  TAFile& f = *curFile;
+  const int32_t start = f.intCurChar;
+  lex::advanceWhile(f, lex::isWordChar);
+  const std::string_view word =
+      std::string_view(f.strSource).substr(static_cast<size_t>(start - 1), static_cast<size_t>(f.intCurChar - start + 1));
+  wordLower_.assign(word);
+  for (char& c : wordLower_)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+
+  const int32_t col = f.intCurLineChar, pos = f.intCurChar, line = f.intCurLine;
+  auto putBack = [&] {
+    f.intCurLineChar = col;
+    f.intCurChar = pos;
+    f.intCurLine = line;
+  };
+  curToken.Str.assign(word);
+  switch (OfferPluginToken(wordLower_)) {
+    case TPluginAnswer::accepted: code = curToken.Token; return 0;
+    case TPluginAnswer::declined: putBack(); break;
+    case TPluginAnswer::noEntry: break;
+  }
+  if (!Settings.skipPluginKeywords) {
+    switch (OfferPluginKeyword(wordLower_)) {
+      case TPluginAnswer::accepted: return 1;  // the keyword was consumed
+      case TPluginAnswer::declined: putBack(); break;
+      case TPluginAnswer::noEntry: break;
+    }
+  }
+  if (PeekNonBlank() == '(') {  // a macro call beats a keyword of the same name
+    const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);
+    if (e && e->identType == itMacro) {
+      if (const PMacro m = macroSys.MacroAt(e->identPos)) {
+        code = lexMacro(m);
+        return 0;
+      }
+    }
+  }
+  if (const TKeyword* kw = findKeyword(wordLower_)) {
+    code = lexFixedWord(*kw);
+    return 0;
+  }
+  return lexIdentifierWord(word, code);
+}
+
+uint16_t TCompiler::lexFixedWord(const TKeyword& kw) {
+  const std::string word = curToken.Str;  // as written
+  switch (kw.kind) {
+    case TWordKind::plain: return SetToken(kw.code, word);
+    case TWordKind::register16or8: return SetToken(tk::Register, word);
+    case TWordKind::register32: return lexRegister32();
+    case TWordKind::fpuStack: return lexFpuStack();
+    case TWordKind::segment: return lexSegment();
+    case TWordKind::mmxRegister: case TWordKind::sseRegister: {
+      const std::string lower = wordLower_;
+      SetToken(kw.code, lower);
+      curToken.Int = lower.back() - '0';
+      return kw.code;
+    }
+    default: return lexFunction(kw);
+  }
+}
+
+// A 32-bit register may be followed at once by ".member", "[...]" or ":kind".
+uint16_t TCompiler::lexRegister32() {
+  const std::string word = curToken.Str;
+  const TRegister reg = strToReg(word);
+  switch (PeekChar(1)) {
+    case '.':
+      ParseRegPointer(reg);
+      return curToken.Token;
+    case '[':
+      ParseRegOffset(reg);
+      return curToken.Token;
+    case ':': {
+      NextChar();
+      const char after = PeekChar(1);
+      if (after == '\0' || after == '\n' || after == '\r' || after == ' ') {
+        PrevChar();  // the ":" is the next token
+        return SetToken(tk::Register, word);
+      }
+      GetToken();
+      const uint16_t kind = strToVarKind(curToken.Str);
+      rsReg32[regNumber(reg)].castKind = kind;
+      if (kind == tk::Invalid) Error("Invalid register type cast");
+      return SetToken(tk::Register, word);
+    }
+    default:
+      return SetToken(tk::Register, word);
+  }
+}
+
+uint16_t TCompiler::lexFpuStack() {
+  int64_t n = 0;
+  if (PeekToken() == tk::LParen) {
+    GetToken();
+    expectOrRaise({tk::Number});
+    n = curToken.Int;
+    if (n < 0 || n > 7) Error("Expected FPU stack position st(0-7)");
+    expectOrRaise({tk::RParen});
+  }
+  SetToken(tk::FpuStack, "st(" + std::to_string(n) + ")");
+  curToken.Int = n;
+  return tk::FpuStack;
+}
+
+uint16_t TCompiler::lexSegment() {
+  const std::string word = curToken.Str;
+  if (PeekChar(1) != ':') return SetToken(tk::Segment, word);
+  const TSegment seg = strToSeg(word);
+  NextChar();
+  expectOrRaise({tk::Number});
+  const int64_t offset = curToken.Int;
+  SetToken(tk::SegOffset, lowerCase(word) + ":" + curToken.Str);
+  curToken.Seg = seg;
+  curToken.Int = offset;
+  return tk::SegOffset;
+}
+
+int TCompiler::lexIdentifierWord(std::string_view word, uint16_t& code) {
+  const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);
+  const auto pos = e ? static_cast<size_t>(e->identPos) : 0;
+  if (!e || e->identPos < 0) {
+    code = SetToken(tk::Identifier, word);
+    return 0;
+  }
+  switch (e->identType) {
+    case itProcedure: case itFunction:
+      if (pos >= listProcedures.size()) break;
+      code = SetToken(tk::ProcCall, word);
+      curToken.Proc = listProcedures[pos].get();
+      return 0;
+    case itType:
+      if (pos >= listTypes.size()) break;
+      code = lexTypeName(word, listTypes[pos].get());
+      return 0;
+    case itMacro:
+      if (const PMacro m = macroSys.MacroAt(e->identPos)) {
+        code = lexMacro(m);
+        return 0;
+      }
+      break;
+    case itData:
+      if (pos >= listData.size()) break;
+      return lexData(listData[pos].get(), word, code);
+    default:
+      break;
+  }
+  code = SetToken(tk::Identifier, word);
+  return 0;
+}
+
+// "type*" is the pointer type; a type before "[reg...]" types that memory operand.
+uint16_t TCompiler::lexTypeName(std::string_view word, PDataType type) {
+  const std::string written(word);
+  if (PeekChar(1) == '*') {
+    NextChar();
+    if (compilerPtrType) type = compilerPtrType;
+  }
+  if (PeekNonBlank() == '[') {
+    expectOrRaise({tk::BaseExpr});
+    curBaseExpression.dt = type;
+    curBaseExpression.dtSize = type->typeSize;
+    curToken.Token = tk::BaseExpr;
+    curToken.Size = type->typeSize;
+    return tk::BaseExpr;
+  }
+  SetToken(tk::TypeName, written);
+  curToken.DataType = type;
+  curToken.Size = type->typeSize;
+  return tk::TypeName;
+}
+
+uint16_t TCompiler::lexMacro(PMacro m) {
+  if (!m->depreciated.empty() && !Settings.peekToken)
+    Warning(m->Name + " is depreciated, please use " + m->depreciated);
+  curToken.Macro = m;
+  curToken.Token = tk::MacroCall;
+  curToken.Str = m->Name;
+  if (Settings.peekToken || !m->isFunction) return tk::MacroCall;
+  curToken.Token = tk::Invalid;
+  m->Result = SaveToken();
+  if (!InvokeMacro(m)) RaiseError();
+  if (m->Result->Token == tk::Invalid) Error("Macro " + m->Name + " did not return anything");
+  RestoreToken(m->Result);
+  return curToken.Token;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,34 @@
+// Token codes shared by the lexer, the statement compiler and the plug-ins.
+#pragma once
+
+#include <cstdint>
+
+namespace kelvo::tk {
+
+enum : uint16_t {
+  // punctuation
+  Semicolon = 1, Colon = 2, Comma = 3, Dot = 4, Hash = 5, Assign = 6, LParen = 7, RParen = 8,
+  LBrace = 9, RBrace = 10, LBracket = 11, RBracket = 12,
+  // special tokens
+  Invalid = 13, EndOfFile = 14, Directive = 15, Identifier = 16, SubSystem = 17, MacroVarStmt = 18,
+  CallMethod = 19, BaseExpr = 20, String = 21, Label = 22, RegPointer = 23, SegOffset = 24,
+  MacroCall = 25, ProcCall = 26, Constant = 27, LocalVar = 28, LocalParam = 29, Variable = 30,
+  // operators
+  Slash = 50, Plus = 51, Star = 52, Minus = 53, PlusPlus = 54, MinusMinus = 55, Equal = 56,
+  NotEqual = 57, Less = 58, Greater = 59, LessEqual = 60, GreaterEqual = 61, ShiftRight = 62,
+  ShiftLeft = 63, PlusAssign = 64, MinusAssign = 65, StarAssign = 66, Percent = 67, Dollar = 68,
+  Not = 69, BitOr = 70, BitAnd = 71, LogicOr = 72, LogicAnd = 73, Question = 74,
+  // types, addresses, registers
+  TypeName = 100, DataAddress = 101, ProcAddress = 102, LocalAddress = 103, RegPointerAddress = 104,
+  Register = 105, Segment = 106, FpuStack = 107,
+  // numbers
+  Number = 120, Hex = 121, Float = 122,
+  // keywords the front end reads itself
+  Repeat = 156, Program = 173, If = 178, ElseIf = 179, Else = 180, Setae = 511,
+  // vector registers
+  MmxRegister = 600, SseRegister = 650,
+  // first code handed to plug-in tokens
+  FirstPluginToken = 5000,
+};
+
+}  // namespace kelvo::tk

@@ -1,0 +1,140 @@
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+static int64_t decimalValue(std::string_view text) {
+  int64_t value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return (ec == std::errc() && ptr == end) ? value : 0;
+}
+
+static long double floatValue(const std::string& text) {
+  char* end = nullptr;
+  const long double value = std::strtold(text.c_str(), &end);
+  return (end && *end == '\0' && !text.empty()) ? value : 0;
+}
+
+uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
+  TCurrentToken& t = curToken;
+  t.Str.assign(text.data(), text.size());  // first: the text may be the token's own
+  t.Data = nullptr;
+  t.Proc = nullptr;
+  t.Macro = nullptr;
+  t.DataOffset = 0;
+  t.Size = 0;
+  t.Length = 0;
+  t.Ext = 0;
+  t.Int = 0;
+  t.RegID = 0;
+  t.Reg = rdEAX;
+  t.Seg = segCS;
+  t.Token = code;
+  const auto length = static_cast<int32_t>(t.Str.size());
+  switch (code) {
+    case tk::DataAddress: case tk::ProcAddress: case tk::Number:
+      t.Length = length;
+      t.Int = decimalValue(t.Str);
+      t.Ext = static_cast<long double>(t.Int);
+      break;
+    case tk::Hex:
+      t.Length = length;
+      t.Int = hexToInt64(t.Str);
+      t.Ext = static_cast<long double>(t.Int);
+      break;
+    case tk::Float:
+      t.Length = length;
+      t.Ext = floatValue(t.Str);
+      t.Int = std::llrint(static_cast<double>(t.Ext));  // halves to even
+      break;
+    case tk::Register: {
+      t.Reg = strToReg(t.Str);
+      t.RegID = static_cast<uint8_t>(regNumber(t.Reg));
+      t.Size = regSize(t.Reg);
+      t.Length = t.Size / 8;
+      break;
+    }
+    case tk::Segment:
+      t.Seg = strToSeg(t.Str);
+      break;
+    default:
+      t.Length = length;
+      t.Size = 4;
+  }
+  return code;
+}
+
+// Only the code and the reading position come back; the other fields show the peeked token.
+uint16_t TCompiler::PeekToken() {
+  const int32_t pos = curFile->intCurChar, line = curFile->intCurLine, col = curFile->intCurLineChar;
+  const uint16_t code = curToken.Token, previous = prevTokenType;
+  const int32_t lines = intTotalLines;
+  const TTokenStart start = tokenStart;
+  const bool peeking = Settings.peekToken, skipping = Settings.skipPluginKeywords;
+  Settings.peekToken = true;
+  Settings.skipPluginKeywords = true;
+  const uint16_t read = GetToken(false, false);
+  Settings.peekToken = peeking;
+  Settings.skipPluginKeywords = skipping;
+  curToken.Token = code;
+  prevTokenType = previous;
+  curFile->intCurChar = pos;
+  curFile->intCurLine = line;
+  curFile->intCurLineChar = col;
+  intTotalLines = lines;  // a peek must not count a line twice
+  tokenStart = start;
+  return read;
+}
+
+uint16_t TCompiler::ExpectToken(std::initializer_list<uint16_t> codes) {
+  return ExpectToken(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
+}
+
+uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
+  const bool skipping = Settings.skipPluginKeywords;
+  Settings.skipPluginKeywords = true;
+  const uint16_t read = GetToken(false, true);
+  Settings.skipPluginKeywords = skipping;
+  for (int32_t i = 0; i <= high; ++i)
+    if (codes[i] == read) return read;
+  std::string expected;
+  for (int32_t i = 0; i <= high; ++i) {
+    if (i) expected += " or ";
+    expected += opcodeToStr(codes[i]);
+  }
+  strLastError = "Expected " + expected + " but found " + curToken.Str;
+  return tk::Invalid;
+}
+
+void TCompiler::CopyToken(TCurrentToken* d, const TCurrentToken* s) {
+  d->Token = s->Token;
+  d->Str = s->Str;
+  d->Reg = s->Reg;
+  d->Seg = s->Seg;
+  d->RegID = s->RegID;
+  d->Int = s->Int;
+  d->Ext = s->Ext;
+  d->Length = s->Length;
+  d->Size = s->Size;
+  d->Data = s->Data;
+  d->DataOffset = s->DataOffset;
+  d->Proc = s->Proc;
+  d->Macro = s->Macro;
+}
+
+PCurrentToken TCompiler::SaveToken() {
+  auto saved = std::make_unique<TCurrentToken>();
+  CopyToken(saved.get(), &curToken);
+  saved->DataType = curToken.DataType;
+  NCTList.push_back(std::move(saved));
+  return NCTList.back().get();
+}
+
+void TCompiler::RestoreToken(const TCurrentToken* saved) { CopyToken(&curToken, saved); }
+
+}  // namespace kelvo

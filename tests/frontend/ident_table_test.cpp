@@ -1,0 +1,120 @@
+// The scoped identifier table and the lookups built on it.
+#include <chrono>
+
+#include "tests/frontend/frontend_fixture.h"
+
+namespace kelvo::testing {
+namespace {
+
+std::unique_ptr<TIdentifier> entry(const std::string& name, TIdentType kind = itIdent, int32_t pos = 0) {
+  auto e = std::make_unique<TIdentifier>();
+  e->identName = lowerCase(name);
+  e->identType = kind;
+  e->identPos = pos;
+  return e;
+}
+
+TEST(SmartList, ScopesHideAndReveal) {
+  TSmartList t;
+  t.Init();
+  TIdentifier* outer = t.Add(entry("x"));
+  EXPECT_EQ(t.NextScope(), 1);
+  TIdentifier* inner = t.Add(entry("x"));
+  EXPECT_EQ(inner->identScope, 1);
+  EXPECT_EQ(t.Find(0, "X"), inner);
+  t.PopScope(1);
+  EXPECT_EQ(t.Find(0, "x"), outer);
+  EXPECT_EQ(t.F_CurScope, 0);
+  // Popping stops at the first entry of another scope, even with older ones of the scope below it.
+  t.NextScope();
+  t.Add(entry("a1"));
+  t.F_CurScope = 0;
+  t.Add(entry("a2"));
+  t.F_CurScope = 1;
+  t.Add(entry("a3"));
+  t.PopScope(1);
+  EXPECT_EQ(t.Find(0, "a3"), nullptr);
+  EXPECT_NE(t.Find(0, "a2"), nullptr);
+  EXPECT_NE(t.Find(0, "a1"), nullptr);
+}
+
+TEST(SmartList, BucketsAndRemove) {
+  EXPECT_EQ(TSmartList::BucketOf("abc"), 0);
+  EXPECT_EQ(TSmartList::BucketOf("zed"), 25);
+  for (const char* n : {"_x", "9a", "$v", "\xE9t\xE9", ""}) EXPECT_EQ(TSmartList::BucketOf(n), 26) << n;
+  TSmartList t;
+  t.Init();
+  TIdentifier* first = t.Add(entry("Abc"));
+  t.Add(entry("abc"));
+  EXPECT_EQ(t.F_List[0].entries.size(), 2u);
+  EXPECT_TRUE(t.Remove("ABC"));
+  EXPECT_EQ(t.Find(0, "abc"), first);
+  t.Add(entry("abd"));
+  EXPECT_TRUE(t.Remove("abc"));
+  EXPECT_FALSE(t.Remove("abc"));
+  EXPECT_NE(t.Find(0, "abd"), nullptr);  // positions stay right after a removal
+}
+
+TEST_F(FrontEnd, FindBelowStartSeesOnlyEntriesVisibleOutsideTheirScope) {
+  TSmartList& t = c.SmartIdents;
+  t.Free();
+  auto data = [&](TDataMode mode) {
+    auto d = std::make_unique<TData>();
+    d->dataMode = mode;
+    c.listData.push_back(std::move(d));
+    return static_cast<int32_t>(c.listData.size() - 1);
+  };
+  t.Add(entry("q", itData, data(dmVar)));      // position 0
+  t.Add(entry("q", itData, data(dmPointer)));  // 1
+  t.Add(entry("q", itIdent));                  // 2
+  EXPECT_EQ(t.Find(3, "q"), t.F_List['q' - 'a'].entries[0].get());
+  EXPECT_EQ(t.Find(2, "q"), t.F_List['q' - 'a'].entries[2].get());
+  EXPECT_EQ(t.Find(0, "q"), t.F_List['q' - 'a'].entries[2].get());
+  t.Add(entry("r", itData, data(dmBlock)));
+  EXPECT_EQ(t.Find(1, "r"), nullptr);
+  t.Add(entry("r", itType));
+  EXPECT_EQ(t.Find(5, "r"), t.F_List['r' - 'a'].entries[1].get());
+}
+
+TEST_F(FrontEnd, LookupsAndRegistrations) {
+  EXPECT_EQ(c.FindType("DWord")->typeSize, 4);
+  EXPECT_EQ(c.FindType("proc1"), nullptr);  // no message: the caller reports
+  EXPECT_EQ(c.FindProc("PROC1"), c.listProcedures[1].get());
+  EXPECT_EQ(printedBy([&] { c.FindProc("dword"); }), "[0,0]: dword is not a valid function or procedure in []\n|" +
+                                                         std::string(kSilentAbort));
+  EXPECT_NE(printedBy([&] { c.FindType("nothing_here"); }).find("Unable to find data type nothing_here"),
+            std::string::npos);
+  EXPECT_NE(printedBy([&] { c.FindProc("nothing_here"); }).find("Unable to find function or procedure nothing_here"),
+            std::string::npos);
+  EXPECT_TRUE(c.AddType("s8", 1, -1, 127)->typeSigned);
+  const PDataType u = c.AddType("U8", 1, 0, 255);
+  EXPECT_FALSE(u->typeSigned);
+  EXPECT_EQ(c.FindType("u8"), u);
+  EXPECT_EQ(c.listTypes[static_cast<size_t>(u->typeIdent)].get(), u);
+  const PData k = c.AddNamedConst("Limit", 99);
+  EXPECT_EQ(k->dataMode, dmConst);
+  EXPECT_EQ(k->dataType, c.compilerPtrType);
+  EXPECT_EQ(c.listData[static_cast<size_t>(k->dataIdent)].get(), k);
+  const TIdentifier* e = c.SmartIdents.Find(0, "LIMIT");
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->identName, "limit");
+  EXPECT_EQ(e->identType, itData);
+}
+
+// A program with many names must not slow down: every name of one bucket, each looked up.
+TEST(SmartList, HundredThousandNamesInOneBucket) {
+  TSmartList t;
+  t.Init();
+  const int n = 100000;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < n; ++i) t.Add(entry("n" + std::to_string(i)));
+  t.NextScope();
+  for (int i = 0; i < n; i += 2) t.Add(entry("N" + std::to_string(i)));
+  for (int i = 0; i < n; ++i) ASSERT_NE(t.Find(0, "n" + std::to_string(i)), nullptr);
+  t.PopScope(1);
+  EXPECT_EQ(t.Count(), static_cast<size_t>(n));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+}  // namespace
+}  // namespace kelvo::testing

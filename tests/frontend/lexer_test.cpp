@@ -1,0 +1,182 @@
+// Lexer behaviour that a token dump does not show: fields, positions, flags and macro forms.
+#include <filesystem>
+#include <fstream>
+
+#include "frontend/token_codes.h"
+#include "tests/frontend/frontend_fixture.h"
+
+namespace kelvo::testing {
+namespace {
+
+using Lexer = FrontEnd;
+
+TEST_F(Lexer, IndexingAndCastsChangeTheItem) {
+  source("arr[3] v[3] loc[1] par[1] (byte)v v");
+  EXPECT_EQ(c.GetToken(), tk::Variable);
+  EXPECT_EQ(c.curToken.DataOffset, 12u);
+  EXPECT_EQ(c.curToken.Length, 4);
+  EXPECT_EQ(c.curToken.Data, c.listData[1].get());
+  EXPECT_EQ(c.GetToken(), tk::Variable);
+  EXPECT_EQ(c.curToken.DataOffset, 3u);
+  EXPECT_EQ(c.curToken.Size, 1);
+  EXPECT_EQ(c.GetToken(), tk::LocalVar);
+  EXPECT_EQ(c.curToken.DataOffset, 2u);
+  EXPECT_EQ(c.GetToken(), tk::LocalParam);
+  EXPECT_EQ(c.curToken.DataOffset, 4u);
+  EXPECT_EQ(c.GetToken(), tk::Variable);
+  EXPECT_EQ(c.listData[0]->dataType->typeName, "byte");  // for good
+  EXPECT_EQ(c.GetToken(), tk::Variable);
+  EXPECT_EQ(c.curToken.DataType->typeName, "byte");
+}
+
+TEST_F(Lexer, RegistersAndTypes) {
+  source("preg dword* word eax:int");
+  EXPECT_EQ(c.GetToken(), tk::Register);
+  EXPECT_EQ(c.curToken.Reg, rdECX);
+  EXPECT_EQ(c.curToken.Size, 32);
+  EXPECT_EQ(c.GetToken(), tk::TypeName);
+  EXPECT_EQ(c.curToken.DataType, c.compilerPtrType);
+  EXPECT_EQ(c.GetToken(), tk::TypeName);
+  EXPECT_EQ(c.curToken.Size, 2);
+  EXPECT_EQ(c.GetToken(), tk::Register);
+  EXPECT_EQ(c.rsReg32[rdEAX].castKind, tk::Number);
+}
+
+TEST_F(Lexer, MacroVariableForms) {
+  const PMacro m = c.macroSys.MacroAt(0);
+  m->passedArgs = 2;
+  m->lblCounter = 7;
+  const PMacroVar first = c.macroSys.AddVariable(0, "p", true, true);
+  c.SetToken(tk::Hex, "80000000");
+  first->myToken = c.SaveToken();
+  c.macroSys.AddVariable(0, "q", true, true);  // never given a value
+  source("$P = 1 $p $argc $arg[0] $arg[1] @here");
+  c.curFile->macID = 0;
+  EXPECT_EQ(c.GetToken(), tk::MacroVarStmt);
+  EXPECT_EQ(c.curToken.MacroVar, first);
+  EXPECT_EQ(c.curToken.Str, "p");
+  c.GetToken();
+  c.GetToken();
+  EXPECT_EQ(c.GetToken(), tk::Hex);  // keeps its hexadecimal digits and value
+  EXPECT_EQ(c.curToken.Str, "80000000");
+  EXPECT_EQ(c.curToken.Int, -2147483648LL);
+  EXPECT_EQ(c.GetToken(), tk::Number);
+  EXPECT_EQ(c.curToken.Str, "2");
+  EXPECT_EQ(c.GetToken(), tk::Hex);
+  EXPECT_NE(printedBy([&] { c.GetToken(); }).find("Macro variable \"q\" has no value"), std::string::npos);
+  source("$p = 1 @here $p");
+  c.curFile->macID = 0;
+  EXPECT_EQ(c.GetToken(false, true), tk::Hex);  // no statement form
+  c.GetToken();
+  c.GetToken();
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(c.GetToken(), tk::Label);
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(c.curToken.Str, "here7");  // labels of each expansion are its own
+  EXPECT_EQ(c.GetToken(true, false), tk::Identifier);
+  EXPECT_EQ(c.curToken.Str, "p");
+}
+
+TEST_F(Lexer, ArgcOutsideAMacroAndOffsetOutsideAProcedure) {
+  source("$argc");
+  EXPECT_NE(printedBy([&] { c.GetToken(); }).find("$argc can only be used inside a macro"), std::string::npos);
+  source("offset @l");
+  c.curFunc = nullptr;
+  ::testing::internal::CaptureStdout();
+  EXPECT_THROW(c.GetToken(), ECompileError);
+  EXPECT_NE(::testing::internal::GetCapturedStdout().find("Unable to resolve offset of label \"l\""), std::string::npos);
+}
+
+TEST_F(Lexer, PositionsWithEveryKindOfLineEnd) {
+  const auto path = std::filesystem::temp_directory_path() / "kelvo_line_ends.kel";
+  for (const char* text : {"a\r\nbb\r\n  c", "a\nbb\n  c", "a\rbb\r  c", "\xEF\xBB\xBF" "a\nbb\n  c"}) {
+    std::ofstream(path, std::ios::binary) << text;
+    c.AddFile(path.string(), -1);
+    c.curFile = c.listFiles.back().get();
+    c.intTotalLines = 0;
+    c.GetToken();
+    EXPECT_EQ(c.curFile->intCurLineChar, 1) << text;
+    c.GetToken();
+    EXPECT_EQ(c.curFile->intCurLine, 2) << text;
+    EXPECT_EQ(c.curFile->intCurLineChar, 2) << text;
+    c.GetToken();
+    EXPECT_EQ(c.curFile->intCurLine, 3);
+    EXPECT_EQ(c.curFile->intCurLineChar, 3);
+    EXPECT_EQ(c.GetToken(), tk::EndOfFile);
+    EXPECT_EQ(c.GetToken(), tk::EndOfFile);  // and stays there
+    EXPECT_EQ(c.curFile->intCurLineChar, 4);
+    EXPECT_EQ(c.intTotalLines, 4);  // two line ends, two reads of the end
+  }
+  std::filesystem::remove(path);
+}
+
+TEST_F(Lexer, TokenStartCanBeReadAgain) {
+  source("x\n  name = 5");
+  c.GetToken();
+  EXPECT_EQ(c.GetToken(), tk::Identifier);
+  EXPECT_EQ(c.PeekToken(), tk::Assign);
+  c.RewindToTokenStart();
+  EXPECT_EQ(c.GetToken(), tk::Identifier);
+  EXPECT_EQ(c.curToken.Str, "name");
+  EXPECT_EQ(c.curFile->intCurLine, 2);
+  EXPECT_EQ(c.curFile->intCurLineChar, 6);
+}
+
+TEST_F(Lexer, LoadfsReadsAWholeFile) {
+  const auto path = std::filesystem::temp_directory_path() / "kelvo_loadfs_test.bin";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << std::string("a\0b\r\n", 5);
+  }
+  source("loadfs('" + path.string() + "') loadfs('/nonexistent/x')");
+  EXPECT_EQ(c.GetToken(), tk::String);
+  EXPECT_EQ(c.curToken.Str, std::string("a\0b\r\n", 5));
+  EXPECT_EQ(c.curToken.Length, 5);
+  std::filesystem::remove(path);
+  EXPECT_NE(printedBy([&] { c.GetToken(); }).find("Cannot open file \"/nonexistent/x\""), std::string::npos);
+}
+
+TEST_F(Lexer, StatementFormsAndLaterStagesAreReachedThroughHooks) {
+  source("[eax] eax.x s.create s.bogus");
+  EXPECT_NE(printedBy([&] { c.GetToken(); }).find("Memory operands are not supported yet"), std::string::npos);
+  source("eax.x");
+  EXPECT_NE(printedBy([&] { c.GetToken(); }).find("not supported yet"), std::string::npos);
+  source("s.create s.bogus");
+  EXPECT_NE(printedBy([&] { c.GetToken(); }).find("Compiling generated text is not supported yet"),
+            std::string::npos);
+  source("s.bogus");
+  EXPECT_NE(printedBy([&] { c.GetToken(); }).find("Invalid string usage"), std::string::npos);
+  source("+ s.create");
+  EXPECT_EQ(c.GetToken(), tk::Plus);  // looking ahead compiles nothing
+  EXPECT_EQ(c.PeekToken(), tk::Variable);
+}
+
+}  // namespace
+}  // namespace kelvo::testing
+
+namespace kelvo::testing {
+namespace {
+
+TEST_F(Lexer, EveryFixedWordLexesToItsCodeInAnyLetterCase) {
+  std::string text;
+  std::vector<const TKeyword*> words;
+  for (const TKeyword& kw : keywordTable()) {
+    if (kw.kind >= TWordKind::fnOrd) continue;  // compile-time functions need operands
+    std::string upper = kw.word;
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    text += std::string(kw.word) + " ; " + upper + " ;\n";
+    words.push_back(&kw);
+  }
+  source(text);
+  for (const TKeyword* kw : words) {
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(c.GetToken(), kw->code) << kw->word;
+      EXPECT_EQ(lowerCase(c.curToken.Str).substr(0, lowerCase(kw->word).size()), kw->word);
+      EXPECT_EQ(c.GetToken(), tk::Semicolon) << kw->word;
+    }
+  }
+  EXPECT_EQ(c.GetToken(), tk::EndOfFile);
+}
+
+}  // namespace
+}  // namespace kelvo::testing
