@@ -6,7 +6,7 @@
 #include <iostream>
 #include <set>
 
-#include "tests/assembler/encoder_forms.h"
+#include "tests/assembler/forms_moves_arith.h"
 #include "tests/assembler/gnu_tools.h"
 
 using namespace kelvo;
@@ -17,6 +17,47 @@ namespace {
 // Every operation the encoder offers; the generator must reach each one.
 const char* const kAllOperations[] = {
     "EncodeModRM",
+    "PushMem",
+    "PushVar",
+    "PushImm",
+    "PushSeg",
+    "PushReg",
+    "EmitPushad",
+    "EmitPopad",
+    "AddMemImm",
+    "SubMemImm",
+    "AddVarImm",
+    "SubVarImm",
+    "AddMemReg",
+    "SubMemReg",
+    "AddRegMem",
+    "SubRegMem",
+    "AddVarReg",
+    "SubVarReg",
+    "AddRegVar",
+    "SubRegVar",
+    "AddRegImm",
+    "SubRegImm",
+    "AddRegReg",
+    "SubRegReg",
+    "LeaRegVar",
+    "LeaRegMem",
+    "AndRegReg",
+    "AndRegImm",
+    "CmovzRegReg",
+    "ImulRegImm",
+    "IdivReg",
+    "DivReg",
+    "MovVarImm",
+    "MovMemImm",
+    "MovVarReg",
+    "MovRegVar",
+    "MovMemReg",
+    "MovRegMem",
+    "MovSegMemReg",
+    "MovSegReg",
+    "MovRegReg",
+    "MovRegImm",
 };
 
 struct TGnuOutput {
@@ -136,6 +177,7 @@ TEST(EncoderAgainstGnuAs, EveryOperationAndFormMatches) {
 
   forms::TGenerator g;
   forms::genEncodeModRM(g);
+  forms::generateMovesAndArithmetic(g);
 
   gnu::TTempDir dir;
   std::string error;
