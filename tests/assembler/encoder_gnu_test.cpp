@@ -6,6 +6,7 @@
 #include <iostream>
 #include <set>
 
+#include "tests/assembler/forms_control.h"
 #include "tests/assembler/forms_moves_arith.h"
 #include "tests/assembler/gnu_tools.h"
 
@@ -58,6 +59,32 @@ const char* const kAllOperations[] = {
     "MovSegReg",
     "MovRegReg",
     "MovRegImm",
+    "CallMem",
+    "CallReg",
+    "CallVar",
+    "CallRel",
+    "JmpReg",
+    "EmitImportJump",
+    "EmitRetImm",
+    "IntImm",
+    "PopReg",
+    "PopSeg",
+    "PopSegMem",
+    "PopMem",
+    "PopVar",
+    "SetaeVar",
+    "SetaeReg",
+    "BswapReg",
+    "BtRegReg",
+    "BtcRegReg",
+    "BtrRegReg",
+    "BtsRegReg",
+    "SldtReg",
+    "VerrReg",
+    "VerwReg",
+    "LarRegReg",
+    "InAccImm",
+    "OutImmAcc",
 };
 
 struct TGnuOutput {
@@ -178,6 +205,7 @@ TEST(EncoderAgainstGnuAs, EveryOperationAndFormMatches) {
   forms::TGenerator g;
   forms::genEncodeModRM(g);
   forms::generateMovesAndArithmetic(g);
+  forms::generateControlAndStack(g);
 
   gnu::TTempDir dir;
   std::string error;
