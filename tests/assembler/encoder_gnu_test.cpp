@@ -6,6 +6,7 @@
 #include <iostream>
 #include <set>
 
+#include "tests/assembler/forms_compare.h"
 #include "tests/assembler/forms_control.h"
 #include "tests/assembler/forms_moves_arith.h"
 #include "tests/assembler/gnu_tools.h"
@@ -17,74 +18,19 @@ namespace {
 
 // Every operation the encoder offers; the generator must reach each one.
 const char* const kAllOperations[] = {
-    "EncodeModRM",
-    "PushMem",
-    "PushVar",
-    "PushImm",
-    "PushSeg",
-    "PushReg",
-    "EmitPushad",
-    "EmitPopad",
-    "AddMemImm",
-    "SubMemImm",
-    "AddVarImm",
-    "SubVarImm",
-    "AddMemReg",
-    "SubMemReg",
-    "AddRegMem",
-    "SubRegMem",
-    "AddVarReg",
-    "SubVarReg",
-    "AddRegVar",
-    "SubRegVar",
-    "AddRegImm",
-    "SubRegImm",
-    "AddRegReg",
-    "SubRegReg",
-    "LeaRegVar",
-    "LeaRegMem",
-    "AndRegReg",
-    "AndRegImm",
-    "CmovzRegReg",
-    "ImulRegImm",
-    "IdivReg",
-    "DivReg",
-    "MovVarImm",
-    "MovMemImm",
-    "MovVarReg",
-    "MovRegVar",
-    "MovMemReg",
-    "MovRegMem",
-    "MovSegMemReg",
-    "MovSegReg",
-    "MovRegReg",
-    "MovRegImm",
-    "CallMem",
-    "CallReg",
-    "CallVar",
-    "CallRel",
-    "JmpReg",
-    "EmitImportJump",
-    "EmitRetImm",
-    "IntImm",
-    "PopReg",
-    "PopSeg",
-    "PopSegMem",
-    "PopMem",
-    "PopVar",
-    "SetaeVar",
-    "SetaeReg",
-    "BswapReg",
-    "BtRegReg",
-    "BtcRegReg",
-    "BtrRegReg",
-    "BtsRegReg",
-    "SldtReg",
-    "VerrReg",
-    "VerwReg",
-    "LarRegReg",
-    "InAccImm",
-    "OutImmAcc",
+    "PushMem", "PushVar", "PushImm", "PushSeg", "PushReg", "EmitPushad", "EmitPopad", "AddMemImm", "SubMemImm",
+    "AddVarImm", "SubVarImm", "AddMemReg", "SubMemReg", "AddRegMem", "SubRegMem", "AddVarReg", "SubVarReg",
+    "AddRegVar", "SubRegVar", "AddRegImm", "SubRegImm", "AddRegReg", "SubRegReg", "LeaRegVar", "LeaRegMem",
+    "AndRegReg", "AndRegImm", "CmovzRegReg", "ImulRegImm", "IdivReg", "DivReg", "MovVarImm", "MovMemImm",
+    "MovVarReg", "MovRegVar", "MovMemReg", "MovRegMem", "MovSegMemReg", "MovSegReg", "MovRegReg", "MovRegImm",
+    "EncodeModRM", "CallMem", "CallReg", "CallVar", "CallRel", "JmpReg", "EmitImportJump", "EmitRetImm", "IntImm",
+    "PopReg", "PopSeg", "PopSegMem", "PopMem", "PopVar", "SetaeVar", "SetaeReg", "BswapReg", "BtRegReg",
+    "BtcRegReg", "BtrRegReg", "BtsRegReg", "SldtReg", "VerrReg", "VerwReg", "LarRegReg", "InAccImm", "OutImmAcc",
+    "CmpMemImm", "CmpMemReg", "CmpVarImm", "CmpVarReg", "CmpLocalImm", "CmpLocalReg", "CmpRegReg", "CmpRegImm",
+    "CmpBaseIndexImm", "TestRegImm", "TestRegReg", "TestMemReg", "XorRegImm", "XorRegReg", "XorRegMem",
+    "OrRegReg", "AdcRegReg", "NotReg", "NegReg", "MulReg", "IncReg", "DecReg", "IncLocal", "DecLocal", "IncVar",
+    "DecVar", "RolRegImm", "RorRegImm", "ShlRegImm", "SalRegImm", "ShrRegImm", "SarRegImm", "XchgRegReg",
+    "XchgRegLocal", "XchgRegVar", "MovzxRegVar",
 };
 
 struct TGnuOutput {
@@ -206,6 +152,7 @@ TEST(EncoderAgainstGnuAs, EveryOperationAndFormMatches) {
   forms::genEncodeModRM(g);
   forms::generateMovesAndArithmetic(g);
   forms::generateControlAndStack(g);
+  forms::generateCompareAndLogic(g);
 
   gnu::TTempDir dir;
   std::string error;
