@@ -167,7 +167,7 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
     proc->isClassFunc = true;
     listUses.push_back(objectReg);
     PushReg(proc->recAssembler, objectReg);
-    MovRegMem(proc->recAssembler, objectReg, BaseDisp(Settings.localsReg, static_cast<int32_t>(self->dataAddress)));
+    MovRegMem(proc->recAssembler, 1, objectReg, Settings.localsReg, rdEAX, static_cast<int32_t>(self->dataAddress), 1);
   }
   if (!CompileBlock(proc->FuncIndex, false, false, false)) RaiseError();
   bInProcedure = false;
