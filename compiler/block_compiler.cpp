@@ -50,6 +50,7 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
       if (PeekChar(1) == '*') return fromFlag(CompileProcPointerDecl(false, rdEAX, nullptr));
       return fromFlag(CompileProcDecl(false, rdEAX, nullptr));
     case tk::Bswap: return fromFlag(CompileBswap());
+    case tk::Setae: return fromFlag(CompileSetae());
     case tk::Ret: return fromFlag(CompileRet());
     default: break;
   }

@@ -30,7 +30,7 @@ constexpr TBuiltinType kBuiltinTypes[] = {
 
 }  // namespace
 
-void TCompiler::registerBuiltinTypes() {
+void TCompiler::RegisterBuiltInTypes() {
   for (const TBuiltinType& t : kBuiltinTypes) AddType(t.name, t.size, t.lower, t.upper);
   compilerPtrType = listTypes[0].get();
 }
@@ -42,10 +42,6 @@ void TCompiler::createGlobalScope() {
   global->FuncIndex = static_cast<int32_t>(listProcedures.size());
   curFunc = global.get();
   listProcedures.push_back(std::move(global));
-}
-
-void TCompiler::expectOrRaise(std::initializer_list<uint16_t> codes) {
-  if (ExpectToken(codes) == tk::Invalid) RaiseError();
 }
 
 // The optional "plugins" statements before the program head.
@@ -124,7 +120,7 @@ bool TCompiler::Compile(const std::string& outputName) {
   PEFile.F_entryFuncID = -1;
   PAFile project = listFiles[0].get();
   curFile = project;
-  registerBuiltinTypes();
+  RegisterBuiltInTypes();
   createGlobalScope();
   readPluginStatements();
   pluginSys->ExecFileEntry(0, project->strSource.c_str());

@@ -59,6 +59,9 @@ struct TRegState {
 extern uint16_t appSubSystem;
 extern std::string appTypeText;
 
+// What one statement means for the block that holds it.
+enum class TStatementResult { next, endBlock, failed };
+
 struct TCompiler {
   // Diagnostics and output image
   std::string strLastError;
@@ -165,10 +168,43 @@ struct TCompiler {
   TPluginAnswer OfferPluginToken(std::string_view lowerText);
   TPluginAnswer OfferPluginKeyword(std::string_view lowerText);
 
-  // --- compile driver and link step
-  void Compile(const std::string& outputName);
+  // --- compile driver
+  bool Compile(const std::string& outputName);
   bool ParseAppType();
   void RegisterBuiltInTypes();
+  void createGlobalScope();
+  void readPluginStatements();
+  void loadStandardInclude();
+
+  // --- block compiler
+  bool CompileBlock(int32_t funcIndex, bool directiveEnds, bool singleStatement, bool stopAtFileEnd);
+  TStatementResult CompileStatement(uint16_t code, bool directiveEnds, bool stopAtFileEnd);
+  TStatementResult CompileOtherStatement(uint16_t code);
+  TStatementResult CompileClosingBrace();
+  TStatementResult CompileFileEnd(bool stopAtFileEnd);
+  TStatementResult CompileDirectiveStatement(bool directiveEnds);
+  bool CompileJumpLabel();
+  bool CompileEntry();
+  bool CompileLoopExit(bool isBreak);
+  bool CompileBswap();
+  bool CompileSetae();
+  bool CompileRet();
+
+  // --- procedure declarations
+  bool CompileProcDecl(bool isMethod, TRegister objectReg, PDataType classType);
+  PFunction ParseProcHeader(bool addIdentifier);
+  bool CompileProcPointerDecl(bool isMethod, TRegister objectReg, PDataType classType);
+  PFunction NewProcedure(const std::string& name, bool isFunction);
+  PData DeclareParameter(PFunction proc, const std::string& name, PDataType type, PDataType pointedTo,
+                         int32_t& offset);
+  PData DeclareThis(PFunction proc, TRegister objectReg, PDataType classType, int32_t& offset);
+  void ReadParameterDefault(PData param);
+  void ReadParameterList(PFunction proc, int32_t& offset);
+  void ReadHeaderSignature(PFunction proc);
+  void ReadResultType(PFunction proc);
+  void EmitPrologue(PFunction proc);
+
+  // --- link step
   void BuildOutput(const std::string& outputPath);
 
  private:

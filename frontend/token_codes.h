@@ -23,8 +23,16 @@ enum : uint16_t {
   Register = 105, Segment = 106, FpuStack = 107,
   // numbers
   Number = 120, Hex = 121, Float = 122,
-  // keywords the front end reads itself
-  Repeat = 156, Program = 173, If = 178, ElseIf = 179, Else = 180, Setae = 511,
+  // keywords
+  Entry = 150, Default = 151, Signed = 152, Unsigned = 153, Inherit = 154, Global = 155, Repeat = 156,
+  Until = 157, To = 158, For = 159, Step = 160, Downto = 161, Recast = 162, Enum = 163, Try = 164,
+  Except = 165, Finally = 166, Static = 167, Const = 168, Type = 169, Class = 170, Case = 171,
+  State = 172, Program = 173, Interface = 174, While = 175, Break = 176, Continue = 177, If = 178,
+  ElseIf = 179, Else = 180, Uses = 181, Inline = 182, Block = 183, Blob = 184, Imports = 185,
+  Exports = 186, Function = 187, Procedure = 188, Macro = 189, As = 190, Of = 191, Assume = 192,
+  Drop = 193, Nothing = 194, Union = 195,
+  // integer mnemonics the block compiler handles itself
+  Bswap = 411, Ret = 500, Setae = 511,
   // vector registers
   MmxRegister = 600, SseRegister = 650,
   // first code handed to plug-in tokens

@@ -16,9 +16,9 @@ TEST_F(Procedures, EmptyProcedureHasPrologueAndPlainReturn) {
 
 TEST_F(Procedures, StackParametersAndReturnByConvention) {
   ASSERT_EQ(compile(kHead +
-                    "procedure s(int a, b) { }\n"
-                    "procedure cdecl c(int a) { }\n"
-                    "procedure q(qword big; int after) { }\n"),
+                    "procedure s(int32 a, b) { }\n"
+                    "procedure cdecl c(int32 a) { }\n"
+                    "procedure q(qword big; int32 after) { }\n"),
             "");
   // Below the 486 the frame is undone with LEAVE.
   EXPECT_EQ(code("s"), "55 8B EC 90 90 90 90 90 90 C9 C2 08 00");
@@ -38,8 +38,8 @@ TEST_F(Procedures, StackParametersAndReturnByConvention) {
 
 TEST_F(Procedures, RegisterConventions) {
   ASSERT_EQ(compile(kHead +
-                    "procedure kelcall k(int a, b, c, d, e, f, g) { }\n"
-                    "procedure fastcall f2(int a, b) { }\n"),
+                    "procedure kelcall k(int32 a, b, c, d, e, f, g) { }\n"
+                    "procedure fastcall f2(int32 a, b) { }\n"),
             "");
   const TFunction& k = proc("k");
   EXPECT_EQ(k.intRegParamCount, 6);
@@ -62,11 +62,11 @@ TEST_F(Procedures, RegisterConventions) {
 }
 
 TEST_F(Procedures, DefaultsAndUncountedArguments) {
-  EXPECT_EQ(compile(kHead + "procedure cdecl v(int a[]) { }\n"), "");
+  EXPECT_EQ(compile(kHead + "procedure cdecl v(int32 a[]) { }\n"), "");
   EXPECT_TRUE(proc("v").bMinParams);
   TearDown();
   SetUp();
-  const std::string error = compile(kHead + "procedure d(int a = 1; int b) { }\n");
+  const std::string error = compile(kHead + "procedure d(int32 a = 1; int32 b) { }\n");
   EXPECT_NE(error.find("Expected = but found"), std::string::npos) << error;
 }
 
@@ -74,7 +74,7 @@ TEST_F(Procedures, ReportedMistakes) {
   struct Case {
     std::string source, message;
   } cases[] = {
-      {"procedure stdcall v(int a[]) { }\n", "Only cdecl calling convension support uncounted arguments[]"},
+      {"procedure stdcall v(int32 a[]) { }\n", "Only cdecl calling convension support uncounted arguments[]"},
       {"x: nop\nx: nop\n", "Label Identifier Redeclared x"},
       {"procedure p() { entry: }\n", "Code entry must begin on main scope level"},
       {"break;\n", "break does not have a valid loop to exit"},
