@@ -1,6 +1,7 @@
 // A procedure's machine code and the patches still to be applied to it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,6 +23,11 @@ struct TFixUp {
   uint16_t fixJmp = 0;     // jump kind: condition code, 16 jmp, 115 jecxz, 1000 none
   int32_t fixLabelID = -1;
   int32_t fixUID = 0;
+
+  // Fix-ups come from a pool of fixed-size slots: recording one costs no heap allocation,
+  // and std::make_unique / unique_ptr work as usual.
+  static void* operator new(size_t size);
+  static void operator delete(void* slot, size_t size) noexcept;
 };
 
 struct TAssembler {
@@ -32,6 +38,36 @@ struct TAssembler {
   std::string strCode;  // bytes; its length is where the next instruction starts
   bool reverseMode = false;
   std::vector<std::unique_ptr<TFixUp>> FixUps;
+  // Fix-ups whose bytes are already in strCode. In prepend mode only these move when bytes
+  // are put in front; the ones recorded since belong to the bytes being placed.
+  size_t fixUpsPlaced = 0;
 };
+
+// Jump kinds beyond the condition codes 0..15.
+inline constexpr uint16_t kJumpAlways = 16;
+inline constexpr uint16_t kJumpEcxZero = 115;
+inline constexpr uint16_t kJumpNone = 1000;
+
+// --- emission
+void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count);
+void EmitWord(TAssembler& a, uint16_t value);
+void EmitDword(TAssembler& a, uint32_t value);
+void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
+              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, const std::string& fixLabel);
+// Records a label jump at `address` and leaves six NOPs for the writer to overwrite.
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, const std::string& label);
+
+// --- registers and prefixes
+uint8_t RegNum(TRegister r);
+void Prefix16(TAssembler& a);  // 0x66 unless the procedure is 16-bit code
+void EmitPushad(TAssembler& a);
+void EmitPopad(TAssembler& a);
+
+// --- failure path shared by every encoder
+// Reports a bad operand through the compiler's diagnostics and never returns. Without a
+// compiler (encoder used on its own) the message travels in the exception.
+[[noreturn]] void EncoderError(const char* message);
+// The processor level selected by the "cpu" directive (386 without a compiler).
+int32_t CurrentCPULevel();
 
 }  // namespace kelvo

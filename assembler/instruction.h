@@ -1,0 +1,74 @@
+// One instruction assembled on the stack, then appended to the code buffer in one emission.
+//
+// Every encoder checks its operands while it fills a TInstr; nothing reaches the buffer until
+// Emit, so a failed check leaves the procedure's code untouched. Fix-ups are noted with their
+// position inside the instruction and recorded just before the bytes are emitted.
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+
+#include "assembler/code_buffer.h"
+
+namespace kelvo {
+
+struct TInstr {
+  struct TPendingFix {
+    TFixType type;
+    uint8_t size;  // bits
+    uint8_t pos;   // byte position inside the instruction
+    uint32_t index;
+    uint32_t offset;
+  };
+  // Longest sequence: the two dword halves of a 64-bit variable operation (2 x 10 bytes).
+  uint8_t b[24];
+  uint8_t n = 0;
+  TPendingFix fix[2];
+  uint8_t fixCount = 0;
+
+  void put(uint8_t v) {
+    assert(n < sizeof b);
+    b[n++] = v;
+  }
+  void put16(uint32_t v) {
+    put(static_cast<uint8_t>(v));
+    put(static_cast<uint8_t>(v >> 8));
+  }
+  void put32(uint32_t v) {
+    put16(v);
+    put16(v >> 16);
+  }
+  // An immediate of 1, 2 or 4 bytes, little-endian.
+  void putImm(uint32_t v, int bytes) {
+    if (bytes == 1) put(static_cast<uint8_t>(v));
+    else if (bytes == 2) put16(v);
+    else put32(v);
+  }
+  // Notes a fix-up for the field that starts at the current position.
+  void fixHere(TFixType type, uint8_t bits, uint32_t index, uint32_t offset) {
+    assert(fixCount < 2);
+    fix[fixCount++] = {type, bits, n, index, offset};
+  }
+};
+
+// Records the instruction's fix-ups (fixUID -1, fixJmp 16), then appends its bytes.
+inline void Emit(TAssembler& a, const TInstr& in) {
+  const auto start = static_cast<uint32_t>(a.strCode.size());
+  for (uint8_t i = 0; i < in.fixCount; ++i) {
+    const TInstr::TPendingFix& f = in.fix[i];
+    AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, -1, kJumpAlways, std::string());
+  }
+  EmitBytes(a, in.b, in.n);
+}
+
+//  ModRM:  7 6 | 5 4 3 | 2 1 0        SIB:  7 6 | 5 4 3 | 2 1 0
+//          mod |  reg  |  r/m                scale| index |  base
+constexpr uint8_t ModRM(int mod, int reg, int rm) {
+  return static_cast<uint8_t>((mod << 6) | ((reg & 7) << 3) | (rm & 7));
+}
+constexpr uint8_t SIB(int scaleCode, int index, int base) {
+  return static_cast<uint8_t>((scaleCode << 6) | ((index & 7) << 3) | (base & 7));
+}
+constexpr bool FitsInt8(int64_t v) { return v >= -128 && v <= 127; }
+
+}  // namespace kelvo
