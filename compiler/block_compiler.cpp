@@ -6,8 +6,16 @@
 
 namespace kelvo {
 
+// Bodies nest by recursion; past this depth the source is refused rather than the stack.
+constexpr int kMaxBlockDepth = 400;
+
 bool TCompiler::CompileBlock(int32_t funcIndex, bool directiveEnds, bool singleStatement,
                              bool stopAtFileEnd) {
+  struct TDepth {
+    int& depth;
+    ~TDepth() { --depth; }
+  } guard{++blockDepth_};
+  if (blockDepth_ > kMaxBlockDepth) Error("Blocks are nested too deeply");
   const PFunction saved = curFunc;
   if (funcIndex >= 0) curFunc = listProcedures[static_cast<size_t>(funcIndex)].get();
   for (;;) {

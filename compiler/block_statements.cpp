@@ -20,6 +20,8 @@ TStatementResult TCompiler::CompileClosingBrace() {
 }
 
 TStatementResult TCompiler::CompileFileEnd(bool stopAtFileEnd) {
+  if (!stopAtFileEnd && curFile->intID <= 0 && bInProcedure && curFunc->FuncIndex > 0)
+    Warning("Procedure \"" + curFunc->Name + "\" has no closing \"}\" and no return");
   if (stopAtFileEnd || curFile->intID <= 0 || curFile->macID >= 0) return TStatementResult::endBlock;
   // The end of an included file: reading goes on in the file that included it.
   curFile->boolAssembled = true;
@@ -40,6 +42,8 @@ bool TCompiler::CompileJumpLabel() {
 }
 
 bool TCompiler::CompileEntry() {
+  if (entryDeclared_) Error("Code entry already declared");
+  entryDeclared_ = true;
   if (PEFile.F_FileType == petDLL) {
     if (ExpectToken({tk::Function, tk::Procedure}) == tk::Invalid) return false;
     if (!CompileProcDecl(false, rdEAX, nullptr)) return false;

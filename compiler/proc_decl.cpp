@@ -93,7 +93,7 @@ void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
       pointedTo = type;
     }
     for (;;) {
-      if (ExpectToken({tk::Identifier, tk::Constant, tk::LocalVar, tk::LocalParam, tk::Variable}) == tk::Invalid)
+      if (ExpectToken(tk::kParameterNameCodes) == tk::Invalid)
         RaiseError();
       PData param = DeclareParameter(proc, curToken.Str, type, pointedTo, offset);
       if (PeekToken() == tk::Assign || defaultsStarted) {

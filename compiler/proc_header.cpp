@@ -18,7 +18,7 @@ void TCompiler::ReadHeaderSignature(PFunction proc) {
     if (ExpectToken({tk::RParen, tk::TypeName}) == tk::Invalid) RaiseError();
     while (curToken.Token == tk::TypeName) {
       const PDataType type = curToken.DataType;
-      if (ExpectToken({tk::Identifier, tk::Constant, tk::LocalVar, tk::LocalParam, tk::Variable}) ==
+      if (ExpectToken(tk::kParameterNameCodes) ==
           tk::Invalid)
         RaiseError();
       ++proc->intParamCount;

@@ -211,6 +211,8 @@ struct TCompiler {
   bool initialised_ = false;
   std::FILE* logFile_ = nullptr;
   bool logFailed_ = false;
+  bool entryDeclared_ = false;
+  int blockDepth_ = 0;
   std::string errorPosition() const;
   std::string sourceLineAtCursor() const;
   // lexer internals

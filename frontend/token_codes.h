@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace kelvo::tk {
 
@@ -38,5 +39,9 @@ enum : uint16_t {
   // first code handed to plug-in tokens
   FirstPluginToken = 5000,
 };
+
+// A parameter's name: a new word, or one that hides a procedure or data item outside.
+inline constexpr std::initializer_list<uint16_t> kParameterNameCodes = {
+    Identifier, ProcCall, Constant, LocalVar, LocalParam, Variable};
 
 }  // namespace kelvo::tk
