@@ -1,7 +1,7 @@
 #!/bin/sh
-# Feeds the seed corpus and a few thousand mutations of it through the lexer.
+# Feeds the seed corpus and a few thousand mutations of it through the fuzz target (lexer or whole compile).
 if [ ! -x "$FUZZER" ]; then
-  echo "SKIPPED: clang with libFuzzer is not installed, so the lexer fuzz target was not built"
+  echo "SKIPPED: clang with libFuzzer is not installed, so the fuzz targets were not built"
   exit 77
 fi
 work=$(mktemp -d)
