@@ -213,6 +213,7 @@ struct TCompiler {
   bool logFailed_ = false;
   bool entryDeclared_ = false;
   int blockDepth_ = 0;
+  void releaseState();
   std::string errorPosition() const;
   std::string sourceLineAtCursor() const;
   // lexer internals

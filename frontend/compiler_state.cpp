@@ -21,18 +21,7 @@ void TCompiler::Init() {
   Settings.peekToken = false;
   Settings.setUnnamed = false;
   Log(kDashes + "\r\n" + platform::localDateTime() + "\r\n" + kDashes + "\r\n");
-  StateStack.clear();
-  listFiles.clear();
-  listProcedures.clear();
-  listData.clear();
-  listTypes.clear();
-  slistDLLs.clear();
-  listDefines.clear();
-  listUses.clear();
-  tokenStack.Clear();
-  NCTList.clear();
-  OffsetLabels.clear();
-  operatorRun_ = {};
+  releaseState();
   tokenStart = {};
   for (TRegState& r : rsReg32) r = TRegState{};
   macroSys.Init();
@@ -43,11 +32,8 @@ void TCompiler::Init() {
   pluginSys = std::make_unique<TPluginManager>();
 }
 
-// Safe on a half-initialised record and when called twice.
-void TCompiler::Free() {
-  if (!initialised_) return;
-  initialised_ = false;
-  pluginSys.reset();
+// Empties every list the compile fills, in the order that keeps pointers between them valid.
+void TCompiler::releaseState() {
   StateStack.clear();
   curFile = nullptr;
   curFunc = nullptr;
@@ -65,6 +51,14 @@ void TCompiler::Free() {
   NCTList.clear();
   OffsetLabels.clear();
   operatorRun_ = {};
+}
+
+// Safe on a half-initialised record and when called twice.
+void TCompiler::Free() {
+  if (!initialised_) return;
+  initialised_ = false;
+  pluginSys.reset();
+  releaseState();
   macroSys.Free();
   Log(kDashes + "\r\n\r\n");
   if (logFile_) std::fclose(logFile_);
