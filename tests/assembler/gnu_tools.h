@@ -1,6 +1,7 @@
 // Running GNU binutils from a test and reading what they print.
 #pragma once
 
+#include "tests/hex_text.h"
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -130,15 +131,6 @@ inline std::vector<TDecoded> disassembly(const std::string& objdumpOutput) {
   return decoded;
 }
 
-inline std::string hex(const std::string& bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string text;
-  for (unsigned char c : bytes) {
-    if (!text.empty()) text += ' ';
-    text += digits[c >> 4];
-    text += digits[c & 15];
-  }
-  return text;
-}
+using kelvo::testing::hex;
 
 }  // namespace gnu

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "frontend/compiler.h"
+#include "tests/hex_text.h"
 
 namespace kelvo::testing {
 
@@ -60,16 +61,6 @@ class CompileFixture : public ::testing::Test {
     throw std::runtime_error("no procedure " + name);
   }
 
-  static std::string hex(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char b : bytes) {
-      if (!out.empty()) out += ' ';
-      out += digits[b >> 4];
-      out += digits[b & 15];
-    }
-    return out;
-  }
 
   TCompiler compiler_;
   std::filesystem::path folder_;

@@ -1,3 +1,4 @@
+#include "tests/hex_text.h"
 #include "output/code_layout.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +12,7 @@ namespace {
 
 constexpr TImageBases kBases{0x400000, 0x403000, 0x402000};
 
-std::string hex(std::string_view bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char b : bytes) {
-    if (!out.empty()) out += ' ';
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
+using kelvo::testing::hex;
 
 struct TLinked {
   explicit TLinked(THandProgram& p) : layout(*p.c) {}

@@ -1,3 +1,4 @@
+#include "tests/hex_text.h"
 #include "output/data_image.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +12,7 @@ using namespace kelvo;
 
 namespace {
 
-std::string hex(std::string_view bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char b : bytes) {
-    if (!out.empty()) out += ' ';
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
+using kelvo::testing::hex;
 
 std::string tail(const TDataMan& d, uint32_t offset) { return hex(d.F_DataString.substr(offset)); }
 
