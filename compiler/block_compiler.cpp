@@ -60,6 +60,23 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::Bswap: return fromFlag(CompileBswap());
     case tk::Setae: return fromFlag(CompileSetae());
     case tk::Ret: return fromFlag(CompileRet());
+    // operand statements and calls
+    case tk::Register: return fromFlag(CompileRegisterStatement(SaveToken()));
+    case tk::BaseExpr: return fromFlag(CompileMemoryAssign());
+    case tk::RegPointer: return fromFlag(CompileRegMemberAssign(SaveToken()));
+    case tk::SegOffset: return fromFlag(CompileSegMemAssign(SaveToken()));
+    case tk::Segment: return fromFlag(CompileSegRegAssign(SaveToken()));
+    case tk::LocalVar:
+    case tk::LocalParam: return fromFlag(CompilePointerStatement());
+    case tk::Variable:
+      if (curToken.DataType && sameText(curToken.DataType->typeName, "string"))
+        return fromFlag(CompileStringStatement(SaveToken()));
+      return fromFlag(CompileDataStatement(SaveToken(), false));
+    case tk::ProcCall: {
+      const PCurrentToken name = SaveToken();  // a peek leaves the peeked token's fields behind
+      if (PeekToken() == tk::Assign) return fromFlag(CompileProcStatement(name));
+      return fromFlag(CompileCall(name->Proc, false, name->DataOffset));
+    }
     // integer instruction statements
     case tk::MnAdd: return fromFlag(CompileAdd());
     case tk::MnSub: return fromFlag(CompileSub());
@@ -83,6 +100,7 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::MnRol: case tk::MnRor: return fromFlag(CompileRolRor(code));
     case tk::MnSar: case tk::MnShl: case tk::MnShr: case tk::MnSal: return fromFlag(CompileShift(code));
     case tk::MnXchg: return fromFlag(CompileXchg());
+    case tk::MnPush: return fromFlag(CompilePush());
     case tk::MnPop: return fromFlag(CompilePop());
     case tk::MnInt: return fromFlag(CompileInt());
     case tk::MnInc: return fromFlag(CompileInc());

@@ -123,21 +123,6 @@ bool TCompiler::CompileSub() { return compileAddSub(*this, kSubOps); }
 
 // --- lea
 
-// The text of a string literal goes into the data image once; each use gets its own item.
-static PData addStringItem(TCompiler& c, const std::string& text) {
-  auto item = std::make_unique<TData>();
-  item->dataMode = dmConst;
-  item->dataSubMode = smString;
-  item->dataType = c.compilerPtrType;
-  item->strVal = text;
-  item->strLength = static_cast<int32_t>(text.size());
-  item->dataAddress = c.PEFile.dataMan.AddString(text);
-  item->dataIdent = static_cast<int32_t>(c.listData.size());
-  item->defaultValue.ttype = tk::Invalid;
-  c.listData.push_back(std::move(item));
-  return c.listData.back().get();
-}
-
 bool TCompiler::CompileLea() {
   TAssembler& a = curFunc->recAssembler;
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
@@ -159,7 +144,7 @@ bool TCompiler::CompileLea() {
       LeaRegVar(a, reg, static_cast<uint32_t>(t.Proc->FuncIndex), ftProcAddress, 0);
       break;
     case tk::String:
-      LeaRegVar(a, reg, static_cast<uint32_t>(addStringItem(*this, t.Str)->dataIdent), ftDataAddress, 0);
+      LeaRegVar(a, reg, static_cast<uint32_t>(AddAnonymousString(t.Str)->dataIdent), ftDataAddress, 0);
       break;
     default:
       if (t.Token == tk::Constant || isAbsolute(t)) {

@@ -97,3 +97,22 @@ bool TCompiler::CompilePop() {
 }
 
 }  // namespace kelvo
+
+namespace kelvo {
+
+bool TCompiler::CompilePush() {
+  if (ExpectToken({tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam, tk::LocalAddress,
+                   tk::RegPointerAddress, tk::Minus, tk::Identifier, tk::Number, tk::Hex, tk::String,
+                   tk::ProcAddress, tk::DataAddress, tk::Register, tk::Segment, tk::SegOffset}) == tk::Invalid)
+    RaiseError();
+  if (curToken.Token == tk::BaseExpr) {
+    const TBaseExpression& e = curBaseExpression;
+    PushMem(curFunc->recAssembler, e.regcount, e.dtSize, e.reg1, e.reg2, e.disp, e.scale);
+    return true;
+  }
+  const uint16_t code = curToken.Token;
+  if (code == tk::Minus && ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
+  return PushOperand(code, &curToken);
+}
+
+}  // namespace kelvo

@@ -52,6 +52,7 @@ struct TFunction {
   int32_t intParamCount = 0;
   int32_t intRegParamCount = 0;
   std::vector<PDataType> paramType;
+  std::vector<PData> paramData;  // the parameters' data items, beside paramList (defaults)
   uint32_t tryExceptCounter = 0;
   bool isDeclaration = false;
   uint32_t braceLabelID = 0;
