@@ -78,7 +78,56 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     // imports and exports
     case tk::Imports: return fromFlag(CompileImports());
     case tk::Exports: return fromFlag(CompileExports());
-    default: break;
+    // operand statements and calls
+    case tk::Register: return fromFlag(CompileRegisterStatement(SaveToken()));
+    case tk::BaseExpr: return fromFlag(CompileMemoryAssign());
+    case tk::RegPointer: return fromFlag(CompileRegMemberAssign(SaveToken()));
+    case tk::SegOffset: return fromFlag(CompileSegMemAssign(SaveToken()));
+    case tk::Segment: return fromFlag(CompileSegRegAssign(SaveToken()));
+    case tk::LocalVar:
+    case tk::LocalParam: return fromFlag(CompilePointerStatement());
+    case tk::Variable:
+      if (curToken.DataType && sameText(curToken.DataType->typeName, "string"))
+        return fromFlag(CompileStringStatement(SaveToken()));
+      return fromFlag(CompileDataStatement(SaveToken(), false));
+    case tk::ProcCall: {
+      const PCurrentToken name = SaveToken();  // a peek leaves the peeked token's fields behind
+      if (PeekToken() == tk::Assign) return fromFlag(CompileProcStatement(name));
+      return fromFlag(CompileCall(name->Proc, false, name->DataOffset));
+    }
+    // integer instruction statements
+    case tk::MnAdd: return fromFlag(CompileAdd());
+    case tk::MnSub: return fromFlag(CompileSub());
+    case tk::MnMov: return fromFlag(CompileMov());
+    case tk::MnLea: return fromFlag(CompileLea());
+    case tk::MnCmovz: return fromFlag(CompileCmovz());
+    case tk::MnCmp: return fromFlag(CompileCmp());
+    case tk::MnOr: return fromFlag(CompileOr());
+    case tk::MnXor: return fromFlag(CompileXor());
+    case tk::MnTest: return fromFlag(CompileTest());
+    case tk::MnAnd: return fromFlag(CompileAnd());
+    case tk::MnImul: return fromFlag(CompileImul());
+    case tk::MnIdiv: case tk::MnDiv: case tk::MnMul: case tk::MnNeg: case tk::MnNot:
+    case tk::MnSldt: case tk::MnVerr: case tk::MnVerw: return fromFlag(CompileOneRegister(code));
+    case tk::MnIn: return fromFlag(CompileIn());
+    case tk::MnOut: return fromFlag(CompileOut());
+    case tk::MnLar: case tk::MnBt: case tk::MnBtc: case tk::MnBtr: case tk::MnBts:
+    case tk::MnAdc: return fromFlag(CompileRegisterPair(code));
+    case tk::MnCall: return fromFlag(CompileCallInstruction());
+    case tk::MnMovzx: return fromFlag(CompileMovzx());
+    case tk::MnRol: case tk::MnRor: return fromFlag(CompileRolRor(code));
+    case tk::MnSar: case tk::MnShl: case tk::MnShr: case tk::MnSal: return fromFlag(CompileShift(code));
+    case tk::MnXchg: return fromFlag(CompileXchg());
+    case tk::MnPush: return fromFlag(CompilePush());
+    case tk::MnPop: return fromFlag(CompilePop());
+    case tk::MnInt: return fromFlag(CompileInt());
+    case tk::MnInc: return fromFlag(CompileInc());
+    case tk::MnDec: return fromFlag(CompileDec());
+    case tk::MnJmp: return fromFlag(CompileGoto());
+    case tk::MnJecxz: return fromFlag(CompileJcc(kJumpEcxZero));
+    default:
+      if (code >= tk::MnJo && code <= tk::MnJg) return fromFlag(CompileJcc(code - tk::MnJo));
+      break;
   }
   const std::string_view bytes = OperandlessBytes(code);
   if (!bytes.empty()) {

@@ -57,6 +57,7 @@ PData TCompiler::DeclareParameter(PFunction proc, const std::string& name, PData
   DeclareIdent(lower, itData, param->dataIdent);
   proc->paramList.push_back(lower);
   proc->paramType.push_back(param->dataType);
+  proc->paramData.push_back(param.get());
   PData result = param.get();
   listData.push_back(std::move(param));
   ++proc->intParamCount;

@@ -13,6 +13,7 @@
 #include "common/definitions.h"
 #include "compiler/base_expression.h"
 #include "compiler/member_access.h"
+#include "compiler/operand_location.h"
 #include "compiler/state_stack.h"
 #include "frontend/function.h"
 #include "frontend/ident_table.h"
@@ -219,6 +220,76 @@ struct TCompiler {
   bool CompileImports();
   bool CompileExports();
 
+  // --- operand statements
+  bool CompileRegisterStatement(PCurrentToken reg);
+  bool CompileRegisterAssign(PCurrentToken reg);
+  bool CompileMemoryAssign();
+  bool CompileRegMemberAssign(PCurrentToken member);
+  bool CompileSegMemAssign(PCurrentToken seg);
+  bool CompileSegRegAssign(PCurrentToken seg);
+  bool CompilePointerStatement();
+  bool CompileStringStatement(PCurrentToken var);
+  bool CompileDataStatement(PCurrentToken var, bool initialiser);
+  bool CompileVarOperand(PCurrentToken destination, PCurrentToken source);
+  bool PushOperand(uint16_t code, PCurrentToken token);
+  // The bytes the last PushOperand put on the stack.
+  int32_t lastPushSize = 0;
+  PData AddAnonymousString(const std::string& text);
+  // The memory place of a memory operand (20), register member (23), segment address (24),
+  // local (28), parameter (29) or global (30) token.
+  TLocation OperandLocation(const TCurrentToken& t);
+  // Memory operands that wait in the call queue, each token pointing at its own by `Int`.
+  std::vector<TBaseExpression> queuedBaseExpressions;
+  void StoreFunctionResult(PFunction proc, const TLocation& place, bool registerBound);
+  void StoreFloat(const TLocation& place, long double value);
+  void RequireFunction(PFunction proc);
+
+  // --- procedure calls
+  bool CompileCall(PFunction proc, bool nested, uint32_t memberOffset);
+  bool CompileRegisterCall(TRegister reg);
+  bool CompileProcStatement(PCurrentToken target);
+  // Emits and removes the queued call steps from index `first` on, last step first.
+  void ReplayCallQueue(size_t first);
+  void EmitCallStep(PCurrentToken step);
+  // A saved register token (code 105, size of its bank) for a call step.
+  PCurrentToken RegisterToken(TRegister reg);
+
+  // --- integer instruction statements
+  bool CompileAdd();
+  bool CompileSub();
+  bool CompileMov();
+  bool CompileLea();
+  bool CompileCmp();
+  bool CompileOr();
+  bool CompileXor();
+  bool CompileTest();
+  bool CompileAnd();
+  bool CompileImul();
+  bool CompileOneRegister(uint16_t code);  // idiv, div, mul, neg, not, sldt, verr, verw
+  bool CompileIn();
+  bool CompileOut();
+  bool CompileRegisterPair(uint16_t code);  // lar, bt, btc, btr, bts, adc
+  bool CompileCallInstruction();
+  bool CompileMovzx();
+  bool CompileRolRor(uint16_t code);
+  bool CompileShift(uint16_t code);
+  bool CompileXchg();
+  bool CompilePush();
+  bool CompilePop();
+  bool CompileInt();
+  bool CompileInc();
+  bool CompileDec();
+  bool CompileGoto();
+  bool CompileJcc(uint16_t jumpKind);
+  bool CompileCmovz();
+  // After "-", a decimal number or a hexadecimal number: its value ("-" reads the number).
+  bool ReadInstrNumber(int64_t& value);
+  // Refuses an immediate that does not fit an operand of `bytes` bytes (signed or unsigned).
+  void CheckImmediate(int64_t value, int32_t bytes);
+  // Where a local, parameter or register-held item lies: [localsReg or its register + disp].
+  TMemOperand InstrDataOperand(const TCurrentToken& t) const;
+  bool ExpectComma();
+
   // --- link step
   void BuildOutput(const std::string& outputPath);
 
@@ -241,7 +312,6 @@ struct TCompiler {
   void storeGlobalElement(PData item, uint32_t size);
   void compileGlobalInitCode(PData item);
   void warnSkippedInitialisers();
-  PData anonymousString(const std::string& text);
   std::string readConstText(std::string text);
   bool compileTypedConst(PData item, PDataType type);
   void readImportHeader(PFunction proc);
