@@ -24,10 +24,7 @@ class OperandStatements : public CompileFixture {
     CompileFixture::SetUp();
     const std::string error = compile(kHead + declarations + "procedure p" + kParams + " {\n" + statements + "\n}\n");
     ASSERT_EQ(error, "") << statements;
-    std::string bytes;
-    for (const auto& f : compiler_.listProcedures)
-      if (f->Name == "p") bytes = f->recAssembler.strCode;
-    EXPECT_EQ(disassemble(bytes), assembleListing(kFrame + listing + "\nleave\nret 24")) << statements;
+    EXPECT_EQ(disassemble(proc("p").recAssembler), assembleListing(kFrame + listing + "\nleave\nret 24")) << statements;
   }
   std::string missing_;
 };
