@@ -53,6 +53,7 @@ bool TCompiler::CompileEntry() {
   }
   if (curFunc->FuncIndex != 0) Error("Code entry must begin on main scope level");
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
+  warnSkippedInitialisers();
   PEFile.entryOffset = static_cast<uint32_t>(curFunc->recAssembler.strCode.size());
   return true;
 }
@@ -102,6 +103,7 @@ bool TCompiler::CompileSetae() {
 // The return sequence: pop the "uses" registers, undo the frame, return by convention.
 bool TCompiler::CompileRet() {
   TAssembler& a = curFunc->recAssembler;
+  if (!curFunc->HasFrame()) ++curFunc->framelessReturns;
   for (auto r = listUses.rbegin(); r != listUses.rend(); ++r) PopReg(a, *r);
   if (curFunc->HasFrame()) {
     if (curCPUMode < 486) {

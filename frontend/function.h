@@ -47,6 +47,7 @@ struct TFunction {
   uint32_t dwTotalLocalSize = 0;
   uint32_t dwTotalParamSize = 0;
   uint32_t dwLocalSet = 0;
+  int32_t framelessReturns = 0;  // returns compiled while the procedure had no frame
   int32_t intParamOffset = 0;
   bool bMinParams = false;
   int32_t intParamCount = 0;
