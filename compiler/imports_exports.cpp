@@ -1,4 +1,6 @@
 // Procedures that live in a DLL ("imports") and procedures the program offers ("exports").
+#include <algorithm>
+
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -122,11 +124,11 @@ bool TCompiler::CompileImports() {
   return true;
 }
 
-// exports name, name;  or  exports +;  (every procedure with a body declared so far)
+// exports name, name;  or  exports +;  (every procedure with a body the project declared so far)
 bool TCompiler::CompileExports() {
   if (PeekToken() == tk::Plus) {
     GetToken();
-    for (size_t i = 1; i < listProcedures.size(); ++i) {
+    for (size_t i = std::max<size_t>(firstProjectProcedure, 1); i < listProcedures.size(); ++i) {
       TFunction& f = *listProcedures[i];
       if (f.DLLIndex != -1 || f.isDeclaration || f.isPointer) continue;  // no code of ours to offer
       f.isExported = true;

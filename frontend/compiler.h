@@ -219,6 +219,8 @@ struct TCompiler {
   // --- imports and exports
   bool CompileImports();
   bool CompileExports();
+  // Procedures before this index come from the standard include: "exports +" leaves them out.
+  size_t firstProjectProcedure = 1;
 
   // --- operand statements
   bool CompileRegisterStatement(PCurrentToken reg);

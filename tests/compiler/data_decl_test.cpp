@@ -22,11 +22,6 @@ class Declarations : public CompileFixture {
     const TData& d = item(name);
     return image(d.dataAddress, static_cast<size_t>(d.dataType->typeSize) * d.intMultiplier);
   }
-  void recompile(const std::string& source) {
-    TearDown();
-    SetUp();
-    ASSERT_EQ(compile(source), "");
-  }
 };
 
 TEST_F(Declarations, GlobalsAndTheirInitialValues) {
@@ -206,9 +201,14 @@ TEST_F(Declarations, ImportsAndExports) {
   EXPECT_FALSE(proc("b").isExported);
   EXPECT_TRUE(proc("c").isExported);
 
-  recompile(kHead +
-            "imports ('kernel32.dll') { procedure ExitProcess(dword code); stdcall; }\n"
-            "procedure a() { }\nprocedure b() { }\nexports +;\nprocedure later() { }\n");
+  TearDown();
+  SetUp();
+  writeFile("system.kel", "procedure fromInclude() { }\n");
+  ASSERT_EQ(compile(kHead +
+                    "imports ('kernel32.dll') { procedure ExitProcess(dword code); stdcall; }\n"
+                    "procedure a() { }\nprocedure b() { }\nexports +;\nprocedure later() { }\n"),
+            "");
+  EXPECT_FALSE(proc("fromInclude").isExported);  // the standard include is not the project's to offer
   EXPECT_FALSE(compiler_.listProcedures[0]->isExported);
   EXPECT_FALSE(proc("ExitProcess").isExported);  // nothing of ours to offer
   EXPECT_TRUE(proc("a").isExported);
