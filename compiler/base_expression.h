@@ -1,20 +1,30 @@
-// A parsed memory operand.
+// A parsed memory operand: [reg1 + reg2*scale + disp].
 #pragma once
 
 #include <cstdint>
+#include <string>
 
+#include "assembler/memory_operand.h"
 #include "common/definitions.h"
 
 namespace kelvo {
 
 struct TBaseExpression {
-  TRegister reg1 = rdEAX;
-  TRegister reg2 = rdEAX;
-  uint8_t scale = 0;
-  int32_t displacement = 0;
-  int32_t size = 0;
+  TRegister reg1 = rdEAX;  // base, or the scaled register when it stands alone
+  TRegister reg2 = rdEAX;  // index, valid when regcount is 2
+  int32_t regcount = 0;
+  int32_t scale = 0;       // 0 when none was written
+  int32_t disp = 0;
   PDataType dt = nullptr;  // type named before the brackets, if any
-  int32_t dtSize = 0;
+  int32_t dtSize = 4;      // operand size in bytes
 };
+
+// The operand as the encoders take it.
+inline TMemOperand MemOperandOf(const TBaseExpression& e) {
+  return {e.regcount, e.reg1, e.reg2, e.disp, e.scale};
+}
+
+// The operand written back as text: "[ebp+esi*4-8]".
+std::string BaseExpressionText(const TBaseExpression& e);
 
 }  // namespace kelvo

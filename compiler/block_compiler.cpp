@@ -46,7 +46,9 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::RBrace: return CompileClosingBrace();
     case tk::EndOfFile: return CompileFileEnd(stopAtFileEnd);
     case tk::Directive: return CompileDirectiveStatement(directiveEnds);
-    case tk::Identifier: return fromFlag(CompileJumpLabel());
+    case tk::Identifier:
+      if (CompilerMode == cmMEAN && PeekToken() == tk::Assign) return CompileOtherStatement(code);
+      return fromFlag(CompileJumpLabel());
     case tk::Entry: return fromFlag(CompileEntry());
     case tk::Program: Error("Program already has an entry section.");
     case tk::Break:
@@ -60,7 +62,72 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::Bswap: return fromFlag(CompileBswap());
     case tk::Setae: return fromFlag(CompileSetae());
     case tk::Ret: return fromFlag(CompileRet());
-    default: break;
+    // data declarations
+    case tk::TypeName:
+      return fromFlag(bInProcedure ? DeclareLocalData(curToken.DataType, false)
+                                   : DeclareGlobalData(curToken.DataType, false));
+    case tk::Signed:
+    case tk::Unsigned:
+    case tk::Global:
+    case tk::Inherit: return fromFlag(CompileDataPrefix(code));
+    case tk::Const: return fromFlag(CompileConst());
+    case tk::Static: return fromFlag(CompileStatic());
+    case tk::Label: return fromFlag(CompileLabel());
+    case tk::Assume: return fromFlag(CompileAssume());
+    case tk::Drop: return fromFlag(CompileDrop());
+    // imports and exports
+    case tk::Imports: return fromFlag(CompileImports());
+    case tk::Exports: return fromFlag(CompileExports());
+    // operand statements and calls
+    case tk::Register: return fromFlag(CompileRegisterStatement(SaveToken()));
+    case tk::BaseExpr: return fromFlag(CompileMemoryAssign());
+    case tk::RegPointer: return fromFlag(CompileRegMemberAssign(SaveToken()));
+    case tk::SegOffset: return fromFlag(CompileSegMemAssign(SaveToken()));
+    case tk::Segment: return fromFlag(CompileSegRegAssign(SaveToken()));
+    case tk::LocalVar:
+    case tk::LocalParam: return fromFlag(CompilePointerStatement());
+    case tk::Variable:
+      if (curToken.DataType && sameText(curToken.DataType->typeName, "string"))
+        return fromFlag(CompileStringStatement(SaveToken()));
+      return fromFlag(CompileDataStatement(SaveToken(), false));
+    case tk::ProcCall: {
+      const PCurrentToken name = SaveToken();  // a peek leaves the peeked token's fields behind
+      if (PeekToken() == tk::Assign) return fromFlag(CompileProcStatement(name));
+      return fromFlag(CompileCall(name->Proc, false, name->DataOffset));
+    }
+    // integer instruction statements
+    case tk::MnAdd: return fromFlag(CompileAdd());
+    case tk::MnSub: return fromFlag(CompileSub());
+    case tk::MnMov: return fromFlag(CompileMov());
+    case tk::MnLea: return fromFlag(CompileLea());
+    case tk::MnCmovz: return fromFlag(CompileCmovz());
+    case tk::MnCmp: return fromFlag(CompileCmp());
+    case tk::MnOr: return fromFlag(CompileOr());
+    case tk::MnXor: return fromFlag(CompileXor());
+    case tk::MnTest: return fromFlag(CompileTest());
+    case tk::MnAnd: return fromFlag(CompileAnd());
+    case tk::MnImul: return fromFlag(CompileImul());
+    case tk::MnIdiv: case tk::MnDiv: case tk::MnMul: case tk::MnNeg: case tk::MnNot:
+    case tk::MnSldt: case tk::MnVerr: case tk::MnVerw: return fromFlag(CompileOneRegister(code));
+    case tk::MnIn: return fromFlag(CompileIn());
+    case tk::MnOut: return fromFlag(CompileOut());
+    case tk::MnLar: case tk::MnBt: case tk::MnBtc: case tk::MnBtr: case tk::MnBts:
+    case tk::MnAdc: return fromFlag(CompileRegisterPair(code));
+    case tk::MnCall: return fromFlag(CompileCallInstruction());
+    case tk::MnMovzx: return fromFlag(CompileMovzx());
+    case tk::MnRol: case tk::MnRor: return fromFlag(CompileRolRor(code));
+    case tk::MnSar: case tk::MnShl: case tk::MnShr: case tk::MnSal: return fromFlag(CompileShift(code));
+    case tk::MnXchg: return fromFlag(CompileXchg());
+    case tk::MnPush: return fromFlag(CompilePush());
+    case tk::MnPop: return fromFlag(CompilePop());
+    case tk::MnInt: return fromFlag(CompileInt());
+    case tk::MnInc: return fromFlag(CompileInc());
+    case tk::MnDec: return fromFlag(CompileDec());
+    case tk::MnJmp: return fromFlag(CompileGoto());
+    case tk::MnJecxz: return fromFlag(CompileJcc(kJumpEcxZero));
+    default:
+      if (code >= tk::MnJo && code <= tk::MnJg) return fromFlag(CompileJcc(code - tk::MnJo));
+      break;
   }
   const std::string_view bytes = OperandlessBytes(code);
   if (!bytes.empty()) {
@@ -73,8 +140,8 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
 // Statements whose handlers this build does not have yet, and unknown statement starts.
 TStatementResult TCompiler::CompileOtherStatement(uint16_t code) {
   if (CompilerMode == cmMEAN && PeekToken() == tk::Assign) {
-    RewindToTokenStart();
-    Error("Constant declarations are not supported by this build");
+    RewindToTokenStart();  // the name is read again as the constant's
+    return fromFlag(CompileConst());
   }
   const bool statementCode = (code >= 17 && code <= 30) || (code >= 100 && code <= 107) ||
                              (code >= 150 && code <= 195) || (code >= 300 && code <= 668);

@@ -57,6 +57,7 @@ PData TCompiler::DeclareParameter(PFunction proc, const std::string& name, PData
   DeclareIdent(lower, itData, param->dataIdent);
   proc->paramList.push_back(lower);
   proc->paramType.push_back(param->dataType);
+  proc->paramData.push_back(param.get());
   PData result = param.get();
   listData.push_back(std::move(param));
   ++proc->intParamCount;
@@ -87,7 +88,9 @@ void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
   bool defaultsStarted = false;
   for (;;) {
     const PDataType type = curToken.DataType;
-    PDataType pointedTo = nullptr;
+    // "type*" arrives as the pointer type under the written name.
+    PDataType pointedTo = type == compilerPtrType && !sameText(curToken.Str, type->typeName) ? FindType(curToken.Str)
+                                                                                              : nullptr;
     if (PeekToken() == tk::Star) {
       GetToken();
       pointedTo = type;

@@ -131,6 +131,7 @@ bool TCompiler::Compile(const std::string& outputName) {
   PFunction global = listProcedures[0].get();
   curFunc = global;
   if (!CompileBlock(-1, false, false, true)) RaiseError();
+  firstProjectProcedure = listProcedures.size();
   pluginSys->ExecProgramEntry(appTypeText.c_str());
   curFile = project;
   curFunc = global;

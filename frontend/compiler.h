@@ -13,6 +13,7 @@
 #include "common/definitions.h"
 #include "compiler/base_expression.h"
 #include "compiler/member_access.h"
+#include "compiler/operand_location.h"
 #include "compiler/state_stack.h"
 #include "frontend/function.h"
 #include "frontend/ident_table.h"
@@ -204,6 +205,93 @@ struct TCompiler {
   void ReadResultType(PFunction proc);
   void EmitPrologue(PFunction proc);
 
+  // --- data declarations
+  bool DeclareLocalData(PDataType type, bool inherit);
+  bool DeclareGlobalData(PDataType type, bool inherit);
+  bool CompileDataPrefix(uint16_t prefix);
+  bool CompileConst();
+  bool ParseDataValues(int64_t& value);
+  bool CompileStatic();
+  bool CompileLabel();
+  bool CompileAssume();
+  bool CompileDrop();
+
+  // --- imports and exports
+  bool CompileImports();
+  bool CompileExports();
+  // Procedures before this index come from the standard include: "exports +" leaves them out.
+  size_t firstProjectProcedure = 1;
+
+  // --- operand statements
+  bool CompileRegisterStatement(PCurrentToken reg);
+  bool CompileRegisterAssign(PCurrentToken reg);
+  bool CompileMemoryAssign();
+  bool CompileRegMemberAssign(PCurrentToken member);
+  bool CompileSegMemAssign(PCurrentToken seg);
+  bool CompileSegRegAssign(PCurrentToken seg);
+  bool CompilePointerStatement();
+  bool CompileStringStatement(PCurrentToken var);
+  bool CompileDataStatement(PCurrentToken var, bool initialiser);
+  bool CompileVarOperand(PCurrentToken destination, PCurrentToken source);
+  bool PushOperand(uint16_t code, PCurrentToken token);
+  // The bytes the last PushOperand put on the stack.
+  int32_t lastPushSize = 0;
+  PData AddAnonymousString(const std::string& text);
+  // The memory place of a memory operand (20), register member (23), segment address (24),
+  // local (28), parameter (29) or global (30) token.
+  TLocation OperandLocation(const TCurrentToken& t);
+  // Memory operands that wait in the call queue, each token pointing at its own by `Int`.
+  std::vector<TBaseExpression> queuedBaseExpressions;
+  void StoreFunctionResult(PFunction proc, const TLocation& place, bool registerBound);
+  void StoreFloat(const TLocation& place, long double value);
+  void RequireFunction(PFunction proc);
+
+  // --- procedure calls
+  bool CompileCall(PFunction proc, bool nested, uint32_t memberOffset);
+  bool CompileRegisterCall(TRegister reg);
+  bool CompileProcStatement(PCurrentToken target);
+  // Emits and removes the queued call steps from index `first` on, last step first.
+  void ReplayCallQueue(size_t first);
+  void EmitCallStep(PCurrentToken step);
+  // A saved register token (code 105, size of its bank) for a call step.
+  PCurrentToken RegisterToken(TRegister reg);
+
+  // --- integer instruction statements
+  bool CompileAdd();
+  bool CompileSub();
+  bool CompileMov();
+  bool CompileLea();
+  bool CompileCmp();
+  bool CompileOr();
+  bool CompileXor();
+  bool CompileTest();
+  bool CompileAnd();
+  bool CompileImul();
+  bool CompileOneRegister(uint16_t code);  // idiv, div, mul, neg, not, sldt, verr, verw
+  bool CompileIn();
+  bool CompileOut();
+  bool CompileRegisterPair(uint16_t code);  // lar, bt, btc, btr, bts, adc
+  bool CompileCallInstruction();
+  bool CompileMovzx();
+  bool CompileRolRor(uint16_t code);
+  bool CompileShift(uint16_t code);
+  bool CompileXchg();
+  bool CompilePush();
+  bool CompilePop();
+  bool CompileInt();
+  bool CompileInc();
+  bool CompileDec();
+  bool CompileGoto();
+  bool CompileJcc(uint16_t jumpKind);
+  bool CompileCmovz();
+  // After "-", a decimal number or a hexadecimal number: its value ("-" reads the number).
+  bool ReadInstrNumber(int64_t& value);
+  // Refuses an immediate that does not fit an operand of `bytes` bytes (signed or unsigned).
+  void CheckImmediate(int64_t value, int32_t bytes);
+  // Where a local, parameter or register-held item lies: [localsReg or its register + disp].
+  TMemOperand InstrDataOperand(const TCurrentToken& t) const;
+  bool ExpectComma();
+
   // --- link step
   void BuildOutput(const std::string& outputPath);
 
@@ -216,6 +304,20 @@ struct TCompiler {
   void releaseState();
   std::string errorPosition() const;
   std::string sourceLineAtCursor() const;
+  // data declarations
+  PData assumed_[8] = {};  // the item bound to each 32-bit register by assume
+  std::vector<std::string> globalInits_;  // globals set by global code not yet known to run
+  int readItemName(bool inherit, bool local, std::string& name);
+  PData newDataItem(const std::string& name, TDataMode mode, PDataType type);
+  PDataType writtenType(PDataType type) const;
+  void storeLocalValue(PData item);
+  bool storeGlobalValues(PData item, bool sized, uint32_t count);
+  void storeGlobalElement(PData item, uint32_t size);
+  void compileGlobalInitCode(PData item);
+  void warnSkippedInitialisers();
+  std::string readConstText(std::string text);
+  bool compileTypedConst(PData item, PDataType type);
+  void readImportHeader(PFunction proc);
   // lexer internals
   int lexDepth_ = 0;
   bool noJoin_ = false;  // reading one operand of a string join

@@ -24,6 +24,9 @@ void TCompiler::Init() {
   releaseState();
   tokenStart = {};
   for (TRegState& r : rsReg32) r = TRegState{};
+  for (PData& bound : assumed_) bound = nullptr;
+  globalInits_.clear();
+  entryDeclared_ = false;
   macroSys.Init();
   SmartIdents.Init(&listData);
   bInProcedure = false;

@@ -52,12 +52,16 @@ struct TFunction {
   int32_t intParamCount = 0;
   int32_t intRegParamCount = 0;
   std::vector<PDataType> paramType;
+  std::vector<PData> paramData;  // the parameters' data items, beside paramList (defaults)
   uint32_t tryExceptCounter = 0;
   bool isDeclaration = false;
   uint32_t braceLabelID = 0;
   uint32_t braceCounter = 0;
   std::vector<TBraceLevel> braceLevel;
   std::unordered_map<std::string, int32_t> labelIndex;  // lower-cased name -> jmpLabels index
+  // Line of the first return compiled while the procedure had no frame to undo (0: none).
+  // A local declared after it would leave that return with the frame still on the stack.
+  int32_t framelessRetLine = 0;
 
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);

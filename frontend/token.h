@@ -12,6 +12,7 @@ namespace kelvo {
 enum TCommand : uint8_t {
   ctCallGV, ctCALLfuncid, ctPush, ctAddREGNO, ctMOVecx, ctMOVedx, ctMOVeax,
   ctMOVedi, ctMOVesi, ctMOVebx, ctPOPecx, ctPOPedx, ctPOPebx, ctPOPesi, ctPOPedi,
+  ctPOPeax,  // a nested call's result, kept on the stack until the registers are loaded
 };
 
 struct TCurrentToken {

@@ -1,0 +1,103 @@
+// Bracketed memory operands: "[base + index*scale + disp]" and "reg[disp]", read by the lexer
+// into curBaseExpression and handed on as one token.
+#include "compiler/base_expression.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr int64_t kLowestDisp = -2147483648LL;
+constexpr int64_t kHighestDisp = 4294967295LL;  // written unsigned, wraps like the address does
+
+bool validScale(int64_t n) { return n == 1 || n == 2 || n == 4 || n == 8; }
+
+}  // namespace
+
+std::string BaseExpressionText(const TBaseExpression& e) {
+  std::string text = "[";
+  text += kRegisterNames[e.reg1];
+  if (e.regcount == 2) {
+    text += '+';
+    text += kRegisterNames[e.reg2];
+  }
+  if (e.scale != 0) text += "*" + std::to_string(e.scale);
+  if (e.disp > 0) text += "+" + std::to_string(e.disp);
+  if (e.disp < 0) text += "-" + std::to_string(-static_cast<int64_t>(e.disp));
+  return text + "]";
+}
+
+// A register inside brackets: only the 32-bit ones address memory.
+static TRegister bracketRegister(TCompiler& c) {
+  if (c.curToken.Size != 32) c.Error("32bit register expected");
+  return c.curToken.Reg;
+}
+
+void TCompiler::ParseBaseExpression() {
+  TBaseExpression& e = curBaseExpression;
+  e = TBaseExpression{};
+  if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
+  e.reg1 = bracketRegister(*this);
+  e.regcount = 1;
+  int64_t disp = 0;
+  auto readScale = [&] {
+    if (ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
+    if (!validScale(curToken.Int)) Error("Invalid scaler value");
+    e.scale = static_cast<int32_t>(curToken.Int);
+  };
+  auto addNumber = [&](bool negative) {
+    if (ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
+    disp += negative ? -curToken.Int : curToken.Int;
+    if (disp < kLowestDisp || disp > kHighestDisp) Error("Displacement out of range");
+  };
+  uint16_t next = ExpectToken({tk::RBracket, tk::Star, tk::Plus, tk::Minus});
+  if (next == tk::Star) {
+    readScale();
+    next = ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
+  } else if (next == tk::Plus) {
+    if (ExpectToken({tk::Number, tk::Register}) == tk::Invalid) RaiseError();
+    if (curToken.Token == tk::Register) {
+      e.reg2 = bracketRegister(*this);
+      e.regcount = 2;
+      next = ExpectToken({tk::RBracket, tk::Star, tk::Plus, tk::Minus});
+      if (next == tk::Star) {
+        readScale();
+        next = ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
+      }
+    } else {
+      disp = curToken.Int;
+      next = ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
+    }
+  }
+  // Any number of "+ n" and "- n" to the closing bracket.
+  while (next == tk::Plus || next == tk::Minus) {
+    addNumber(next == tk::Minus);
+    next = ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
+  }
+  if (next == tk::Invalid) RaiseError();
+  if (disp > kHighestDisp) Error("Displacement out of range");
+  e.disp = static_cast<int32_t>(static_cast<uint32_t>(disp));
+  SetToken(tk::BaseExpr, BaseExpressionText(e));
+}
+
+// "reg[n]": the reader stands on the register's last letter, "[" follows at once.
+void TCompiler::ParseRegOffset(TRegister reg) {
+  TBaseExpression& e = curBaseExpression;
+  e = TBaseExpression{};
+  e.reg1 = reg;
+  e.regcount = 1;
+  NextChar();  // the "["
+  if (ExpectToken({tk::Number, tk::Minus, tk::RBracket}) == tk::Invalid) RaiseError();
+  if (curToken.Token != tk::RBracket) {
+    const bool negative = curToken.Token == tk::Minus;
+    if (negative && ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
+    const int64_t n = negative ? -curToken.Int : curToken.Int;
+    if (n < kLowestDisp || n > kHighestDisp) Error("Displacement out of range");
+    e.disp = static_cast<int32_t>(static_cast<uint32_t>(n));
+    if (ExpectToken({tk::RBracket}) == tk::Invalid) RaiseError();
+  }
+  SetToken(tk::BaseExpr, "reg[] pointer memory offset");
+}
+
+}  // namespace kelvo

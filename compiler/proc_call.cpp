@@ -1,0 +1,366 @@
+// Calls of declared procedures: arguments are read first, each step of the call is queued on
+// tokenStack, and the queue is replayed into code once the outermost call is complete.
+//
+// Order of the code of one call (nested calls put their whole sequence where they stand):
+//   1. kelcall: save the registers that carry arguments 2 to 6 (EDI first, ECX last)
+//   2. stack arguments, last first; a nested call runs here, then its EAX is pushed
+//   3. the object of a method
+//   4. nested calls that feed register arguments, each result kept on the stack
+//   5. register arguments read from a register that is loaded too, kept on the stack
+//   6. the other register arguments, loaded straight
+//   7. the kept values popped into their registers
+//   8. the call, then the clean-up: cdecl removes the bytes pushed, kelcall restores the saves
+// so no load overwrites a value that a later load still reads, and no nested call runs
+// between the loads.
+#include "assembler/encoders.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr TRegister kFastcallRegs[] = {rdEAX, rdEDX, rdECX};
+constexpr TRegister kKelcallRegs[] = {rdEAX, rdECX, rdEDX, rdEBX, rdESI, rdEDI};
+
+struct TStep {
+  TCommand command;
+  PCurrentToken token;
+};
+using TSteps = std::vector<TStep>;
+
+struct TArgument {
+  PCurrentToken token = nullptr;  // the value; EAX after a nested call
+  TSteps nested;                  // the nested call's code, in order
+  bool isNested = false;
+};
+
+TCommand loadCommand(TRegister r) {
+  switch (r) {
+    case rdEAX: return ctMOVeax;
+    case rdECX: return ctMOVecx;
+    case rdEDX: return ctMOVedx;
+    case rdEBX: return ctMOVebx;
+    case rdESI: return ctMOVesi;
+    default: return ctMOVedi;
+  }
+}
+
+TCommand popCommand(TRegister r) {
+  switch (r) {
+    case rdEAX: return ctPOPeax;
+    case rdECX: return ctPOPecx;
+    case rdEDX: return ctPOPedx;
+    case rdEBX: return ctPOPebx;
+    case rdESI: return ctPOPesi;
+    default: return ctPOPedi;
+  }
+}
+
+// Where argument `n` goes: a register, or nothing for the stack.
+bool argumentRegister(TCallMethod method, size_t n, TRegister& reg) {
+  if (method == cmFastcall && n < 3) {
+    reg = kFastcallRegs[n];
+    return true;
+  }
+  if (method == cmKelCall && n < 6) {
+    reg = kKelcallRegs[n];
+    return true;
+  }
+  return false;
+}
+
+uint32_t bit(TRegister r) { return 1u << regNumber(r); }
+
+// The 32-bit registers whose value an argument reads.
+uint32_t registersRead(const TCompiler& c, const TCurrentToken& t) {
+  switch (t.Token) {
+    case tk::Register: return bit(t.Reg);
+    case tk::RegPointer: case tk::RegPointerAddress: return bit(t.Reg);
+    case tk::BaseExpr: {
+      const bool queued = t.Int > 0 && static_cast<size_t>(t.Int) <= c.queuedBaseExpressions.size();
+      if (!queued) return 0xFF;
+      const TBaseExpression& e = c.queuedBaseExpressions[static_cast<size_t>(t.Int - 1)];
+      return (e.regcount >= 1 ? bit(e.reg1) : 0) | (e.regcount >= 2 ? bit(e.reg2) : 0);
+    }
+    case tk::LocalVar: case tk::LocalParam: case tk::Variable: case tk::LocalAddress:
+      return t.Data && t.Data->dataUseRegister ? bit(t.Data->dataRegister) : 0;
+    default: return 0;
+  }
+}
+
+// Bytes a stack argument occupies: whole dwords, an extended float 12.
+int32_t stackBytes(const TCurrentToken& t) {
+  switch (t.Token) {
+    case tk::LocalVar: case tk::LocalParam: case tk::Variable: case tk::RegPointer:
+      return (t.Size + 3) / 4 * 4;
+    case tk::Float: return t.Size == 8 ? 8 : (t.Size == 10 ? 12 : 4);
+    case tk::Constant:
+      if (t.Data && t.Data->dataSubMode == smFloat) return t.Size == 8 ? 8 : (t.Size == 10 ? 12 : 4);
+      return 4;
+    default: return 4;
+  }
+}
+
+std::string argumentError(size_t n, const TCurrentToken& t) {
+  return "Argument " + std::to_string(n + 1) + " \"" + t.Str +
+         "\" reads a register that a nested call changes; pass it through a variable";
+}
+
+}  // namespace
+
+PCurrentToken TCompiler::RegisterToken(TRegister reg) {
+  auto t = std::make_unique<TCurrentToken>();
+  t->Token = tk::Register;
+  t->Reg = reg;
+  t->RegID = static_cast<uint8_t>(regNumber(reg));
+  t->Size = regSize(reg);
+  t->Length = t->Size / 8;
+  t->Str = kRegisterNames[reg];
+  NCTList.push_back(std::move(t));
+  return NCTList.back().get();
+}
+
+static PCurrentToken cloneToken(TCompiler& c, const TCurrentToken& t) {
+  c.NCTList.push_back(std::make_unique<TCurrentToken>(t));
+  return c.NCTList.back().get();
+}
+
+// One argument as written; a nested call is compiled into its own steps here.
+static TArgument readArgument(TCompiler& c, PFunction proc, size_t n) {
+  static constexpr uint16_t kArgumentCodes[] = {
+      tk::Minus, tk::Float, tk::Segment, tk::SegOffset, tk::ProcCall, tk::BaseExpr, tk::Number, tk::Hex,
+      tk::Register, tk::ProcAddress, tk::DataAddress, tk::RegPointerAddress, tk::RegPointer, tk::String,
+      tk::Constant, tk::LocalVar, tk::LocalParam, tk::LocalAddress, tk::Variable};
+  uint16_t code = c.ExpectToken(kArgumentCodes, static_cast<int32_t>(std::size(kArgumentCodes)) - 1);
+  if (code == tk::Invalid) c.RaiseError();
+  TCurrentToken& t = c.curToken;
+  if (code == tk::Minus) {
+    if (c.ExpectToken({tk::Number, tk::Float}) == tk::Invalid) c.RaiseError();
+    code = t.Token;
+    t.Int = -t.Int;
+    t.Ext = -t.Ext;
+    t.Str = "-" + t.Str;
+  }
+  TArgument arg;
+  if (code == tk::ProcCall) {
+    const PFunction inner = t.Proc;
+    c.RequireFunction(inner);
+    const size_t before = c.tokenStack.Count();
+    c.CompileCall(inner, true, t.DataOffset);
+    while (c.tokenStack.Count() > before) {
+      const PCurrentToken step = c.tokenStack.Pop(c.tokenStack.Count() - 1);
+      arg.nested.push_back({step->Command, step});
+    }
+    arg.isNested = true;
+    arg.token = c.RegisterToken(rdEAX);
+    return arg;
+  }
+  if (code == tk::BaseExpr) {  // the operand waits in the queue, so it keeps its own copy
+    c.queuedBaseExpressions.push_back(c.curBaseExpression);
+    t.Int = static_cast<int64_t>(c.queuedBaseExpressions.size());
+  }
+  arg.token = c.SaveToken();
+  const bool isFloatConst = code == tk::Constant && t.Data && t.Data->dataSubMode == smFloat;
+  if (code == tk::Float || isFloatConst) {  // a float takes the size of the parameter it fills
+    int32_t size = 4;
+    if (n < proc->paramType.size() && proc->paramType[n]) size = proc->paramType[n]->typeSize;
+    arg.token->Size = size;
+  }
+  return arg;
+}
+
+static void checkArgumentCount(TCompiler& c, PFunction proc, size_t given) {
+  const int32_t expected = proc->intParamCount + proc->intRegParamCount - proc->intParamOffset;
+  const auto n = static_cast<int32_t>(given);
+  const std::string head = "\"" + proc->Name + "\"";
+  const std::string tail = std::to_string(expected) + " params, receieved " + std::to_string(n) + ".";
+  if (proc->bMinParams) {
+    if (n < expected) c.Error(head + " expected a minimum of " + tail);
+  } else if (n != expected) {
+    c.Error(head + " expected " + tail);
+  }
+}
+
+static std::vector<TArgument> readArguments(TCompiler& c, PFunction proc) {
+  std::vector<TArgument> args;
+  if (c.PeekToken() == tk::LParen) {
+    c.GetToken();
+    if (c.PeekToken() == tk::RParen) {
+      c.GetToken();
+    } else {
+      for (;;) {
+        args.push_back(readArgument(c, proc, args.size()));
+        const uint16_t next = c.ExpectToken({tk::Comma, tk::RParen});
+        if (next == tk::Invalid) c.RaiseError();
+        if (next == tk::RParen) break;
+      }
+    }
+  }
+  // Defaults fill the parameters not written, up to the first one without a default.
+  while (args.size() < proc->paramData.size()) {
+    const PData param = proc->paramData[args.size()];
+    if (param->defaultValue.ttype == tk::Invalid || !param->defaultValue.ct) break;
+    TArgument arg;
+    arg.token = cloneToken(c, *static_cast<const TCurrentToken*>(param->defaultValue.ct));
+    args.push_back(arg);
+  }
+  checkArgumentCount(c, proc, args.size());
+  return args;
+}
+
+// The steps of a whole call, in the order their code runs.
+static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, const std::vector<TArgument>& args) {
+  const TRegister objectReg = c.curClassReg;
+  TSteps steps;
+  const TCallMethod method = proc->CallMethod;
+  size_t inRegisters = 0;
+  uint32_t targets = 0;
+  bool anyNested = false;
+  for (size_t n = 0; n < args.size(); ++n) {
+    TRegister r = rdEAX;
+    if (argumentRegister(method, n, r)) {
+      ++inRegisters;
+      targets |= bit(r);
+    }
+    anyNested = anyNested || args[n].isNested;
+  }
+  if (method == cmKelCall)
+    for (size_t k = inRegisters; k-- > 1;) steps.push_back({ctPush, c.RegisterToken(kKelcallRegs[k])});
+  int32_t pushed = 0;
+  bool nestedSeen = false;
+  for (size_t n = args.size(); n-- > inRegisters;) {
+    const TArgument& arg = args[n];
+    if (arg.isNested) {
+      steps.insert(steps.end(), arg.nested.begin(), arg.nested.end());
+      nestedSeen = true;
+    } else if (nestedSeen && registersRead(c, *arg.token)) {
+      c.Error(argumentError(n, *arg.token));
+    }
+    PCurrentToken value = arg.token;
+    if (value->Token == tk::Register && regSize(value->Reg) == 16)  // a dword slot, like every argument
+      value = c.RegisterToken(static_cast<TRegister>(regNumber(value->Reg)));
+    const bool wideParam = n < proc->paramType.size() && proc->paramType[n] && proc->paramType[n]->typeSize == 8;
+    if (wideParam && (value->Token == tk::Number || value->Token == tk::Hex)) {
+      // A number for a qword parameter fills both of its dwords, the high one first.
+      PCurrentToken high = cloneToken(c, *value);
+      high->Token = tk::Number;
+      high->Int = static_cast<int64_t>(static_cast<uint64_t>(value->Int) >> 32);
+      steps.push_back({ctPush, high});
+      pushed += 4;
+    }
+    steps.push_back({ctPush, value});
+    pushed += arg.isNested ? 4 : stackBytes(*value);
+  }
+  if (proc->isClassFunc) {
+    const PCurrentToken self = c.RegisterToken(objectReg);
+    if (proc->isPointer) self->Size = regSize(proc->ptrReg);
+    steps.push_back({ctPush, self});
+    pushed += 4;
+  }
+  std::vector<TRegister> kept;
+  for (size_t n = inRegisters; n-- > 0;) {  // nested results first
+    TRegister r = rdEAX;
+    argumentRegister(method, n, r);
+    if (!args[n].isNested) continue;
+    steps.insert(steps.end(), args[n].nested.begin(), args[n].nested.end());
+    steps.push_back({ctPush, args[n].token});
+    kept.push_back(r);
+  }
+  std::vector<TStep> loads;
+  for (size_t n = inRegisters; n-- > 0;) {
+    TRegister r = rdEAX;
+    argumentRegister(method, n, r);
+    const TArgument& arg = args[n];
+    if (arg.isNested) continue;
+    const uint32_t reads = registersRead(c, *arg.token);
+    if (reads && anyNested) c.Error(argumentError(n, *arg.token));
+    if (reads & targets) {
+      if (arg.token->Token == tk::Register && regSize(arg.token->Reg) != 32)
+        c.Error("Operands must be equal size \"" + arg.token->Str + "\"");
+      steps.push_back({ctPush, arg.token});
+      kept.push_back(r);
+    } else {
+      loads.push_back({loadCommand(r), arg.token});
+    }
+  }
+  steps.insert(steps.end(), loads.begin(), loads.end());
+  for (size_t k = kept.size(); k-- > 0;) steps.push_back({popCommand(kept[k]), c.RegisterToken(kept[k])});
+  // The call itself.
+  PCurrentToken target = c.RegisterToken(objectReg);
+  if (proc->isPointer && proc->isClassFunc) {
+    target->Token = tk::RegPointer;
+    target->DataOffset = memberOffset;
+    steps.push_back({ctCallGV, target});
+  } else if (proc->isPointer) {
+    if (!proc->LinkedData) c.Error("321423: An unkown error occured, please contact the developers");
+    target->Token = tk::Variable;
+    target->Data = proc->LinkedData;
+    target->DataOffset = 0;
+    steps.push_back({ctCallGV, target});
+  } else {
+    target->Token = tk::ProcCall;
+    target->Proc = proc;
+    steps.push_back({ctCALLfuncid, target});
+  }
+  if (method == cmCdecl) {
+    PCurrentToken cleanUp = c.RegisterToken(rdESP);
+    cleanUp->Token = tk::Number;
+    cleanUp->Int = pushed;
+    steps.push_back({ctAddREGNO, cleanUp});
+  } else if (method == cmKelCall) {
+    for (size_t k = 1; k < inRegisters; ++k) steps.push_back({popCommand(kKelcallRegs[k]), c.RegisterToken(kKelcallRegs[k])});
+  }
+  return steps;
+}
+
+bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) {
+  proc->Called = true;
+  const size_t first = tokenStack.Count();
+  const TRegister objectReg = curClassReg;
+  const std::vector<TArgument> args = readArguments(*this, proc);
+  curClassReg = objectReg;
+  const TSteps steps = planCall(*this, proc, memberOffset, args);
+  // Queued last step first: the replay takes the queue from its end.
+  for (size_t k = steps.size(); k-- > 0;) tokenStack.Push(steps[k].command, steps[k].token);
+  if (nested) return true;
+  if (first == 0) tokenStack.Optimise();
+  ReplayCallQueue(first);
+  if (first == 0) queuedBaseExpressions.clear();
+  return true;
+}
+
+void TCompiler::ReplayCallQueue(size_t first) {
+  while (tokenStack.Count() > first) EmitCallStep(tokenStack.Pop(tokenStack.Count() - 1));
+}
+
+void TCompiler::EmitCallStep(PCurrentToken step) {
+  TAssembler& a = curFunc->recAssembler;
+  switch (step->Command) {
+    case ctCallGV:
+      if (step->Token == tk::RegPointer) {  // a method pointer inside the object
+        MovRegMem(a, 1, rdEAX, step->Reg, rdEAX, 0, 0);
+        CallMem(a, rdEAX, static_cast<int32_t>(step->DataOffset));
+      } else {
+        CallVar(a, static_cast<uint32_t>(step->Data->dataIdent), step->DataOffset);
+      }
+      return;
+    case ctCALLfuncid: CallRel(a, static_cast<uint32_t>(step->Proc->FuncIndex)); return;
+    case ctPush: PushOperand(step->Token, step); return;
+    case ctAddREGNO: AddRegImm(a, step->Reg, static_cast<int32_t>(step->Int), ftNone); return;
+    case ctMOVeax: case ctMOVecx: case ctMOVedx: case ctMOVebx: case ctMOVesi: case ctMOVedi: {
+      static constexpr TRegister kLoad[] = {rdECX, rdEDX, rdEAX, rdEDI, rdESI, rdEBX};
+      const TRegister r = kLoad[step->Command - ctMOVecx];
+      CompileVarOperand(RegisterToken(r), step);
+      return;
+    }
+    case ctPOPecx: PopReg(a, rdECX); return;
+    case ctPOPedx: PopReg(a, rdEDX); return;
+    case ctPOPebx: PopReg(a, rdEBX); return;
+    case ctPOPesi: PopReg(a, rdESI); return;
+    case ctPOPedi: PopReg(a, rdEDI); return;
+    case ctPOPeax: PopReg(a, rdEAX); return;
+  }
+}
+
+}  // namespace kelvo
