@@ -32,6 +32,7 @@ void TCompiler::readImportHeader(PFunction proc) {
         DeclareIdent(p->dataName, itData, p->dataIdent);
         proc->paramList.push_back(p->dataName);
         proc->paramType.push_back(type);
+        proc->paramData.push_back(p);
         ++proc->intParamCount;
         proc->dwTotalParamSize += alignValue(static_cast<uint32_t>(type->typeSize), 4);
         if (PeekToken() == tk::Assign || defaultsStarted) {
