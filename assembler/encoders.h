@@ -162,4 +162,10 @@ void XchgRegLocal(TAssembler& a, TRegister reg, int32_t disp);
 void XchgRegVar(TAssembler& a, TRegister reg, uint32_t dataIdent, uint32_t offset);
 void MovzxRegVar(TAssembler& a, TRegister reg, uint32_t dataIdent, uint32_t offset, int32_t sourceBits);
 
+// --- whole memory operands for the instruction statements
+void CmpMemOperandImm(TAssembler& a, int32_t size, const TMemOperand& m, int32_t imm);
+void CallMemOperand(TAssembler& a, const TMemOperand& m);
+void IncMem(TAssembler& a, int32_t size, const TMemOperand& m);
+void DecMem(TAssembler& a, int32_t size, const TMemOperand& m);
+
 }  // namespace kelvo

@@ -62,6 +62,22 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::Bswap: return fromFlag(CompileBswap());
     case tk::Setae: return fromFlag(CompileSetae());
     case tk::Ret: return fromFlag(CompileRet());
+    // data declarations
+    case tk::TypeName:
+      return fromFlag(bInProcedure ? DeclareLocalData(curToken.DataType, false)
+                                   : DeclareGlobalData(curToken.DataType, false));
+    case tk::Signed:
+    case tk::Unsigned:
+    case tk::Global:
+    case tk::Inherit: return fromFlag(CompileDataPrefix(code));
+    case tk::Const: return fromFlag(CompileConst());
+    case tk::Static: return fromFlag(CompileStatic());
+    case tk::Label: return fromFlag(CompileLabel());
+    case tk::Assume: return fromFlag(CompileAssume());
+    case tk::Drop: return fromFlag(CompileDrop());
+    // imports and exports
+    case tk::Imports: return fromFlag(CompileImports());
+    case tk::Exports: return fromFlag(CompileExports());
     // operand statements and calls
     case tk::Register: return fromFlag(CompileRegisterStatement(SaveToken()));
     case tk::BaseExpr: return fromFlag(CompileMemoryAssign());
@@ -79,23 +95,39 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
       if (PeekToken() == tk::Assign) return fromFlag(CompileProcStatement(name));
       return fromFlag(CompileCall(name->Proc, false, name->DataOffset));
     }
-    // data declarations
-    case tk::TypeName:
-      return fromFlag(bInProcedure ? DeclareLocalData(curToken.DataType, false)
-                                   : DeclareGlobalData(curToken.DataType, false));
-    case tk::Signed:
-    case tk::Unsigned:
-    case tk::Global:
-    case tk::Inherit: return fromFlag(CompileDataPrefix(code));
-    case tk::Const: return fromFlag(CompileConst());
-    case tk::Static: return fromFlag(CompileStatic());
-    case tk::Label: return fromFlag(CompileLabel());
-    case tk::Assume: return fromFlag(CompileAssume());
-    case tk::Drop: return fromFlag(CompileDrop());
-    // imports and exports
-    case tk::Imports: return fromFlag(CompileImports());
-    case tk::Exports: return fromFlag(CompileExports());
-    default: break;
+    // integer instruction statements
+    case tk::MnAdd: return fromFlag(CompileAdd());
+    case tk::MnSub: return fromFlag(CompileSub());
+    case tk::MnMov: return fromFlag(CompileMov());
+    case tk::MnLea: return fromFlag(CompileLea());
+    case tk::MnCmovz: return fromFlag(CompileCmovz());
+    case tk::MnCmp: return fromFlag(CompileCmp());
+    case tk::MnOr: return fromFlag(CompileOr());
+    case tk::MnXor: return fromFlag(CompileXor());
+    case tk::MnTest: return fromFlag(CompileTest());
+    case tk::MnAnd: return fromFlag(CompileAnd());
+    case tk::MnImul: return fromFlag(CompileImul());
+    case tk::MnIdiv: case tk::MnDiv: case tk::MnMul: case tk::MnNeg: case tk::MnNot:
+    case tk::MnSldt: case tk::MnVerr: case tk::MnVerw: return fromFlag(CompileOneRegister(code));
+    case tk::MnIn: return fromFlag(CompileIn());
+    case tk::MnOut: return fromFlag(CompileOut());
+    case tk::MnLar: case tk::MnBt: case tk::MnBtc: case tk::MnBtr: case tk::MnBts:
+    case tk::MnAdc: return fromFlag(CompileRegisterPair(code));
+    case tk::MnCall: return fromFlag(CompileCallInstruction());
+    case tk::MnMovzx: return fromFlag(CompileMovzx());
+    case tk::MnRol: case tk::MnRor: return fromFlag(CompileRolRor(code));
+    case tk::MnSar: case tk::MnShl: case tk::MnShr: case tk::MnSal: return fromFlag(CompileShift(code));
+    case tk::MnXchg: return fromFlag(CompileXchg());
+    case tk::MnPush: return fromFlag(CompilePush());
+    case tk::MnPop: return fromFlag(CompilePop());
+    case tk::MnInt: return fromFlag(CompileInt());
+    case tk::MnInc: return fromFlag(CompileInc());
+    case tk::MnDec: return fromFlag(CompileDec());
+    case tk::MnJmp: return fromFlag(CompileGoto());
+    case tk::MnJecxz: return fromFlag(CompileJcc(kJumpEcxZero));
+    default:
+      if (code >= tk::MnJo && code <= tk::MnJg) return fromFlag(CompileJcc(code - tk::MnJo));
+      break;
   }
   const std::string_view bytes = OperandlessBytes(code);
   if (!bytes.empty()) {

@@ -16,6 +16,9 @@ TStatementResult TCompiler::CompileClosingBrace() {
   if (!bInProcedure) Error("Unexpected character \"}\".");
   if (prevTokenType != tk::Ret) CompileRet();
   listUses.clear();
+  // The link step keeps the frame for the locals; an earlier return did not undo it.
+  if (curFunc->HasFrame() && curFunc->framelessRetLine > 0)
+    Error("Locals must be declared before the first ret (line " + std::to_string(curFunc->framelessRetLine) + ")");
   return TStatementResult::endBlock;
 }
 
@@ -103,10 +106,12 @@ bool TCompiler::CompileSetae() {
 // The return sequence: pop the "uses" registers, undo the frame, return by convention.
 bool TCompiler::CompileRet() {
   TAssembler& a = curFunc->recAssembler;
-  if (!curFunc->HasFrame()) ++curFunc->framelessReturns;
   for (auto r = listUses.rbegin(); r != listUses.rend(); ++r) PopReg(a, *r);
+  if (!curFunc->HasFrame() && curFunc->localFixupOffset != 0 && curFunc->framelessRetLine == 0)
+    curFunc->framelessRetLine = curFile->intCurLine;
   if (curFunc->HasFrame()) {
-    if (curCPUMode < 486) {
+    // LEAVE restores ESP from EBP: right only when the frame register is EBP.
+    if (curCPUMode < 486 && Settings.localsReg == rdEBP) {
       static const uint8_t kLeave = 0xC9;
       EmitBytes(a, &kLeave, 1);
     } else {

@@ -153,8 +153,8 @@ bool TCompiler::DeclareLocalData(PDataType type, bool inherit) {
     uint32_t count = 1;
     readCount(*this, false, count, type->typeSize);
     // A return compiled before the procedure had a frame does not undo one added now.
-    if (curFunc->framelessReturns > 0 && !curFunc->HasFrame())
-      Error("Locals must be declared before the first ret");
+    if (curFunc->framelessRetLine > 0 && !curFunc->HasFrame())
+      Error("Locals must be declared before the first ret (line " + std::to_string(curFunc->framelessRetLine) + ")");
     PData item = newDataItem(name, dmLocalVar, type);
     item->dataPtrType = pointedTo;
     item->intMultiplier = count;
@@ -217,23 +217,24 @@ void TCompiler::storeLocalValue(PData item) {
     case tk::Register:
       if (curToken.Size / 8 != size) Error("Operands must be equal size \"" + curToken.Str + "\"");
       return MovMemReg(a, 1, curToken.Reg, frame, rdEAX, disp, 0);
-    case tk::String: return storeAddress(anonymousString(curToken.Str)->dataAddress, ftAppendDataAddr);
+    case tk::String: return storeAddress(AddAnonymousString(curToken.Str)->dataAddress, ftAppendDataAddr);
     case tk::Constant:
       if (curToken.Data->dataSubMode == smFloat) return storeFloat(curToken.Data->dataValExt);
       return storeAddress(curToken.Data->dataAddress, ftAppendDataAddr);
     case tk::ProcAddress: return storeAddress(static_cast<uint32_t>(curToken.Proc->FuncIndex), ftProcAddress);
-    default: Error("Unexpected token, Error 5432442");
+    default: {
+      // A function's result, and the refusals of everything else, are the operand code's.
+      const PCurrentToken source = SaveToken();
+      const PCurrentToken destination = SaveToken();
+      destination->Token = tk::LocalVar;
+      destination->Str = item->dataName;
+      destination->Data = item;
+      destination->DataType = item->dataType;
+      destination->Size = size;
+      destination->DataOffset = 0;
+      CompileVarOperand(destination, source);
+    }
   }
-}
-
-// A string literal used as a value: kept once in the data image, under an empty name.
-PData TCompiler::anonymousString(const std::string& text) {
-  PData d = newDataItem("", dmConst, compilerPtrType);
-  d->dataSubMode = smString;
-  d->dataAddress = PEFile.dataMan.AddString(text);
-  d->strVal = text;
-  d->strLength = static_cast<int32_t>(text.size());
-  return d;
 }
 
 // --- globals
@@ -349,7 +350,7 @@ void TCompiler::compileGlobalInitCode(PData item) {
     case tk::String: {
       // A string variable owns a heap copy of its text.
       const PFunction set = FindProc("_internal_stringset");
-      const PData text = anonymousString(curToken.Str);
+      const PData text = AddAnonymousString(curToken.Str);
       PushImm(a, 4, text->strLength + 1, ftNone, 0);
       PushImm(a, 4, text->dataIdent, ftDataAddress, 0);
       PushVar(a, 4, ident, 0);
@@ -358,8 +359,19 @@ void TCompiler::compileGlobalInitCode(PData item) {
       MovVarReg(a, ident, rdEAX, 0);
       break;
     }
-    default:
-      Error("\"" + curToken.Str + "\" can not give a global its initial value");
+    default: {
+      // The data statement reads the value again, as an initialiser of the item.
+      RewindToTokenStart();
+      const PCurrentToken destination = SaveToken();
+      destination->Token = tk::Variable;
+      destination->Str = item->dataName;
+      destination->Data = item;
+      destination->DataType = item->dataType;
+      destination->Size = item->dataType->typeSize;
+      destination->Length = destination->Size * static_cast<int32_t>(item->intMultiplier);
+      destination->DataOffset = 0;
+      if (!CompileDataStatement(destination, true)) RaiseError();
+    }
   }
   if (curFunc->FuncIndex != 0) return;
   if (PEFile.F_FileType == petDLL)

@@ -73,7 +73,15 @@ bool TCompiler::CompileImports() {
     if (kind == tk::Invalid) return false;
     if (kind == tk::RBrace) break;
     std::string name;
-    if (readItemName(false, false, name) != 0) return false;
+    if (PeekToken() == tk::ProcCall) {
+      // Importing again what is already imported (the standard include imports some
+      // procedures too) declares a newer procedure under the name.
+      GetToken();
+      if (curToken.Proc->DLLIndex == -1) Error("Identifier Redeclared \"" + curToken.Str + "\".");
+      name = curToken.Str;
+    } else if (readItemName(false, false, name) != 0) {
+      return false;
+    }
     std::string importName = name;
     if (PeekToken() == tk::Assign) {
       GetToken();

@@ -205,6 +205,21 @@ struct TCompiler {
   void ReadResultType(PFunction proc);
   void EmitPrologue(PFunction proc);
 
+  // --- data declarations
+  bool DeclareLocalData(PDataType type, bool inherit);
+  bool DeclareGlobalData(PDataType type, bool inherit);
+  bool CompileDataPrefix(uint16_t prefix);
+  bool CompileConst();
+  bool ParseDataValues(int64_t& value);
+  bool CompileStatic();
+  bool CompileLabel();
+  bool CompileAssume();
+  bool CompileDrop();
+
+  // --- imports and exports
+  bool CompileImports();
+  bool CompileExports();
+
   // --- operand statements
   bool CompileRegisterStatement(PCurrentToken reg);
   bool CompileRegisterAssign(PCurrentToken reg);
@@ -238,20 +253,42 @@ struct TCompiler {
   void EmitCallStep(PCurrentToken step);
   // A saved register token (code 105, size of its bank) for a call step.
   PCurrentToken RegisterToken(TRegister reg);
-  // --- data declarations
-  bool DeclareLocalData(PDataType type, bool inherit);
-  bool DeclareGlobalData(PDataType type, bool inherit);
-  bool CompileDataPrefix(uint16_t prefix);
-  bool CompileConst();
-  bool ParseDataValues(int64_t& value);
-  bool CompileStatic();
-  bool CompileLabel();
-  bool CompileAssume();
-  bool CompileDrop();
 
-  // --- imports and exports
-  bool CompileImports();
-  bool CompileExports();
+  // --- integer instruction statements
+  bool CompileAdd();
+  bool CompileSub();
+  bool CompileMov();
+  bool CompileLea();
+  bool CompileCmp();
+  bool CompileOr();
+  bool CompileXor();
+  bool CompileTest();
+  bool CompileAnd();
+  bool CompileImul();
+  bool CompileOneRegister(uint16_t code);  // idiv, div, mul, neg, not, sldt, verr, verw
+  bool CompileIn();
+  bool CompileOut();
+  bool CompileRegisterPair(uint16_t code);  // lar, bt, btc, btr, bts, adc
+  bool CompileCallInstruction();
+  bool CompileMovzx();
+  bool CompileRolRor(uint16_t code);
+  bool CompileShift(uint16_t code);
+  bool CompileXchg();
+  bool CompilePush();
+  bool CompilePop();
+  bool CompileInt();
+  bool CompileInc();
+  bool CompileDec();
+  bool CompileGoto();
+  bool CompileJcc(uint16_t jumpKind);
+  bool CompileCmovz();
+  // After "-", a decimal number or a hexadecimal number: its value ("-" reads the number).
+  bool ReadInstrNumber(int64_t& value);
+  // Refuses an immediate that does not fit an operand of `bytes` bytes (signed or unsigned).
+  void CheckImmediate(int64_t value, int32_t bytes);
+  // Where a local, parameter or register-held item lies: [localsReg or its register + disp].
+  TMemOperand InstrDataOperand(const TCurrentToken& t) const;
+  bool ExpectComma();
 
   // --- link step
   void BuildOutput(const std::string& outputPath);
@@ -275,7 +312,6 @@ struct TCompiler {
   void storeGlobalElement(PData item, uint32_t size);
   void compileGlobalInitCode(PData item);
   void warnSkippedInitialisers();
-  PData anonymousString(const std::string& text);
   std::string readConstText(std::string text);
   bool compileTypedConst(PData item, PDataType type);
   void readImportHeader(PFunction proc);

@@ -47,7 +47,6 @@ struct TFunction {
   uint32_t dwTotalLocalSize = 0;
   uint32_t dwTotalParamSize = 0;
   uint32_t dwLocalSet = 0;
-  int32_t framelessReturns = 0;  // returns compiled while the procedure had no frame
   int32_t intParamOffset = 0;
   bool bMinParams = false;
   int32_t intParamCount = 0;
@@ -60,6 +59,9 @@ struct TFunction {
   uint32_t braceCounter = 0;
   std::vector<TBraceLevel> braceLevel;
   std::unordered_map<std::string, int32_t> labelIndex;  // lower-cased name -> jmpLabels index
+  // Line of the first return compiled while the procedure had no frame to undo (0: none).
+  // A local declared after it would leave that return with the frame still on the stack.
+  int32_t framelessRetLine = 0;
 
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);

@@ -34,6 +34,14 @@ enum : uint16_t {
   Drop = 193, Nothing = 194, Union = 195,
   // integer mnemonics the block compiler handles itself
   Bswap = 411, Ret = 500, Setae = 511,
+  // integer mnemonics with operands (instruction statements)
+  MnAdc = 404, MnAdd = 405, MnAnd = 406, MnBt = 412, MnBtc = 413, MnBtr = 414, MnBts = 415,
+  MnCall = 416, MnCmp = 426, MnDec = 434, MnDiv = 435, MnIdiv = 441, MnImul = 442, MnIn = 443,
+  MnInc = 444, MnInt = 447, MnLar = 454, MnLea = 456, MnMov = 475, MnMovzx = 480, MnMul = 481,
+  MnNeg = 482, MnNot = 484, MnOr = 485, MnOut = 486, MnPop = 490, MnPush = 493, MnRol = 502,
+  MnRor = 503, MnSar = 506, MnShl = 530, MnShr = 531, MnSldt = 534, MnSub = 543, MnTest = 544,
+  MnVerr = 545, MnVerw = 546, MnXchg = 549, MnXor = 551, MnJo = 553, MnJg = 568, MnJmp = 569,
+  MnSal = 570, MnJecxz = 571, MnCmovz = 572,
   // vector registers
   MmxRegister = 600, SseRegister = 650,
   // first code handed to plug-in tokens

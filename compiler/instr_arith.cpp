@@ -1,0 +1,208 @@
+// Instruction statements add and sub, lea and cmp.
+#include "assembler/encoders.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+namespace {
+
+// The ADD or the SUB encoders: add and sub read the same operands.
+struct TAddSubOps {
+  decltype(&AddMemImm) memImm;
+  decltype(&AddVarImm) varImm;
+  decltype(&AddMemReg) memReg;
+  decltype(&AddRegMem) regMem;
+  decltype(&AddVarReg) varReg;
+  decltype(&AddRegVar) regVar;
+  decltype(&AddRegImm) regImm;
+  decltype(&AddRegReg) regReg;
+};
+constexpr TAddSubOps kAddOps = {AddMemImm, AddVarImm, AddMemReg, AddRegMem,
+                                AddVarReg, AddRegVar, AddRegImm, AddRegReg};
+constexpr TAddSubOps kSubOps = {SubMemImm, SubVarImm, SubMemReg, SubRegMem,
+                                SubVarReg, SubRegVar, SubRegImm, SubRegReg};
+
+bool isDataToken(uint16_t code) {
+  return code == tk::LocalVar || code == tk::LocalParam || code == tk::Variable;
+}
+
+// Absolute (Var) addressing: a global that no register holds.
+bool isAbsolute(const TCurrentToken& t) { return t.Token == tk::Variable && !t.Data->dataUseRegister; }
+
+}  // namespace
+
+// The operand of the register is as wide as the register: a data item or typed memory of
+// another width would be read or written only in part, or beyond its end.
+static void requireSameSize(TCompiler& c, TRegister reg, int32_t bytes, const std::string& text) {
+  if (regSize(reg) / 8 != bytes) c.Error("Operands must be the same size - \"" + text + "\"");
+}
+
+static bool compileAddSub(TCompiler& c, const TAddSubOps& ops) {
+  TAssembler& a = c.curFunc->recAssembler;
+  const uint16_t first = c.ExpectToken({tk::Register, tk::Variable, tk::BaseExpr, tk::LocalVar, tk::LocalParam});
+  if (first == tk::Invalid) c.RaiseError();
+  int64_t value = 0;
+  if (first == tk::BaseExpr) {
+    const TBaseExpression e = c.curBaseExpression;
+    const TMemOperand m = MemOperandOf(e);
+    if (!c.ExpectComma()) return false;
+    if (c.ExpectToken({tk::Register, tk::Number, tk::Hex, tk::Minus}) == tk::Invalid) c.RaiseError();
+    if (c.curToken.Token == tk::Register) {
+      if (e.dt) requireSameSize(c, c.curToken.Reg, e.dtSize, c.curToken.Str);
+      ops.memReg(a, m.regCount, c.curToken.Reg, m.base, m.index, m.disp, m.scale);
+      return true;
+    }
+    if (!c.ReadInstrNumber(value)) return false;
+    c.CheckImmediate(value, e.dtSize);
+    ops.memImm(a, m.regCount, e.dtSize, static_cast<int32_t>(value), m.base, m.index, m.disp, m.scale, ftNone);
+    return true;
+  }
+  if (isDataToken(first)) {
+    const TCurrentToken item = c.curToken;
+    if (!c.ExpectComma()) return false;
+    if (c.ExpectToken({tk::Register, tk::Number, tk::Hex, tk::Minus}) == tk::Invalid) c.RaiseError();
+    if (c.curToken.Token == tk::Register) {
+      requireSameSize(c, c.curToken.Reg, item.Size, item.Str);
+      if (isAbsolute(item)) {
+        ops.varReg(a, item.Data->dataIdent, c.curToken.Reg, item.DataOffset);
+      } else {
+        const TMemOperand m = c.InstrDataOperand(item);
+        ops.memReg(a, 1, c.curToken.Reg, m.base, rdEAX, m.disp, 0);
+      }
+      return true;
+    }
+    if (!c.ReadInstrNumber(value)) return false;
+    c.CheckImmediate(value, item.Size);
+    if (isAbsolute(item)) {
+      ops.varImm(a, item.Size, item.Data->dataIdent, value, item.DataOffset, ftNone, 0);
+    } else {
+      const TMemOperand m = c.InstrDataOperand(item);
+      ops.memImm(a, 1, item.Size, static_cast<int32_t>(value), m.base, rdEAX, m.disp, 0, ftNone);
+    }
+    return true;
+  }
+  const TRegister reg = c.curToken.Reg;
+  if (!c.ExpectComma()) c.RaiseError();
+  if (c.ExpectToken({tk::Variable, tk::Hex, tk::Number, tk::Minus, tk::Register, tk::LocalVar, tk::LocalParam,
+                     tk::BaseExpr}) == tk::Invalid)
+    c.RaiseError();
+  const TCurrentToken& t = c.curToken;
+  switch (t.Token) {
+    case tk::BaseExpr: {
+      const TBaseExpression& e = c.curBaseExpression;
+      if (e.dt) requireSameSize(c, reg, e.dtSize, t.Str);
+      const TMemOperand m = MemOperandOf(e);
+      ops.regMem(a, m.regCount, reg, m.base, m.index, m.disp, m.scale);
+      return true;
+    }
+    case tk::LocalVar: case tk::LocalParam: case tk::Variable: {
+      requireSameSize(c, reg, t.Size, t.Str);
+      if (isAbsolute(t)) {
+        ops.regVar(a, t.Data->dataIdent, reg, t.DataOffset);
+      } else {
+        const TMemOperand m = c.InstrDataOperand(t);
+        ops.regMem(a, 1, reg, m.base, rdEAX, m.disp, 0);
+      }
+      return true;
+    }
+    case tk::Register:
+      requireSameSize(c, reg, regSize(t.Reg) / 8, t.Str);
+      ops.regReg(a, reg, t.Reg);
+      return true;
+    default:
+      if (!c.ReadInstrNumber(value)) return false;
+      c.CheckImmediate(value, regSize(reg) / 8);
+      ops.regImm(a, reg, static_cast<int32_t>(value), ftNone);
+      return true;
+  }
+}
+
+bool TCompiler::CompileAdd() { return compileAddSub(*this, kAddOps); }
+bool TCompiler::CompileSub() { return compileAddSub(*this, kSubOps); }
+
+// --- lea
+
+bool TCompiler::CompileLea() {
+  TAssembler& a = curFunc->recAssembler;
+  if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
+  const TRegister reg = curToken.Reg;
+  if (curToken.Size != 32) Error("Expected 32 bit register as first operand");
+  if (!ExpectComma()) RaiseError();
+  if (ExpectToken({tk::BaseExpr, tk::LocalVar, tk::LocalParam, tk::ProcCall, tk::Constant, tk::Variable,
+                   tk::String}) == tk::Invalid)
+    RaiseError();
+  const TCurrentToken& t = curToken;
+  switch (t.Token) {
+    case tk::BaseExpr: {
+      const TMemOperand m = MemOperandOf(curBaseExpression);
+      LeaRegMem(a, m.regCount, reg, m.base, m.index, m.disp, m.scale);
+      break;
+    }
+    case tk::ProcCall:
+      t.Proc->Called = true;
+      LeaRegVar(a, reg, static_cast<uint32_t>(t.Proc->FuncIndex), ftProcAddress, 0);
+      break;
+    case tk::String:
+      LeaRegVar(a, reg, static_cast<uint32_t>(AddAnonymousString(t.Str)->dataIdent), ftDataAddress, 0);
+      break;
+    default:
+      if (t.Token == tk::Constant || isAbsolute(t)) {
+        LeaRegVar(a, reg, static_cast<uint32_t>(t.Data->dataIdent), ftDataAddress, t.DataOffset);
+      } else {
+        const TMemOperand m = InstrDataOperand(t);
+        LeaRegMem(a, 1, reg, m.base, rdEAX, m.disp, 0);
+      }
+      break;
+  }
+  return true;
+}
+
+// --- cmp
+
+bool TCompiler::CompileCmp() {
+  TAssembler& a = curFunc->recAssembler;
+  if (ExpectToken({tk::Register, tk::BaseExpr}) == tk::Invalid) RaiseError();
+  int64_t value = 0;
+  if (curToken.Token == tk::BaseExpr) {
+    const TBaseExpression e = curBaseExpression;
+    if (!e.dt) Error("Expected pointer data type");
+    const int32_t size = e.dt->typeSize;
+    if (size == -2 || size == -3 || size == -5)
+      Error("Variable type not supported for this operation \"" + curToken.Str + "\".");
+    if (!ExpectComma()) RaiseError();
+    if (ExpectToken({tk::Number, tk::Hex, tk::Minus}) == tk::Invalid) RaiseError();
+    if (!ReadInstrNumber(value)) return false;
+    CheckImmediate(value, size);
+    // The whole operand, displacement and scale included.
+    CmpMemOperandImm(a, size, MemOperandOf(e), static_cast<int32_t>(value));
+    return true;
+  }
+  const TRegister reg = curToken.Reg;
+  const int32_t bytes = regSize(reg) / 8;
+  if (!ExpectComma()) RaiseError();
+  if (ExpectToken({tk::Minus, tk::Register, tk::Number, tk::Hex, tk::Constant, tk::String}) == tk::Invalid)
+    RaiseError();
+  const TCurrentToken& t = curToken;
+  switch (t.Token) {
+    case tk::Register:
+      if (regSize(t.Reg) != regSize(reg)) Error("Operands must be equal size");
+      CmpRegReg(a, reg, t.Reg);
+      return true;
+    case tk::String:
+      if (bytes != t.Length) Error("Operands must be equal size");
+      CmpRegImm(a, reg, 0, static_cast<int32_t>(strToCharConst(t.Str)));
+      return true;
+    case tk::Constant:
+      if (t.Data->dataSubMode == smString) Error("Unsupported operand \"" + t.Str + "\".");
+      CmpRegImm(a, reg, 0, static_cast<int32_t>(t.Data->dataAddress));
+      return true;
+    default:
+      if (!ReadInstrNumber(value)) return false;
+      CheckImmediate(value, bytes);
+      CmpRegImm(a, reg, 0, static_cast<int32_t>(value));
+      return true;
+  }
+}
+
+}  // namespace kelvo

@@ -1,0 +1,118 @@
+// What the instruction statements share: numbers with their sign, immediate ranges, where a
+// data operand lies, and the label jumps.
+#include "assembler/code_buffer.h"
+#include "assembler/encoders.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+bool TCompiler::ExpectComma() { return ExpectToken({tk::Comma}) != tk::Invalid; }
+
+// Only a decimal number may follow "-".
+bool TCompiler::ReadInstrNumber(int64_t& value) {
+  if (curToken.Token != tk::Minus) {
+    value = curToken.Int;
+    return true;
+  }
+  if (ExpectToken({tk::Number}) == tk::Invalid) return false;
+  value = -curToken.Int;
+  return true;
+}
+
+// An immediate wider than its operand would be cut without a word: 300 into AL stores 44.
+void TCompiler::CheckImmediate(int64_t value, int32_t bytes) {
+  if (bytes <= 0 || bytes >= 8) return;
+  const int64_t high = (int64_t{1} << (bytes * 8)) - 1;       // largest unsigned value
+  const int64_t low = -(int64_t{1} << (bytes * 8 - 1));       // smallest signed value
+  if (value < low || value > high)
+    Error("Value " + std::to_string(value) + " does not fit a " + std::to_string(bytes * 8) + "-bit operand");
+}
+
+// A register-held item lies at [its register + offset]; a local or parameter at
+// [localsReg + its frame offset + offset]. Frame offsets of locals are negative numbers
+// kept in the unsigned dataAddress.
+TMemOperand TCompiler::InstrDataOperand(const TCurrentToken& t) const {
+  const TData& d = *t.Data;
+  if (d.dataUseRegister) return BaseDisp(d.dataRegister, static_cast<int32_t>(t.DataOffset));
+  return BaseDisp(Settings.localsReg, static_cast<int32_t>(d.dataAddress + t.DataOffset));
+}
+
+// --- label jumps
+
+// The label is a word the lexer does not know (16) or an "@name" label (22).
+static bool labelJump(TCompiler& c, uint16_t jumpKind) {
+  TAssembler& a = c.curFunc->recAssembler;
+  AddFixUp(a, ftJmp, 0, 0, static_cast<uint32_t>(a.strCode.size()), 0, -1, jumpKind, c.curToken.Str);
+  static constexpr uint8_t kPatchArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
+  EmitBytes(a, kPatchArea, sizeof kPatchArea);
+  return true;
+}
+
+bool TCompiler::CompileGoto() {
+  if (ExpectToken({tk::Identifier, tk::Label, tk::Register}) == tk::Invalid) return false;
+  if (curToken.Token == tk::Register) {
+    JmpReg(curFunc->recAssembler, curToken.Reg);
+    return true;
+  }
+  return labelJump(*this, kJumpAlways);
+}
+
+bool TCompiler::CompileJcc(uint16_t jumpKind) {
+  if (ExpectToken({tk::Label, tk::Identifier}) == tk::Invalid) return false;
+  return labelJump(*this, jumpKind);
+}
+
+}  // namespace kelvo
+
+namespace kelvo {
+
+// --- call and pop
+
+bool TCompiler::CompileCallInstruction() {
+  TAssembler& a = curFunc->recAssembler;
+  if (ExpectToken({tk::ProcCall, tk::Register, tk::BaseExpr, tk::RegPointer}) == tk::Invalid) RaiseError();
+  switch (curToken.Token) {
+    case tk::ProcCall:
+      curToken.Proc->Called = true;
+      CallRel(a, static_cast<uint32_t>(curToken.Proc->FuncIndex));
+      break;
+    case tk::Register: CallReg(a, curToken.Reg); break;
+    // The whole operand: an index register or a scale is not dropped.
+    case tk::BaseExpr: CallMemOperand(a, MemOperandOf(curBaseExpression)); break;
+    default: CallMem(a, curToken.Reg, static_cast<int32_t>(curToken.DataOffset)); break;
+  }
+  return true;
+}
+
+bool TCompiler::CompilePop() {
+  TAssembler& a = curFunc->recAssembler;
+  if (ExpectToken({tk::Register, tk::Segment, tk::SegOffset}) == tk::Invalid) RaiseError();
+  switch (curToken.Token) {
+    case tk::Register: PopReg(a, curToken.Reg); break;
+    case tk::Segment: PopSeg(a, curToken.Seg); break;
+    default: PopSegMem(a, curToken.Seg, static_cast<uint32_t>(curToken.Int)); break;
+  }
+  return true;
+}
+
+}  // namespace kelvo
+
+namespace kelvo {
+
+bool TCompiler::CompilePush() {
+  if (ExpectToken({tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam, tk::LocalAddress,
+                   tk::RegPointerAddress, tk::Minus, tk::Identifier, tk::Number, tk::Hex, tk::String,
+                   tk::ProcAddress, tk::DataAddress, tk::Register, tk::Segment, tk::SegOffset}) == tk::Invalid)
+    RaiseError();
+  if (curToken.Token == tk::BaseExpr) {
+    const TBaseExpression& e = curBaseExpression;
+    PushMem(curFunc->recAssembler, e.regcount, e.dtSize, e.reg1, e.reg2, e.disp, e.scale);
+    return true;
+  }
+  const uint16_t code = curToken.Token;
+  if (code == tk::Minus && ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
+  return PushOperand(code, &curToken);
+}
+
+}  // namespace kelvo
