@@ -118,7 +118,7 @@ bool TCompiler::CompileRegisterAssign(PCurrentToken regToken) {
   const uint16_t code =
       ExpectToken({tk::BaseExpr, tk::String, tk::Label, tk::RegPointer, tk::MacroCall, tk::ProcCall,
                    tk::LocalVar, tk::LocalParam, tk::Variable, tk::Minus, tk::DataAddress, tk::LocalAddress,
-                   tk::RegPointerAddress, tk::Register, tk::Number, tk::Hex, tk::Constant, kOrMnemonic,
+                   tk::RegPointerAddress, tk::Register, tk::Number, tk::Hex, tk::Constant, tk::ProcAddress, kOrMnemonic,
                    kXorMnemonic});
   switch (code) {
     case tk::Invalid: return false;
