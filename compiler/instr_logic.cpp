@@ -114,9 +114,8 @@ bool TCompiler::CompileImul() {
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
   reg = curToken.Reg;
   if (!ExpectComma()) return false;
-  if (ExpectToken({tk::Number, tk::Hex, tk::Minus}) == tk::Invalid) RaiseError();
-  int64_t value = 0;
-  if (!ReadInstrNumber(value)) return false;
+  if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
+  const int64_t value = curToken.Int;
   CheckImmediate(value, regSize(reg) / 8);
   ImulRegImm(curFunc->recAssembler, reg, static_cast<int32_t>(value));
   return true;
