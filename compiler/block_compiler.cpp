@@ -46,7 +46,9 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::RBrace: return CompileClosingBrace();
     case tk::EndOfFile: return CompileFileEnd(stopAtFileEnd);
     case tk::Directive: return CompileDirectiveStatement(directiveEnds);
-    case tk::Identifier: return fromFlag(CompileJumpLabel());
+    case tk::Identifier:
+      if (CompilerMode == cmMEAN && PeekToken() == tk::Assign) return CompileOtherStatement(code);
+      return fromFlag(CompileJumpLabel());
     case tk::Entry: return fromFlag(CompileEntry());
     case tk::Program: Error("Program already has an entry section.");
     case tk::Break:
@@ -60,6 +62,22 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::Bswap: return fromFlag(CompileBswap());
     case tk::Setae: return fromFlag(CompileSetae());
     case tk::Ret: return fromFlag(CompileRet());
+    // data declarations
+    case tk::TypeName:
+      return fromFlag(bInProcedure ? DeclareLocalData(curToken.DataType, false)
+                                   : DeclareGlobalData(curToken.DataType, false));
+    case tk::Signed:
+    case tk::Unsigned:
+    case tk::Global:
+    case tk::Inherit: return fromFlag(CompileDataPrefix(code));
+    case tk::Const: return fromFlag(CompileConst());
+    case tk::Static: return fromFlag(CompileStatic());
+    case tk::Label: return fromFlag(CompileLabel());
+    case tk::Assume: return fromFlag(CompileAssume());
+    case tk::Drop: return fromFlag(CompileDrop());
+    // imports and exports
+    case tk::Imports: return fromFlag(CompileImports());
+    case tk::Exports: return fromFlag(CompileExports());
     // operand statements and calls
     case tk::Register: return fromFlag(CompileRegisterStatement(SaveToken()));
     case tk::BaseExpr: return fromFlag(CompileMemoryAssign());
@@ -122,8 +140,8 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
 // Statements whose handlers this build does not have yet, and unknown statement starts.
 TStatementResult TCompiler::CompileOtherStatement(uint16_t code) {
   if (CompilerMode == cmMEAN && PeekToken() == tk::Assign) {
-    RewindToTokenStart();
-    Error("Constant declarations are not supported by this build");
+    RewindToTokenStart();  // the name is read again as the constant's
+    return fromFlag(CompileConst());
   }
   const bool statementCode = (code >= 17 && code <= 30) || (code >= 100 && code <= 107) ||
                              (code >= 150 && code <= 195) || (code >= 300 && code <= 668);

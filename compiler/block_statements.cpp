@@ -56,6 +56,7 @@ bool TCompiler::CompileEntry() {
   }
   if (curFunc->FuncIndex != 0) Error("Code entry must begin on main scope level");
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
+  warnSkippedInitialisers();
   PEFile.entryOffset = static_cast<uint32_t>(curFunc->recAssembler.strCode.size());
   return true;
 }

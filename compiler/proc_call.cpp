@@ -240,6 +240,15 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
     PCurrentToken value = arg.token;
     if (value->Token == tk::Register && regSize(value->Reg) == 16)  // a dword slot, like every argument
       value = c.RegisterToken(static_cast<TRegister>(regNumber(value->Reg)));
+    const bool wideParam = n < proc->paramType.size() && proc->paramType[n] && proc->paramType[n]->typeSize == 8;
+    if (wideParam && (value->Token == tk::Number || value->Token == tk::Hex)) {
+      // A number for a qword parameter fills both of its dwords, the high one first.
+      PCurrentToken high = cloneToken(c, *value);
+      high->Token = tk::Number;
+      high->Int = static_cast<int64_t>(static_cast<uint64_t>(value->Int) >> 32);
+      steps.push_back({ctPush, high});
+      pushed += 4;
+    }
     steps.push_back({ctPush, value});
     pushed += arg.isNested ? 4 : stackBytes(*value);
   }

@@ -88,7 +88,9 @@ void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
   bool defaultsStarted = false;
   for (;;) {
     const PDataType type = curToken.DataType;
-    PDataType pointedTo = nullptr;
+    // "type*" arrives as the pointer type under the written name.
+    PDataType pointedTo = type == compilerPtrType && !sameText(curToken.Str, type->typeName) ? FindType(curToken.Str)
+                                                                                              : nullptr;
     if (PeekToken() == tk::Star) {
       GetToken();
       pointedTo = type;

@@ -205,6 +205,21 @@ struct TCompiler {
   void ReadResultType(PFunction proc);
   void EmitPrologue(PFunction proc);
 
+  // --- data declarations
+  bool DeclareLocalData(PDataType type, bool inherit);
+  bool DeclareGlobalData(PDataType type, bool inherit);
+  bool CompileDataPrefix(uint16_t prefix);
+  bool CompileConst();
+  bool ParseDataValues(int64_t& value);
+  bool CompileStatic();
+  bool CompileLabel();
+  bool CompileAssume();
+  bool CompileDrop();
+
+  // --- imports and exports
+  bool CompileImports();
+  bool CompileExports();
+
   // --- operand statements
   bool CompileRegisterStatement(PCurrentToken reg);
   bool CompileRegisterAssign(PCurrentToken reg);
@@ -286,6 +301,20 @@ struct TCompiler {
   int blockDepth_ = 0;
   std::string errorPosition() const;
   std::string sourceLineAtCursor() const;
+  // data declarations
+  PData assumed_[8] = {};  // the item bound to each 32-bit register by assume
+  std::vector<std::string> globalInits_;  // globals set by global code not yet known to run
+  int readItemName(bool inherit, bool local, std::string& name);
+  PData newDataItem(const std::string& name, TDataMode mode, PDataType type);
+  PDataType writtenType(PDataType type) const;
+  void storeLocalValue(PData item);
+  bool storeGlobalValues(PData item, bool sized, uint32_t count);
+  void storeGlobalElement(PData item, uint32_t size);
+  void compileGlobalInitCode(PData item);
+  void warnSkippedInitialisers();
+  std::string readConstText(std::string text);
+  bool compileTypedConst(PData item, PDataType type);
+  void readImportHeader(PFunction proc);
   // lexer internals
   int lexDepth_ = 0;
   bool noJoin_ = false;  // reading one operand of a string join

@@ -35,6 +35,9 @@ void TCompiler::Init() {
   operatorRun_ = {};
   tokenStart = {};
   for (TRegState& r : rsReg32) r = TRegState{};
+  for (PData& bound : assumed_) bound = nullptr;
+  globalInits_.clear();
+  entryDeclared_ = false;
   macroSys.Init();
   SmartIdents.Init(&listData);
   bInProcedure = false;

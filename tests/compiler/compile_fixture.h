@@ -42,8 +42,8 @@ class CompileFixture : public ::testing::Test {
     } catch (const std::exception& e) {
       error = e.what();
     }
-    const std::string printed = ::testing::internal::GetCapturedStdout();
-    if (error == kSilentAbort) error = printed;  // reported through the console
+    printed_ = ::testing::internal::GetCapturedStdout();
+    if (error == kSilentAbort) error = printed_;  // reported through the console
     return error;
   }
 
@@ -73,6 +73,7 @@ class CompileFixture : public ::testing::Test {
 
   TCompiler compiler_;
   std::filesystem::path folder_;
+  std::string printed_;  // what the last compile printed: warnings, progress lines
 };
 
 }  // namespace kelvo::testing
