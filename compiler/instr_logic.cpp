@@ -262,8 +262,10 @@ static bool movzxSource(TCompiler& c, PData& item, uint32_t& offset) {
 }
 
 bool TCompiler::CompileMovzx() {
-  TRegister reg;
-  if (!registerAndComma(*this, reg)) return false;
+  if (ExpectToken({tk::Register}) == tk::Invalid) return false;
+  const TRegister reg = curToken.Reg;
+  const std::string regText = curToken.Str;
+  if (!ExpectComma()) return false;
   int32_t bits = 8;
   if (regSize(reg) == 32) {
     if (ExpectToken({tk::TypeName, tk::Identifier}) == tk::Invalid) return false;
@@ -278,7 +280,7 @@ bool TCompiler::CompileMovzx() {
     }
     bits = type->typeSize * 8;
   } else if (regSize(reg) != 16) {
-    strLastError = positionPrefix(*this) + "32bit or 16bit register expected but recieved \"" + curToken.Str + "\".";
+    strLastError = positionPrefix(*this) + "32bit or 16bit register expected but recieved \"" + regText + "\".";
     return false;
   }
   PData item = nullptr;
