@@ -114,9 +114,8 @@ bool TCompiler::CompileImul() {
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
   reg = curToken.Reg;
   if (!ExpectComma()) return false;
-  if (ExpectToken({tk::Number, tk::Hex, tk::Minus}) == tk::Invalid) RaiseError();
-  int64_t value = 0;
-  if (!ReadInstrNumber(value)) return false;
+  if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
+  const int64_t value = curToken.Int;
   CheckImmediate(value, regSize(reg) / 8);
   ImulRegImm(curFunc->recAssembler, reg, static_cast<int32_t>(value));
   return true;
@@ -263,8 +262,10 @@ static bool movzxSource(TCompiler& c, PData& item, uint32_t& offset) {
 }
 
 bool TCompiler::CompileMovzx() {
-  TRegister reg;
-  if (!registerAndComma(*this, reg)) return false;
+  if (ExpectToken({tk::Register}) == tk::Invalid) return false;
+  const TRegister reg = curToken.Reg;
+  const std::string regText = curToken.Str;
+  if (!ExpectComma()) return false;
   int32_t bits = 8;
   if (regSize(reg) == 32) {
     if (ExpectToken({tk::TypeName, tk::Identifier}) == tk::Invalid) return false;
@@ -279,7 +280,7 @@ bool TCompiler::CompileMovzx() {
     }
     bits = type->typeSize * 8;
   } else if (regSize(reg) != 16) {
-    strLastError = positionPrefix(*this) + "32bit or 16bit register expected but recieved \"" + curToken.Str + "\".";
+    strLastError = positionPrefix(*this) + "32bit or 16bit register expected but recieved \"" + regText + "\".";
     return false;
   }
   PData item = nullptr;

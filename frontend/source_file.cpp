@@ -35,16 +35,19 @@ int TAFile::LoadFromFile(const std::string& fileName, int32_t parent) {
   intSourceLen = 0;
   const std::string host = platform::toHostPath(fileName);
   struct stat st {};
-  if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+  if (stat(host.c_str(), &st) != 0)
+    throw std::runtime_error("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
+  if (S_ISDIR(st.st_mode))
     throw std::runtime_error("Cannot open file \"" + fileName + "\": it is a folder");
   std::ifstream in(host, std::ios::binary);
   if (!in) throw std::runtime_error("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) throw std::runtime_error("Cannot read file \"" + fileName + "\"");
-  std::string text = content.str();
-  if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+  // One read into a string of the file's size: a stream buffer would copy the text twice.
+  if (static_cast<uint64_t>(st.st_size) > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
     throw std::runtime_error("File \"" + fileName + "\" is too large");
+  std::string text(static_cast<size_t>(st.st_size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad() || static_cast<size_t>(in.gcount()) != text.size())
+    throw std::runtime_error("Cannot read file \"" + fileName + "\"");
   strSource = std::move(text);
   intSourceLen = static_cast<int32_t>(strSource.size());
   // The text keeps a UTF-8 byte order mark, but reading starts after it.

@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""Compile-speed benchmark: kelvo against GNU as (and fasm, nasm when installed) on the same
+stream of typical inline integer instructions in procedures.
+
+    python3 scripts/benchmark.py [--kelvo build/release/kelvo] [--sizes 10000,100000,1000000]
+
+For each size it writes one program per tool, times each tool on it (best of --runs), and
+reads its peak memory from /usr/bin/time -v. It prints lines per second, the ratio of kelvo to
+the fastest other tool, peak memory against the source size, and whether time grows in step
+with size. Run on demand; the tests do not run it.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+# One procedure body: (kelvo, GNU as Intel syntax, nasm/fasm syntax). "L" is the loop label.
+BODY = [
+    ("mov eax, a", "mov eax, [ebp+8]", "mov eax, [ebp+8]"),
+    ("mov ecx, 16", "mov ecx, 16", "mov ecx, 16"),
+    ("xor edx, edx", "xor edx, edx", "xor edx, edx"),
+    ("@L", "@L", "@L"),
+    ("add eax, [ebx+ecx*4+8]", "add eax, [ebx+ecx*4+8]", "add eax, [ebx+ecx*4+8]"),
+    ("sub edx, 1000", "sub edx, 1000", "sub edx, 1000"),
+    ("mov [esi+12], eax", "mov [esi+12], eax", "mov [esi+12], eax"),
+    ("cmp eax, 127", "cmp eax, 127", "cmp eax, 127"),
+    ("jle @skip", "jle 2f", "jle .skip"),
+    ("shl eax, 3", "shl eax, 3", "shl eax, 3"),
+    ("and eax, 0xFFFF", "and eax, 0xFFFF", "and eax, 0xFFFF"),
+    ("@skip", "@skip", "@skip"),
+    ("lea edi, [eax+edx*2-4]", "lea edi, [eax+edx*2-4]", "lea edi, [eax+edx*2-4]"),
+    ("test edi, 1", "test edi, 1", "test edi, 1"),
+    ("mov dword[esp+4], 0", "mov dword ptr [esp+4], 0", "mov dword [esp+4], 0"),
+    ("inc edx", "inc edx", "inc edx"),
+    ("push eax", "push eax", "push eax"),
+    ("imul eax, 3", "imul eax, eax, 3", "imul eax, eax, 3"),
+    ("pop eax", "pop eax", "pop eax"),
+    ("xchg eax, ebx", "xchg eax, ebx", "xchg eax, ebx"),
+    ("movzx eax, byte gb", "movzx eax, byte ptr [gb]", "movzx eax, byte [gb]"),
+    ("mov gd, eax", "mov [gd], eax", "mov [gd], eax"),
+    ("add gd, 5", "add dword ptr [gd], 5", "add dword [gd], 5"),
+    ("ror ebx, 7", "ror ebx, 7", "ror ebx, 7"),
+    ("neg ecx", "neg ecx", "neg ecx"),
+    ("dec ecx", "dec ecx", "dec ecx"),
+    ("jnz @L", "jnz 1b", "jnz .L"),
+    ("mov eax, edx", "mov eax, edx", "mov eax, edx"),
+]
+PER_PROC = len(BODY) + 2  # with the procedure's head and its closing line
+
+
+def kelvo_label(text, kind):
+    if text.startswith("@"):
+        return "  " + text[1:] + ":" if kind == "def" else text
+    return text.replace("@", "")
+
+
+def write_kelvo(path, procs):
+    with open(path, "w") as f:
+        f.write("program win32cui 'Bench'\nint32 gd;\nbyte gb;\n")
+        for p in range(procs):
+            f.write("procedure p%d(int32 a) {\n" % p)
+            for k, _, _ in BODY:
+                f.write(kelvo_label(k, "def") + "\n" if k.startswith("@") else "  " + k.replace("@", "") + "\n")
+            f.write("}\n")
+        f.write("entry:\n")
+        for p in range(procs):
+            f.write("  call p%d\n" % p)
+        f.write("  ret\n")
+
+
+def write_gas(path, procs):
+    with open(path, "w") as f:
+        f.write(".intel_syntax noprefix\n.data\ngd: .long 0\ngb: .byte 0\n.text\n")
+        for p in range(procs):
+            f.write("p%d:\n  push ebp\n  mov ebp, esp\n" % p)
+            for _, g, _ in BODY:
+                f.write(("1:" if g == "@L" else "2:" if g == "@skip" else "  " + g) + "\n")
+            f.write("  leave\n  ret 4\n")
+        for p in range(procs):
+            f.write("  call p%d\n" % p)
+        f.write("  ret\n")
+
+
+def write_nasm_like(path, procs, fasm):
+    with open(path, "w") as f:
+        f.write("use32\n" if fasm else "bits 32\n")
+        f.write("section '.text' code readable executable\n" if fasm else "section .text\n")
+        for p in range(procs):
+            f.write("p%d:\n  push ebp\n  mov ebp, esp\n" % p)
+            for _, _, n in BODY:
+                f.write((".L:" if n == "@L" else ".skip:" if n == "@skip" else "  " + n) + "\n")
+            f.write("  leave\n  ret 4\n")
+        for p in range(procs):
+            f.write("  call p%d\n" % p)
+        f.write("  ret\n")
+        f.write("section '.data' data readable writeable\n" if fasm else "section .data\n")
+        f.write("gd dd 0\ngb db 0\n")
+
+
+def runs_here(program):
+    """Whether the program starts at all: some kernels refuse 32-bit executables."""
+    try:
+        r = subprocess.run([program], capture_output=True, text=True, timeout=10)
+    except OSError:
+        return False
+    return "Syntax error" not in r.stderr and "Exec format error" not in r.stderr and r.returncode != 126
+
+
+def timed(command, cwd):
+    """Wall seconds and peak resident kilobytes of one run."""
+    start = time.perf_counter()
+    r = subprocess.run(["/usr/bin/time", "-v"] + command, cwd=cwd, capture_output=True, text=True)
+    seconds = time.perf_counter() - start
+    if r.returncode != 0:
+        raise RuntimeError("%s failed:\n%s%s" % (command[0], r.stdout[-2000:], r.stderr[-2000:]))
+    peak = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", r.stderr).group(1))
+    return seconds, peak
+
+
+def best(command, cwd, runs):
+    results = [timed(command, cwd) for _ in range(runs)]
+    return min(r[0] for r in results), max(r[1] for r in results)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--kelvo", default=os.path.join(os.path.dirname(__file__), "..", "build", "release", "kelvo"))
+    ap.add_argument("--sizes", default="10000,100000,1000000")
+    ap.add_argument("--runs", type=int, default=3)
+    args = ap.parse_args()
+    kelvo = os.path.abspath(args.kelvo)
+    if not os.path.exists(kelvo):
+        sys.exit("no kelvo at %s (build it or pass --kelvo)" % kelvo)
+    tools = {"kelvo": True, "as": shutil.which("as"), "fasm": shutil.which("fasm"), "nasm": shutil.which("nasm")}
+    missing = [t for t, found in tools.items() if not found]
+    if missing:
+        print("not installed, left out: " + ", ".join(missing))
+    for tool in ("fasm", "nasm"):
+        if tools[tool] and not runs_here(tools[tool]):
+            print("%s is installed but cannot start on this machine (a 32-bit program?), left out" % tool)
+            tools[tool] = None
+    work = tempfile.mkdtemp(prefix="kelvo-bench-")
+    rows = {}
+    try:
+        for size in [int(s) for s in args.sizes.split(",")]:
+            procs = max(1, size // PER_PROC)
+            lines = procs * PER_PROC
+            src = {"kelvo": os.path.join(work, "b.kpr"), "as": os.path.join(work, "b.s"),
+                   "fasm": os.path.join(work, "b.asm"), "nasm": os.path.join(work, "n.asm")}
+            write_kelvo(src["kelvo"], procs)
+            commands = {"kelvo": [kelvo, src["kelvo"], "-nopause", "-nolog", "x"]}
+            if tools["as"]:
+                write_gas(src["as"], procs)
+                commands["as"] = ["as", "--32", "-o", os.path.join(work, "b.o"), src["as"]]
+            if tools["fasm"]:
+                write_nasm_like(src["fasm"], procs, True)
+                commands["fasm"] = ["fasm", "-m", "1000000", src["fasm"], os.path.join(work, "f.bin")]
+            if tools["nasm"]:
+                write_nasm_like(src["nasm"], procs, False)
+                commands["nasm"] = ["nasm", "-f", "elf32", "-o", os.path.join(work, "n.o"), src["nasm"]]
+            source_kb = os.path.getsize(src["kelvo"]) / 1024
+            print("\n%d lines (%d procedures), kelvo source %.0f KiB" % (lines, procs, source_kb))
+            print("  %-6s %12s %14s %12s" % ("tool", "seconds", "lines/second", "peak MiB"))
+            for tool, command in commands.items():
+                seconds, peak = best(command, work, args.runs if lines <= 200000 else 1)
+                rows.setdefault(tool, []).append((lines, seconds, peak, source_kb))
+                print("  %-6s %12.3f %14.0f %12.1f" % (tool, seconds, lines / seconds, peak / 1024))
+            others = [(rows[t][-1][1], t) for t in commands if t != "kelvo"]
+            if others:
+                fastest = min(others)
+                kelvo_lps = lines / rows["kelvo"][-1][1]
+                print("  kelvo / fastest other (%s): %.2f x the lines per second"
+                      % (fastest[1], kelvo_lps / (lines / fastest[0])))
+            print("  kelvo peak memory / source size: %.2f" % (rows["kelvo"][-1][2] / source_kb))
+        print("\nGrowth of time with size (lines per second at each size):")
+        for tool, r in rows.items():
+            rates = ["%.0f" % (l / s) for l, s, _, _ in r]
+            first, last = r[0][0] / r[0][1], r[-1][0] / r[-1][1]
+            verdict = "linear" if last >= 0.7 * first else "slower than linear"
+            print("  %-6s %s  -> %s" % (tool, " / ".join(rates), verdict))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
