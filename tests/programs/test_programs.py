@@ -1,5 +1,5 @@
 """Programs with their expected result beside them: every NAME.kpr in this folder (and in
-folders below it) is compiled by kelvo, run, and its console text and exit code compared with
+folders below it, and the samples) is compiled by kelvo, run, and its console text and exit code compared with
 NAME.expect. The last line of an expectation is "exit code: N".
 
 Regenerate one expectation after checking the program by hand:
@@ -21,8 +21,14 @@ from kelvo_test import KELVO, main, run_kelvo  # noqa: E402
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+SAMPLES = os.path.join(HERE, "..", "..", "samples")
+
+
 def programs():
-    return sorted(glob.glob(os.path.join(HERE, "**", "*.kpr"), recursive=True))
+    """The test programs, and the samples that ship with the compiler."""
+    found = glob.glob(os.path.join(HERE, "**", "*.kpr"), recursive=True)
+    found += glob.glob(os.path.join(SAMPLES, "*", "*.kpr"))
+    return sorted(os.path.normpath(p) for p in found)
 
 
 def build_and_run(source):
@@ -63,7 +69,7 @@ class Programs(unittest.TestCase):
         found = [p for p in programs() if not p.endswith(".dll.kpr")]
         print("\n%d programs, run with %s" % (len(found), ", ".join(run_pe.available_runners())))
         for source in found:
-            name = os.path.relpath(source, HERE)
+            name = os.path.relpath(source, os.path.join(HERE, "..", ".."))
             with self.subTest(program=name):
                 error, actual = build_and_run(source)
                 self.assertIsNone(error, error)
