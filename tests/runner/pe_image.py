@@ -11,6 +11,7 @@ _DIRS = [pefile.DIRECTORY_ENTRY[name] for name in (
     "IMAGE_DIRECTORY_ENTRY_IMPORT", "IMAGE_DIRECTORY_ENTRY_EXPORT",
     "IMAGE_DIRECTORY_ENTRY_BASERELOC")]
 _RELOC_ABSOLUTE, _RELOC_HIGHLOW = 0, 3
+_RELOCS_STRIPPED = 0x0001
 
 
 class ImageError(Exception):
@@ -69,9 +70,11 @@ def _choose_base(space, pe, path):
     preferred, size = pe.OPTIONAL_HEADER.ImageBase, pe.OPTIONAL_HEADER.SizeOfImage
     if space.is_free(preferred, size):
         return preferred
-    if not hasattr(pe, "DIRECTORY_ENTRY_BASERELOC"):
+    # As the Windows loader does: an image may move unless its relocations were stripped;
+    # one without a relocation table then simply has nothing to patch.
+    if pe.FILE_HEADER.Characteristics & _RELOCS_STRIPPED:
         raise ImageError(f"{path}: preferred base {preferred:#x} is taken "
-                         "and the image has no relocations")
+                         "and the image's relocations are stripped")
     return space.find_free(size)
 
 
