@@ -1,5 +1,6 @@
 """Address-space bookkeeping for the emulator: which ranges are mapped, where
-free room is, and guarded reads/writes that report bad guest pointers."""
+free room is, guarded reads/writes that report bad guest pointers, and the
+process heap."""
 
 import struct
 
@@ -52,16 +53,6 @@ class AddressSpace:
             raise MemoryError("emulated address space is full")
         return self.map(preferred, size)
 
-    def unmap(self, start):
-        end = self.regions.pop(start)
-        self.uc.mem_unmap(start, end - start)
-
-    def region_at(self, addr):
-        for start, end in self.regions.items():
-            if start <= addr < end:
-                return start, end
-        return None
-
     def read(self, addr, size):
         try:
             return bytes(self.uc.mem_read(addr, size))
@@ -95,3 +86,27 @@ class AddressSpace:
         # Read up to the end of the page so strings near unmapped memory work.
         size = PAGE - (addr % PAGE)
         return self.read(addr, size)
+
+
+class Heap:
+    """A bump allocator: blocks are never reused, so every block starts
+    zeroed (HEAP_ZERO_MEMORY holds for free) and stale pointers stay mapped."""
+
+    def __init__(self, space):
+        self.space = space
+        self.handle = space.alloc(PAGE)  # a real address, like a heap handle
+        self.blocks = {}
+        self.cursor = self.chunk_end = 0
+
+    def alloc(self, size):
+        size = (max(size, 1) + 7) & ~7
+        if self.cursor + size > self.chunk_end:
+            chunk = page_round(max(size, 0x100000))
+            self.cursor = self.space.alloc(chunk)
+            self.chunk_end = self.cursor + chunk
+        ptr, self.cursor = self.cursor, self.cursor + size
+        self.blocks[ptr] = size
+        return ptr
+
+    def free(self, ptr):
+        return self.blocks.pop(ptr, None) is not None

@@ -15,8 +15,7 @@ from unicorn import UC_HOOK_MEM_INVALID, UC_PROT_READ, UC_PROT_EXEC
 from unicorn import unicorn_const as uconst
 from unicorn import x86_const as x86
 
-from emu_alloc import Heap, VirtualRegions
-from emu_memory import AddressSpace, BadPointer
+from emu_memory import AddressSpace, BadPointer, Heap
 from pe_image import ImageError
 from pe_modules import ModuleError, ModuleTable
 from win32_stubs import API, ApiMisuse
@@ -70,14 +69,14 @@ class Process:
         self.timeout = timeout
         self.started = time.monotonic()
         self.output = bytearray()
-        self.last_error = self.slept_ms = 0
+        self.last_error = 0
         self.pending_calls, self.saved_contexts = [], []
         self.outcome = None
         self._stub_hit = self._fault = None
         self.modules = ModuleTable(self, exe_path)  # EXE first: its own base
         self._setup_stubs()
         self._setup_stack_and_teb()
-        self.heap, self.virtual = Heap(self.mem), VirtualRegions(self.mem)
+        self.heap = Heap(self.mem)
         self.command_line_ptr = self._store_string(
             command_line(exe_path, args).encode("cp1252", "replace"))
         self.uc.hook_add(UC_HOOK_MEM_INVALID, self._on_bad_access)
@@ -230,9 +229,6 @@ class Process:
             return
         except (ApiMisuse, BadPointer) as err:
             self.fail(f"{dll}!{name}: {err} (called from {self._caller()})")
-            return
-        except (ModuleError, ImageError) as err:
-            self.fail(str(err))
             return
         self.set_reg("EAX", value or 0)
         self.set_reg("ESP", esp + 4 + 4 * nargs)

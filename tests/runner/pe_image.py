@@ -22,7 +22,6 @@ class ImageError(Exception):
 class Import:
     dll: str          # lower-case DLL name, e.g. "kernel32.dll"
     name: str         # function name, or "#N" for an import by ordinal
-    ordinal: int      # None when imported by name
     slot: int         # address of the IAT slot to fill
 
 
@@ -34,14 +33,8 @@ class Image:
     size: int
     entry: int        # entry point address, None if the image has none
     is_dll: bool
-    preferred_base: int
-    exports: dict = field(default_factory=dict)   # name -> address|"dll.fn"
-    ordinals: dict = field(default_factory=dict)  # ordinal -> address|fwd
+    exports: dict = field(default_factory=dict)   # name -> address
     imports: list = field(default_factory=list)
-
-    @property
-    def relocated(self):
-        return self.base != self.preferred_base
 
 
 def _parse(path):
@@ -79,14 +72,9 @@ def _choose_base(space, pe, path):
 
 
 def _exports(pe, base):
-    by_name, by_ordinal = {}, {}
     directory = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
-    for sym in directory.symbols if directory else []:
-        target = sym.forwarder.decode() if sym.forwarder else base + sym.address
-        by_ordinal[sym.ordinal] = target
-        if sym.name:
-            by_name[sym.name.decode()] = target
-    return by_name, by_ordinal
+    return {sym.name.decode(): base + sym.address
+            for sym in (directory.symbols if directory else []) if sym.name}
 
 
 def _imports(pe, delta):
@@ -95,8 +83,7 @@ def _imports(pe, delta):
         dll = entry.dll.decode().lower()
         for imp in entry.imports:
             name = imp.name.decode() if imp.name else f"#{imp.ordinal}"
-            ordinal = None if imp.name else imp.ordinal
-            found.append(Import(dll, name, ordinal, imp.address + delta))
+            found.append(Import(dll, name, imp.address + delta))
     return found
 
 
@@ -114,8 +101,8 @@ def map_image(space, path):
     entry_rva = pe.OPTIONAL_HEADER.AddressOfEntryPoint
     image = Image(path=path, name=os.path.basename(path).lower(), base=base,
                   size=size, entry=base + entry_rva if entry_rva else None,
-                  is_dll=pe.is_dll(), preferred_base=base - delta)
-    image.exports, image.ordinals = _exports(pe, base)
+                  is_dll=pe.is_dll())
+    image.exports = _exports(pe, base)
     image.imports = _imports(pe, delta)
     pe.close()
     return image
