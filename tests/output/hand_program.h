@@ -1,5 +1,5 @@
 // Compiler state built by hand, the way the statement compiler leaves it, for the link step's
-// tests, the sample images and the link benchmark.
+// tests.
 #pragma once
 
 #include <cstdint>
