@@ -1,11 +1,9 @@
 // Procedure calls in every convention, compiled and checked against GNU as listings.
-#include "compile_fixture.h"
 #include "listing_compare.h"
 
 namespace kelvo::testing {
 namespace {
 
-const std::string kHead = "program win32cui 'T'\n";
 const std::string kCallees =
     "procedure s3(int32 a, b, c) { }\n"
     "procedure cdecl c3(int32 a, b, c) { }\n"
@@ -18,24 +16,11 @@ const std::string kCallees =
     "procedure defaults(int32 a; int32 b = 7; int32 c = -2) { }\n"
     "procedure* fp(int32 a);\n";
 
-class Calls : public CompileFixture {
+class Calls : public ListingFixture {
  protected:
-  void SetUp() override {
-    CompileFixture::SetUp();
-    const std::string missing = listingToolsMissing();
-    if (!missing.empty()) GTEST_SKIP() << missing;
-  }
-  // The call statements as the body of p(int32 x) (x at [ebp+8]); each "call $+5" stands for
-  // a call still to be linked.
+  // The call statements as the body of p(int32 x; qword y): x at [ebp+8], y at [ebp+12].
   void expectCode(const std::string& statements, const std::string& listing) {
-    TearDown();
-    CompileFixture::SetUp();
-    ASSERT_EQ(compile(kHead + kCallees + "procedure p(int32 x; qword y) {\n" + statements + "\n}\n"), "")
-        << statements;
-    EXPECT_EQ(disassemble(compiler_.listProcedures.back()->recAssembler),
-              assembleListing("push ebp\nmov ebp, esp\nnop\nnop\nnop\nnop\nnop\nnop\n" + listing +
-                              "\nleave\nret 12"))
-        << statements;
+    expectBody(kCallees, "(int32 x; qword y)", statements, listing, "ret 12");
   }
 };
 

@@ -30,8 +30,10 @@ class CompileFixture : public ::testing::Test {
     std::ofstream(folder_ / name, std::ios::binary) << text;
   }
 
-  // Compiles `source` as the project; returns the reported error text, empty on success.
+  // Compiles `source` as the project, in a fresh state; returns the reported error text,
+  // empty on success.
   std::string compile(const std::string& source) {
+    compiler_.Free();
     writeFile("test.kpr", source);
     compiler_.Settings.writeLog = false;
     compiler_.Init();
@@ -60,7 +62,6 @@ class CompileFixture : public ::testing::Test {
       if (p->Name == name) return *p;
     throw std::runtime_error("no procedure " + name);
   }
-
 
   TCompiler compiler_;
   std::filesystem::path folder_;

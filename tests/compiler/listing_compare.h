@@ -7,6 +7,7 @@
 
 #include "assembler/code_buffer.h"
 #include "tests/assembler/gnu_tools.h"
+#include "tests/compiler/compile_fixture.h"
 
 namespace kelvo::testing {
 
@@ -45,5 +46,26 @@ inline std::string assembleListing(const std::string& listing) {
   gnu::run("objcopy -O binary -j .text " + dir.file("x.o") + " " + dir.file("x.bin"));
   return decodedText(dir.file("x.bin"));
 }
+
+// Procedure p, made of `params` and `statements` after `declarations`, must hold the
+// instructions of `listing` between its frame and `ret`; each "call $+5" in a listing stands
+// for a call still to be linked.
+class ListingFixture : public CompileFixture {
+ protected:
+  void SetUp() override {
+    CompileFixture::SetUp();
+    const std::string missing = listingToolsMissing();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+  }
+  void expectBody(const std::string& declarations, const std::string& params, const std::string& statements,
+                  const std::string& listing, const std::string& ret) {
+    const std::string error =
+        compile("program win32cui 'T'\n" + declarations + "procedure p" + params + " {\n" + statements + "\n}\n");
+    ASSERT_EQ(error, "") << statements;
+    EXPECT_EQ(disassemble(proc("p").recAssembler),
+              assembleListing("push ebp\nmov ebp, esp\nnop\nnop\nnop\nnop\nnop\nnop\n" + listing + "\nleave\n" + ret))
+        << statements;
+  }
+};
 
 }  // namespace kelvo::testing

@@ -1,6 +1,5 @@
 // Operand statements compiled to code, checked against the same instructions assembled by GNU
 // as; and every operand mistake with its message.
-#include "compile_fixture.h"
 #include "listing_compare.h"
 
 namespace kelvo::testing {
@@ -9,24 +8,12 @@ namespace {
 const std::string kHead = "program win32cui 'T'\n";
 // a at [ebp+8], b [ebp+12], q [ebp+16], w [ebp+24], d [ebp+28]
 const std::string kParams = "(int32 a; byte b; qword q; word w; int32 d)";
-const std::string kFrame = "push ebp\nmov ebp, esp\nnop\nnop\nnop\nnop\nnop\nnop\n";
 
-class OperandStatements : public CompileFixture {
+class OperandStatements : public ListingFixture {
  protected:
-  void SetUp() override {
-    CompileFixture::SetUp();
-    missing_ = listingToolsMissing();
-    if (!missing_.empty()) GTEST_SKIP() << missing_;
-  }
-  // The statements as the body of p, against the listing between prologue and return.
   void expectCode(const std::string& declarations, const std::string& statements, const std::string& listing) {
-    TearDown();
-    CompileFixture::SetUp();
-    const std::string error = compile(kHead + declarations + "procedure p" + kParams + " {\n" + statements + "\n}\n");
-    ASSERT_EQ(error, "") << statements;
-    EXPECT_EQ(disassemble(proc("p").recAssembler), assembleListing(kFrame + listing + "\nleave\nret 24")) << statements;
+    expectBody(declarations, kParams, statements, listing, "ret 24");
   }
-  std::string missing_;
 };
 
 TEST_F(OperandStatements, Registers) {
@@ -133,8 +120,6 @@ TEST_F(BadOperands, EveryMistakeIsReportedWithItsMessage) {
       EXPECT_NE(error.find(c.message), std::string::npos) << c.statement << " gave: " << error;
       EXPECT_EQ(error.rfind("[11,", 0), 0u) << "located: " << error;
     }
-    TearDown();
-    SetUp();
   }
 }
 

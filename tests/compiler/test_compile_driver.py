@@ -1,5 +1,5 @@
-"""Whole projects through the compiler: the program head, the standard include, procedures
-in every convention, and located errors for bad input."""
+"""Whole projects through the compiler: the program head, the standard include and procedures
+in every convention."""
 import os
 import re
 import shutil
@@ -61,51 +61,6 @@ class Projects(KelvoCase):
         self.assertEqual(r.code, 1)
         self.assertIn('Kelvo compiler "system.kel" file not found!', r.out)
         self.assertFalse(os.path.exists(os.path.join(self.dir, "prog.exe")))
-
-
-class BadInput(KelvoCase):
-    """Each mistake is reported at its line and column, exits 1 and writes no file."""
-
-    CASES = [
-        ("procedure p(int32", r"\[3,1\]: Expected identifier or .* but found  in"),
-        ("procedure pascal p() { }", r"\[2,\d+\]: Expected \( or \{ but found p"),
-        ("procedure p(int32 a = 1; int32 b) { }", r"Expected = but found"),
-        ("nop\nprocedure stdcall v(int32 a[]) { }", r"\[3,\d+\]: Only cdecl calling convension"),
-        ("x: nop\nx: nop", r"\[3,2\]: Label Identifier Redeclared x"),
-        ("entry: nop\nentry: nop", r"\[3,\d+\]: Code entry already declared"),
-        ("procedure p() { entry: }", r"Code entry must begin on main scope level"),
-        ("break;", r"break does not have a valid loop to exit"),
-        ("frobnicate", r'Expected : but found'),
-        ("}", r'Unexpected character "}"\.'),
-    ]
-
-    def check(self, source, pattern, head="program win32cui 'T'\n"):
-        project = self.write("bad.kpr", head + source + "\n")
-        r = run_kelvo(project, "-nopause", "-nolog", "x")
-        self.assertEqual(r.code, 1, source)
-        self.assertRegex(r.out, pattern, source)
-        self.assertIn("in [bad.kpr]", r.out)
-        self.assertFalse(os.path.exists(os.path.join(self.dir, "bad.exe")), source)
-
-    def test_located_errors(self):
-        for source, pattern in self.CASES:
-            with self.subTest(source=source):
-                self.check(source, pattern)
-
-    def test_wrong_program_kind_and_missing_head(self):
-        self.check("", r"Expected sub system but found win32exe", head="program win32exe 'T'\n")
-        self.check("nop", r"Expected program but found", head="")
-
-    def test_many_parameters_and_deep_nesting(self):
-        params = ", ".join("p%d" % i for i in range(1000))
-        project = self.write("many.kpr", "program win32cui 'T'\nprocedure m(int32 %s) { }\nentry: nop\n" % params)
-        self.assertEqual(run_kelvo(project, "-nopause", "-nolog", "x").code, 0)
-        self.check("".join("procedure p%d() {\n" % i for i in range(10000)), r"Blocks are nested too deeply")
-
-    def test_unclosed_procedure_warns(self):
-        project = self.write("open.kpr", "program win32cui 'T'\nprocedure p() { nop\n")
-        r = run_kelvo(project, "-nopause", "-nolog", "x")
-        self.assertIn('Warning: Procedure "p" has no closing "}"', r.out)
 
 
 if __name__ == "__main__":

@@ -36,24 +36,6 @@ TEST_F(Diagnostics, EndOfTextHasNoCodeBlock) {
   EXPECT_EQ(printedBy([&] { c.RaiseError(); }), "|[2,1]: Late in [main.kpr]\r\n");
 }
 
-TEST_F(Diagnostics, FirstCharacterAndLoneLineEnds) {
-  source("x");
-  c.GetToken();
-  EXPECT_EQ(printedBy([&] { c.Error("E"); }),
-            "[1,1]: E in [main.kpr]\r\nCode: \r\n\tx\r\n\n|" + std::string(kSilentAbort));
-  source("a\rb\nc\r\nd", "lines.kel");
-  readUpTo(c, "d");
-  c.strLastError = "E";
-  EXPECT_EQ(printedBy([&] { c.RaiseError(); }), "|[4,1]: E in [lines.kel]\r\nCode: \r\n\td\r\n");
-}
-
-TEST_F(Diagnostics, WarningLineAndCompileGoesOn) {
-  source("x y");
-  c.GetToken();
-  EXPECT_EQ(printedBy([&] { c.Warning("Careful"); }), "[1,1]: Warning: Careful in [main.kpr]\n|");
-  EXPECT_EQ(c.GetToken(), tk::Identifier);
-}
-
 TEST_F(Diagnostics, LongLinesAndMissingFinalLineEnd) {
   std::string text(1 << 20, ' ');
   text += "word";

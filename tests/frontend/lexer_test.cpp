@@ -153,30 +153,3 @@ TEST_F(Lexer, StatementFormsAndLaterStagesAreReachedThroughHooks) {
 
 }  // namespace
 }  // namespace kelvo::testing
-
-namespace kelvo::testing {
-namespace {
-
-TEST_F(Lexer, EveryFixedWordLexesToItsCodeInAnyLetterCase) {
-  std::string text;
-  std::vector<const TKeyword*> words;
-  for (const TKeyword& kw : keywordTable()) {
-    if (kw.kind >= TWordKind::fnOrd) continue;  // compile-time functions need operands
-    std::string upper = kw.word;
-    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    text += std::string(kw.word) + " ; " + upper + " ;\n";
-    words.push_back(&kw);
-  }
-  source(text);
-  for (const TKeyword* kw : words) {
-    for (int pass = 0; pass < 2; ++pass) {
-      EXPECT_EQ(c.GetToken(), kw->code) << kw->word;
-      EXPECT_EQ(lowerCase(c.curToken.Str).substr(0, lowerCase(kw->word).size()), kw->word);
-      EXPECT_EQ(c.GetToken(), tk::Semicolon) << kw->word;
-    }
-  }
-  EXPECT_EQ(c.GetToken(), tk::EndOfFile);
-}
-
-}  // namespace
-}  // namespace kelvo::testing

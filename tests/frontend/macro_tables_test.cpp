@@ -34,14 +34,5 @@ TEST(MacroEngine, VariablesByMacroAndName) {
   EXPECT_TRUE(e.F_Variables.empty());
 }
 
-TEST(MacroEngine, ArgumentNamesGrowWithoutLimit) {
-  TMacroEngine e;
-  e.Init();
-  const PMacro m = e.NewMacro();
-  for (int i = 0; i < 200; ++i) m->ArgNames.push_back("a" + std::to_string(i));
-  m->ArgCount = 200;
-  EXPECT_EQ(m->ArgNames[199], "a199");
-}
-
 }  // namespace
 }  // namespace kelvo

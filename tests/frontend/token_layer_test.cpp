@@ -1,6 +1,4 @@
-// Filling the current token, look-ahead, expected tokens, copies and the call-step queue.
-#include <functional>
-
+// Look-ahead, expected tokens and token copies.
 #include "frontend/token_codes.h"
 #include "tests/frontend/frontend_fixture.h"
 
@@ -8,35 +6,6 @@ namespace kelvo::testing {
 namespace {
 
 using TokenLayer = FrontEnd;
-
-TEST_F(TokenLayer, SetTokenDerivesValues) {
-  c.SetToken(tk::Float, "2.5");
-  EXPECT_EQ(c.curToken.Int, 2);
-  c.SetToken(tk::Float, "3.5");
-  EXPECT_EQ(c.curToken.Int, 4);
-  EXPECT_EQ(c.curToken.Size, 0);
-  c.SetToken(tk::Hex, "FFFFFFFF");
-  EXPECT_EQ(c.curToken.Int, -1);
-  c.SetToken(tk::Number, "12x");
-  EXPECT_EQ(c.curToken.Int, 0);
-  c.SetToken(tk::Register, "dh");
-  EXPECT_EQ(c.curToken.Reg, rdDH);
-  EXPECT_EQ(c.curToken.RegID, 6);
-  EXPECT_EQ(c.curToken.Size, 8);
-  EXPECT_EQ(c.curToken.Length, 1);
-  c.SetToken(tk::Segment, "FS");
-  EXPECT_EQ(c.curToken.Seg, segFS);
-  EXPECT_EQ(c.curToken.Size, 0);
-  c.curToken.DataType = c.compilerPtrType;
-  c.curToken.Data = c.listData[0].get();
-  c.SetToken(tk::Identifier, "name");
-  EXPECT_EQ(c.curToken.Data, nullptr);
-  EXPECT_EQ(c.curToken.DataType, c.compilerPtrType);  // kept
-  EXPECT_EQ(c.curToken.Size, 4);
-  EXPECT_EQ(c.curToken.Length, 4);
-  c.SetToken(tk::Identifier, c.curToken.Str);  // its own text
-  EXPECT_EQ(c.curToken.Str, "name");
-}
 
 TEST_F(TokenLayer, ExpectTokenReportsExpectedTexts) {
   source("foo } 7");
@@ -89,35 +58,6 @@ TEST_F(TokenLayer, SaveRestoreAndCopyKeepTheNamedFields) {
   EXPECT_EQ(c.curToken.Data, c.listData[1].get());
   EXPECT_EQ(c.curToken.DataType, nullptr);  // not copied
   EXPECT_EQ(c.curToken.ID, 5);
-}
-
-TEST(TokenList, QueueAndOptimise) {
-  auto run = [](std::vector<TCommand> in) {
-    std::vector<TCurrentToken> tokens(in.size());
-    TTokenList list;
-    for (size_t i = 0; i < in.size(); ++i) list.Push(in[i], &tokens[i]);
-    list.Optimise();
-    std::vector<TCommand> out;
-    for (size_t i = 0; i < list.Count(); ++i) out.push_back(list.Peek(i)->Command);
-    return out;
-  };
-  using V = std::vector<TCommand>;
-  EXPECT_EQ(run({ctPush, ctPush, ctMOVecx}), (V{ctMOVecx, ctPush, ctPush}));
-  EXPECT_EQ(run({ctPush, ctMOVedx, ctPush, ctMOVecx}), (V{ctMOVedx, ctPush, ctMOVecx, ctPush}));
-  EXPECT_EQ(run({ctPush, ctMOVeax}), (V{ctPush, ctMOVeax}));
-  EXPECT_EQ(run({ctPush, ctMOVesi, ctMOVedi}), (V{ctMOVesi, ctPush, ctMOVedi}));
-
-  TCurrentToken a, b, d;
-  TTokenList list;
-  EXPECT_EQ(list.Push(ctPush, &a), 0u);
-  EXPECT_EQ(list.Push(ctCallGV, &b), 1u);
-  list.PushFront(ctMOVebx, &d);
-  EXPECT_EQ(d.Command, ctMOVebx);
-  EXPECT_EQ(list.Pop(0), &d);
-  EXPECT_EQ(list.Count(), 2u);
-  EXPECT_EQ(list.Peek(1), &b);
-  EXPECT_THROW(list.Pop(2), std::out_of_range);
-  EXPECT_THROW(list.Peek(5), std::out_of_range);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "output/file_writer.h"
+#include "frontend/compiler.h"
 #include "tests/output/hand_program.h"
 
 using namespace kelvo;
@@ -37,25 +37,6 @@ class LinkStep : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST(FileWriter, BufferPositionsAreOneBased) {
-  struct TPlain : TFileWriter {
-    void build() override {}
-  } w;
-  EXPECT_EQ(w.addFileBytes("ab"), 1u);
-  EXPECT_EQ(w.addFileBytes("c"), 3u);
-  EXPECT_TRUE(w.alignFileToSize(3));
-  EXPECT_EQ(w.length(), 3u);
-  EXPECT_FALSE(w.alignFileToSize(2));
-  EXPECT_TRUE(w.alignFileToSize(8));
-  EXPECT_EQ(w.file_data, std::string("abc\0\0\0\0\0", 8));
-  w.padTo(8);  // always at least one byte: a whole block when already aligned
-  EXPECT_EQ(w.length(), 16u);
-  TCOFFSectionHeader s(".longname", 0x60000020, 99);
-  EXPECT_EQ(std::string(s.Header.Name, 8), std::string(".longna\0", 8));
-  EXPECT_EQ(s.FilePosition, 100u);
-  EXPECT_EQ(s.RVA, 0x1000u);
-}
 
 TEST_F(LinkStep, OutputNamesGetTheirKindsExtensionOnce) {
   {
