@@ -46,12 +46,18 @@ def glob(name, size=None):
     return "%s [{VA:%s}]" % (PTR[size or GLOBALS[name]], name)
 
 
+def items():
+    """Every named memory item as (name, size, GNU operand): locals, then globals."""
+    return ([(n, size, loc(n)) for n, (size, _) in LOCALS.items()] +
+            [(n, size, glob(n)) for n, size in GLOBALS.items()])
+
+
 def pairs(size, step=1):
     regs = REGS[size]
     return [(a, b) for i, a in enumerate(regs) for j, b in enumerate(regs) if (i + j) % step == 0]
 
 
-def alu(op, forms, with_globals):
+def alu(op, forms):
     """add and sub: every operand form of the two-operand arithmetic statements."""
     for size, regs in REGS.items():
         for a, b in pairs(size):
@@ -68,22 +74,15 @@ def alu(op, forms, with_globals):
                 forms.append(("%s %s%s, %s" % (op, TYPE[size], m, num(v)), "%s %s %s, %d" % (op, PTR[size], m, v)))
     for m in MEMS[:3]:  # no type written: a dword
         forms.append(("%s %s, 1000" % (op, m), "%s dword ptr %s, 1000" % (op, m)))
-    for name, (size, _) in LOCALS.items():
+    for name, size, gas in items():
         for r in REGS[size][::2]:
-            forms.append(("%s %s, %s" % (op, r, name), "%s %s, %s" % (op, r, loc(name))))
-            forms.append(("%s %s, %s" % (op, name, r), "%s %s, %s" % (op, loc(name), r)))
+            forms.append(("%s %s, %s" % (op, r, name), "%s %s, %s" % (op, r, gas)))
+            forms.append(("%s %s, %s" % (op, name, r), "%s %s, %s" % (op, gas, r)))
         for v in IMMS[size]:
-            forms.append(("%s %s, %s" % (op, name, num(v)), "%s %s, %d" % (op, loc(name), v)))
-    if with_globals:
-        for name, size in GLOBALS.items():
-            for r in REGS[size][::2]:
-                forms.append(("%s %s, %s" % (op, r, name), "%s %s, %s" % (op, r, glob(name))))
-                forms.append(("%s %s, %s" % (op, name, r), "%s %s, %s" % (op, glob(name), r)))
-            for v in IMMS[size]:
-                forms.append(("%s %s, %s" % (op, name, num(v)), "%s %s, %d" % (op, glob(name), v)))
+            forms.append(("%s %s, %s" % (op, name, num(v)), "%s %s, %d" % (op, gas, v)))
 
 
-def mov(forms, with_globals):
+def mov(forms):
     for size, regs in REGS.items():
         for a, b in pairs(size):
             if a != b:  # MOV of a register to itself emits nothing
@@ -117,30 +116,27 @@ def mov(forms, with_globals):
     forms.append(("mov eax, @p1", "mov eax, {VA:p1}"))
     forms.append(("mov esi, @p2", "mov esi, {VA:p2}"))
     forms.append(("mov [ebx+4], @p1", "mov dword ptr [ebx+4], {VA:p1}"))
-    if with_globals:
-        for name, size in GLOBALS.items():
-            for r in REGS[size][::2]:
-                forms.append(("mov %s, %s" % (r, name), "mov %s, %s" % (r, glob(name))))
-                forms.append(("mov %s, %s" % (name, r), "mov %s, %s" % (glob(name), r)))
-            for v in IMMS[size]:
-                forms.append(("mov %s, %s" % (name, num(v)), "mov %s, %d" % (glob(name), v)))
-        forms.append(("mov al, gd", "mov al, byte ptr [{VA:gd}]"))
-        forms.append(("mov gd, @p1", "mov dword ptr [{VA:gd}], {VA:p1}"))
-        forms.append(("mov gd, 1.5", "mov dword ptr [{VA:gd}], 0x3fc00000"))
-        for name, size in GLOBALS.items():
-            acc = {4: "eax", 2: "ax", 1: "al"}[size]
-            forms.append(("mov %s, %s" % (name, name),
-                          "xchg %s, %s\nmov %s, %s\nxchg %s, %s" % (acc, glob(name), glob(name), acc, acc, glob(name))))
+    for name, size in GLOBALS.items():
+        for r in REGS[size][::2]:
+            forms.append(("mov %s, %s" % (r, name), "mov %s, %s" % (r, glob(name))))
+            forms.append(("mov %s, %s" % (name, r), "mov %s, %s" % (glob(name), r)))
+        for v in IMMS[size]:
+            forms.append(("mov %s, %s" % (name, num(v)), "mov %s, %d" % (glob(name), v)))
+        acc = {4: "eax", 2: "ax", 1: "al"}[size]
+        forms.append(("mov %s, %s" % (name, name),
+                      "xchg %s, %s\nmov %s, %s\nxchg %s, %s" % (acc, glob(name), glob(name), acc, acc, glob(name))))
+    forms.append(("mov al, gd", "mov al, byte ptr [{VA:gd}]"))
+    forms.append(("mov gd, @p1", "mov dword ptr [{VA:gd}], {VA:p1}"))
+    forms.append(("mov gd, 1.5", "mov dword ptr [{VA:gd}], 0x3fc00000"))
 
 
-def lea_cmp(forms, with_globals):
+def lea_cmp(forms):
     for r in R32:
         for m in MEMS[::2]:
             forms.append(("lea %s, %s" % (r, m), "lea %s, %s" % (r, m)))
         forms.append(("lea %s, d" % r, "lea %s, [ebp+8]" % r))
         forms.append(("lea %s, p1" % r, "lea %s, [{VA:p1}]" % r))
-        if with_globals:
-            forms.append(("lea %s, gw" % r, "lea %s, [{VA:gw}]" % r))
+        forms.append(("lea %s, gw" % r, "lea %s, [{VA:gw}]" % r))
     for size in (1, 2, 4):
         for m in MEMS:
             forms.append(("cmp %s%s, 5" % (TYPE[size], m), "cmp %s %s, 5" % (PTR[size], m)))
@@ -205,7 +201,7 @@ def logic(forms):
 
 
 def data_only(forms):
-    """Forms that exist only with global data: movzx, xchg and inc/dec of a variable."""
+    """Forms that take global data only: movzx, xchg and inc/dec of a variable."""
     for name, size in (("gb", 1), ("gw", 2)):
         for r in R32[::2]:
             forms.append(("movzx %s, %s %s" % (r, TYPE[size], name), "movzx %s, %s" % (r, glob(name))))
@@ -256,33 +252,28 @@ def control(forms):
     forms.append(("push @p1", "push {VA:p1}"))
 
 
-def all_forms(with_globals):
+def all_forms():
     forms = []
-    alu("add", forms, with_globals)
-    alu("sub", forms, with_globals)
-    mov(forms, with_globals)
-    lea_cmp(forms, with_globals)
+    alu("add", forms)
+    alu("sub", forms)
+    mov(forms)
+    lea_cmp(forms)
     logic(forms)
     control(forms)
-    if with_globals:
-        data_only(forms)
+    data_only(forms)
     return forms
 
 
-def project(forms, with_globals):
+def project(forms):
     """The kelvo project: one procedure per form, each called from the entry code, after
     one LEA per global that tells the test where the globals lie."""
-    out = ["program win32cui 'Forms'"]
-    if with_globals:
-        out += ["int32 gd;", "word gw;", "byte gb;"]
+    out = ["program win32cui 'Forms'", "int32 gd;", "word gw;", "byte gb;"]
     for i, (text, _) in enumerate(forms):
         out.append("procedure p%d(%s) {" % (i, PARAMS))
         out += ["  " + line for line in text.split("\n")]
         out.append("}")
-    out.append("procedure pend() { nop }")
-    out.append("entry:")
-    if with_globals:
-        out += ["  lea eax, %s" % name for name in GLOBALS]
+    out += ["procedure pend() { nop }", "entry:"]
+    out += ["  lea eax, %s" % name for name in GLOBALS]
     out += ["  call p%d" % i for i in range(len(forms))]
     out += ["  call pend", "  ret", ""]
     return "\n".join(out)

@@ -1,6 +1,4 @@
 // Bracketed memory operands read by the lexer: fields, rebuilt text and every refusal.
-#include "assembler/code_buffer.h"
-#include "assembler/encoders.h"
 #include "frontend/token_codes.h"
 #include "tests/frontend/frontend_fixture.h"
 
@@ -44,22 +42,6 @@ TEST_F(MemoryOperands, EveryShapeReadsAndRebuilds) {
     // What the next token sees: the operand ends at its bracket.
     EXPECT_EQ(c.GetToken(), tk::EndOfFile) << k.written;
   }
-}
-
-// The rebuilt text read again gives the same operand, and what the encoder makes of it
-// keeps index, scale and displacement.
-TEST_F(MemoryOperands, RebuiltTextRoundTripsAndReachesTheEncoder) {
-  source("[ebp+esi*4-8]");
-  ASSERT_EQ(c.GetToken(), tk::BaseExpr);
-  const TBaseExpression first = c.curBaseExpression;
-  source(c.curToken.Str);
-  ASSERT_EQ(c.GetToken(), tk::BaseExpr);
-  EXPECT_EQ(c.curBaseExpression.reg2, first.reg2);
-  EXPECT_EQ(c.curBaseExpression.disp, first.disp);
-  TAssembler a;
-  const TMemOperand m = MemOperandOf(c.curBaseExpression);
-  EncodeModRM(a, m.regCount, 0, m.base, m.index, m.disp, m.scale);
-  EXPECT_EQ(a.strCode, std::string("\x44\xB5\xF8", 3));  // mod 01, SIB esi*4+ebp, disp8 -8
 }
 
 TEST_F(MemoryOperands, TypedOperandAndRegisterOffset) {

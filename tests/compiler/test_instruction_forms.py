@@ -126,19 +126,12 @@ class InstructionForms(KelvoCase):
         except ImportError:
             self.skipTest("python3-pefile is not installed")
 
-    def globals_supported(self):
-        path = self.write("probe.kpr", "program win32cui 'P'\nint32 gd;\nentry:\n  ret\n")
-        return run_kelvo(path, "-nopause", "-nolog", "x").code == 0
-
     def test_every_form_matches_gnu_as(self):
-        with_globals = self.globals_supported()
-        if not with_globals:
-            print("\nglobal data forms left out: this build has no data declarations")
-        forms = F.all_forms(with_globals)
-        path = self.write("forms.kpr", F.project(forms, with_globals))
+        forms = F.all_forms()
+        path = self.write("forms.kpr", F.project(forms))
         r = run_kelvo(path, "-nopause", "-nolog", "x")
         self.assertEqual(r.code, 0, r.out[-3000:])
-        image = TImage(os.path.join(self.dir, "forms.exe"), len(F.GLOBALS) if with_globals else 0)
+        image = TImage(os.path.join(self.dir, "forms.exe"), len(F.GLOBALS))
         self.assertEqual(len(image.procs), len(forms) + 1)
         names = dict(zip(F.GLOBALS, image.globals))
         bodies = [image.body(i) for i in range(len(forms))]

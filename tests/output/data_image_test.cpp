@@ -18,26 +18,6 @@ std::string tail(const TDataMan& d, uint32_t offset) { return hex(d.F_DataString
 
 }  // namespace
 
-TEST(DataImage, NumbersOfEverySizeAreLittleEndianAndOffsetsZeroBased) {
-  TDataMan d;
-  d.Init();
-  EXPECT_EQ(d.AddInt(1, 0x1FF), 0u);
-  EXPECT_EQ(d.AddInt(2, 0x12345678), 1u);
-  EXPECT_EQ(d.AddInt(4, -2), 3u);
-  EXPECT_EQ(d.AddInt(8, 0x0102030405060708LL), 7u);
-  EXPECT_EQ(d.AddInt(12, -1), 15u);
-  EXPECT_EQ(d.Reserve(3), 27u);
-  EXPECT_EQ(d.AddRaw(std::string("\x01\x00\x02", 3)), 30u);
-  EXPECT_EQ(hex(d.F_DataString),
-            "FF 78 56 FE FF FF FF 08 07 06 05 04 03 02 01 "
-            "FF FF FF FF FF FF FF FF 00 00 00 00 00 00 00 01 00 02");
-  EXPECT_EQ(d.F_DataLen, d.F_DataString.size());
-  d.Init(0x3000);
-  EXPECT_EQ(d.F_DataLen, 0u);
-  EXPECT_EQ(d.F_DataRVA, 0x3000u);
-  EXPECT_EQ(d.AddInt(4, 5), 0u);
-}
-
 TEST(DataImage, FloatsInEverySize) {
   TDataMan d;
   d.Init();
@@ -69,16 +49,6 @@ TEST(DataImage, ExtendedEncodingMatchesTheFpu) {
     }
   }
   EXPECT_TRUE(std::isnan(decodeExtended(encodeExtended(NAN))));
-}
-
-TEST(DataImage, FixedStringsAreCutOrZeroFilled) {
-  TDataMan d;
-  d.Init();
-  EXPECT_EQ(tail(d, d.AddFixedString("abcdef", 4)), "61 62 63 00");
-  EXPECT_EQ(tail(d, d.AddFixedString("ab", 4)), "61 62 00 00");
-  EXPECT_EQ(tail(d, d.AddFixedString("x", 1)), "00");
-  EXPECT_EQ(d.F_DataLen, 9u);
-  EXPECT_EQ(d.F_StrCount, 0);  // fixed strings are not shared
 }
 
 TEST(DataImage, StringLiteralsAreSharedByExactText) {
