@@ -10,8 +10,7 @@
 //   data16          MOV segment, 16-bit register carries 66 in 32-bit code
 //   xchg b, a       GNU puts the second operand in the reg field; xchg is symmetric
 //   sldt e..        SLDT to a word register without 66 is, to GNU, SLDT to the dword register
-// Deliberate alternatives no control reaches, checked by decoding both with objdump instead:
-//   MOV seg:[address], 16-bit register: 66 before the segment prefix (GNU: segment first).
+//   .byte 0x66      MOV seg:[address], 16-bit register puts 66 before the segment prefix
 // Not compared at all: MOV between the accumulator and an absolute [address] without a
 // register through ModRM (8B 05 / 89 05); GNU can only write the moffs form (A1 / A3).
 #pragma once
@@ -46,7 +45,6 @@ struct TCase {
   std::string bytes;
   std::vector<TFixUp> fixups;
   std::vector<TExpectFix> expect;
-  bool decodeOnly = false;
   bool code16 = false;
 };
 

@@ -203,9 +203,12 @@ inline void genMoves(TGenerator& g) {
       for (int s = 0; s < kSegmentCount; ++s) {
         const auto seg = static_cast<TSegment>(s);
         const std::string where = (seg == segDS ? "" : std::string(kSegmentNames[s]) + ":") + "[0x30]";
-        TCase& c = g.add("MovSegMemReg", "seg:m," + regTag(r), "mov " + where + ", " + R(r),
-                         [&](TAssembler& a) { MovSegMemReg(a, seg, 0x30, r); });
-        c.decodeOnly = size == 2 && seg != segDS;  // 66 before the segment prefix
+        // A word register with a segment: 66 comes first, where GNU would put the segment.
+        const bool prefixFirst = size == 2 && seg != segDS;
+        g.add("MovSegMemReg", "seg:m," + regTag(r),
+              prefixFirst ? ".byte 0x66\nmov " + where + ", " + R(static_cast<TRegister>(r - rdAX))
+                          : "mov " + where + ", " + R(r),
+              [&](TAssembler& a) { MovSegMemReg(a, seg, 0x30, r); });
       }
   for (int s = 0; s < kSegmentCount; ++s) {
     const auto seg = static_cast<TSegment>(s);

@@ -6,7 +6,6 @@ stdcall arguments are popped and the emulation resumes at the caller.
 """
 
 import os
-import struct
 import time
 from dataclasses import dataclass
 
@@ -28,7 +27,6 @@ _SAVED_REGS = [x86.UC_X86_REG_EAX, x86.UC_X86_REG_EBX, x86.UC_X86_REG_ECX,
                x86.UC_X86_REG_EDX, x86.UC_X86_REG_ESI, x86.UC_X86_REG_EDI,
                x86.UC_X86_REG_EBP, x86.UC_X86_REG_ESP, x86.UC_X86_REG_EIP,
                x86.UC_X86_REG_EFLAGS]
-_FLAT_DATA_SEL, _TEB_SEL = 2 << 3, 3 << 3
 _ACCESS_NAMES = {
     uconst.UC_MEM_READ_UNMAPPED: "read of unmapped memory",
     uconst.UC_MEM_WRITE_UNMAPPED: "write to unmapped memory",
@@ -47,12 +45,6 @@ class EmuOutcome:
 
 class StopRun(Exception):
     """Raised by stubs (ExitProcess) to end the run at once."""
-
-
-def _descriptor(base, limit, access, flags):
-    return struct.pack("<HHBBBB", limit & 0xFFFF, base & 0xFFFF,
-                       (base >> 16) & 0xFF, access,
-                       (flags << 4) | ((limit >> 16) & 0xF), base >> 24)
 
 
 def command_line(exe_path, args):
@@ -75,7 +67,7 @@ class Process:
         self._stub_hit = self._fault = None
         self.modules = ModuleTable(self, exe_path)  # EXE first: its own base
         self._setup_stubs()
-        self._setup_stack_and_teb()
+        self._setup_stack()
         self.heap = Heap(self.mem)
         self.command_line_ptr = self._store_string(
             command_line(exe_path, args).encode("cp1252", "replace"))
@@ -109,30 +101,11 @@ class Process:
             self.stub_by_name[key] = self._new_stub(key)
         return self.stub_by_name[key]
 
-    def _setup_stack_and_teb(self):
-        stack = self.mem.alloc(STACK_SIZE)
-        top = stack + STACK_SIZE
-        teb = self.mem.alloc(0x2000)
-        peb = teb + 0x1000
-        self.mem.write(teb, struct.pack("<iII", -1, top, stack))  # SEH end
-        self.mem.write_u32(teb + 0x18, teb)                      # self
-        self.mem.write_u32(teb + 0x30, peb)
-        self.mem.write_u32(peb + 0x08, self.modules.exe.base)   # image base
-        self._load_segments(teb)
+    def _setup_stack(self):
+        top = self.mem.alloc(STACK_SIZE) + STACK_SIZE
         self.mem.write_u32(top - 4, self.entry_return)
         self.uc.reg_write(x86.UC_X86_REG_ESP, top - 4)
         self.uc.reg_write(x86.UC_X86_REG_EIP, self.modules.exe.entry)
-
-    def _load_segments(self, teb):
-        # Loading FS from a GDT makes unicorn re-derive the stack size from
-        # SS, so SS (and DS/ES) need flat 32-bit descriptors as well.
-        gdt = self.mem.alloc(0x1000)
-        self.mem.write(gdt + _FLAT_DATA_SEL, _descriptor(0, 0xFFFFF, 0x93, 0xC))
-        self.mem.write(gdt + _TEB_SEL, _descriptor(teb, 0xFFF, 0x93, 0x4))
-        self.uc.reg_write(x86.UC_X86_REG_GDTR, (0, gdt, 0x1F, 0))
-        for reg in (x86.UC_X86_REG_SS, x86.UC_X86_REG_DS, x86.UC_X86_REG_ES):
-            self.uc.reg_write(reg, _FLAT_DATA_SEL)
-        self.uc.reg_write(x86.UC_X86_REG_FS, _TEB_SEL)
 
     def _store_string(self, data):
         addr = self.mem.alloc(len(data) + 1)
