@@ -104,7 +104,11 @@ bool TCompiler::CompileImports() {
     proc->Address = 0xFFFFFFFFu;
     const TIdentType identType = proc->isFunction ? itFunction : itProcedure;
     DeclareIdent(lowerCase(name), identType, proc->FuncIndex);
-    if (lowerCase(importName) != lowerCase(name)) DeclareIdent(lowerCase(importName), identType, proc->FuncIndex);
+    // The DLL's own name reaches the import too, unless that name already stands for something
+    // else (an import of the same name from another DLL): an alias must not redirect it.
+    const std::string lowerImport = lowerCase(importName);
+    if (lowerImport != lowerCase(name) && !SmartIdents.Find(0, lowerImport))
+      DeclareIdent(lowerImport, identType, proc->FuncIndex);
     readImportHeader(proc);
     const uint16_t method = ExpectToken({tk::CallMethod, tk::Identifier});
     if (method == tk::Invalid) return false;
