@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "frontend/function.h"
@@ -68,7 +67,6 @@ class TCodeLayout {
   // Per fix-up of the laid-out procedures, in layout order: 1 where a jump area was shortened.
   std::vector<uint8_t> shortened_;
   std::vector<uint32_t> jumpOrder_;  // scratch: the jumps of one procedure by address
-  std::unordered_map<std::string, int32_t> labelIndex_;  // of the procedure being laid out
   TRemovals removals_;
 
   TFunction& target(const TFunction& from, uint32_t index) const;

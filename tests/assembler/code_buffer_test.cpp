@@ -17,11 +17,11 @@ TEST(CodeBuffer, LabelJumpsLeaveSixNopsAndOneFixUp) {
   EmitJumpToLabel(a, 1, 4, "=7");
   EXPECT_EQ(a.strCode, std::string("\x40\x90\x90\x90\x90\x90\x90"));
   ASSERT_EQ(a.FixUps.size(), 1u);
-  const TFixUp& f = *a.FixUps[0];
+  const TFixUp& f = a.FixUps[0];
   EXPECT_EQ(f.fixType, ftJmp);
   EXPECT_EQ(f.fixAddr, 1u);
   EXPECT_EQ(f.fixJmp, 4);
-  EXPECT_EQ(f.fixLabel, "=7");
+  EXPECT_EQ(TLabelNames::Get().Text(f.fixLabel), "=7");
   EXPECT_EQ(f.fixSize, 0);
   EXPECT_EQ(f.fixUID, 0);
 }
@@ -61,12 +61,12 @@ TEST(CodeBuffer, PrependModeKeepsFixUpsOnTheirFields) {
                              22);
   EXPECT_EQ(a.strCode, expected);
   ASSERT_EQ(a.FixUps.size(), 4u);
-  EXPECT_EQ(a.FixUps[0]->fixIndex, 7u);
-  EXPECT_EQ(a.FixUps[0]->fixAddr, 18u);
-  EXPECT_EQ(a.FixUps[1]->fixIndex, 9u);
-  EXPECT_EQ(a.FixUps[1]->fixAddr, 7u);
-  EXPECT_EQ(a.FixUps[2]->fixIndex, 3u);
-  EXPECT_EQ(a.FixUps[2]->fixAddr, 11u);
-  EXPECT_EQ(a.FixUps[3]->fixIndex, 5u);
-  EXPECT_EQ(a.FixUps[3]->fixAddr, 1u);
+  EXPECT_EQ(a.FixUps[0].fixIndex, 7u);
+  EXPECT_EQ(a.FixUps[0].fixAddr, 18u);
+  EXPECT_EQ(a.FixUps[1].fixIndex, 9u);
+  EXPECT_EQ(a.FixUps[1].fixAddr, 7u);
+  EXPECT_EQ(a.FixUps[2].fixIndex, 3u);
+  EXPECT_EQ(a.FixUps[2].fixAddr, 11u);
+  EXPECT_EQ(a.FixUps[3].fixIndex, 5u);
+  EXPECT_EQ(a.FixUps[3].fixAddr, 1u);
 }
