@@ -77,6 +77,9 @@ struct TFunction {
   void AddLabel(const std::string& name, uint32_t position);
   int32_t FindLabel(const std::string& name) const;
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
+  // Once the body is compiled: code, fix-ups and labels keep only the room they fill. A large
+  // program holds every finished procedure until the link step.
+  void FitToSize();
 };
 
 }  // namespace kelvo

@@ -48,17 +48,13 @@ uint32_t TRemovals::map(uint32_t pos) const {
   return s.pos - s.before;
 }
 
-std::string TRemovals::apply(const std::string& code) const {
-  if (spans_.empty()) return code;
-  std::string out;
-  out.reserve(code.size() - total_);
+void TRemovals::appendTo(const std::string& code, std::string& out) const {
   size_t from = 0;
   for (const TSpan& s : spans_) {
     out.append(code, from, s.pos - from);
     from = s.pos + s.count;
   }
   out.append(code, from, std::string::npos);
-  return out;
 }
 
 // --- what goes into the image
@@ -97,6 +93,11 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   laidOut_.clear();
   shortened_.clear();
   auto& procs = c_.listProcedures;
+  // The image is never larger than the code it comes from: one allocation, no growth.
+  size_t largest = 0;
+  for (size_t i = 0; i < procs.size(); ++i)
+    if (isReachable(i)) largest += procs[i]->recAssembler.strCode.size();
+  f_code.reserve(largest);
   for (size_t i = 0; i < procs.size(); ++i) {
     TFunction& f = *procs[i];
     if (static_cast<size_t>(f.FuncIndex) != i) internalError(procName(f) + " is listed at index " + std::to_string(i));
@@ -121,14 +122,13 @@ void TCodeLayout::layOut(TFunction& f, uint32_t* entryOffset) {
   shortened_.resize(first + f.recAssembler.FixUps.size(), 0);
   shortenJumps(f, shortened_.data() + first);
 
-  std::string& code = f.recAssembler.strCode;
-  code = removals_.apply(code);
   for (TFixUp& x : f.recAssembler.FixUps) x.fixAddr = removals_.map(x.fixAddr);
   for (TNamedEntry& label : f.jmpLabels) label.second = removals_.map(static_cast<uint32_t>(label.second));
   if (entryOffset) *entryOffset = removals_.map(*entryOffset);
 
   f.Address = f_codesize;
-  f_code += code;
+  removals_.appendTo(f.recAssembler.strCode, f_code);
+  std::string().swap(f.recAssembler.strCode);  // its bytes now live in the image
   f_codesize = static_cast<uint32_t>(f_code.size());
   laidOut_.push_back(&f);
 }
@@ -228,7 +228,7 @@ void TCodeLayout::add32(uint32_t pos, uint32_t value) { put32(pos, readLE32(f_co
 void TCodeLayout::finalFixup(const TImageBases& bases) {
   const uint8_t* shortened = shortened_.data();
   for (size_t p = 0; p < laidOut_.size(); ++p) {
-    const TFunction& f = *laidOut_[p];
+    TFunction& f = *laidOut_[p];
     const uint32_t base = f.Address;
     const auto& fixups = f.recAssembler.FixUps;
     for (size_t i = 0; i < fixups.size(); ++i) {
@@ -268,6 +268,7 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
       }
     }
     shortened += fixups.size();
+    std::vector<TFixUp>().swap(f.recAssembler.FixUps);  // applied; the image holds the result
   }
 }
 

@@ -30,7 +30,8 @@ class TRemovals {
   void add(uint32_t pos, uint32_t count);  // pos must not lie before the end of the last one
   uint32_t map(uint32_t pos) const;         // a position inside removed bytes maps to their start
   uint32_t endOfLast() const { return spans_.empty() ? 0 : spans_.back().pos + spans_.back().count; }
-  std::string apply(const std::string& code) const;
+  // Appends the code without the removed bytes.
+  void appendTo(const std::string& code, std::string& out) const;
   uint32_t total() const { return total_; }
 
  private:
@@ -51,9 +52,10 @@ class TCodeLayout {
   bool isReachable(size_t index) const { return index < reachable_.size() && reachable_[index]; }
 
   // Lays out every reachable procedure that has code and sets its Address. entryOffset, a
-  // position in the global code, moves with the bytes removed from it.
+  // position in the global code, moves with the bytes removed from it. Each procedure's code
+  // moves into f_code: the procedure keeps no copy of its own.
   void codeFixups(uint32_t* entryOffset);
-  // Patches every fix-up of the laid-out procedures.
+  // Patches every fix-up of the laid-out procedures, then lets go of them.
   void finalFixup(const TImageBases& bases);
 
   const std::vector<TFunction*>& laidOut() const { return laidOut_; }

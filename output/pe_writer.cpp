@@ -337,7 +337,7 @@ void TPECOFF::writeImage() {
   file_data += sectionHeaders;
   padTo(file_alignment);
   for (const TPart& p : parts) {
-    addFileBytes(*p.bytes);
+    addFileView(*p.bytes);
     padTo(file_alignment);
   }
 }
