@@ -4,58 +4,6 @@
 
 namespace kelvo {
 
-// Slots are handed out from chunks and returned to a free list; the chunks live until the
-// program ends. The compiler runs on one thread, so the pool needs no lock.
-namespace {
-class TFixUpPool {
- public:
-  void* take() {
-    if (free_) {
-      Slot* slot = free_;
-      free_ = slot->next;
-      return slot;
-    }
-    if (chunks_.empty() || used_ == kChunkSlots) {
-      chunks_.push_back(std::make_unique<Slot[]>(kChunkSlots));
-      used_ = 0;
-    }
-    return &chunks_.back()[used_++];
-  }
-  void give(void* p) {
-    auto* slot = static_cast<Slot*>(p);
-    slot->next = free_;
-    free_ = slot;
-  }
-
- private:
-  union Slot {
-    Slot* next;
-    alignas(TFixUp) unsigned char storage[sizeof(TFixUp)];
-  };
-  static constexpr size_t kChunkSlots = 1024;
-  std::vector<std::unique_ptr<Slot[]>> chunks_;
-  size_t used_ = 0;
-  Slot* free_ = nullptr;
-};
-
-// Never destroyed: a buffer freed during program exit may still hand its slots back.
-TFixUpPool& fixUpPool() {
-  static TFixUpPool* pool = new TFixUpPool;
-  return *pool;
-}
-}  // namespace
-
-void* TFixUp::operator new(size_t size) {
-  if (size != sizeof(TFixUp)) return ::operator new(size);
-  return fixUpPool().take();
-}
-
-void TFixUp::operator delete(void* slot, size_t size) noexcept {
-  if (!slot) return;
-  if (size != sizeof(TFixUp)) return ::operator delete(slot);
-  fixUpPool().give(slot);
-}
-
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   const char* text = reinterpret_cast<const char*>(bytes);
   if (!a.reverseMode) {
@@ -63,7 +11,7 @@ void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   } else {
     a.strCode.insert(0, text, count);
     for (size_t i = 0; i < a.fixUpsPlaced && i < a.FixUps.size(); ++i)
-      a.FixUps[i]->fixAddr += static_cast<uint32_t>(count);
+      a.FixUps[i].fixAddr += static_cast<uint32_t>(count);
   }
   a.fixUpsPlaced = a.FixUps.size();
 }
@@ -80,22 +28,21 @@ void EmitDword(TAssembler& a, uint32_t value) {
 }
 
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
-              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, const std::string& fixLabel) {
+              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel) {
   // In prepend mode the field's position counts from the front of the bytes still to come.
   if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
-  auto fix = std::make_unique<TFixUp>();
-  fix->fixType = fixType;
-  fix->fixAddr = fixAddr;
-  fix->fixIndex = fixIndex;
-  fix->fixSize = fixSize;
-  fix->fixOffset = fixOffset;
-  fix->fixJmp = fixJmp;
-  fix->fixLabel = fixLabel;
-  fix->fixUID = fixUID;
-  a.FixUps.push_back(std::move(fix));
+  TFixUp& fix = a.FixUps.emplace_back();
+  fix.fixType = fixType;
+  fix.fixAddr = fixAddr;
+  fix.fixIndex = fixIndex;
+  fix.fixSize = fixSize;
+  fix.fixOffset = fixOffset;
+  fix.fixJmp = fixJmp;
+  if (!fixLabel.empty()) fix.fixLabel = TLabelNames::Get().Intern(fixLabel);
+  fix.fixUID = fixUID;
 }
 
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, const std::string& label) {
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label) {
   if (jumpKind == kJumpNone) return;
   AddFixUp(a, ftJmp, 0, 0, address, 0, 0, jumpKind, label);
   static constexpr uint8_t kJumpArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};

@@ -3,31 +3,28 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <string_view>
 #include <string>
 #include <vector>
 
+#include "assembler/label_names.h"
 #include "common/definitions.h"
 
 namespace kelvo {
 
-// One pending patch of a procedure's code, resolved when the image is laid out.
+// One pending patch of a procedure's code, resolved when the image is laid out. Kept small
+// and by value: a large program records several for every procedure.
 struct TFixUp {
-  TFixType fixType = ftNone;
   uint32_t fixAddr = 0;    // offset in the procedure's code of the field to patch
   uint32_t fixOffset = 0;  // addend inside the target
   uint32_t fixIndex = 0;   // procedure, data item or label index
-  TIdentType identType = itIdent;
-  uint8_t fixSize = 0;     // width in bits of the patched field; 0 for label jumps
-  std::string fixLabel;
-  uint16_t fixJmp = 0;     // jump kind: condition code, 16 jmp, 115 jecxz, 1000 none
   int32_t fixLabelID = -1;
   int32_t fixUID = 0;
-
-  // Fix-ups come from a pool of fixed-size slots: recording one costs no heap allocation,
-  // and std::make_unique / unique_ptr work as usual.
-  static void* operator new(size_t size);
-  static void operator delete(void* slot, size_t size) noexcept;
+  TLabelName fixLabel = 0;  // the label a jump goes to, in TLabelNames; 0: none
+  uint16_t fixJmp = 0;      // jump kind: condition code, 16 jmp, 115 jecxz, 1000 none
+  TFixType fixType = ftNone;
+  TIdentType identType = itIdent;
+  uint8_t fixSize = 0;      // width in bits of the patched field; 0 for label jumps
 };
 
 struct TAssembler {
@@ -37,7 +34,7 @@ struct TAssembler {
   TRegister lastIncDecReg = rdEAX;
   std::string strCode;  // bytes; its length is where the next instruction starts
   bool reverseMode = false;
-  std::vector<std::unique_ptr<TFixUp>> FixUps;
+  std::vector<TFixUp> FixUps;
   // Fix-ups whose bytes are already in strCode. In prepend mode only these move when bytes
   // are put in front; the ones recorded since belong to the bytes being placed.
   size_t fixUpsPlaced = 0;
@@ -53,9 +50,9 @@ void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count);
 void EmitWord(TAssembler& a, uint16_t value);
 void EmitDword(TAssembler& a, uint32_t value);
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
-              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, const std::string& fixLabel);
+              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel = {});
 // Records a label jump at `address` and leaves six NOPs for the writer to overwrite.
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, const std::string& label);
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label);
 
 // --- registers and prefixes
 uint8_t RegNum(TRegister r);

@@ -56,7 +56,7 @@ inline void Emit(TAssembler& a, const TInstr& in) {
   const auto start = static_cast<uint32_t>(a.strCode.size());
   for (uint8_t i = 0; i < in.fixCount; ++i) {
     const TInstr::TPendingFix& f = in.fix[i];
-    AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, -1, kJumpAlways, std::string());
+    AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, -1, kJumpAlways);
   }
   EmitBytes(a, in.b, in.n);
 }

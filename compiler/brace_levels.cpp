@@ -35,13 +35,14 @@ int64_t TFunction::FindCaseBrace() const {
 }
 
 void TFunction::AddLabel(const std::string& name, uint32_t position) {
-  labelIndex.emplace(lowerCase(name), static_cast<int32_t>(jmpLabels.size()));
+  TLabelNames& names = TLabelNames::Get();
+  names.Bind(labelOwner, names.Key(names.Intern(name)), static_cast<int32_t>(jmpLabels.size()));
   jmpLabels.emplace_back(name, position);
 }
 
 int32_t TFunction::FindLabel(const std::string& name) const {
-  const auto it = labelIndex.find(lowerCase(name));
-  return it == labelIndex.end() ? -1 : it->second;
+  const TLabelNames& names = TLabelNames::Get();
+  return names.Find(labelOwner, names.Key(names.Lookup(name)));
 }
 
 }  // namespace kelvo

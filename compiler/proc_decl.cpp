@@ -173,6 +173,7 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
     MovRegMem(proc->recAssembler, 1, objectReg, Settings.localsReg, rdEAX, static_cast<int32_t>(self->dataAddress), 1);
   }
   if (!CompileBlock(proc->FuncIndex, false, false, false)) RaiseError();
+  proc->FitToSize();
   bInProcedure = false;
   Settings.localsReg = savedLocalsReg;
   return true;

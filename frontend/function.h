@@ -3,11 +3,11 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "assembler/code_buffer.h"
+#include "assembler/label_names.h"
 #include "common/definitions.h"
 
 namespace kelvo {
@@ -58,7 +58,8 @@ struct TFunction {
   uint32_t braceLabelID = 0;
   uint32_t braceCounter = 0;
   std::vector<TBraceLevel> braceLevel;
-  std::unordered_map<std::string, int32_t> labelIndex;  // lower-cased name -> jmpLabels index
+  // Owner of the procedure's labels in the compiler-wide label index (TLabelNames).
+  uint32_t labelOwner = TLabelNames::Get().NewOwner();
   // Line of the first return compiled while the procedure had no frame to undo (0: none).
   // A local declared after it would leave that return with the frame still on the stack.
   int32_t framelessRetLine = 0;
@@ -76,6 +77,9 @@ struct TFunction {
   void AddLabel(const std::string& name, uint32_t position);
   int32_t FindLabel(const std::string& name) const;
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
+  // Once the body is compiled: code, fix-ups and labels keep only the room they fill. A large
+  // program holds every finished procedure until the link step.
+  void FitToSize();
 };
 
 }  // namespace kelvo

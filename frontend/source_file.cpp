@@ -55,6 +55,23 @@ int TAFile::LoadFromFile(const std::string& fileName, int32_t parent) {
   return 0;
 }
 
+void TAFile::ReleaseText() {
+  auto isLineBreak = [](char c) { return c == '\0' || c == '\n' || c == '\r'; };
+  int32_t start = intCurChar;
+  while (start >= 1 && !isLineBreak(CharAt(start))) --start;
+  int32_t end = intCurChar < 1 ? 1 : intCurChar;
+  while (end <= intSourceLen && !isLineBreak(CharAt(end))) ++end;
+  // The line lies between the breaks at start and end; with the text before it gone, the
+  // start of the text stands where the break was.
+  std::string line;
+  if (start + 1 < end) {
+    line = strSource.substr(static_cast<size_t>(start), static_cast<size_t>(end - start - 1));
+    intCurChar -= start;
+  }
+  strSource.swap(line);  // a move could keep the large buffer for a short line
+  intSourceLen = static_cast<int32_t>(strSource.size());
+}
+
 int TAFile::InitFromText(const std::string& name, const std::string& text, int32_t parent) {
   resetPosition(name, parent);
   strSource = text;

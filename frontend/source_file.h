@@ -26,6 +26,9 @@ struct TAFile {
   char CharAt(int32_t position) const {
     return (position >= 1 && position <= intSourceLen) ? strSource[position - 1] : '\0';
   }
+  // Once reading is over, lets go of the text but the line at the reading position, the only
+  // part that a report can still quote. Positions move so that the same line is found there.
+  void ReleaseText();
 
  private:
   void resetPosition(const std::string& name, int32_t parent);

@@ -48,17 +48,13 @@ uint32_t TRemovals::map(uint32_t pos) const {
   return s.pos - s.before;
 }
 
-std::string TRemovals::apply(const std::string& code) const {
-  if (spans_.empty()) return code;
-  std::string out;
-  out.reserve(code.size() - total_);
+void TRemovals::appendTo(const std::string& code, std::string& out) const {
   size_t from = 0;
   for (const TSpan& s : spans_) {
     out.append(code, from, s.pos - from);
     from = s.pos + s.count;
   }
   out.append(code, from, std::string::npos);
-  return out;
 }
 
 // --- what goes into the image
@@ -86,8 +82,8 @@ void TCodeLayout::markReachable(int32_t entryFuncId) {
   while (!pending.empty()) {
     const TFunction& f = *procs[pending.back()];
     pending.pop_back();
-    for (const auto& x : f.recAssembler.FixUps)
-      if (x->fixType == ftCall || x->fixType == ftProcAddress) reach(target(f, x->fixIndex).FuncIndex);
+    for (const TFixUp& x : f.recAssembler.FixUps)
+      if (x.fixType == ftCall || x.fixType == ftProcAddress) reach(target(f, x.fixIndex).FuncIndex);
   }
 }
 
@@ -97,6 +93,11 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   laidOut_.clear();
   shortened_.clear();
   auto& procs = c_.listProcedures;
+  // The image is never larger than the code it comes from: one allocation, no growth.
+  size_t largest = 0;
+  for (size_t i = 0; i < procs.size(); ++i)
+    if (isReachable(i)) largest += procs[i]->recAssembler.strCode.size();
+  f_code.reserve(largest);
   for (size_t i = 0; i < procs.size(); ++i) {
     TFunction& f = *procs[i];
     if (static_cast<size_t>(f.FuncIndex) != i) internalError(procName(f) + " is listed at index " + std::to_string(i));
@@ -121,14 +122,13 @@ void TCodeLayout::layOut(TFunction& f, uint32_t* entryOffset) {
   shortened_.resize(first + f.recAssembler.FixUps.size(), 0);
   shortenJumps(f, shortened_.data() + first);
 
-  std::string& code = f.recAssembler.strCode;
-  code = removals_.apply(code);
-  for (auto& x : f.recAssembler.FixUps) x->fixAddr = removals_.map(x->fixAddr);
+  for (TFixUp& x : f.recAssembler.FixUps) x.fixAddr = removals_.map(x.fixAddr);
   for (TNamedEntry& label : f.jmpLabels) label.second = removals_.map(static_cast<uint32_t>(label.second));
   if (entryOffset) *entryOffset = removals_.map(*entryOffset);
 
   f.Address = f_codesize;
-  f_code += code;
+  removals_.appendTo(f.recAssembler.strCode, f_code);
+  std::string().swap(f.recAssembler.strCode);  // its bytes now live in the image
   f_codesize = static_cast<uint32_t>(f_code.size());
   laidOut_.push_back(&f);
 }
@@ -136,9 +136,9 @@ void TCodeLayout::layOut(TFunction& f, uint32_t* entryOffset) {
 // Every patched field must lie inside the procedure's code.
 void TCodeLayout::checkFixUps(const TFunction& f) {
   const size_t size = f.recAssembler.strCode.size();
-  for (const auto& x : f.recAssembler.FixUps) {
-    const size_t width = x->fixType == ftNone ? 0 : x->fixType == ftJmp ? kJumpArea : 4;
-    if (x->fixType > ftOffsetLabelAddress || x->fixAddr + width > size)
+  for (const TFixUp& x : f.recAssembler.FixUps) {
+    const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : 4;
+    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
       internalError("a fix-up of " + procName(f) + " lies outside its code");
   }
   for (const TNamedEntry& label : f.jmpLabels)
@@ -149,22 +149,21 @@ void TCodeLayout::checkFixUps(const TFunction& f) {
 // Looks up every label that a jump or a label address names (the first of a name counts,
 // letter case ignored) and keeps its index in fixLabelID.
 void TCodeLayout::resolveLabels(TFunction& f) {
-  labelIndex_.clear();
+  TLabelNames& names = TLabelNames::Get();
+  const uint32_t owner = names.NewOwner();
   for (size_t i = 0; i < f.jmpLabels.size(); ++i)
-    labelIndex_.emplace(lowerCase(f.jmpLabels[i].first), static_cast<int32_t>(i));
-  for (auto& x : f.recAssembler.FixUps) {
-    if (x->fixType == ftJmp) {
-      const auto it = labelIndex_.find(lowerCase(x->fixLabel));
-      if (it == labelIndex_.end()) c_.Error("Label, If or while block mismatch (" + x->fixLabel + ")");
-      x->fixLabelID = it->second;
-    } else if (x->fixType == ftOffsetLabelAddress) {
-      if (x->fixIndex >= f.ofsLabels.size()) internalError("offset label out of range in " + procName(f));
-      const std::string& name = f.ofsLabels[x->fixIndex].first;
-      const auto it = labelIndex_.find(lowerCase(name));
-      if (it == labelIndex_.end()) c_.Error("label " + name + " does not exist!");
-      x->fixLabelID = it->second;
-    } else if (x->fixType == ftLabelAddress) {
-      if (x->fixIndex >= f.jmpLabels.size()) internalError("label index out of range in " + procName(f));
+    names.Bind(owner, names.Key(names.Intern(f.jmpLabels[i].first)), static_cast<int32_t>(i));
+  for (TFixUp& x : f.recAssembler.FixUps) {
+    if (x.fixType == ftJmp) {
+      x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
+      if (x.fixLabelID < 0) c_.Error("Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")");
+    } else if (x.fixType == ftOffsetLabelAddress) {
+      if (x.fixIndex >= f.ofsLabels.size()) internalError("offset label out of range in " + procName(f));
+      const std::string& name = f.ofsLabels[x.fixIndex].first;
+      x.fixLabelID = names.Find(owner, names.Key(names.Lookup(name)));
+      if (x.fixLabelID < 0) c_.Error("label " + name + " does not exist!");
+    } else if (x.fixType == ftLabelAddress) {
+      if (x.fixIndex >= f.jmpLabels.size()) internalError("label index out of range in " + procName(f));
     }
   }
 }
@@ -205,12 +204,12 @@ void TCodeLayout::shortenJumps(TFunction& f, uint8_t* shortened) {
   std::vector<uint32_t>& order = jumpOrder_;
   order.clear();
   for (uint32_t i = 0; i < fixups.size(); ++i)
-    if (fixups[i]->fixType == ftJmp) order.push_back(i);
-  auto byAddress = [&](uint32_t a, uint32_t b) { return fixups[a]->fixAddr < fixups[b]->fixAddr; };
+    if (fixups[i].fixType == ftJmp) order.push_back(i);
+  auto byAddress = [&](uint32_t a, uint32_t b) { return fixups[a].fixAddr < fixups[b].fixAddr; };
   if (!std::is_sorted(order.begin(), order.end(), byAddress))
     std::stable_sort(order.begin(), order.end(), byAddress);
   for (uint32_t i : order) {
-    const TFixUp& x = *fixups[i];
+    const TFixUp& x = fixups[i];
     if (x.fixAddr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
     const uint32_t label = static_cast<uint32_t>(f.jmpLabels[x.fixLabelID].second);
     const int64_t d = int64_t{removals_.map(label)} - (int64_t{removals_.map(x.fixAddr)} + 1);
@@ -229,11 +228,11 @@ void TCodeLayout::add32(uint32_t pos, uint32_t value) { put32(pos, readLE32(f_co
 void TCodeLayout::finalFixup(const TImageBases& bases) {
   const uint8_t* shortened = shortened_.data();
   for (size_t p = 0; p < laidOut_.size(); ++p) {
-    const TFunction& f = *laidOut_[p];
+    TFunction& f = *laidOut_[p];
     const uint32_t base = f.Address;
     const auto& fixups = f.recAssembler.FixUps;
     for (size_t i = 0; i < fixups.size(); ++i) {
-      const TFixUp& x = *fixups[i];
+      const TFixUp& x = fixups[i];
       const uint32_t pos = base + x.fixAddr;
       switch (x.fixType) {
         case ftNone:
@@ -269,6 +268,7 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
       }
     }
     shortened += fixups.size();
+    std::vector<TFixUp>().swap(f.recAssembler.FixUps);  // applied; the image holds the result
   }
 }
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "frontend/function.h"
@@ -31,7 +30,8 @@ class TRemovals {
   void add(uint32_t pos, uint32_t count);  // pos must not lie before the end of the last one
   uint32_t map(uint32_t pos) const;         // a position inside removed bytes maps to their start
   uint32_t endOfLast() const { return spans_.empty() ? 0 : spans_.back().pos + spans_.back().count; }
-  std::string apply(const std::string& code) const;
+  // Appends the code without the removed bytes.
+  void appendTo(const std::string& code, std::string& out) const;
   uint32_t total() const { return total_; }
 
  private:
@@ -52,9 +52,10 @@ class TCodeLayout {
   bool isReachable(size_t index) const { return index < reachable_.size() && reachable_[index]; }
 
   // Lays out every reachable procedure that has code and sets its Address. entryOffset, a
-  // position in the global code, moves with the bytes removed from it.
+  // position in the global code, moves with the bytes removed from it. Each procedure's code
+  // moves into f_code: the procedure keeps no copy of its own.
   void codeFixups(uint32_t* entryOffset);
-  // Patches every fix-up of the laid-out procedures.
+  // Patches every fix-up of the laid-out procedures, then lets go of them.
   void finalFixup(const TImageBases& bases);
 
   const std::vector<TFunction*>& laidOut() const { return laidOut_; }
@@ -68,7 +69,6 @@ class TCodeLayout {
   // Per fix-up of the laid-out procedures, in layout order: 1 where a jump area was shortened.
   std::vector<uint8_t> shortened_;
   std::vector<uint32_t> jumpOrder_;  // scratch: the jumps of one procedure by address
-  std::unordered_map<std::string, int32_t> labelIndex_;  // of the procedure being laid out
   TRemovals removals_;
 
   TFunction& target(const TFunction& from, uint32_t index) const;

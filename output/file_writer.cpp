@@ -24,13 +24,29 @@ uint32_t TFileWriter::addFileBytes(std::string_view bytes) {
   return addFileBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
+uint32_t TFileWriter::addFileView(std::string_view bytes) {
+  const uint32_t position = length() + 1;
+  views_.push_back({file_data.size(), bytes});
+  viewed_ += bytes.size();
+  return position;
+}
+
 void TFileWriter::padTo(uint32_t alignment) { file_data.append(alignment - length() % alignment, '\0'); }
 
 void TFileWriter::writeFile(const std::string& fileName) const {
   const std::string temp = fileName + ".kelvo-part";
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   bool ok = f != nullptr;
-  if (ok) ok = std::fwrite(file_data.data(), 1, file_data.size(), f) == file_data.size();
+  auto put = [&](const char* bytes, size_t count) {
+    ok = ok && std::fwrite(bytes, 1, count, f) == count;
+  };
+  size_t from = 0;
+  for (const TView& v : views_) {
+    put(file_data.data() + from, v.at - from);
+    put(v.bytes.data(), v.bytes.size());
+    from = v.at;
+  }
+  put(file_data.data() + from, file_data.size() - from);
   if (f) ok = std::fclose(f) == 0 && ok;
   std::error_code ec;
   if (ok) std::filesystem::rename(temp, fileName, ec);

@@ -26,6 +26,8 @@ void TPEFile::Build(TCompiler& c) {
 }
 
 void TCompiler::BuildOutput(const std::string& baseName) {
+  // The source text is read to its end: the image needs the memory more.
+  for (auto& file : listFiles) file->ReleaseText();
   PEFile.writtenFile.clear();
   switch (PEFile.F_FileType) {
     case petEXE:

@@ -116,12 +116,11 @@ void TPECOFF::writeImportDLLSect() {
       a.strCode = std::string("\xFF\x25", 2);
       putLE32(a.strCode, addressRVA + 4 * j);  // made absolute by the image base
       a.FixUps.clear();
-      auto fix = std::make_unique<TFixUp>();
-      fix->fixType = ftAppendBase;
-      fix->fixAddr = 2;
-      fix->fixSize = 32;
-      fix->fixJmp = 16;
-      a.FixUps.push_back(std::move(fix));
+      TFixUp& fix = a.FixUps.emplace_back();
+      fix.fixType = ftAppendBase;
+      fix.fixAddr = 2;
+      fix.fixSize = 32;
+      fix.fixJmp = 16;
       ++j;
     }
     putLE32(lookup, 0);
@@ -195,9 +194,9 @@ void TPECOFF::writeRelocDLLSect() {
   if (!wantsRelocations()) return;
   std::vector<std::vector<uint16_t>> pages(f_codesize / kSectionAlignment + 1);
   for (const TFunction* f : layout_.laidOut())
-    for (const auto& x : f->recAssembler.FixUps)
-      if (x->fixType >= ftProcAddress && x->fixType <= ftOffsetLabelAddress) {
-        const uint32_t offset = f->Address + x->fixAddr;
+    for (const TFixUp& x : f->recAssembler.FixUps)
+      if (x.fixType >= ftProcAddress && x.fixType <= ftOffsetLabelAddress) {
+        const uint32_t offset = f->Address + x.fixAddr;
         pages[offset / kSectionAlignment].push_back(static_cast<uint16_t>(0x3000 | (offset & 0xFFF)));
       }
   const size_t start = root_.size();
@@ -338,7 +337,7 @@ void TPECOFF::writeImage() {
   file_data += sectionHeaders;
   padTo(file_alignment);
   for (const TPart& p : parts) {
-    addFileBytes(*p.bytes);
+    addFileView(*p.bytes);
     padTo(file_alignment);
   }
 }

@@ -23,12 +23,12 @@ TEST(CodeBuffer, PrependModeKeepsFixUpsOnTheirFields) {
                              22);
   EXPECT_EQ(a.strCode, expected);
   ASSERT_EQ(a.FixUps.size(), 4u);
-  EXPECT_EQ(a.FixUps[0]->fixIndex, 7u);
-  EXPECT_EQ(a.FixUps[0]->fixAddr, 18u);
-  EXPECT_EQ(a.FixUps[1]->fixIndex, 9u);
-  EXPECT_EQ(a.FixUps[1]->fixAddr, 7u);
-  EXPECT_EQ(a.FixUps[2]->fixIndex, 3u);
-  EXPECT_EQ(a.FixUps[2]->fixAddr, 11u);
-  EXPECT_EQ(a.FixUps[3]->fixIndex, 5u);
-  EXPECT_EQ(a.FixUps[3]->fixAddr, 1u);
+  EXPECT_EQ(a.FixUps[0].fixIndex, 7u);
+  EXPECT_EQ(a.FixUps[0].fixAddr, 18u);
+  EXPECT_EQ(a.FixUps[1].fixIndex, 9u);
+  EXPECT_EQ(a.FixUps[1].fixAddr, 7u);
+  EXPECT_EQ(a.FixUps[2].fixIndex, 3u);
+  EXPECT_EQ(a.FixUps[2].fixAddr, 11u);
+  EXPECT_EQ(a.FixUps[3].fixIndex, 5u);
+  EXPECT_EQ(a.FixUps[3].fixAddr, 1u);
 }

@@ -170,7 +170,7 @@ class TGenerator {
     c.form = form;
     c.text = text;
     c.bytes = a.strCode;
-    for (const auto& f : a.FixUps) c.fixups.push_back(*f);
+    c.fixups = a.FixUps;
     c.code16 = code16;
     cases.push_back(std::move(c));
     return cases.back();

@@ -31,7 +31,7 @@ inline std::string decodedText(const std::string& binaryPath) {
 inline std::string disassemble(const TAssembler& a) {
   std::string code = a.strCode;
   for (const auto& f : a.FixUps)
-    if (f->fixSize == 32 && f->fixType != ftJmp && f->fixAddr + 4 <= code.size()) code.replace(f->fixAddr, 4, 4, '\0');
+    if (f.fixSize == 32 && f.fixType != ftJmp && f.fixAddr + 4 <= code.size()) code.replace(f.fixAddr, 4, 4, '\0');
   gnu::TTempDir dir;
   gnu::writeFile(dir.file("code.bin"), code);
   return decodedText(dir.file("code.bin"));

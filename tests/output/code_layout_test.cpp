@@ -18,8 +18,12 @@ struct TLinked {
   explicit TLinked(THandProgram& p) : layout(*p.c) {}
   TCodeLayout layout;
   uint32_t entryOffset = 0;
+  // A procedure's bytes in the image: up to the next procedure laid out, or the end.
   std::string code(const TFunction& f) const {
-    return layout.f_code.substr(f.Address, f.recAssembler.strCode.size());
+    uint32_t end = layout.f_codesize;
+    for (const TFunction* g : layout.laidOut())
+      if (g->Address > f.Address && g->Address < end) end = g->Address;
+    return layout.f_code.substr(f.Address, end - f.Address);
   }
 };
 

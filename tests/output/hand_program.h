@@ -73,17 +73,15 @@ class THandProgram {
     for (int i = 0; i < 4; ++i) f.recAssembler.strCode.push_back(static_cast<char>(v >> (8 * i)));
   }
   static TFixUp& fix(TFunction& f, TFixType type, uint32_t index, uint32_t at, uint32_t offset = 0) {
-    auto x = std::make_unique<TFixUp>();
-    x->fixType = type;
-    x->fixIndex = index;
-    x->fixAddr = at;
-    x->fixOffset = offset;
-    x->fixSize = 32;
-    x->fixJmp = 16;
-    x->fixUID = -1;
-    TFixUp& r = *x;
-    f.recAssembler.FixUps.push_back(std::move(x));
-    return r;
+    TFixUp& x = f.recAssembler.FixUps.emplace_back();
+    x.fixType = type;
+    x.fixIndex = index;
+    x.fixAddr = at;
+    x.fixOffset = offset;
+    x.fixSize = 32;
+    x.fixJmp = 16;
+    x.fixUID = -1;
+    return x;
   }
   static void call(TFunction& f, TFunction& target) {  // CALL rel32
     target.Called = true;
@@ -104,7 +102,7 @@ class THandProgram {
     TFixUp& x = fix(f, ftJmp, 0, here(f));
     x.fixSize = 0;
     x.fixJmp = kind;
-    x.fixLabel = name;
+    x.fixLabel = TLabelNames::Get().Intern(name);
     x.fixUID = 0;
     bytes(f, {0x90, 0x90, 0x90, 0x90, 0x90, 0x90});
   }
