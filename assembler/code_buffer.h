@@ -29,15 +29,15 @@ struct TFixUp {
 
 struct TAssembler {
   std::string strLastError;
-  uint32_t cpuMode = 32;
-  uint32_t lastIncDecPos = 0;
-  TRegister lastIncDecReg = rdEAX;
   std::string strCode;  // bytes; its length is where the next instruction starts
-  bool reverseMode = false;
   std::vector<TFixUp> FixUps;
   // Fix-ups whose bytes are already in strCode. In prepend mode only these move when bytes
   // are put in front; the ones recorded since belong to the bytes being placed.
   size_t fixUpsPlaced = 0;
+  uint32_t cpuMode = 32;
+  uint32_t lastIncDecPos = 0;
+  TRegister lastIncDecReg = rdEAX;
+  bool reverseMode = false;
 };
 
 // Jump kinds beyond the condition codes 0..15.

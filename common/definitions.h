@@ -49,13 +49,14 @@ using PCurrentToken = TCurrentToken*;
 using PStateInfo = TStateInfo*;
 using PFixUp = TFixUp*;
 
-// One entry of the scoped identifier table.
+// One entry of the scoped identifier table. Members run from widest to narrowest so the
+// record carries no padding; a large program holds one per name.
 struct TIdentifier {
-  int32_t identScope = 0;
   std::string identName;  // lower-cased
-  TIdentType identType = itIdent;
-  int32_t identPos = -1;  // index into the list that holds the named thing
   void* identData = nullptr;
+  int32_t identScope = 0;
+  int32_t identPos = -1;  // index into the list that holds the named thing
+  TIdentType identType = itIdent;
 };
 
 struct TDataDefaultType {
@@ -63,24 +64,25 @@ struct TDataDefaultType {
   void* ct = nullptr;
 };
 
-// A declared data item: variable, parameter, constant or block.
+// A declared data item: variable, parameter, constant or block. Members run from widest to
+// narrowest so the record carries no padding; every parameter of every procedure has one.
 struct TData {
-  int32_t dataIdent = 0;  // index in listData
-  std::string dataName;
-  TDataMode dataMode = dmPointer;
-  PDataType dataType = nullptr;
-  uint32_t dataAddress = 0;  // image offset, frame offset, or integer constant value
   long double dataValExt = 0;
-  bool dataSigned = false;
+  std::string dataName;
+  std::string strVal;
+  PDataType dataType = nullptr;
+  PDataType dataPtrType = nullptr;
+  TDataDefaultType defaultValue;  // "default" is a C++ keyword
+  int32_t dataIdent = 0;  // index in listData
+  uint32_t dataAddress = 0;  // image offset, frame offset, or integer constant value
   uint32_t intMultiplier = 0;  // element count
-  TDataSubMode dataSubMode = smLong;
   int32_t dataIsRegister = 0;
   int32_t dataUseRegister = 0;
-  TRegister dataRegister = rdEAX;
-  PDataType dataPtrType = nullptr;
   int32_t strLength = 0;
-  std::string strVal;
-  TDataDefaultType defaultValue;  // "default" is a C++ keyword
+  TDataMode dataMode = dmPointer;
+  TDataSubMode dataSubMode = smLong;
+  TRegister dataRegister = rdEAX;
+  bool dataSigned = false;
 };
 
 // A built-in or declared type; the four member arrays run in parallel.

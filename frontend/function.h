@@ -24,45 +24,47 @@ struct TBraceLevel {
 };
 
 struct TFunction {
+  // Members run from widest to narrowest so the record carries no padding: a large program
+  // holds one per procedure until the link step.
   TAssembler recAssembler;
   std::vector<TNamedEntry> jmpLabels;
   std::vector<TNamedEntry> ofsLabels;
-  uint32_t localFixupOffset = 0;  // 1-based position of the locals' reservation
   std::vector<std::string> paramList;
+  std::vector<PDataType> paramType;
+  std::vector<PData> paramData;  // the parameters' data items, beside paramList (defaults)
+  std::vector<TBraceLevel> braceLevel;
   std::string Name;
   std::string ImportName;
+  PData LinkedData = nullptr;
+  PDataType ResultType = nullptr;
+  uint32_t localFixupOffset = 0;  // 1-based position of the locals' reservation
   int32_t DLLIndex = -1;
   int32_t FuncIndex = 0;
-  bool isFunction = false;
-  bool isExported = false;
   uint32_t Address = 0xFFFFFFFFu;
-  TRegister ptrReg = rdEAX;
-  bool isPointer = false;
-  PData LinkedData = nullptr;
-  bool Called = false;
-  bool isClassFunc = false;
-  TCallMethod CallMethod = cmStdcall;
-  PDataType ResultType = nullptr;
   int32_t intLocalCount = 0;
   uint32_t dwTotalLocalSize = 0;
   uint32_t dwTotalParamSize = 0;
   uint32_t dwLocalSet = 0;
   int32_t intParamOffset = 0;
-  bool bMinParams = false;
   int32_t intParamCount = 0;
   int32_t intRegParamCount = 0;
-  std::vector<PDataType> paramType;
-  std::vector<PData> paramData;  // the parameters' data items, beside paramList (defaults)
   uint32_t tryExceptCounter = 0;
-  bool isDeclaration = false;
   uint32_t braceLabelID = 0;
   uint32_t braceCounter = 0;
-  std::vector<TBraceLevel> braceLevel;
   // Owner of the procedure's labels in the compiler-wide label index (TLabelNames).
   uint32_t labelOwner = TLabelNames::Get().NewOwner();
   // Line of the first return compiled while the procedure had no frame to undo (0: none).
   // A local declared after it would leave that return with the frame still on the stack.
   int32_t framelessRetLine = 0;
+  TRegister ptrReg = rdEAX;
+  TCallMethod CallMethod = cmStdcall;
+  bool isFunction = false;
+  bool isExported = false;
+  bool isPointer = false;
+  bool Called = false;
+  bool isClassFunc = false;
+  bool bMinParams = false;
+  bool isDeclaration = false;
 
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);
