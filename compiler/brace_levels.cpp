@@ -36,8 +36,9 @@ int64_t TFunction::FindCaseBrace() const {
 
 void TFunction::AddLabel(const std::string& name, uint32_t position) {
   TLabelNames& names = TLabelNames::Get();
-  names.Bind(labelOwner, names.Key(names.Intern(name)), static_cast<int32_t>(jmpLabels.size()));
-  jmpLabels.emplace_back(name, position);
+  const TLabelName id = names.Intern(name);
+  names.Bind(labelOwner, names.Key(id), static_cast<int32_t>(jmpLabels.size()));
+  jmpLabels.push_back({id, position});
 }
 
 int32_t TFunction::FindLabel(const std::string& name) const {

@@ -18,6 +18,13 @@ using TNamedEntry = std::pair<std::string, int64_t>;
 // Kinds of open block: the if statement and try/except use btIf; repeat and for use btRepeat.
 enum TBraceType : uint8_t { btWhile, btIf, btElse, btRepeat, btCase };
 
+// A jump label: its name's number in TLabelNames and its offset in the procedure's code. The
+// name is kept once for the whole compiler, not once per label.
+struct TJumpLabel {
+  TLabelName name = 0;
+  uint32_t position = 0;
+};
+
 struct TBraceLevel {
   uint32_t id = 0;
   TBraceType bracetype = btWhile;
@@ -27,7 +34,7 @@ struct TFunction {
   // Members run from widest to narrowest so the record carries no padding: a large program
   // holds one per procedure until the link step.
   TAssembler recAssembler;
-  std::vector<TNamedEntry> jmpLabels;
+  std::vector<TJumpLabel> jmpLabels;
   std::vector<TNamedEntry> ofsLabels;
   std::vector<std::string> paramList;
   std::vector<PDataType> paramType;

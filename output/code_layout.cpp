@@ -123,7 +123,7 @@ void TCodeLayout::layOut(TFunction& f, uint32_t* entryOffset) {
   shortenJumps(f, shortened_.data() + first);
 
   for (TFixUp& x : f.recAssembler.FixUps) x.fixAddr = removals_.map(x.fixAddr);
-  for (TNamedEntry& label : f.jmpLabels) label.second = removals_.map(static_cast<uint32_t>(label.second));
+  for (TJumpLabel& label : f.jmpLabels) label.position = removals_.map(label.position);
   if (entryOffset) *entryOffset = removals_.map(*entryOffset);
 
   f.Address = f_codesize;
@@ -141,9 +141,9 @@ void TCodeLayout::checkFixUps(const TFunction& f) {
     if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
       internalError("a fix-up of " + procName(f) + " lies outside its code");
   }
-  for (const TNamedEntry& label : f.jmpLabels)
-    if (label.second < 0 || static_cast<size_t>(label.second) > size)
-      internalError("label " + label.first + " lies outside the code of " + procName(f));
+  for (const TJumpLabel& label : f.jmpLabels)
+    if (label.position > size)
+      internalError("label " + TLabelNames::Get().Text(label.name) + " lies outside the code of " + procName(f));
 }
 
 // Looks up every label that a jump or a label address names (the first of a name counts,
@@ -152,7 +152,7 @@ void TCodeLayout::resolveLabels(TFunction& f) {
   TLabelNames& names = TLabelNames::Get();
   const uint32_t owner = names.NewOwner();
   for (size_t i = 0; i < f.jmpLabels.size(); ++i)
-    names.Bind(owner, names.Key(names.Intern(f.jmpLabels[i].first)), static_cast<int32_t>(i));
+    names.Bind(owner, names.Key(f.jmpLabels[i].name), static_cast<int32_t>(i));
   for (TFixUp& x : f.recAssembler.FixUps) {
     if (x.fixType == ftJmp) {
       x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
@@ -211,7 +211,7 @@ void TCodeLayout::shortenJumps(TFunction& f, uint8_t* shortened) {
   for (uint32_t i : order) {
     const TFixUp& x = fixups[i];
     if (x.fixAddr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
-    const uint32_t label = static_cast<uint32_t>(f.jmpLabels[x.fixLabelID].second);
+    const uint32_t label = f.jmpLabels[x.fixLabelID].position;
     const int64_t d = int64_t{removals_.map(label)} - (int64_t{removals_.map(x.fixAddr)} + 1);
     if (!fitsShort(d)) continue;
     removals_.add(x.fixAddr + 2, 4);
@@ -260,10 +260,10 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
           add32(pos, bases.code);
           break;
         case ftLabelAddress:
-          put32(pos, bases.code + base + static_cast<uint32_t>(f.jmpLabels[x.fixIndex].second));
+          put32(pos, bases.code + base + f.jmpLabels[x.fixIndex].position);
           break;
         case ftOffsetLabelAddress:
-          put32(pos, bases.code + base + static_cast<uint32_t>(f.jmpLabels[x.fixLabelID].second));
+          put32(pos, bases.code + base + f.jmpLabels[x.fixLabelID].position);
           break;
       }
     }
@@ -275,7 +275,7 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
 // Writes the jump into its area: the short form wherever the label is close enough, else
 //   JMP:  E9 rel32          Jcc: 0F 80+cc rel32          (JECXZ has no long form)
 void TCodeLayout::patchJump(const TFunction& f, const TFixUp& x, uint32_t pos, bool shortArea) {
-  const int64_t d = f.jmpLabels[x.fixLabelID].second - (int64_t{x.fixAddr} + 1);
+  const int64_t d = int64_t{f.jmpLabels[x.fixLabelID].position} - (int64_t{x.fixAddr} + 1);
   const uint16_t kind = x.fixJmp;
   if (kind > 15 && kind != kJmpAlways && kind != kJmpJecxz)
     internalError("jump kind " + std::to_string(kind) + " in " + procName(f));

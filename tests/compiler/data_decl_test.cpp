@@ -148,7 +148,7 @@ TEST_F(Declarations, LabelsAssumeAndDrop) {
             "");
   const TFunction& p = proc("p");
   ASSERT_GE(p.FindLabel("here"), 0);
-  EXPECT_EQ(p.jmpLabels[static_cast<size_t>(p.FindLabel("here"))].second, 10);
+  EXPECT_EQ(p.jmpLabels[static_cast<size_t>(p.FindLabel("here"))].position, 10);
   EXPECT_EQ(code("p"), "55 8B EC 90 90 90 90 90 90 90 8B 35 00 00 00 00 8B 7D 08 C9 C2 04 00");
   EXPECT_FALSE(item("gp").dataUseRegister);
   const TData& pp = item("pp");

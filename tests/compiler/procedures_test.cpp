@@ -70,7 +70,7 @@ TEST_F(Procedures, OperandlessInstructionsAndLabels) {
   ASSERT_EQ(compile(kHead + "procedure p() { top: nop;; cdq\n lodsw fldpi }\n"), "");
   EXPECT_EQ(code("p"), "55 8B EC 90 90 90 90 90 90 90 99 66 AD D9 EB C3");
   ASSERT_EQ(proc("p").jmpLabels.size(), 1u);
-  EXPECT_EQ(proc("p").jmpLabels[0].second, 9);
+  EXPECT_EQ(proc("p").jmpLabels[0].position, 9);
 }
 
 using CompileDriver = CompileFixture;

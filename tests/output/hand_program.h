@@ -97,7 +97,9 @@ class THandProgram {
     fix(f, ftDataAddress, item, here(f) + 1, offset);
     pushImm(f, 0);
   }
-  static void label(TFunction& f, const std::string& name) { f.jmpLabels.emplace_back(name, here(f)); }
+  static void label(TFunction& f, const std::string& name) {
+    f.jmpLabels.push_back({TLabelNames::Get().Intern(name), static_cast<uint32_t>(here(f))});
+  }
   static void jump(TFunction& f, uint16_t kind, const std::string& name) {
     TFixUp& x = fix(f, ftJmp, 0, here(f));
     x.fixSize = 0;
