@@ -11,7 +11,8 @@ void TSmartList::Free() {
   F_CurScope = 0;
   for (TSmartBucket& b : F_List) {
     b.entries.clear();
-    b.positions.clear();
+    b.older.clear();
+    b.newest.clear();
   }
 }
 
@@ -31,7 +32,10 @@ std::string_view TSmartList::lowered(std::string_view name) const {
 TIdentifier* TSmartList::Add(std::unique_ptr<TIdentifier> entry) {
   entry->identScope = F_CurScope;
   TSmartBucket& b = F_List[BucketOf(entry->identName)];
-  b.positions[entry->identName].push_back(static_cast<uint32_t>(b.entries.size()));
+  const uint32_t at = static_cast<uint32_t>(b.entries.size());
+  auto [it, added] = b.newest.try_emplace(std::string_view(entry->identName), at);
+  b.older.push_back(added ? TSmartBucket::kNone : it->second);
+  it->second = at;
   b.entries.push_back(std::move(entry));
   return b.entries.back().get();
 }
@@ -41,9 +45,11 @@ int32_t TSmartList::NextScope() { return ++F_CurScope; }
 void TSmartList::PopScope(int32_t scope) {
   for (TSmartBucket& b : F_List) {
     while (!b.entries.empty() && b.entries.back()->identScope == scope) {
-      auto it = b.positions.find(b.entries.back()->identName);
-      it->second.pop_back();  // the last entry is the newest of its name
-      if (it->second.empty()) b.positions.erase(it);
+      auto it = b.newest.find(std::string_view(b.entries.back()->identName));
+      // The last entry is the newest of its name; the oldest one owns the key's text.
+      if (b.older.back() == TSmartBucket::kNone) b.newest.erase(it);
+      else it->second = b.older.back();
+      b.older.pop_back();
       b.entries.pop_back();
     }
   }
@@ -51,18 +57,22 @@ void TSmartList::PopScope(int32_t scope) {
 }
 
 void TSmartList::reindex(TSmartBucket& bucket) {
-  bucket.positions.clear();
-  for (size_t i = 0; i < bucket.entries.size(); ++i)
-    bucket.positions[bucket.entries[i]->identName].push_back(static_cast<uint32_t>(i));
+  bucket.newest.clear();
+  bucket.older.clear();
+  for (size_t i = 0; i < bucket.entries.size(); ++i) {
+    auto [it, added] = bucket.newest.try_emplace(std::string_view(bucket.entries[i]->identName), 0);
+    bucket.older.push_back(added ? TSmartBucket::kNone : it->second);
+    it->second = static_cast<uint32_t>(i);
+  }
 }
 
 // Rare (undefining a name), so the bucket's index is simply rebuilt.
 bool TSmartList::Remove(std::string_view name) {
   const std::string_view key = lowered(name);
   TSmartBucket& b = F_List[BucketOf(key)];
-  auto it = b.positions.find(key);
-  if (it == b.positions.end()) return false;
-  b.entries.erase(b.entries.begin() + it->second.back());
+  auto it = b.newest.find(key);
+  if (it == b.newest.end()) return false;
+  b.entries.erase(b.entries.begin() + it->second);
   reindex(b);
   return true;
 }
@@ -83,13 +93,11 @@ bool TSmartList::visibleOutsideScope(const TIdentifier& entry) const {
 TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
   const std::string_view key = lowered(name);
   const TSmartBucket& b = F_List[BucketOf(key)];
-  auto it = b.positions.find(key);
-  if (it == b.positions.end()) return nullptr;
-  const std::vector<uint32_t>& at = it->second;
-  for (size_t i = at.size(); i-- > 0;) {
-    const TIdentifier& entry = *b.entries[at[i]];
-    if (static_cast<int64_t>(at[i]) >= start || visibleOutsideScope(entry))
-      return b.entries[at[i]].get();
+  auto it = b.newest.find(key);
+  if (it == b.newest.end()) return nullptr;
+  for (uint32_t at = it->second; at != TSmartBucket::kNone; at = b.older[at]) {
+    const TIdentifier& entry = *b.entries[at];
+    if (static_cast<int64_t>(at) >= start || visibleOutsideScope(entry)) return b.entries[at].get();
   }
   return nullptr;
 }

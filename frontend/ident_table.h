@@ -18,11 +18,14 @@ struct TNameHash {
   size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
 };
 
-// One bucket: the entries in the order they were added, and where each name stands in it,
-// so a lookup never walks the bucket.
+// One bucket: the entries in the order they were added, and for each name the newest entry
+// of it, so a lookup never walks the bucket. Each entry links to the previous entry of its
+// name; an index key views the name inside the oldest entry of it, which outlives the rest.
 struct TSmartBucket {
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
   std::vector<std::unique_ptr<TIdentifier>> entries;
-  std::unordered_map<std::string, std::vector<uint32_t>, TNameHash, std::equal_to<>> positions;
+  std::vector<uint32_t> older;  // beside entries: the previous entry of the same name, or kNone
+  std::unordered_map<std::string_view, uint32_t, TNameHash> newest;
 };
 
 struct TSmartList {
