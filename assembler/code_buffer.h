@@ -28,7 +28,6 @@ struct TFixUp {
 };
 
 struct TAssembler {
-  std::string strLastError;
   std::string strCode;  // bytes; its length is where the next instruction starts
   std::vector<TFixUp> FixUps;
   // Fix-ups whose bytes are already in strCode. In prepend mode only these move when bytes
