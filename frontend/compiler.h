@@ -337,6 +337,7 @@ struct TCompiler {
   uint16_t lexParen(bool noStatementForms);
   uint16_t lexBracket();
   uint16_t lexAt();
+  uint16_t addressOfCurrent();
   uint16_t lexString(char quote, bool allowConstants);
   bool readQuoted(char quote, std::string& text);
   void appendJoined(std::string& text, bool allowConstants);

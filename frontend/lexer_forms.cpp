@@ -98,28 +98,37 @@ uint16_t TCompiler::lexBracket() {
   return curToken.Token;
 }
 
+// The address of the procedure, constant or global just read ("@" and "ptr" before it), or 0.
+uint16_t TCompiler::addressOfCurrent() {
+  switch (curToken.Token) {
+    case tk::ProcCall:
+      if (!curToken.Proc) return 0;
+      curToken.Proc->Called = true;
+      return SetToken(tk::ProcAddress, std::to_string(curToken.Proc->FuncIndex));
+    case tk::Constant:
+      if (!curToken.Data) return 0;
+      return SetToken(tk::DataAddress, std::to_string(curToken.Data->dataAddress));
+    case tk::Variable:
+      if (!curToken.Data) return 0;
+      return SetToken(tk::DataAddress, std::to_string(curToken.Data->dataAddress + curToken.DataOffset));
+    default:
+      return 0;
+  }
+}
+
 uint16_t TCompiler::lexAt() {
   const uint16_t code = GetToken();
   switch (code) {
     case tk::RegPointer:
       curToken.Token = tk::RegPointerAddress;
       return curToken.Token;
-    case tk::ProcCall:
-      if (!curToken.Proc) break;
-      curToken.Proc->Called = true;
-      return SetToken(tk::ProcAddress, std::to_string(curToken.Proc->FuncIndex));
-    case tk::Constant:
-      if (!curToken.Data) break;
-      return SetToken(tk::DataAddress, std::to_string(curToken.Data->dataAddress));
     case tk::LocalVar: case tk::LocalParam:
       curToken.Token = tk::LocalAddress;
       return curToken.Token;
-    case tk::Variable:
-      if (!curToken.Data) break;
-      return SetToken(tk::DataAddress, std::to_string(curToken.Data->dataAddress + curToken.DataOffset));
     case tk::EndOfFile:
       return code;
     default:
+      if (const uint16_t address = addressOfCurrent()) return address;
       break;
   }
   std::string name = curToken.Str;

@@ -30,20 +30,8 @@ uint16_t TCompiler::lexFunction(const TKeyword& kw) {
       return SetToken(tk::Number, std::to_string(kw.kind == TWordKind::fnLow ? t->typeLower : t->typeUpper));
     }
     case TWordKind::fnPtr:
-      switch (GetToken()) {
-        case tk::ProcCall:
-          if (!curToken.Proc) break;
-          curToken.Proc->Called = true;
-          return SetToken(tk::ProcAddress, std::to_string(curToken.Proc->FuncIndex));
-        case tk::Constant:
-          if (!curToken.Data) break;
-          return SetToken(tk::DataAddress, std::to_string(curToken.Data->dataAddress));
-        case tk::Variable:
-          if (!curToken.Data) break;
-          return SetToken(tk::DataAddress, std::to_string(curToken.Data->dataAddress + curToken.DataOffset));
-        default:
-          break;
-      }
+      GetToken();
+      if (const uint16_t address = addressOfCurrent()) return address;
       Error("Invalid use of ptr");
     case TWordKind::fnLoadfs: return fnLoadfs();
     case TWordKind::fnOffset: return fnOffset();
