@@ -72,31 +72,30 @@ def write_kelvo(path, procs):
         f.write("  ret\n")
 
 
+def write_procs(f, procs, column, labels):
+    """The procedures and the calls to them, in one tool's spelling (BODY column, labels)."""
+    for p in range(procs):
+        f.write("p%d:\n  push ebp\n  mov ebp, esp\n" % p)
+        for row in BODY:
+            line = row[column]
+            f.write((labels[line] if line in labels else "  " + line) + "\n")
+        f.write("  leave\n  ret 4\n")
+    for p in range(procs):
+        f.write("  call p%d\n" % p)
+    f.write("  ret\n")
+
+
 def write_gas(path, procs):
     with open(path, "w") as f:
         f.write(".intel_syntax noprefix\n.data\ngd: .long 0\ngb: .byte 0\n.text\n")
-        for p in range(procs):
-            f.write("p%d:\n  push ebp\n  mov ebp, esp\n" % p)
-            for _, g, _ in BODY:
-                f.write(("1:" if g == "@L" else "2:" if g == "@skip" else "  " + g) + "\n")
-            f.write("  leave\n  ret 4\n")
-        for p in range(procs):
-            f.write("  call p%d\n" % p)
-        f.write("  ret\n")
+        write_procs(f, procs, 1, {"@L": "1:", "@skip": "2:"})
 
 
 def write_nasm_like(path, procs, fasm):
     with open(path, "w") as f:
         f.write("use32\n" if fasm else "bits 32\n")
         f.write("section '.text' code readable executable\n" if fasm else "section .text\n")
-        for p in range(procs):
-            f.write("p%d:\n  push ebp\n  mov ebp, esp\n" % p)
-            for _, _, n in BODY:
-                f.write((".L:" if n == "@L" else ".skip:" if n == "@skip" else "  " + n) + "\n")
-            f.write("  leave\n  ret 4\n")
-        for p in range(procs):
-            f.write("  call p%d\n" % p)
-        f.write("  ret\n")
+        write_procs(f, procs, 2, {"@L": ".L:", "@skip": ".skip:"})
         f.write("section '.data' data readable writeable\n" if fasm else "section .data\n")
         f.write("gd dd 0\ngb db 0\n")
 
