@@ -71,6 +71,7 @@ void TCompiler::RewindToTokenStart() {
 }
 
 void TCompiler::startLine() {
+  curFile->strSource.passed(curFile->intCurChar);
   ++curFile->intCurLine;
   curFile->intCurLineChar = 0;
   ++intTotalLines;

@@ -39,19 +39,22 @@ int TAFile::LoadFromFile(const std::string& fileName, int32_t parent) {
     throw std::runtime_error("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
   if (S_ISDIR(st.st_mode))
     throw std::runtime_error("Cannot open file \"" + fileName + "\": it is a folder");
-  std::ifstream in(host, std::ios::binary);
-  if (!in) throw std::runtime_error("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
-  // One read into a string of the file's size: a stream buffer would copy the text twice.
   if (static_cast<uint64_t>(st.st_size) > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
     throw std::runtime_error("File \"" + fileName + "\" is too large");
-  std::string text(static_cast<size_t>(st.st_size), '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad() || static_cast<size_t>(in.gcount()) != text.size())
-    throw std::runtime_error("Cannot read file \"" + fileName + "\"");
-  strSource = std::move(text);
+  const auto size = static_cast<size_t>(st.st_size);
+  if (size < TSourceText::kMapFrom || !S_ISREG(st.st_mode) || !strSource.map(host, size)) {
+    std::ifstream in(host, std::ios::binary);
+    if (!in) throw std::runtime_error("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
+    // One read into a string of the file's size: a stream buffer would copy the text twice.
+    std::string text(size, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad() || static_cast<size_t>(in.gcount()) != text.size())
+      throw std::runtime_error("Cannot read file \"" + fileName + "\"");
+    strSource.assign(std::move(text));
+  }
   intSourceLen = static_cast<int32_t>(strSource.size());
   // The text keeps a UTF-8 byte order mark, but reading starts after it.
-  if (strSource.compare(0, 3, "\xEF\xBB\xBF") == 0) intCurChar = 3;
+  if (std::string_view(strSource).substr(0, 3) == "\xEF\xBB\xBF") intCurChar = 3;
   return 0;
 }
 
@@ -68,13 +71,13 @@ void TAFile::ReleaseText() {
     line = strSource.substr(static_cast<size_t>(start), static_cast<size_t>(end - start - 1));
     intCurChar -= start;
   }
-  strSource.swap(line);  // a move could keep the large buffer for a short line
+  strSource.assign(std::move(line));
   intSourceLen = static_cast<int32_t>(strSource.size());
 }
 
 int TAFile::InitFromText(const std::string& name, const std::string& text, int32_t parent) {
   resetPosition(name, parent);
-  strSource = text;
+  strSource.assign(text);
   intSourceLen = static_cast<int32_t>(strSource.size());
   return 0;
 }

@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <string>
 
+#include "frontend/source_text.h"
+
 namespace kelvo {
 
 struct TAFile {
   int32_t intSourceLen = 0;
   bool boolAssembled = false;
   std::string strShortFileName;
-  std::string strSource;  // bytes as read, no code-page conversion
+  TSourceText strSource;  // bytes as read, no code-page conversion
   int32_t intParent = -1;
   int32_t macID = -1;
   int32_t intID = 0;

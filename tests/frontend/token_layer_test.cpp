@@ -21,7 +21,9 @@ TEST_F(TokenLayer, ExpectTokenReportsExpectedTexts) {
 TEST_F(TokenLayer, PeekKeepsCodePositionLinesAndSwitches) {
   source("x\r\n\r\n 42 y");
   c.GetToken();
-  const TAFile before = *c.curFile;
+  struct {
+    int32_t intCurChar, intCurLine, intCurLineChar;
+  } before{c.curFile->intCurChar, c.curFile->intCurLine, c.curFile->intCurLineChar};
   const int32_t lines = c.intTotalLines;
   c.Settings.skipPluginKeywords = true;  // as while a plug-in drives the compiler
   EXPECT_EQ(c.PeekToken(), tk::Number);
