@@ -173,7 +173,7 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
     MovRegMem(proc->recAssembler, 1, objectReg, Settings.localsReg, rdEAX, static_cast<int32_t>(self->dataAddress), 1);
   }
   if (!CompileBlock(proc->FuncIndex, false, false, false)) RaiseError();
-  proc->FitToSize();
+  FinishProcedure(proc);
   bInProcedure = false;
   Settings.localsReg = savedLocalsReg;
   return true;
@@ -200,6 +200,15 @@ PData TCompiler::DeclareThis(PFunction proc, TRegister objectReg, PDataType clas
   ++proc->intParamOffset;
   ++proc->intParamCount;
   return result;
+}
+
+// A large program holds every finished procedure until the link step: laid out now, it no
+// longer needs its label jumps' fix-ups, its labels or the room the jumps would have taken.
+// Anything wrong with it is left for the link step, which reports it only if the procedure
+// is part of the program.
+void TCompiler::FinishProcedure(PFunction proc) {
+  procedureLayout_.layOut(*this, *proc, nullptr, false);
+  proc->FitToSize();
 }
 
 }  // namespace kelvo

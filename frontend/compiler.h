@@ -23,6 +23,7 @@
 #include "frontend/token_list.h"
 #include "frontend/token_table.h"
 #include "output/pe_file.h"
+#include "output/procedure_layout.h"
 #include "plugins/plugin_manager.h"
 
 namespace kelvo {
@@ -204,6 +205,9 @@ struct TCompiler {
   void ReadHeaderSignature(PFunction proc);
   void ReadResultType(PFunction proc);
   void EmitPrologue(PFunction proc);
+  // Once the body is compiled: lays the procedure out where it can be done on its own and
+  // keeps only the room its code, fix-ups and labels fill.
+  void FinishProcedure(PFunction proc);
 
   // --- data declarations
   bool DeclareLocalData(PDataType type, bool inherit);
@@ -301,6 +305,7 @@ struct TCompiler {
   bool logFailed_ = false;
   bool entryDeclared_ = false;
   int blockDepth_ = 0;
+  TProcedureLayout procedureLayout_;  // scratch for FinishProcedure
   void releaseState();
   std::string errorPosition() const;
   std::string sourceLineAtCursor() const;

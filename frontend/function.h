@@ -72,6 +72,9 @@ struct TFunction {
   bool isClassFunc = false;
   bool bMinParams = false;
   bool isDeclaration = false;
+  // The code is final but for the fix-ups that need addresses: labels found, prologue and
+  // label jumps shrunk and written. Done when the body ends, or else by the link step.
+  bool isLaidOut = false;
 
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);

@@ -310,21 +310,21 @@ TPEOptionalHeader TPECOFF::buildPEOptHeader() {
 }
 
 // Headers, then each section from a 512-byte boundary, each followed by at least one zero.
+// The code section is the laid-out procedures' own code, one after the other.
 void TPECOFF::writeImage() {
   struct TPart {
     const char* name;
-    uint32_t flags, rva;
-    const std::string* bytes;
+    uint32_t flags, rva, size;
   };
-  const TPart parts[] = {{".root", kRootFlags, rootRVA_, &root_},
-                         {".data", kDataFlags, dataRVA_, &c_.PEFile.dataMan.F_DataString},
-                         {".code", kCodeFlags, codeRVA_, &layout_.f_code}};
+  const TPart parts[] = {{".root", kRootFlags, rootRVA_, static_cast<uint32_t>(root_.size())},
+                         {".data", kDataFlags, dataRVA_, static_cast<uint32_t>(c_.PEFile.dataMan.F_DataString.size())},
+                         {".code", kCodeFlags, codeRVA_, f_codesize}};
   std::string sectionHeaders;
   uint32_t filePos = kHeadersSize;
   for (const TPart& p : parts) {
     TCOFFSectionHeader s(p.name, p.flags, 0);
     s.RVA = p.rva;
-    s.Header.VirtualSize = static_cast<uint32_t>(p.bytes->size());
+    s.Header.VirtualSize = p.size;
     s.Header.VirtualAddress = p.rva;
     s.Header.SizeOfRawData = alignValue(s.Header.VirtualSize + 1, file_alignment);
     s.Header.PointerToRawData = filePos;
@@ -336,10 +336,12 @@ void TPECOFF::writeImage() {
   appendOptionalHeader(file_data, buildPEOptHeader());
   file_data += sectionHeaders;
   padTo(file_alignment);
-  for (const TPart& p : parts) {
-    addFileView(*p.bytes);
-    padTo(file_alignment);
-  }
+  addFileView(root_);
+  padTo(file_alignment);
+  addFileView(c_.PEFile.dataMan.F_DataString);
+  padTo(file_alignment);
+  for (const TFunction* f : layout_.laidOut()) addFileView(f->recAssembler.strCode);
+  padTo(file_alignment);
 }
 
 }  // namespace kelvo

@@ -48,8 +48,9 @@ inline std::string assembleListing(const std::string& listing) {
 }
 
 // Procedure p, made of `params` and `statements` after `declarations`, must hold the
-// instructions of `listing` between its frame and `ret`; each "call $+5" in a listing stands
-// for a call still to be linked.
+// instructions of `listing` between its frame and `ret` as they go into the image (the
+// reservation for locals, if any, is part of the listing); each "call $+5" in a listing
+// stands for a call still to be linked.
 class ListingFixture : public CompileFixture {
  protected:
   void SetUp() override {
@@ -63,7 +64,7 @@ class ListingFixture : public CompileFixture {
         compile("program win32cui 'T'\n" + declarations + "procedure p" + params + " {\n" + statements + "\n}\n");
     ASSERT_EQ(error, "") << statements;
     EXPECT_EQ(disassemble(proc("p").recAssembler),
-              assembleListing("push ebp\nmov ebp, esp\nnop\nnop\nnop\nnop\nnop\nnop\n" + listing + "\nleave\n" + ret))
+              assembleListing("push ebp\nmov ebp, esp\n" + listing + "\nleave\n" + ret))
         << statements;
   }
 };

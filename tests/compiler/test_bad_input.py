@@ -31,6 +31,7 @@ PROGRAM_MISTAKES = [
     ("const k = 1 % 2;", r"\[2,\d+\]: \[2,\d+\]: Invalid symbol \"%\"\."),
     ("procedure p() { ret; int32 late; }", r"\[2,\d+\]: Locals must be declared before the first ret"),
     ("procedure q() {\n  ret\n  int32 late;\n}", r"Locals must be declared before the first ret \(line 3\)"),
+    ("procedure p() { jmp nowhere; }\nentry:\n call p", r"Label, If or while block mismatch \(nowhere\)"),
 ]
 
 CALLS = """procedure two(int32 a, b) { }

@@ -23,7 +23,7 @@ struct TLinked {
     uint32_t end = layout.f_codesize;
     for (const TFunction* g : layout.laidOut())
       if (g->Address > f.Address && g->Address < end) end = g->Address;
-    return layout.f_code.substr(f.Address, end - f.Address);
+    return layout.image().substr(f.Address, end - f.Address);
   }
 };
 
@@ -82,7 +82,7 @@ TEST(CodeLayout, ProloguesShrinkToWhatTheLocalsNeed) {
   EXPECT_EQ(hex(l->code(large).substr(0, 9)), "55 8B EC 81 C4 38 FF FF FF");
   EXPECT_EQ(le32(l->code(large), 10), kBases.code + large.Address + 9);
   // Calls land on the procedures wherever they were laid out.
-  const std::string& all = l->layout.f_code;
+  const std::string all = l->layout.image();
   for (size_t i = 0, at = 1; i < 4; ++i, at += 5)
     EXPECT_EQ(at + 4 + le32(all, at), p.c->listProcedures[i + 1]->Address);
 }

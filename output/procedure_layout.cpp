@@ -1,0 +1,229 @@
+#include "output/procedure_layout.h"
+
+#include <algorithm>
+
+#include "frontend/compiler.h"
+#include "output/pe_headers.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr uint32_t kPrologueSize = 9;  // 55 / 8B EC / six bytes for the locals' reservation
+constexpr uint32_t kJumpArea = 6;      // what the encoder leaves for a label jump
+constexpr uint16_t kJmpAlways = 16;
+constexpr uint16_t kJmpJecxz = 115;
+
+std::string procName(const TFunction& f) {
+  return f.Name.empty() ? "procedure " + std::to_string(f.FuncIndex) : "procedure " + f.Name;
+}
+
+bool fitsShort(int64_t d) { return d >= -126 && d <= 125; }
+
+}  // namespace
+
+// --- removed bytes
+
+void TRemovals::clear() {
+  spans_.clear();
+  total_ = 0;
+}
+
+void TRemovals::add(uint32_t pos, uint32_t count) {
+  spans_.push_back({pos, count, total_});
+  total_ += count;
+}
+
+uint32_t TRemovals::map(uint32_t pos) const {
+  auto it = std::upper_bound(spans_.begin(), spans_.end(), pos,
+                             [](uint32_t p, const TSpan& s) { return p < s.pos; });
+  if (it == spans_.begin()) return pos;
+  const TSpan& s = *(it - 1);
+  if (pos >= s.pos + s.count) return pos - s.before - s.count;
+  return s.pos - s.before;
+}
+
+void TRemovals::compact(std::string& code) const {
+  size_t to = spans_.empty() ? code.size() : spans_.front().pos;
+  for (size_t i = 0; i < spans_.size(); ++i) {
+    const size_t from = spans_[i].pos + spans_[i].count;
+    const size_t end = i + 1 < spans_.size() ? spans_[i + 1].pos : code.size();
+    code.replace(to, end - from, code, from, end - from);
+    to += end - from;
+  }
+  code.resize(to);
+}
+
+// --- one procedure
+
+void TProcedureLayout::internalError(const std::string& what) const {
+  if (!strict_) throw TNotNow{};
+  throw ECompileError("Internal error in the link step: " + what);
+}
+
+void TProcedureLayout::compileError(const std::string& message) const {
+  if (!strict_) throw TNotNow{};
+  c_->Error(message);
+}
+
+bool TProcedureLayout::layOut(TCompiler& c, TFunction& f, uint32_t* entryOffset, bool strict) {
+  c_ = &c;
+  strict_ = strict;
+  removals_.clear();
+  try {
+    checkFixUps(f);
+    resolveLabels(f);
+    if (f.FuncIndex > 0 && f.DLLIndex == -1) shrinkPrologue(f);
+    shortenJumps(f);
+    checkJumps(f);
+  } catch (const TNotNow&) {
+    return false;
+  }
+  // From here on nothing fails: positions move, the code closes up, the jumps are written.
+  for (TFixUp& x : f.recAssembler.FixUps) x.fixAddr = removals_.map(x.fixAddr);
+  for (TJumpLabel& label : f.jmpLabels) label.position = removals_.map(label.position);
+  if (entryOffset) *entryOffset = removals_.map(*entryOffset);
+  removals_.compact(f.recAssembler.strCode);
+  writeJumps(f);
+  f.isLaidOut = true;
+  return true;
+}
+
+// Every patched field must lie inside the procedure's code.
+void TProcedureLayout::checkFixUps(const TFunction& f) const {
+  const size_t size = f.recAssembler.strCode.size();
+  for (const TFixUp& x : f.recAssembler.FixUps) {
+    const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : 4;
+    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
+      internalError("a fix-up of " + procName(f) + " lies outside its code");
+  }
+  for (const TJumpLabel& label : f.jmpLabels)
+    if (label.position > size)
+      internalError("label " + TLabelNames::Get().Text(label.name) + " lies outside the code of " + procName(f));
+}
+
+// Looks up every label that a jump or a label address names (the first of a name counts,
+// letter case ignored) and keeps its index in fixLabelID.
+void TProcedureLayout::resolveLabels(TFunction& f) const {
+  TLabelNames& names = TLabelNames::Get();
+  const uint32_t owner = names.NewOwner();
+  for (size_t i = 0; i < f.jmpLabels.size(); ++i)
+    names.Bind(owner, names.Key(f.jmpLabels[i].name), static_cast<int32_t>(i));
+  for (TFixUp& x : f.recAssembler.FixUps) {
+    if (x.fixType == ftJmp) {
+      x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
+      if (x.fixLabelID < 0) compileError("Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")");
+    } else if (x.fixType == ftOffsetLabelAddress) {
+      if (x.fixIndex >= f.ofsLabels.size()) internalError("offset label out of range in " + procName(f));
+      const std::string& name = f.ofsLabels[x.fixIndex].first;
+      x.fixLabelID = names.Find(owner, names.Key(names.Lookup(name)));
+      if (x.fixLabelID < 0) compileError("label " + name + " does not exist!");
+    } else if (x.fixType == ftLabelAddress) {
+      if (x.fixIndex >= f.jmpLabels.size()) internalError("label index out of range in " + procName(f));
+    }
+  }
+}
+
+// The prologue 55 / 8B EC / six 90 bytes becomes the reservation for the locals, in its
+// shortest form, or goes away where nothing needs a frame. Writing the reservation twice
+// gives the same bytes, so a layout given up after it can be done again.
+void TProcedureLayout::shrinkPrologue(TFunction& f) {
+  std::string& code = f.recAssembler.strCode;
+  const uint32_t at = f.localFixupOffset - 1;  // 0-based start of the six bytes
+  if (code.size() < kPrologueSize || f.localFixupOffset == 0 || at + 6 > code.size())
+    internalError(procName(f) + " has no prologue");
+  if (!f.HasFrame()) {
+    removals_.add(0, kPrologueSize);
+    return;
+  }
+  if (f.dwTotalLocalSize == 0) {
+    removals_.add(at, 6);
+    return;
+  }
+  const uint32_t reserve = 0u - alignValue(f.dwTotalLocalSize, 4);  // ADD ESP, -size
+  if (f.dwTotalLocalSize <= 127) {
+    code[at] = '\x83';
+    code[at + 1] = '\xC4';
+    code[at + 2] = static_cast<char>(reserve & 0xFF);
+    removals_.add(at + 3, 3);
+  } else {
+    code[at] = '\x81';
+    code[at + 1] = '\xC4';
+    patchLE(code, at + 2, reserve, 4);
+  }
+}
+
+// A label jump becomes the two-byte form when its label lies close enough with the bytes
+// removed so far; jumps are taken in address order so that the distance to a label behind
+// them is final. A jump that only comes in range later keeps its six bytes.
+void TProcedureLayout::shortenJumps(const TFunction& f) {
+  const auto& fixups = f.recAssembler.FixUps;
+  jumps_.clear();
+  for (uint32_t i = 0; i < fixups.size(); ++i)
+    if (fixups[i].fixType == ftJmp) jumps_.push_back(i);
+  auto byAddress = [&](uint32_t a, uint32_t b) { return fixups[a].fixAddr < fixups[b].fixAddr; };
+  if (!std::is_sorted(jumps_.begin(), jumps_.end(), byAddress))
+    std::stable_sort(jumps_.begin(), jumps_.end(), byAddress);
+  shortened_.assign(jumps_.size(), 0);
+  for (size_t j = 0; j < jumps_.size(); ++j) {
+    const TFixUp& x = fixups[jumps_[j]];
+    if (x.fixAddr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
+    if (!fitsShort(distance(f, x))) continue;
+    removals_.add(x.fixAddr + 2, 4);
+    shortened_[j] = 1;
+  }
+}
+
+// Writes every label jump into its area and drops its fix-up; the labels stay only where a
+// label's address is still to be patched in.
+void TProcedureLayout::writeJumps(TFunction& f) const {
+  auto& fixups = f.recAssembler.FixUps;
+  for (uint32_t i : jumps_) writeJump(f, fixups[i], f.recAssembler.strCode);
+  fixups.erase(std::remove_if(fixups.begin(), fixups.end(), [](const TFixUp& x) { return x.fixType == ftJmp; }),
+               fixups.end());
+  const bool addressesLeft = std::any_of(fixups.begin(), fixups.end(), [](const TFixUp& x) {
+    return x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
+  });
+  if (!addressesLeft) std::vector<TJumpLabel>().swap(f.jmpLabels);
+}
+
+// Each jump must reach its label in the form its area was given; JECXZ has no long form.
+void TProcedureLayout::checkJumps(const TFunction& f) const {
+  for (size_t j = 0; j < jumps_.size(); ++j) {
+    const TFixUp& x = f.recAssembler.FixUps[jumps_[j]];
+    const int64_t d = distance(f, x);
+    if (x.fixJmp > 15 && x.fixJmp != kJmpAlways && x.fixJmp != kJmpJecxz)
+      internalError("jump kind " + std::to_string(x.fixJmp) + " in " + procName(f));
+    if (fitsShort(d)) continue;
+    if (shortened_[j]) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
+    if (x.fixJmp == kJmpJecxz) compileError("JECXZ jump too far (" + std::to_string(d - 5) + " bytes)");
+  }
+}
+
+// From the byte after the jump's first one to its label, once the removed bytes are gone.
+int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
+  const uint32_t label = f.jmpLabels[x.fixLabelID].position;
+  return int64_t{removals_.map(label)} - (int64_t{removals_.map(x.fixAddr)} + 1);
+}
+
+// The short form wherever the label is close enough, else
+//   JMP:  E9 rel32          Jcc: 0F 80+cc rel32
+// Positions are already those of the closed-up code.
+void TProcedureLayout::writeJump(const TFunction& f, const TFixUp& x, std::string& code) const {
+  const uint32_t pos = x.fixAddr;
+  const int64_t d = int64_t{f.jmpLabels[x.fixLabelID].position} - (int64_t{pos} + 1);
+  const uint16_t kind = x.fixJmp;
+  if (fitsShort(d)) {
+    code[pos] = static_cast<char>(kind == kJmpAlways ? 0xEB : kind == kJmpJecxz ? 0xE3 : 0x70 + kind);
+    code[pos + 1] = static_cast<char>(d - 1);
+  } else if (kind == kJmpAlways) {
+    code[pos] = '\xE9';
+    patchLE(code, pos + 1, static_cast<uint32_t>(d - 4), 4);
+  } else {
+    code[pos] = '\x0F';
+    code[pos + 1] = static_cast<char>(0x80 + kind);
+    patchLE(code, pos + 2, static_cast<uint32_t>(d - 5), 4);
+  }
+}
+
+}  // namespace kelvo

@@ -1,0 +1,66 @@
+// Lays out one procedure on its own: finds its labels, shrinks its prologue and its label
+// jumps, and writes the jumps, all inside the procedure's own code. What is left for the
+// image are the fix-ups that need addresses: calls, procedure, data and label addresses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "frontend/function.h"
+
+namespace kelvo {
+
+struct TCompiler;
+
+// Bytes taken out of one procedure's code, in ascending order of their original position.
+// Every position of the procedure (fix-ups, labels, the entry) is mapped through the whole
+// list, so the result does not depend on the order in which fix-ups were recorded.
+class TRemovals {
+ public:
+  void clear();
+  void add(uint32_t pos, uint32_t count);  // pos must not lie before the end of the last one
+  uint32_t map(uint32_t pos) const;         // a position inside removed bytes maps to their start
+  uint32_t endOfLast() const { return spans_.empty() ? 0 : spans_.back().pos + spans_.back().count; }
+  // Takes the removed bytes out of the code.
+  void compact(std::string& code) const;
+  uint32_t total() const { return total_; }
+
+ private:
+  struct TSpan {
+    uint32_t pos, count, before;  // before: bytes removed ahead of this span
+  };
+  std::vector<TSpan> spans_;
+  uint32_t total_ = 0;
+};
+
+class TProcedureLayout {
+ public:
+  // Lays the procedure out and marks it isLaidOut. The link step passes strict: a missing
+  // label is the user's compile error and a malformed procedure an internal one. The end of a
+  // body does not: then any such fault leaves the procedure as it was (true is not returned),
+  // for the link step to lay out and report only if the procedure is part of the program.
+  // entryOffset, a position in the global code, moves with the bytes removed from it.
+  bool layOut(TCompiler& c, TFunction& f, uint32_t* entryOffset, bool strict);
+
+ private:
+  struct TNotNow {};  // a fault met when not strict
+  TCompiler* c_ = nullptr;
+  bool strict_ = true;
+  TRemovals removals_;
+  std::vector<uint32_t> jumps_;    // the label jumps by address
+  std::vector<uint8_t> shortened_;  // per entry of jumps_: 1 where the area shrank to two bytes
+
+  [[noreturn]] void internalError(const std::string& what) const;
+  [[noreturn]] void compileError(const std::string& message) const;
+  void checkFixUps(const TFunction& f) const;
+  void resolveLabels(TFunction& f) const;
+  void shrinkPrologue(TFunction& f);
+  void shortenJumps(const TFunction& f);
+  void checkJumps(const TFunction& f) const;
+  int64_t distance(const TFunction& f, const TFixUp& x) const;
+  void writeJumps(TFunction& f) const;
+  void writeJump(const TFunction& f, const TFixUp& x, std::string& code) const;
+};
+
+}  // namespace kelvo
