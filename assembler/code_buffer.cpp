@@ -31,6 +31,9 @@ void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixInde
               uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel) {
   // In prepend mode the field's position counts from the front of the bytes still to come.
   if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
+  // Growing by half rather than doubling: the global code of a large program gathers one
+  // fix-up per call, and holds them until the link step.
+  if (a.FixUps.size() == a.FixUps.capacity()) a.FixUps.reserve(a.FixUps.size() + a.FixUps.size() / 2 + 4);
   TFixUp& fix = a.FixUps.emplace_back();
   fix.fixType = fixType;
   fix.fixAddr = fixAddr;

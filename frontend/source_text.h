@@ -22,7 +22,7 @@ class TSourceText {
   static constexpr size_t kMapFrom = size_t{1} << 20;
   // How much text behind the reading position stays in memory: a token or a statement that is
   // read again, or a report that quotes its line, finds it there.
-  static constexpr uint32_t kKeepBehind = uint32_t{1} << 20;
+  static constexpr uint32_t kKeepBehind = uint32_t{1} << 18;
 
   const char* data() const { return data_; }
   const char* c_str() const { return data_; }

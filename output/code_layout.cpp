@@ -58,6 +58,7 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   f_codesize = 0;
   laidOut_.clear();
   auto& procs = c_.listProcedures;
+  laidOut_.reserve(procs.size());
   for (size_t i = 0; i < procs.size(); ++i) {
     TFunction& f = *procs[i];
     if (static_cast<size_t>(f.FuncIndex) != i) internalError(procName(f) + " is listed at index " + std::to_string(i));

@@ -26,8 +26,15 @@ uint32_t TFileWriter::addFileBytes(std::string_view bytes) {
 
 uint32_t TFileWriter::addFileView(std::string_view bytes) {
   const uint32_t position = length() + 1;
-  views_.push_back({file_data.size(), bytes});
+  views_.push_back({file_data.size(), bytes, nullptr});
   viewed_ += bytes.size();
+  return position;
+}
+
+uint32_t TFileWriter::addFileView(const std::vector<TFunction*>& procedures) {
+  const uint32_t position = length() + 1;
+  views_.push_back({file_data.size(), {}, &procedures});
+  for (const TFunction* f : procedures) viewed_ += f->recAssembler.strCode.size();
   return position;
 }
 
@@ -44,6 +51,8 @@ void TFileWriter::writeFile(const std::string& fileName) const {
   for (const TView& v : views_) {
     put(file_data.data() + from, v.at - from);
     put(v.bytes.data(), v.bytes.size());
+    if (v.procedures)
+      for (const TFunction* p : *v.procedures) put(p->recAssembler.strCode.data(), p->recAssembler.strCode.size());
     from = v.at;
   }
   put(file_data.data() + from, file_data.size() - from);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "frontend/function.h"
 #include "output/pe_headers.h"
 
 namespace kelvo {
@@ -29,6 +30,8 @@ class TFileWriter {
   uint32_t addFileBytes(std::string_view bytes);
   // Appends bytes by reference: they must stay unchanged until writeFile.
   uint32_t addFileView(std::string_view bytes);
+  // Appends the code of the procedures, one after the other, by reference.
+  uint32_t addFileView(const std::vector<TFunction*>& procedures);
   // Zero-fills to the next multiple of the alignment: always at least one byte.
   void padTo(uint32_t alignment);
   uint32_t length() const { return static_cast<uint32_t>(file_data.size() + viewed_); }
@@ -39,6 +42,7 @@ class TFileWriter {
   struct TView {
     size_t at;  // goes in after this many bytes of file_data
     std::string_view bytes;
+    const std::vector<TFunction*>* procedures;  // or their code, when set
   };
   std::vector<TView> views_;
   size_t viewed_ = 0;

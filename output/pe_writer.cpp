@@ -340,7 +340,7 @@ void TPECOFF::writeImage() {
   padTo(file_alignment);
   addFileView(c_.PEFile.dataMan.F_DataString);
   padTo(file_alignment);
-  for (const TFunction* f : layout_.laidOut()) addFileView(f->recAssembler.strCode);
+  addFileView(layout_.laidOut());
   padTo(file_alignment);
 }
 
