@@ -45,7 +45,7 @@ void TFileWriter::writeFile(const std::string& fileName) const {
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   bool ok = f != nullptr;
   auto put = [&](const char* bytes, size_t count) {
-    ok = ok && std::fwrite(bytes, 1, count, f) == count;
+    ok = ok && (count == 0 || std::fwrite(bytes, 1, count, f) == count);
   };
   size_t from = 0;
   for (const TView& v : views_) {
