@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,18 +31,24 @@ struct TBraceLevel {
   TBraceType bracetype = btWhile;
 };
 
+// One declared parameter: its data item (procedures with a body, imports; a header without body
+// has none) and the type it was declared with, which a cast in the body does not change.
+struct TParam {
+  PData data = nullptr;
+  PDataType type = nullptr;
+};
+
 struct TFunction {
   // Members run from widest to narrowest so the record carries no padding: a large program
   // holds one per procedure until the link step.
   TAssembler recAssembler;
   std::vector<TJumpLabel> jmpLabels;
   std::vector<TNamedEntry> ofsLabels;
-  std::vector<std::string> paramList;
-  std::vector<PDataType> paramType;
-  std::vector<PData> paramData;  // the parameters' data items, beside paramList (defaults)
   std::vector<TBraceLevel> braceLevel;
   std::string Name;
   std::string ImportName;
+  // The declared parameters in order, the hidden "this" not among them; AddParam fills it.
+  std::unique_ptr<TParam[]> paramList;
   PData LinkedData = nullptr;
   PDataType ResultType = nullptr;
   uint32_t localFixupOffset = 0;  // 1-based position of the locals' reservation
@@ -55,6 +62,7 @@ struct TFunction {
   int32_t intParamOffset = 0;
   int32_t intParamCount = 0;
   int32_t intRegParamCount = 0;
+  uint32_t paramTotal = 0;  // entries in paramList
   uint32_t tryExceptCounter = 0;
   uint32_t braceLabelID = 0;
   uint32_t braceCounter = 0;
@@ -86,6 +94,10 @@ struct TFunction {
   void AddLabel(const std::string& name, uint32_t position);
   int32_t FindLabel(const std::string& name) const;
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
+  // Appends a declared parameter and counts it in intParamCount.
+  void AddParam(PData data, PDataType type);
+  // The type the n-th declared parameter was declared with; nullptr past the last one.
+  PDataType paramType(size_t n) const { return n < paramTotal ? paramList[n].type : nullptr; }
   // Once the body is compiled: code, fix-ups and labels keep only the room they fill. A large
   // program holds every finished procedure until the link step.
   void FitToSize();
