@@ -58,19 +58,12 @@ struct TFunction {
   int32_t intLocalCount = 0;
   uint32_t dwTotalLocalSize = 0;
   uint32_t dwTotalParamSize = 0;
-  uint32_t dwLocalSet = 0;
   int32_t intParamOffset = 0;
   int32_t intParamCount = 0;
   int32_t intRegParamCount = 0;
   uint32_t paramTotal = 0;  // entries in paramList
-  uint32_t tryExceptCounter = 0;
   uint32_t braceLabelID = 0;
   uint32_t braceCounter = 0;
-  // Owner of the procedure's labels in the compiler-wide label index (TLabelNames).
-  uint32_t labelOwner = TLabelNames::Get().NewOwner();
-  // Line of the first return compiled while the procedure had no frame to undo (0: none).
-  // A local declared after it would leave that return with the frame still on the stack.
-  int32_t framelessRetLine = 0;
   TRegister ptrReg = rdEAX;
   TCallMethod CallMethod = cmStdcall;
   bool isFunction = false;
@@ -90,9 +83,6 @@ struct TFunction {
   int64_t FindCaseBrace() const;
   // Whether the procedure keeps its stack frame: the prologue's PUSH/MOV of the frame register
   // stay, and every return undoes them. The link step and the return statement both ask this.
-  // Jump labels: names compare without regard to letter case; the first of a name wins.
-  void AddLabel(const std::string& name, uint32_t position);
-  int32_t FindLabel(const std::string& name) const;
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
   // Appends a declared parameter and counts it in intParamCount.
   void AddParam(PData data, PDataType type);
@@ -101,6 +91,18 @@ struct TFunction {
   // Once the body is compiled: code, fix-ups and labels keep only the room they fill. A large
   // program holds every finished procedure until the link step.
   void FitToSize();
+};
+
+// What matters only while a body is being compiled. The compiler holds one for every body
+// open, the global code's first, so a finished procedure does not carry it.
+struct TBodyState {
+  uint32_t dwLocalSet = 0;
+  uint32_t tryExceptCounter = 0;
+  // Owner of the body's labels in the compiler-wide label index (TLabelNames).
+  uint32_t labelOwner = TLabelNames::Get().NewOwner();
+  // Line of the first return compiled while the procedure had no frame to undo (0: none).
+  // A local declared after it would leave that return with the frame still on the stack.
+  int32_t framelessRetLine = 0;
 };
 
 }  // namespace kelvo
