@@ -73,9 +73,8 @@ TIdentifier* TSmartList::Add(TIdentifier entry) {
   if (2 * (b.names + 1) > b.newest.size()) growIndex(b);
   const size_t slot = slotOf(b, entry.identName);
   if (b.newest[slot] == kNone) ++b.names;
-  b.older.push_back(b.newest[slot]);
-  b.newest[slot] = static_cast<uint32_t>(b.entries.size());
-  b.entries.push_back(std::move(entry));
+  b.entries.push_back({std::move(entry), b.newest[slot]});
+  b.newest[slot] = static_cast<uint32_t>(b.entries.size() - 1);
   return &b.entries.back();
 }
 
@@ -85,10 +84,10 @@ void TSmartList::PopScope(int32_t scope) {
   for (TSmartBucket& b : F_List) {
     while (!b.entries.empty() && b.entries.back().identScope == scope) {
       // The last entry is the newest of its name.
-      const size_t slot = slotOf(b, b.entries.back().identName);
-      if (b.older.back() == kNone) freeSlot(b, slot);
-      else b.newest[slot] = b.older.back();
-      b.older.pop_back();
+      const TSmartEntry& last = b.entries.back();
+      const size_t slot = slotOf(b, last.identName);
+      if (last.older == kNone) freeSlot(b, slot);
+      else b.newest[slot] = last.older;
       b.entries.pop_back();
     }
   }
@@ -99,11 +98,10 @@ void TSmartList::PopScope(int32_t scope) {
 void TSmartList::reindex(TSmartBucket& b) {
   std::fill(b.newest.begin(), b.newest.end(), kNone);
   b.names = 0;
-  b.older.clear();
   for (size_t i = 0; i < b.entries.size(); ++i) {
     const size_t slot = slotOf(b, b.entries[i].identName);
     if (b.newest[slot] == kNone) ++b.names;
-    b.older.push_back(b.newest[slot]);
+    b.entries[i].older = b.newest[slot];
     b.newest[slot] = static_cast<uint32_t>(i);
   }
 }
@@ -137,7 +135,7 @@ const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const 
   const std::string_view key = lowered(name);
   const TSmartBucket& b = F_List[BucketOf(key)];
   if (b.newest.empty()) return nullptr;
-  for (uint32_t at = b.newest[slotOf(b, key)]; at != kNone; at = b.older[at]) {
+  for (uint32_t at = b.newest[slotOf(b, key)]; at != kNone; at = b.entries[at].older) {
     const TIdentifier& entry = b.entries[at];
     if (static_cast<int64_t>(at) >= start || visibleOutsideScope(entry)) return &entry;
   }

@@ -13,15 +13,20 @@
 
 namespace kelvo {
 
-// One bucket: the entries in the order they were added, and for each name the newest entry
-// of it, so a lookup never walks the bucket. Each entry links to the previous entry of its
-// name. A large program holds one entry per procedure until the end, so entries are kept by
-// value, and the index is open addressing over entry positions: four bytes a slot, at most
-// half of them used, instead of a node per name.
-struct TSmartBucket {
+// An entry and the position of the previous entry of its name in the bucket. The link lies in
+// what would be the entry's padding, so it costs no room.
+struct TSmartEntry : TIdentifier {
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
-  std::deque<TIdentifier> entries;  // a deque keeps every entry where it is while the bucket grows
-  std::vector<uint32_t> older;      // beside entries: the previous entry of the same name, or kNone
+  uint32_t older = kNone;
+};
+
+// One bucket: the entries in the order they were added, and for each name the newest entry
+// of it, so a lookup never walks the bucket. A large program holds one entry per procedure
+// until the end, so entries are kept by value, and the index is open addressing over entry
+// positions: four bytes a slot, at most half of them used, instead of a node per name.
+struct TSmartBucket {
+  static constexpr uint32_t kNone = TSmartEntry::kNone;
+  std::deque<TSmartEntry> entries;  // a deque keeps every entry where it is while the bucket grows
   std::vector<uint32_t> newest;     // slots: the newest entry of a name, or kNone when free
   uint32_t names = 0;               // slots in use
 };
