@@ -33,7 +33,7 @@ struct TAssembler {
   // Fix-ups whose bytes are already in strCode. In prepend mode only these move when bytes
   // are put in front; the ones recorded since belong to the bytes being placed.
   uint32_t fixUpsPlaced = 0;
-  uint32_t cpuMode = 32;
+  uint16_t cpuMode = 32;  // 16 or 32
   bool reverseMode = false;
 };
 

@@ -66,13 +66,14 @@ struct TFunction {
   uint32_t braceCounter = 0;
   TRegister ptrReg = rdEAX;
   TCallMethod CallMethod = cmStdcall;
-  bool isFunction = false;
-  bool isExported = false;
-  bool isPointer = false;
-  bool Called = false;
-  bool isClassFunc = false;
-  bool bMinParams = false;
-  bool isDeclaration = false;
+  // A bit each: so the record fits the allocator's next smaller block.
+  bool isFunction : 1 = false;
+  bool isExported : 1 = false;
+  bool isPointer : 1 = false;
+  bool Called : 1 = false;
+  bool isClassFunc : 1 = false;
+  bool bMinParams : 1 = false;
+  bool isDeclaration : 1 = false;
 
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);
