@@ -53,7 +53,7 @@ PData TCompiler::DeclareParameter(PFunction proc, const std::string& name, PData
     offset += static_cast<int32_t>(alignValue(static_cast<uint32_t>(param->dataType->typeSize), 4));
   }
   param->dataIdent = static_cast<int32_t>(listData.size());
-  DeclareIdent(lowerCase(name), itData, param->dataIdent);
+  DeclareIdent(name, itData, param->dataIdent);
   proc->AddParam(param.get(), param->dataType);
   PData result = param.get();
   listData.push_back(std::move(param));
