@@ -13,7 +13,7 @@ void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < a.fixUpsPlaced && i < a.FixUps.size(); ++i)
       a.FixUps[i].fixAddr += static_cast<uint32_t>(count);
   }
-  a.fixUpsPlaced = a.FixUps.size();
+  a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }
 
 void EmitWord(TAssembler& a, uint16_t value) {

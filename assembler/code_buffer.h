@@ -32,10 +32,8 @@ struct TAssembler {
   std::vector<TFixUp> FixUps;
   // Fix-ups whose bytes are already in strCode. In prepend mode only these move when bytes
   // are put in front; the ones recorded since belong to the bytes being placed.
-  size_t fixUpsPlaced = 0;
-  uint32_t cpuMode = 32;
-  uint32_t lastIncDecPos = 0;
-  TRegister lastIncDecReg = rdEAX;
+  uint32_t fixUpsPlaced = 0;
+  uint16_t cpuMode = 32;  // 16 or 32
   bool reverseMode = false;
 };
 

@@ -139,8 +139,6 @@ static void incDecReg(TAssembler& a, const TGroupRow& row, uint8_t shortOp, TReg
     in.put(shortOp + RegNum(reg));
     Emit(a, in);
   }
-  a.lastIncDecPos = static_cast<uint32_t>(a.strCode.size());
-  a.lastIncDecReg = reg;
 }
 
 void IncReg(TAssembler& a, TRegister reg) { incDecReg(a, kIncRM, 0x40, reg); }

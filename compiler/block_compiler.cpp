@@ -16,6 +16,14 @@ bool TCompiler::CompileBlock(int32_t funcIndex, bool directiveEnds, bool singleS
     ~TDepth() { --depth; }
   } guard{++blockDepth_};
   if (blockDepth_ > kMaxBlockDepth) Error("Blocks are nested too deeply");
+  // A procedure's body has its own open-body record for as long as it compiles.
+  struct TBodyGuard {
+    std::vector<TBodyState>* bodies;
+    ~TBodyGuard() {
+      if (bodies) bodies->pop_back();
+    }
+  } body{funcIndex >= 0 ? &openBodies : nullptr};
+  if (body.bodies) openBodies.emplace_back();
   const PFunction saved = curFunc;
   if (funcIndex >= 0) curFunc = listProcedures[static_cast<size_t>(funcIndex)].get();
   for (;;) {

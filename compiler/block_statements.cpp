@@ -17,8 +17,8 @@ TStatementResult TCompiler::CompileClosingBrace() {
   if (prevTokenType != tk::Ret) CompileRet();
   listUses.clear();
   // The link step keeps the frame for the locals; an earlier return did not undo it.
-  if (curFunc->HasFrame() && curFunc->framelessRetLine > 0)
-    Error("Locals must be declared before the first ret (line " + std::to_string(curFunc->framelessRetLine) + ")");
+  if (curFunc->HasFrame() && CurBody().framelessRetLine > 0)
+    Error("Locals must be declared before the first ret (line " + std::to_string(CurBody().framelessRetLine) + ")");
   return TStatementResult::endBlock;
 }
 
@@ -39,8 +39,8 @@ TStatementResult TCompiler::CompileDirectiveStatement(bool /*directiveEnds*/) {
 bool TCompiler::CompileJumpLabel() {
   const std::string name = curToken.Str;
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
-  if (curFunc->FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
-  curFunc->AddLabel(name, curFunc->recAssembler.strCode.size());
+  if (FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
+  AddLabel(name, curFunc->recAssembler.strCode.size());
   return true;
 }
 
@@ -107,8 +107,8 @@ bool TCompiler::CompileSetae() {
 bool TCompiler::CompileRet() {
   TAssembler& a = curFunc->recAssembler;
   for (auto r = listUses.rbegin(); r != listUses.rend(); ++r) PopReg(a, *r);
-  if (!curFunc->HasFrame() && curFunc->localFixupOffset != 0 && curFunc->framelessRetLine == 0)
-    curFunc->framelessRetLine = curFile->intCurLine;
+  if (!curFunc->HasFrame() && curFunc->localFixupOffset != 0 && CurBody().framelessRetLine == 0)
+    CurBody().framelessRetLine = curFile->intCurLine;
   if (curFunc->HasFrame()) {
     // LEAVE restores ESP from EBP: right only when the frame register is EBP.
     if (curCPUMode < 486 && Settings.localsReg == rdEBP) {

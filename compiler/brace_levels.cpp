@@ -1,6 +1,4 @@
-#include "frontend/function.h"
-
-#include "common/definitions.h"
+#include "frontend/compiler.h"
 
 namespace kelvo {
 
@@ -34,16 +32,16 @@ int64_t TFunction::FindCaseBrace() const {
   return -1;
 }
 
-void TFunction::AddLabel(const std::string& name, uint32_t position) {
+void TCompiler::AddLabel(const std::string& name, uint32_t position) {
   TLabelNames& names = TLabelNames::Get();
   const TLabelName id = names.Intern(name);
-  names.Bind(labelOwner, names.Key(id), static_cast<int32_t>(jmpLabels.size()));
-  jmpLabels.push_back({id, position});
+  names.Bind(CurBody().labelOwner, names.Key(id), static_cast<int32_t>(curFunc->jmpLabels.size()));
+  curFunc->jmpLabels.push_back({id, position});
 }
 
-int32_t TFunction::FindLabel(const std::string& name) const {
+int32_t TCompiler::FindLabel(const std::string& name) {
   const TLabelNames& names = TLabelNames::Get();
-  return names.Find(labelOwner, names.Key(names.Lookup(name)));
+  return names.Find(CurBody().labelOwner, names.Key(names.Lookup(name)));
 }
 
 }  // namespace kelvo

@@ -39,8 +39,8 @@ bool TCompiler::CompileDataPrefix(uint16_t prefix) {
 bool TCompiler::CompileLabel() {
   const std::string name = curToken.Str;
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
-  if (curFunc->FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
-  curFunc->AddLabel(name, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+  if (FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
+  AddLabel(name, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
   return true;
 }
 

@@ -153,8 +153,8 @@ bool TCompiler::DeclareLocalData(PDataType type, bool inherit) {
     uint32_t count = 1;
     readCount(*this, false, count, type->typeSize);
     // A return compiled before the procedure had a frame does not undo one added now.
-    if (curFunc->framelessRetLine > 0 && !curFunc->HasFrame())
-      Error("Locals must be declared before the first ret (line " + std::to_string(curFunc->framelessRetLine) + ")");
+    if (CurBody().framelessRetLine > 0 && !curFunc->HasFrame())
+      Error("Locals must be declared before the first ret (line " + std::to_string(CurBody().framelessRetLine) + ")");
     PData item = newDataItem(name, dmLocalVar, type);
     item->dataPtrType = pointedTo;
     item->intMultiplier = count;

@@ -32,10 +32,7 @@ void TCompiler::readImportHeader(PFunction proc) {
         PData p = param.get();
         listData.push_back(std::move(param));
         DeclareIdent(p->dataName, itData, p->dataIdent);
-        proc->paramList.push_back(p->dataName);
-        proc->paramType.push_back(type);
-        proc->paramData.push_back(p);
-        ++proc->intParamCount;
+        proc->AddParam(p, type);
         proc->dwTotalParamSize += alignValue(static_cast<uint32_t>(type->typeSize), 4);
         if (PeekToken() == tk::Assign || defaultsStarted) {
           if (ExpectToken({tk::Assign}) == tk::Invalid) RaiseError();

@@ -84,7 +84,7 @@ bool TCompiler::CompileRegisterStatement(PCurrentToken regToken) {
 // MOV reg, label: a label not seen yet is named by "offset" and patched when it is.
 static void loadLabel(TCompiler& c, TRegister reg) {
   TFunction& f = *c.curFunc;
-  const int32_t known = f.FindLabel(c.curToken.Str);
+  const int32_t known = c.FindLabel(c.curToken.Str);
   if (known >= 0) {
     MovRegImm(f.recAssembler, reg, known, ftLabelAddress);
     return;

@@ -92,10 +92,9 @@ PData TCompiler::AddAnonymousString(const std::string& text) {
   d->dataIdent = static_cast<int32_t>(listData.size());
   PData result = d.get();
   listData.push_back(std::move(d));
-  auto ident = std::make_unique<TIdentifier>();
-  ident->identType = itData;
-  ident->identPos = result->dataIdent;
-  ident->identScope = SmartIdents.F_CurScope;
+  TIdentifier ident;
+  ident.identType = itData;
+  ident.identPos = result->dataIdent;
   SmartIdents.Add(std::move(ident));
   return result;
 }

@@ -164,7 +164,7 @@ static TArgument readArgument(TCompiler& c, PFunction proc, size_t n) {
   const bool isFloatConst = code == tk::Constant && t.Data && t.Data->dataSubMode == smFloat;
   if (code == tk::Float || isFloatConst) {  // a float takes the size of the parameter it fills
     int32_t size = 4;
-    if (n < proc->paramType.size() && proc->paramType[n]) size = proc->paramType[n]->typeSize;
+    if (const PDataType type = proc->paramType(n)) size = type->typeSize;
     arg.token->Size = size;
   }
   return arg;
@@ -198,9 +198,9 @@ static std::vector<TArgument> readArguments(TCompiler& c, PFunction proc) {
     }
   }
   // Defaults fill the parameters not written, up to the first one without a default.
-  while (args.size() < proc->paramData.size()) {
-    const PData param = proc->paramData[args.size()];
-    if (param->defaultValue.ttype == tk::Invalid || !param->defaultValue.ct) break;
+  while (args.size() < proc->paramTotal) {
+    const PData param = proc->paramList[args.size()].data;
+    if (!param || param->defaultValue.ttype == tk::Invalid || !param->defaultValue.ct) break;
     TArgument arg;
     arg.token = cloneToken(c, *static_cast<const TCurrentToken*>(param->defaultValue.ct));
     args.push_back(arg);
@@ -240,7 +240,8 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
     PCurrentToken value = arg.token;
     if (value->Token == tk::Register && regSize(value->Reg) == 16)  // a dword slot, like every argument
       value = c.RegisterToken(static_cast<TRegister>(regNumber(value->Reg)));
-    const bool wideParam = n < proc->paramType.size() && proc->paramType[n] && proc->paramType[n]->typeSize == 8;
+    const PDataType declared = proc->paramType(n);
+    const bool wideParam = declared && declared->typeSize == 8;
     if (wideParam && (value->Token == tk::Number || value->Token == tk::Hex)) {
       // A number for a qword parameter fills both of its dwords, the high one first.
       PCurrentToken high = cloneToken(c, *value);

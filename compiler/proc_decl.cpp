@@ -53,14 +53,10 @@ PData TCompiler::DeclareParameter(PFunction proc, const std::string& name, PData
     offset += static_cast<int32_t>(alignValue(static_cast<uint32_t>(param->dataType->typeSize), 4));
   }
   param->dataIdent = static_cast<int32_t>(listData.size());
-  const std::string lower = lowerCase(name);
-  DeclareIdent(lower, itData, param->dataIdent);
-  proc->paramList.push_back(lower);
-  proc->paramType.push_back(param->dataType);
-  proc->paramData.push_back(param.get());
+  DeclareIdent(name, itData, param->dataIdent);
+  proc->AddParam(param.get(), param->dataType);
   PData result = param.get();
   listData.push_back(std::move(param));
-  ++proc->intParamCount;
   return result;
 }
 

@@ -21,9 +21,8 @@ void TCompiler::ReadHeaderSignature(PFunction proc) {
       if (ExpectToken(tk::kParameterNameCodes) ==
           tk::Invalid)
         RaiseError();
-      ++proc->intParamCount;
+      proc->AddParam(nullptr, type);
       proc->dwTotalParamSize += static_cast<uint32_t>(type->typeSize);
-      proc->paramType.push_back(type);
       if (ExpectToken({tk::Semicolon, tk::RParen}) == tk::Invalid) RaiseError();
       if (curToken.Token == tk::Semicolon && ExpectToken({tk::TypeName}) == tk::Invalid) RaiseError();
     }

@@ -192,6 +192,15 @@ struct TCompiler {
   bool CompileSetae();
   bool CompileRet();
 
+  // --- the body being compiled
+  // One record for every body open, innermost last; the first is the global code's.
+  std::vector<TBodyState> openBodies;
+  TBodyState& CurBody() { return openBodies.back(); }
+  // Jump labels of the body being compiled: names compare without regard to letter case; the
+  // first of a name wins.
+  void AddLabel(const std::string& name, uint32_t position);
+  int32_t FindLabel(const std::string& name);
+
   // --- procedure declarations
   bool CompileProcDecl(bool isMethod, TRegister objectReg, PDataType classType);
   PFunction ParseProcHeader(bool addIdentifier);

@@ -54,6 +54,7 @@ void TCompiler::releaseState() {
   NCTList.clear();
   OffsetLabels.clear();
   operatorRun_ = {};
+  openBodies.assign(1, TBodyState{});
 }
 
 // Safe on a half-initialised record and when called twice.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,18 +31,24 @@ struct TBraceLevel {
   TBraceType bracetype = btWhile;
 };
 
+// One declared parameter: its data item (procedures with a body, imports; a header without body
+// has none) and the type it was declared with, which a cast in the body does not change.
+struct TParam {
+  PData data = nullptr;
+  PDataType type = nullptr;
+};
+
 struct TFunction {
   // Members run from widest to narrowest so the record carries no padding: a large program
   // holds one per procedure until the link step.
   TAssembler recAssembler;
   std::vector<TJumpLabel> jmpLabels;
   std::vector<TNamedEntry> ofsLabels;
-  std::vector<std::string> paramList;
-  std::vector<PDataType> paramType;
-  std::vector<PData> paramData;  // the parameters' data items, beside paramList (defaults)
   std::vector<TBraceLevel> braceLevel;
   std::string Name;
   std::string ImportName;
+  // The declared parameters in order, the hidden "this" not among them; AddParam fills it.
+  std::unique_ptr<TParam[]> paramList;
   PData LinkedData = nullptr;
   PDataType ResultType = nullptr;
   uint32_t localFixupOffset = 0;  // 1-based position of the locals' reservation
@@ -51,30 +58,25 @@ struct TFunction {
   int32_t intLocalCount = 0;
   uint32_t dwTotalLocalSize = 0;
   uint32_t dwTotalParamSize = 0;
-  uint32_t dwLocalSet = 0;
   int32_t intParamOffset = 0;
   int32_t intParamCount = 0;
   int32_t intRegParamCount = 0;
-  uint32_t tryExceptCounter = 0;
+  uint32_t paramTotal = 0;  // entries in paramList
   uint32_t braceLabelID = 0;
   uint32_t braceCounter = 0;
-  // Owner of the procedure's labels in the compiler-wide label index (TLabelNames).
-  uint32_t labelOwner = TLabelNames::Get().NewOwner();
-  // Line of the first return compiled while the procedure had no frame to undo (0: none).
-  // A local declared after it would leave that return with the frame still on the stack.
-  int32_t framelessRetLine = 0;
   TRegister ptrReg = rdEAX;
   TCallMethod CallMethod = cmStdcall;
-  bool isFunction = false;
-  bool isExported = false;
-  bool isPointer = false;
-  bool Called = false;
-  bool isClassFunc = false;
-  bool bMinParams = false;
-  bool isDeclaration = false;
+  // A bit each: so the record fits the allocator's next smaller block.
+  bool isFunction : 1 = false;
+  bool isExported : 1 = false;
+  bool isPointer : 1 = false;
+  bool Called : 1 = false;
+  bool isClassFunc : 1 = false;
+  bool bMinParams : 1 = false;
+  bool isDeclaration : 1 = false;
   // The code is final but for the fix-ups that need addresses: labels found, prologue and
   // label jumps shrunk and written. Done when the body ends, or else by the link step.
-  bool isLaidOut = false;
+  bool isLaidOut : 1 = false;
 
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);
@@ -85,13 +87,26 @@ struct TFunction {
   int64_t FindCaseBrace() const;
   // Whether the procedure keeps its stack frame: the prologue's PUSH/MOV of the frame register
   // stay, and every return undoes them. The link step and the return statement both ask this.
-  // Jump labels: names compare without regard to letter case; the first of a name wins.
-  void AddLabel(const std::string& name, uint32_t position);
-  int32_t FindLabel(const std::string& name) const;
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
+  // Appends a declared parameter and counts it in intParamCount.
+  void AddParam(PData data, PDataType type);
+  // The type the n-th declared parameter was declared with; nullptr past the last one.
+  PDataType paramType(size_t n) const { return n < paramTotal ? paramList[n].type : nullptr; }
   // Once the body is compiled: code, fix-ups and labels keep only the room they fill. A large
   // program holds every finished procedure until the link step.
   void FitToSize();
+};
+
+// What matters only while a body is being compiled. The compiler holds one for every body
+// open, the global code's first, so a finished procedure does not carry it.
+struct TBodyState {
+  uint32_t dwLocalSet = 0;
+  uint32_t tryExceptCounter = 0;
+  // Owner of the body's labels in the compiler-wide label index (TLabelNames).
+  uint32_t labelOwner = TLabelNames::Get().NewOwner();
+  // Line of the first return compiled while the procedure had no frame to undo (0: none).
+  // A local declared after it would leave that return with the frame still on the stack.
+  int32_t framelessRetLine = 0;
 };
 
 }  // namespace kelvo

@@ -18,10 +18,10 @@ PFunction TCompiler::FindProc(std::string_view name) {
 }
 
 TIdentifier* TCompiler::DeclareIdent(std::string_view name, TIdentType kind, int32_t position) {
-  auto entry = std::make_unique<TIdentifier>();
-  entry->identName = lowerCase(name);
-  entry->identType = kind;
-  entry->identPos = position;
+  TIdentifier entry;
+  entry.identName = lowerCase(name);
+  entry.identType = kind;
+  entry.identPos = position;
   return SmartIdents.Add(std::move(entry));
 }
 

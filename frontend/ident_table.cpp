@@ -1,6 +1,17 @@
 #include "frontend/ident_table.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace kelvo {
+
+namespace {
+
+constexpr uint32_t kNone = TSmartBucket::kNone;
+
+size_t hashOf(std::string_view lowerName) { return std::hash<std::string_view>{}(lowerName); }
+
+}  // namespace
 
 void TSmartList::Init(const std::vector<std::unique_ptr<TData>>* dataList) {
   Free();
@@ -9,11 +20,7 @@ void TSmartList::Init(const std::vector<std::unique_ptr<TData>>* dataList) {
 
 void TSmartList::Free() {
   F_CurScope = 0;
-  for (TSmartBucket& b : F_List) {
-    b.entries.clear();
-    b.older.clear();
-    b.newest.clear();
-  }
+  for (TSmartBucket& b : F_List) b = TSmartBucket{};
 }
 
 int TSmartList::BucketOf(std::string_view lowerName) {
@@ -29,40 +36,73 @@ std::string_view TSmartList::lowered(std::string_view name) const {
   return scratch_;
 }
 
-TIdentifier* TSmartList::Add(std::unique_ptr<TIdentifier> entry) {
-  entry->identScope = F_CurScope;
-  TSmartBucket& b = F_List[BucketOf(entry->identName)];
-  const uint32_t at = static_cast<uint32_t>(b.entries.size());
-  auto [it, added] = b.newest.try_emplace(std::string_view(entry->identName), at);
-  b.older.push_back(added ? TSmartBucket::kNone : it->second);
-  it->second = at;
-  b.entries.push_back(std::move(entry));
-  return b.entries.back().get();
+// The slot that holds the name's newest entry, or the free slot where it would go. At least
+// half the slots are free, so the walk ends soon.
+size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName) {
+  const size_t mask = b.newest.size() - 1;
+  size_t slot = hashOf(lowerName) & mask;
+  while (b.newest[slot] != kNone && b.entries[b.newest[slot]].identName != lowerName) slot = (slot + 1) & mask;
+  return slot;
+}
+
+void TSmartList::growIndex(TSmartBucket& b) {
+  const std::vector<uint32_t> old = std::move(b.newest);
+  b.newest.assign(old.empty() ? 8 : 2 * old.size(), kNone);
+  for (const uint32_t at : old)
+    if (at != kNone) b.newest[slotOf(b, b.entries[at].identName)] = at;
+}
+
+// Empties a slot and moves the later slots of its run back where they may go, so that no
+// lookup stops early at the gap.
+void TSmartList::freeSlot(TSmartBucket& b, size_t slot) {
+  const size_t mask = b.newest.size() - 1;
+  b.newest[slot] = kNone;
+  --b.names;
+  for (size_t next = (slot + 1) & mask; b.newest[next] != kNone; next = (next + 1) & mask) {
+    const size_t home = hashOf(b.entries[b.newest[next]].identName) & mask;
+    if (((next - home) & mask) < ((next - slot) & mask)) continue;  // its home lies past the gap
+    b.newest[slot] = b.newest[next];
+    b.newest[next] = kNone;
+    slot = next;
+  }
+}
+
+TIdentifier* TSmartList::Add(TIdentifier entry) {
+  entry.identScope = F_CurScope;
+  TSmartBucket& b = F_List[BucketOf(entry.identName)];
+  if (2 * (b.names + 1) > b.newest.size()) growIndex(b);
+  const size_t slot = slotOf(b, entry.identName);
+  if (b.newest[slot] == kNone) ++b.names;
+  b.entries.push_back({std::move(entry), b.newest[slot]});
+  b.newest[slot] = static_cast<uint32_t>(b.entries.size() - 1);
+  return &b.entries.back();
 }
 
 int32_t TSmartList::NextScope() { return ++F_CurScope; }
 
 void TSmartList::PopScope(int32_t scope) {
   for (TSmartBucket& b : F_List) {
-    while (!b.entries.empty() && b.entries.back()->identScope == scope) {
-      auto it = b.newest.find(std::string_view(b.entries.back()->identName));
-      // The last entry is the newest of its name; the oldest one owns the key's text.
-      if (b.older.back() == TSmartBucket::kNone) b.newest.erase(it);
-      else it->second = b.older.back();
-      b.older.pop_back();
+    while (!b.entries.empty() && b.entries.back().identScope == scope) {
+      // The last entry is the newest of its name.
+      const TSmartEntry& last = b.entries.back();
+      const size_t slot = slotOf(b, last.identName);
+      if (last.older == kNone) freeSlot(b, slot);
+      else b.newest[slot] = last.older;
       b.entries.pop_back();
     }
   }
   --F_CurScope;
 }
 
-void TSmartList::reindex(TSmartBucket& bucket) {
-  bucket.newest.clear();
-  bucket.older.clear();
-  for (size_t i = 0; i < bucket.entries.size(); ++i) {
-    auto [it, added] = bucket.newest.try_emplace(std::string_view(bucket.entries[i]->identName), 0);
-    bucket.older.push_back(added ? TSmartBucket::kNone : it->second);
-    it->second = static_cast<uint32_t>(i);
+// A removal never adds names, so the index keeps its size.
+void TSmartList::reindex(TSmartBucket& b) {
+  std::fill(b.newest.begin(), b.newest.end(), kNone);
+  b.names = 0;
+  for (size_t i = 0; i < b.entries.size(); ++i) {
+    const size_t slot = slotOf(b, b.entries[i].identName);
+    if (b.newest[slot] == kNone) ++b.names;
+    b.entries[i].older = b.newest[slot];
+    b.newest[slot] = static_cast<uint32_t>(i);
   }
 }
 
@@ -70,9 +110,10 @@ void TSmartList::reindex(TSmartBucket& bucket) {
 bool TSmartList::Remove(std::string_view name) {
   const std::string_view key = lowered(name);
   TSmartBucket& b = F_List[BucketOf(key)];
-  auto it = b.newest.find(key);
-  if (it == b.newest.end()) return false;
-  b.entries.erase(b.entries.begin() + it->second);
+  if (b.newest.empty()) return false;
+  const uint32_t at = b.newest[slotOf(b, key)];
+  if (at == kNone) return false;
+  b.entries.erase(b.entries.begin() + at);
   reindex(b);
   return true;
 }
@@ -90,14 +131,13 @@ bool TSmartList::visibleOutsideScope(const TIdentifier& entry) const {
   }
 }
 
-TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
+const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
   const std::string_view key = lowered(name);
   const TSmartBucket& b = F_List[BucketOf(key)];
-  auto it = b.newest.find(key);
-  if (it == b.newest.end()) return nullptr;
-  for (uint32_t at = it->second; at != TSmartBucket::kNone; at = b.older[at]) {
-    const TIdentifier& entry = *b.entries[at];
-    if (static_cast<int64_t>(at) >= start || visibleOutsideScope(entry)) return b.entries[at].get();
+  if (b.newest.empty()) return nullptr;
+  for (uint32_t at = b.newest[slotOf(b, key)]; at != kNone; at = b.entries[at].older) {
+    const TIdentifier& entry = b.entries[at];
+    if (static_cast<int64_t>(at) >= start || visibleOutsideScope(entry)) return &entry;
   }
   return nullptr;
 }

@@ -3,29 +3,32 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "common/definitions.h"
 
 namespace kelvo {
 
-struct TNameHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+// An entry and the position of the previous entry of its name in the bucket. The link lies in
+// what would be the entry's padding, so it costs no room.
+struct TSmartEntry : TIdentifier {
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  uint32_t older = kNone;
 };
 
 // One bucket: the entries in the order they were added, and for each name the newest entry
-// of it, so a lookup never walks the bucket. Each entry links to the previous entry of its
-// name; an index key views the name inside the oldest entry of it, which outlives the rest.
+// of it, so a lookup never walks the bucket. A large program holds one entry per procedure
+// until the end, so entries are kept by value, and the index is open addressing over entry
+// positions: four bytes a slot, at most half of them used, instead of a node per name.
 struct TSmartBucket {
-  static constexpr uint32_t kNone = 0xFFFFFFFFu;
-  std::vector<std::unique_ptr<TIdentifier>> entries;
-  std::vector<uint32_t> older;  // beside entries: the previous entry of the same name, or kNone
-  std::unordered_map<std::string_view, uint32_t, TNameHash> newest;
+  static constexpr uint32_t kNone = TSmartEntry::kNone;
+  std::deque<TSmartEntry> entries;  // a deque keeps every entry where it is while the bucket grows
+  std::vector<uint32_t> newest;     // slots: the newest entry of a name, or kNone when free
+  uint32_t names = 0;               // slots in use
 };
 
 struct TSmartList {
@@ -36,13 +39,13 @@ struct TSmartList {
   // The data list tells which data entries stay visible below the start position of Find.
   void Init(const std::vector<std::unique_ptr<TData>>* dataList = nullptr);
   void Free();
-  TIdentifier* Add(std::unique_ptr<TIdentifier> entry);
+  TIdentifier* Add(TIdentifier entry);
   int32_t NextScope();
   void PopScope(int32_t scope);
   bool Remove(std::string_view name);
   // The newest entry of the name (any letter case); from bucket position `start` down,
   // only entries that stay visible outside their scope count.
-  TIdentifier* Find(int32_t start, std::string_view name) const;
+  const TIdentifier* Find(int32_t start, std::string_view name) const;
   size_t Count() const;
   static int BucketOf(std::string_view lowerName);
 
@@ -51,6 +54,9 @@ struct TSmartList {
   mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate
   std::string_view lowered(std::string_view name) const;
   bool visibleOutsideScope(const TIdentifier& entry) const;
+  static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);
+  static void freeSlot(TSmartBucket& bucket, size_t slot);
+  static void growIndex(TSmartBucket& bucket);
   static void reindex(TSmartBucket& bucket);
 };
 

@@ -186,8 +186,8 @@ TEST_F(Declarations, ImportsAndExports) {
   EXPECT_TRUE(box.isFunction);
   EXPECT_EQ(box.intParamCount, 4);
   EXPECT_EQ(box.dwTotalParamSize, 16u);
-  ASSERT_EQ(box.paramList.size(), 4u);
-  EXPECT_EQ(box.paramList[1], "+text");
+  ASSERT_EQ(box.paramTotal, 4u);
+  EXPECT_EQ(box.paramList[1].data->dataName, "+text");
   EXPECT_EQ(box.ResultType->typeName, "int32");
   EXPECT_EQ(item("+caption").dataType, compiler_.compilerPtrType);
   EXPECT_TRUE(proc("printf").bMinParams);

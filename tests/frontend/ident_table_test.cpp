@@ -6,11 +6,11 @@
 namespace kelvo::testing {
 namespace {
 
-std::unique_ptr<TIdentifier> entry(const std::string& name, TIdentType kind = itIdent, int32_t pos = 0) {
-  auto e = std::make_unique<TIdentifier>();
-  e->identName = lowerCase(name);
-  e->identType = kind;
-  e->identPos = pos;
+TIdentifier entry(const std::string& name, TIdentType kind = itIdent, int32_t pos = 0) {
+  TIdentifier e;
+  e.identName = lowerCase(name);
+  e.identType = kind;
+  e.identPos = pos;
   return e;
 }
 
@@ -64,13 +64,13 @@ TEST_F(FrontEnd, FindBelowStartSeesOnlyEntriesVisibleOutsideTheirScope) {
   t.Add(entry("q", itData, data(dmVar)));      // position 0
   t.Add(entry("q", itData, data(dmPointer)));  // 1
   t.Add(entry("q", itIdent));                  // 2
-  EXPECT_EQ(t.Find(3, "q"), t.F_List['q' - 'a'].entries[0].get());
-  EXPECT_EQ(t.Find(2, "q"), t.F_List['q' - 'a'].entries[2].get());
-  EXPECT_EQ(t.Find(0, "q"), t.F_List['q' - 'a'].entries[2].get());
+  EXPECT_EQ(t.Find(3, "q"), &t.F_List['q' - 'a'].entries[0]);
+  EXPECT_EQ(t.Find(2, "q"), &t.F_List['q' - 'a'].entries[2]);
+  EXPECT_EQ(t.Find(0, "q"), &t.F_List['q' - 'a'].entries[2]);
   t.Add(entry("r", itData, data(dmBlock)));
   EXPECT_EQ(t.Find(1, "r"), nullptr);
   t.Add(entry("r", itType));
-  EXPECT_EQ(t.Find(5, "r"), t.F_List['r' - 'a'].entries[1].get());
+  EXPECT_EQ(t.Find(5, "r"), &t.F_List['r' - 'a'].entries[1]);
 }
 
 TEST_F(FrontEnd, LookupsAndRegistrations) {
@@ -96,6 +96,36 @@ TEST_F(FrontEnd, LookupsAndRegistrations) {
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->identName, "limit");
   EXPECT_EQ(e->identType, itData);
+}
+
+// Scopes opened and closed at random over names that share a bucket, the index growing while
+// they are open: after every pop each name must still find its newest surviving entry.
+TEST(SmartList, PoppedScopesLeaveEveryOtherNameFindable) {
+  TSmartList t;
+  t.Init();
+  const uint32_t kNames = 1000;
+  std::vector<std::vector<const TIdentifier*>> newest(kNames);  // per name, oldest first
+  std::vector<std::vector<uint32_t>> scopes;                    // names added in each open scope
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t n) { return ((seed = seed * 1103515245u + 12345u) >> 16 & 0x7FFF) % n; };
+  for (int step = 0; step < 20000; ++step) {
+    const uint32_t roll = next(16);
+    if (roll == 0 && !scopes.empty()) {
+      t.PopScope(t.F_CurScope);
+      for (const uint32_t k : scopes.back()) newest[k].pop_back();
+      scopes.pop_back();
+      for (uint32_t k = 0; k < kNames; ++k)
+        ASSERT_EQ(t.Find(0, "k" + std::to_string(k)), newest[k].empty() ? nullptr : newest[k].back())
+            << "k" << k << " at step " << step;
+    } else if (roll == 1 || scopes.empty()) {  // names live only in scopes that close again
+      scopes.emplace_back();
+      t.NextScope();
+    } else {
+      const uint32_t k = next(kNames);
+      newest[k].push_back(t.Add(entry("k" + std::to_string(k))));
+      scopes.back().push_back(k);
+    }
+  }
 }
 
 // A program with many names must not slow down: every name of one bucket, each looked up.
