@@ -57,6 +57,7 @@ void TCodeLayout::markReachable(int32_t entryFuncId) {
 void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   f_codesize = 0;
   laidOut_.clear();
+  farJecxz_.clear();
   auto& procs = c_.listProcedures;
   laidOut_.reserve(procs.size());
   for (size_t i = 0; i < procs.size(); ++i) {
@@ -68,7 +69,10 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
       if (i == 0 || f.DLLIndex != -1) continue;
       c_.Error("Procedure " + f.Name + " is used but has no code");
     }
-    if (!f.isLaidOut) procedure_.layOut(c_, f, i == 0 ? entryOffset : nullptr, true);
+    if (!f.isLaidOut) {
+      procedure_.layOut(c_, f, i == 0 ? entryOffset : nullptr, true);
+      if (farJecxz_.empty()) farJecxz_ = procedure_.farJecxz();
+    }
     f.Address = f_codesize;
     f_codesize += static_cast<uint32_t>(f.recAssembler.strCode.size());
     laidOut_.push_back(&f);
@@ -85,6 +89,7 @@ std::string TCodeLayout::image() const {
 // --- patching
 
 void TCodeLayout::finalFixup(const TImageBases& bases) {
+  if (!farJecxz_.empty()) c_.Error(farJecxz_);
   for (TFunction* f : laidOut_)
     for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, x, bases);
 }

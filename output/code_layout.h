@@ -35,7 +35,8 @@ class TCodeLayout {
   // with the bytes removed from it. The image is the procedures' own code, one after the
   // other in laidOut() order: nothing is copied.
   void codeFixups(uint32_t* entryOffset);
-  // Patches every fix-up of the laid-out procedures, in their own code.
+  // Patches every fix-up of the laid-out procedures, in their own code. A JECXZ out of reach
+  // is reported here, as the jumps are patched: after every label of the program was found.
   void finalFixup(const TImageBases& bases);
 
   const std::vector<TFunction*>& laidOut() const { return laidOut_; }
@@ -48,6 +49,7 @@ class TCodeLayout {
   std::vector<uint8_t> reachable_;
   std::vector<TFunction*> laidOut_;
   TProcedureLayout procedure_;
+  std::string farJecxz_;  // the first laid-out procedure's report of a JECXZ out of reach
 
   TFunction& target(const TFunction& from, uint32_t index) const;
   void patch(TFunction& f, const TFixUp& x, const TImageBases& bases);

@@ -70,6 +70,7 @@ bool TProcedureLayout::layOut(TCompiler& c, TFunction& f, uint32_t* entryOffset,
   c_ = &c;
   strict_ = strict;
   removals_.clear();
+  farJecxz_.clear();
   try {
     checkFixUps(f);
     resolveLabels(f);
@@ -188,7 +189,9 @@ void TProcedureLayout::writeJumps(TFunction& f) const {
 }
 
 // Each jump must reach its label in the form its area was given; JECXZ has no long form.
-void TProcedureLayout::checkJumps(const TFunction& f) const {
+// Of the JECXZ jumps out of reach, the first recorded is the one reported.
+void TProcedureLayout::checkJumps(const TFunction& f) {
+  uint32_t farIndex = UINT32_MAX;
   for (size_t j = 0; j < jumps_.size(); ++j) {
     const TFixUp& x = f.recAssembler.FixUps[jumps_[j]];
     const int64_t d = distance(f, x);
@@ -196,7 +199,10 @@ void TProcedureLayout::checkJumps(const TFunction& f) const {
       internalError("jump kind " + std::to_string(x.fixJmp) + " in " + procName(f));
     if (fitsShort(d)) continue;
     if (shortened_[j]) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
-    if (x.fixJmp == kJmpJecxz) compileError("JECXZ jump too far (" + std::to_string(d - 5) + " bytes)");
+    if (x.fixJmp != kJmpJecxz || jumps_[j] > farIndex) continue;
+    if (!strict_) throw TNotNow{};
+    farIndex = jumps_[j];
+    farJecxz_ = "JECXZ jump too far (" + std::to_string(d - 5) + " bytes)";
   }
 }
 

@@ -37,11 +37,16 @@ class TRemovals {
 class TProcedureLayout {
  public:
   // Lays the procedure out and marks it isLaidOut. The link step passes strict: a missing
-  // label is the user's compile error and a malformed procedure an internal one. The end of a
-  // body does not: then any such fault leaves the procedure as it was (true is not returned),
-  // for the link step to lay out and report only if the procedure is part of the program.
+  // label is the user's compile error, a JECXZ out of reach is kept in farJecxz() and a
+  // malformed procedure is an internal error. The end of a body does not: then any such
+  // fault leaves the procedure as it was (true is not returned), for the link step to lay
+  // out and report only if the procedure is part of the program.
   // entryOffset, a position in the global code, moves with the bytes removed from it.
   bool layOut(TCompiler& c, TFunction& f, uint32_t* entryOffset, bool strict);
+  // After a strict layout: the report of the procedure's first JECXZ whose label is out of
+  // reach, or empty. The link step gives it only once every procedure's labels are found, so
+  // a missing label anywhere in the program is reported first.
+  const std::string& farJecxz() const { return farJecxz_; }
 
  private:
   struct TNotNow {};  // a fault met when not strict
@@ -50,6 +55,7 @@ class TProcedureLayout {
   TRemovals removals_;
   std::vector<uint32_t> jumps_;    // the label jumps by address
   std::vector<uint8_t> shortened_;  // per entry of jumps_: 1 where the area shrank to two bytes
+  std::string farJecxz_;
 
   [[noreturn]] void internalError(const std::string& what) const;
   [[noreturn]] void compileError(const std::string& message) const;
@@ -57,7 +63,7 @@ class TProcedureLayout {
   void resolveLabels(TFunction& f) const;
   void shrinkPrologue(TFunction& f);
   void shortenJumps(const TFunction& f);
-  void checkJumps(const TFunction& f) const;
+  void checkJumps(const TFunction& f);
   int64_t distance(const TFunction& f, const TFixUp& x) const;
   void writeJumps(TFunction& f) const;
   void writeJump(const TFunction& f, const TFixUp& x, std::string& code) const;

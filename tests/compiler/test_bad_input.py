@@ -32,6 +32,10 @@ PROGRAM_MISTAKES = [
     ("procedure p() { ret; int32 late; }", r"\[2,\d+\]: Locals must be declared before the first ret"),
     ("procedure q() {\n  ret\n  int32 late;\n}", r"Locals must be declared before the first ret \(line 3\)"),
     ("procedure p() { jmp nowhere; }\nentry:\n call p", r"Label, If or while block mismatch \(nowhere\)"),
+    # A missing label anywhere in the program is reported before a JECXZ out of reach.
+    ("procedure p() {\n jecxz far\n" + "nop " * 200 + "\nfar:\n}\nprocedure q() { jmp nowhere; }\nentry:\n call p\n call q",
+     r"Label, If or while block mismatch \(nowhere\)"),
+    ("procedure p() {\n jecxz far\n" + "nop " * 200 + "\nfar:\n}\nentry:\n call p", r"JECXZ jump too far \(200 bytes\)"),
 ]
 
 CALLS = """procedure two(int32 a, b) { }
