@@ -42,8 +42,16 @@ TLabelName TLabelNames::Lookup(std::string_view name) const {
 void TLabelNames::Bind(uint32_t owner, uint32_t key, int32_t index) {
   TSlot& slot = slots_[key];
   if (slot.owner == owner) return;
+  if (slot.owner != 0) shadowed_.push_back({owner, key, slot});
   slot.owner = owner;
   slot.index = index;
+}
+
+void TLabelNames::Release(uint32_t owner) {
+  while (!shadowed_.empty() && shadowed_.back().owner == owner) {
+    slots_[shadowed_.back().key] = shadowed_.back().slot;
+    shadowed_.pop_back();
+  }
 }
 
 int32_t TLabelNames::Find(uint32_t owner, uint32_t key) const {

@@ -31,6 +31,10 @@ class TLabelNames {
   // Records index for the owner's key unless the owner has that key already: the first wins.
   void Bind(uint32_t owner, uint32_t key, int32_t index);
   int32_t Find(uint32_t owner, uint32_t key) const;  // -1 when the owner has no such label
+  // Ends the owner's bindings and gives back the slots it took from others: owners nest (a
+  // procedure's body inside the global code), and the enclosing one must find its labels
+  // again once the inner one is done.
+  void Release(uint32_t owner);
 
  private:
   struct THash {
@@ -50,6 +54,11 @@ class TLabelNames {
   std::unordered_map<std::string, TLabelName, THash, std::equal_to<>> names_;
   std::vector<TEntry> entries_;  // by name number
   std::vector<TSlot> slots_;     // by name number; only keys are used
+  struct TShadow {
+    uint32_t owner, key;
+    TSlot slot;  // what the slot held before owner took it
+  };
+  std::vector<TShadow> shadowed_;  // innermost owner last
   uint32_t lastOwner_ = 0;
 };
 

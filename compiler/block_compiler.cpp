@@ -20,7 +20,9 @@ bool TCompiler::CompileBlock(int32_t funcIndex, bool directiveEnds, bool singleS
   struct TBodyGuard {
     std::vector<TBodyState>* bodies;
     ~TBodyGuard() {
-      if (bodies) bodies->pop_back();
+      if (!bodies) return;
+      TLabelNames::Get().Release(bodies->back().labelOwner);
+      bodies->pop_back();
     }
   } body{funcIndex >= 0 ? &openBodies : nullptr};
   if (body.bodies) openBodies.emplace_back();

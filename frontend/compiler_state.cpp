@@ -54,6 +54,7 @@ void TCompiler::releaseState() {
   NCTList.clear();
   OffsetLabels.clear();
   operatorRun_ = {};
+  for (auto body = openBodies.rbegin(); body != openBodies.rend(); ++body) TLabelNames::Get().Release(body->labelOwner);
   openBodies.assign(1, TBodyState{});
 }
 

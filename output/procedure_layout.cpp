@@ -110,19 +110,25 @@ void TProcedureLayout::resolveLabels(TFunction& f) const {
   const uint32_t owner = names.NewOwner();
   for (size_t i = 0; i < f.jmpLabels.size(); ++i)
     names.Bind(owner, names.Key(f.jmpLabels[i].name), static_cast<int32_t>(i));
+  std::string missing;  // the first report; the owner's slots go back before it is made
   for (TFixUp& x : f.recAssembler.FixUps) {
     if (x.fixType == ftJmp) {
       x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
-      if (x.fixLabelID < 0) compileError("Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")");
-    } else if (x.fixType == ftOffsetLabelAddress) {
-      if (x.fixIndex >= f.ofsLabels.size()) internalError("offset label out of range in " + procName(f));
+      if (x.fixLabelID < 0 && missing.empty()) missing = "Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")";
+    } else if (x.fixType == ftOffsetLabelAddress && x.fixIndex < f.ofsLabels.size()) {
       const std::string& name = f.ofsLabels[x.fixIndex].first;
       x.fixLabelID = names.Find(owner, names.Key(names.Lookup(name)));
-      if (x.fixLabelID < 0) compileError("label " + name + " does not exist!");
-    } else if (x.fixType == ftLabelAddress) {
-      if (x.fixIndex >= f.jmpLabels.size()) internalError("label index out of range in " + procName(f));
+      if (x.fixLabelID < 0 && missing.empty()) missing = "label " + name + " does not exist!";
     }
   }
+  names.Release(owner);
+  for (const TFixUp& x : f.recAssembler.FixUps) {
+    if (x.fixType == ftOffsetLabelAddress && x.fixIndex >= f.ofsLabels.size())
+      internalError("offset label out of range in " + procName(f));
+    if (x.fixType == ftLabelAddress && x.fixIndex >= f.jmpLabels.size())
+      internalError("label index out of range in " + procName(f));
+  }
+  if (!missing.empty()) compileError(missing);
 }
 
 // The prologue 55 / 8B EC / six 90 bytes becomes the reservation for the locals, in its

@@ -15,6 +15,8 @@ PROGRAM_MISTAKES = [
     ("procedure p(int32 a = 1; int32 b) { }", r"Expected = but found"),
     ("nop\nprocedure stdcall v(int32 a[]) { }", r"\[3,\d+\]: Only cdecl calling convension"),
     ("x: nop\nx: nop", r"\[3,2\]: Label Identifier Redeclared x"),
+    # a procedure's own label of that name in between does not hide the first one
+    ("x: nop\nprocedure p() { x: nop }\nx: nop", r"\[4,2\]: Label Identifier Redeclared x"),
     ("entry: nop\nentry: nop", r"\[3,\d+\]: Code entry already declared"),
     ("procedure p() { entry: }", r"Code entry must begin on main scope level"),
     ("break;", r"break does not have a valid loop to exit"),
