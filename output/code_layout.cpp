@@ -79,13 +79,6 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   }
 }
 
-std::string TCodeLayout::image() const {
-  std::string all;
-  all.reserve(f_codesize);
-  for (const TFunction* f : laidOut_) all += f->recAssembler.strCode;
-  return all;
-}
-
 // --- patching
 
 void TCodeLayout::finalFixup(const TImageBases& bases) {

@@ -40,8 +40,6 @@ class TCodeLayout {
   void finalFixup(const TImageBases& bases);
 
   const std::vector<TFunction*>& laidOut() const { return laidOut_; }
-  // The whole image in one string, for writers that need it whole.
-  std::string image() const;
   uint32_t f_codesize = 0;
 
  private:

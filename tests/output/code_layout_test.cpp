@@ -18,12 +18,18 @@ struct TLinked {
   explicit TLinked(THandProgram& p) : layout(*p.c) {}
   TCodeLayout layout;
   uint32_t entryOffset = 0;
+  // The code section: the laid-out procedures' code, one after the other.
+  std::string image() const {
+    std::string all;
+    for (const TFunction* f : layout.laidOut()) all += f->recAssembler.strCode;
+    return all;
+  }
   // A procedure's bytes in the image: up to the next procedure laid out, or the end.
   std::string code(const TFunction& f) const {
     uint32_t end = layout.f_codesize;
     for (const TFunction* g : layout.laidOut())
       if (g->Address > f.Address && g->Address < end) end = g->Address;
-    return layout.image().substr(f.Address, end - f.Address);
+    return image().substr(f.Address, end - f.Address);
   }
 };
 
@@ -82,7 +88,7 @@ TEST(CodeLayout, ProloguesShrinkToWhatTheLocalsNeed) {
   EXPECT_EQ(hex(l->code(large).substr(0, 9)), "55 8B EC 81 C4 38 FF FF FF");
   EXPECT_EQ(le32(l->code(large), 10), kBases.code + large.Address + 9);
   // Calls land on the procedures wherever they were laid out.
-  const std::string all = l->layout.image();
+  const std::string all = l->image();
   for (size_t i = 0, at = 1; i < 4; ++i, at += 5)
     EXPECT_EQ(at + 4 + le32(all, at), p.c->listProcedures[i + 1]->Address);
 }
