@@ -61,8 +61,14 @@ def wine_env(prefix):
     return env
 
 
+_CURSOR_FORWARD = re.compile(r"\x1b\[([0-9]*)C")
+
+
 def clean_console_text(raw):
-    text = _ESCAPES.sub("", raw.decode("utf-8", "replace"))
+    text = raw.decode("utf-8", "replace")
+    # Wine's console draws blanks as cursor moves: give them back as spaces.
+    text = _CURSOR_FORWARD.sub(lambda m: " " * int(m.group(1) or 1), text)
+    text = _ESCAPES.sub("", text)
     return re.sub(r"\r+\n", "\n", text)
 
 
