@@ -70,6 +70,14 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
       if (PeekChar(1) == '*') return fromFlag(CompileProcPointerDecl(false, rdEAX, nullptr));
       return fromFlag(CompileProcDecl(false, rdEAX, nullptr));
     case tk::Bswap: return fromFlag(CompileBswap());
+    // macros
+    case tk::MacroVarStmt: return fromFlag(CompileMacroVarStatement());
+    case tk::MacroCall:
+      curToken.Macro->Result = nullptr;
+      return fromFlag(InvokeMacro(curToken.Macro));
+    case tk::Recast: return fromFlag(CompileRecast());
+    case tk::Inline: return fromFlag(CompileInline());
+    case tk::Macro: return fromFlag(CompileMacroDecl());
     case tk::Setae: return fromFlag(CompileSetae());
     case tk::Ret: return fromFlag(CompileRet());
     // data declarations

@@ -25,19 +25,27 @@ TStatementResult TCompiler::CompileClosingBrace() {
 TStatementResult TCompiler::CompileFileEnd(bool stopAtFileEnd) {
   if (!stopAtFileEnd && curFile->intID <= 0 && bInProcedure && curFunc->FuncIndex > 0)
     Warning("Procedure \"" + curFunc->Name + "\" has no closing \"}\" and no return");
-  if (stopAtFileEnd || curFile->intID <= 0 || curFile->macID >= 0) return TStatementResult::endBlock;
+  if (stopAtFileEnd || curFile->intID <= 0 || curFile->macID >= 0 || curFile->isBranchText)
+    return TStatementResult::endBlock;
   // The end of an included file: reading goes on in the file that included it.
   curFile->boolAssembled = true;
   curFile = listFiles[static_cast<size_t>(curFile->intParent)].get();
   return TStatementResult::next;
 }
 
-TStatementResult TCompiler::CompileDirectiveStatement(bool /*directiveEnds*/) {
-  Error("Directives are not supported by this build");
+// A directive, or "#name = value;" defining a macro variable.
+TStatementResult TCompiler::CompileDirectiveStatement(bool directiveEnds) {
+  TCurrentToken directive;
+  CopyToken(&directive, &curToken);
+  if (PeekToken() == tk::Assign)
+    return CompileMacroVarDefinition(directive.Str) ? TStatementResult::next : TStatementResult::failed;
+  RestoreToken(&directive);
+  const bool ends = CompileDirective();
+  return ends && directiveEnds ? TStatementResult::endBlock : TStatementResult::next;
 }
 
 bool TCompiler::CompileJumpLabel() {
-  const std::string name = curToken.Str;
+  const std::string name = LocalLabelName(curToken.Str);
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
   if (FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
   AddLabel(name, curFunc->recAssembler.strCode.size());

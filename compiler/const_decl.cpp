@@ -13,26 +13,6 @@ void appendLE(std::string& out, uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-// Operators of a constant expression, applied left to right without precedence.
-enum class TConstOp { none, add, sub, mul, band, bor, div, shl, shr };
-
-TConstOp constOperator(uint16_t code, const std::string& text) {
-  switch (code) {
-    case tk::Plus: return TConstOp::add;
-    case tk::Minus: return TConstOp::sub;
-    case tk::Star: return TConstOp::mul;
-    default: break;
-  }
-  const std::string word = lowerCase(text);
-  if (word == "mul") return TConstOp::mul;
-  if (word == "and") return TConstOp::band;
-  if (word == "or") return TConstOp::bor;
-  if (word == "div") return TConstOp::div;
-  if (word == "shl") return TConstOp::shl;
-  if (word == "shr") return TConstOp::shr;
-  return TConstOp::none;
-}
-
 }  // namespace
 
 static bool invalidSymbol(TCompiler& c) {
@@ -40,34 +20,6 @@ static bool invalidSymbol(TCompiler& c) {
   std::snprintf(where, sizeof where, "[%d,%d]: ", c.curFile->intCurLine, c.curFile->intCurLineChar);
   c.strLastError = where + ("Invalid symbol \"" + c.curToken.Str + "\".");
   return false;
-}
-
-// The operators after the first number, up to ";".
-bool TCompiler::ParseDataValues(int64_t& value) {
-  for (;;) {
-    const uint16_t code = GetToken();
-    if (code == tk::Semicolon) return true;
-    const TConstOp op = constOperator(code, curToken.Str);
-    if (op == TConstOp::none) return invalidSymbol(*this);
-    if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) return false;
-    const int64_t n = curToken.Int;
-    // Unsigned arithmetic: overflow wraps as the 32-bit result will.
-    const auto u = static_cast<uint64_t>(value), un = static_cast<uint64_t>(n);
-    switch (op) {
-      case TConstOp::add: value = static_cast<int64_t>(u + un); break;
-      case TConstOp::sub: value = static_cast<int64_t>(u - un); break;
-      case TConstOp::mul: value = static_cast<int64_t>(u * un); break;
-      case TConstOp::band: value &= n; break;
-      case TConstOp::bor: value |= n; break;
-      case TConstOp::div:
-        if (n == 0) Error("Division by zero");
-        if (!(n == -1 && value == INT64_MIN)) value /= n;
-        break;
-      case TConstOp::shl: value = static_cast<int64_t>(u << (n & 31)); break;
-      case TConstOp::shr: value = static_cast<int64_t>(static_cast<uint32_t>(u) >> (n & 31)); break;
-      case TConstOp::none: break;
-    }
-  }
 }
 
 // A text followed by any number of "+" and a string or a character code.
@@ -99,26 +51,23 @@ bool TCompiler::CompileConst() {
   TData value;
   value.dataMode = dmConst;
   value.dataType = dword;
-  bool ended = false;  // ";" already read by the operator reader
   switch (GetToken()) {
     case tk::Float:
-      value.dataSubMode = smFloat;
-      value.dataValExt = curToken.Ext;
-      break;
     case tk::Minus:
+    case tk::Plus:
+    case tk::LParen:
     case tk::Number:
     case tk::Hex: {
-      bool negative = curToken.Token == tk::Minus;
-      if (negative && ExpectToken({tk::Number, tk::Float}) == tk::Invalid) return false;
-      if (curToken.Token == tk::Float) {
+      // The value is a constant expression; a float operand anywhere makes a float constant.
+      RewindToTokenStart();
+      constSawFloat_ = false;
+      ConstExpression(false);
+      if (constSawFloat_) {
         value.dataSubMode = smFloat;
-        value.dataValExt = -curToken.Ext;
-        break;
+        value.dataValExt = curToken.Ext;
+      } else {
+        value.dataAddress = static_cast<uint32_t>(static_cast<uint64_t>(curToken.Int));
       }
-      int64_t n = negative ? -curToken.Int : curToken.Int;
-      if (!ParseDataValues(n)) return false;
-      value.dataAddress = static_cast<uint32_t>(n);
-      ended = true;
       break;
     }
     case tk::String:
@@ -157,7 +106,7 @@ bool TCompiler::CompileConst() {
     item->strLength = static_cast<int32_t>(value.strVal.size());
     item->dataAddress = PEFile.dataMan.AddString(value.strVal);
   }
-  return ended || ExpectToken({tk::Semicolon}) != tk::Invalid;
+  return ExpectToken({tk::Semicolon}) != tk::Invalid;
 }
 
 // "const type name = values": raw bytes or dwords.

@@ -170,6 +170,43 @@ struct TCompiler {
   TPluginAnswer OfferPluginToken(std::string_view lowerText);
   TPluginAnswer OfferPluginKeyword(std::string_view lowerText);
 
+  // --- constant expressions
+  // The general evaluator: leaves the value in curToken as 122 (asFloat) or 120.
+  uint16_t ConstExpression(bool asFloat);
+  long double ConstSimpleExpression();
+  long double ConstTerm();
+  long double ConstFactor();
+  int64_t ConstIntFactor();
+  int64_t ConstIntTerm();
+  int64_t constToInt(long double value);
+  int32_t applyInt32(uint16_t op, int32_t left, int32_t right);
+  // The small evaluator: groups from the right, register names count as their numbers.
+  int32_t IntOperand(bool& done, int32_t& depth);
+  int32_t IntExpression(bool& done, int32_t& depth, int32_t accumulator);
+  static bool TokenInSet(uint16_t code, const uint16_t* list, int32_t high);
+  bool constSawFloat_ = false;  // the last general evaluation read a float operand
+
+  // --- compile-time directives
+  // True when the directive ends the construct being compiled.
+  bool CompileDirective();
+  bool DirectiveIf();
+  bool DirectiveRepeat();
+  void DirectiveIfdef(bool negated);
+  void DirectiveInclude(const std::string& name, bool reinclude);
+  bool IsDefined(std::string_view name) const;
+  std::string findInclude(const std::string& name, bool reinclude) const;
+
+  // --- macros
+  bool CompileInline();
+  bool CompileMacroDecl();
+  bool CompileMacroVarStatement();
+  bool CompileRecast();
+  bool CompileMacroVarDefinition(const std::string& name);
+  // A jump label's name as this text sees it: inside a macro body, unique to the expansion.
+  std::string LocalLabelName(const std::string& name);
+  // The label a jump names, noted when it may lie outside the macro body that names it.
+  std::string LabelJumpName();
+
   // --- compile driver
   bool Compile(const std::string& outputName);
   bool ParseAppType();
@@ -223,7 +260,6 @@ struct TCompiler {
   bool DeclareGlobalData(PDataType type, bool inherit);
   bool CompileDataPrefix(uint16_t prefix);
   bool CompileConst();
-  bool ParseDataValues(int64_t& value);
   bool CompileStatic();
   bool CompileLabel();
   bool CompileAssume();
@@ -332,6 +368,46 @@ struct TCompiler {
   std::string readConstText(std::string text);
   bool compileTypedConst(PData item, PDataType type);
   void readImportHeader(PFunction proc);
+  // directives
+  int32_t passiveEnds_ = 0;    // "#end"s ahead that close an #ifdef, #ifndef or #else, not a body
+  bool elsePending_ = false;   // the branches before an "#else" were not taken
+  struct TConditionOperand {
+    TCurrentToken token;
+    std::string text;
+  };
+  struct TDirectiveMark {
+    int32_t charPos = 0, column = 0;
+  };
+  enum class TScanWord { open, close, branch, other };
+  bool compileSwitchDirective(const std::string& word);
+  void directiveOnOff(bool& setting, const char* define, const char* message);
+  void directiveLocals();
+  void directiveUndef();
+  bool directiveExit();
+  void expectSemicolon();
+  std::string expectString();
+  PMacro bodyMacro(const char* directive);
+  TConditionOperand readConditionOperand();
+  bool namesConstant(const TConditionOperand& left, bool stringOnly);
+  void compileTakenBranch();
+  void compileDirectiveBody();
+  void scanLineEnd(char c);
+  void scanQuoted(char quote);
+  bool scanComment();
+  bool scanToDirective(std::string& word, TDirectiveMark& hash);
+  static TScanWord scanWordKind(const std::string& word);
+  void backToDirective(const TDirectiveMark& hash);
+  bool scanToEnd(bool branches, bool stopAtBranch, int32_t& branchEnd, const char* what);
+  // macros
+  std::vector<int32_t> expandingMacros_;  // macros whose bodies are being compiled, innermost last
+  struct TMacroLabelJump {
+    PFunction func;
+    size_t fixup;
+    std::string plainName;
+  };
+  std::vector<TMacroLabelJump> macroLabelJumps_;  // jumps to labels named inside macro bodies
+  std::string captureMacroBody(const std::string& name);
+  void resolveMacroLabelJumps(size_t first, const std::string& suffix);
   // lexer internals
   int lexDepth_ = 0;
   bool noJoin_ = false;  // reading one operand of a string join

@@ -187,7 +187,8 @@ uint16_t TCompiler::lexMacro(PMacro m) {
   curToken.Str = m->Name;
   if (Settings.peekToken || !m->isFunction) return tk::MacroCall;
   curToken.Token = tk::Invalid;
-  m->Result = SaveToken();
+  CopyToken(&m->resultToken, &curToken);
+  m->Result = &m->resultToken;
   if (!InvokeMacro(m)) RaiseError();
   if (m->Result->Token == tk::Invalid) Error("Macro " + m->Name + " did not return anything");
   RestoreToken(m->Result);

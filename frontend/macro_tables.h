@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/definitions.h"
+#include "frontend/token.h"
 
 namespace kelvo {
 
@@ -22,11 +23,13 @@ struct TMacro {
   int32_t ArgCount = 0;
   std::vector<std::string> ArgNames;  // grows with the declaration: no fixed limit
   PCurrentToken Result = nullptr;     // the token a function-like macro returns
+  TCurrentToken resultToken;          // where Result points while the macro is expanded
   uint32_t lblCounter = 0;
 };
 
 struct TMacroVariable {
   PCurrentToken myToken = nullptr;  // its value; nil until one is set
+  TCurrentToken ownValue;           // where myToken points once a value is set
   std::string name;
   bool isparam = false;
   bool islocal = false;

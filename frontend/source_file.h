@@ -20,6 +20,7 @@ struct TAFile {
   int32_t intCurLine = 1;
   int32_t intCurLineChar = 0;  // column of the current character, from 1
   int32_t bPopMacroStack = 0;
+  bool isBranchText = false;  // a taken #if branch: its end ends the block compiling it
 
   // Throws std::runtime_error with the file layer's message when the file can't be read.
   int LoadFromFile(const std::string& fileName, int32_t parent);

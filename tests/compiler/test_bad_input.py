@@ -30,7 +30,7 @@ PROGRAM_MISTAKES = [
     ("int32 a;\nbyte a;", r"\[3,\d+\]: \[3,\d+\]: Identifier Redeclared \"a\"\."),
     ("imports ('k.dll') { procedure P(); }", r"\[2,\d+\]: Expected .* but found }"),
     ("imports (kernel32.dll) { }", r"\[2,\d+\]: Expected constant string but found kernel32"),
-    ("const k = 1 % 2;", r"\[2,\d+\]: \[2,\d+\]: Invalid symbol \"%\"\."),
+    ("const k = 1 ! 2;", r"\[2,\d+\]: Expected ; but found !"),
     ("procedure p() { ret; int32 late; }", r"\[2,\d+\]: Locals must be declared before the first ret"),
     ("procedure q() {\n  ret\n  int32 late;\n}", r"Locals must be declared before the first ret \(line 3\)"),
     ("procedure p() { jmp nowhere; }\nentry:\n call p", r"Label, If or while block mismatch \(nowhere\)"),
