@@ -19,7 +19,8 @@ bool isBlankChar(char c) { return static_cast<unsigned char>(c) <= 32; }
 TCompiler::TConditionOperand TCompiler::readConditionOperand() {
   GetToken(false, true);
   TConditionOperand o;
-  o.token = *SaveToken();
+  CopyToken(&o.token, &curToken);
+  o.token.DataType = curToken.DataType;
   o.text = curToken.Token == tk::Number ? std::to_string(curToken.Int) : curToken.Str;
   return o;
 }
@@ -96,9 +97,13 @@ void TCompiler::compileTakenBranch() {
   curFile = b;
   compileDirectiveBody();
   b->boolAssembled = true;
-  b->strSource.clear();  // nothing reads a finished branch again
-  b->intSourceLen = 0;
   curFile = parent;
+  // Nothing reads a finished branch again; unless a text was added after it (an include, a
+  // macro body), its place is given back, so a branch taken in every expansion costs nothing.
+  if (listFiles.back().get() == b) {
+    operatorRun_.file = nullptr;  // the lexer's look-ahead may point at it
+    listFiles.pop_back();
+  }
 }
 
 // A body of #if or #repeat: its own count of "#end"s that close constructs inside it.

@@ -7,7 +7,10 @@ stream of typical inline integer instructions in procedures.
 For each size it writes one program per tool, times each tool on it (best of --runs), and
 reads its peak memory from /usr/bin/time -v. It prints lines per second, the ratio of kelvo to
 the fastest other tool, peak memory against the source size, and whether time grows in step
-with size. Run on demand; the tests do not run it.
+with size. Then it times what the compile-time text features cost: a small macro invoked
+100,000 times, a 10,000-line included file and 10,000 taken #if branches, each at half that
+size too, so the growth shows (--texts-only runs just these). Run on demand; the tests do not
+run it.
 """
 import argparse
 import os
@@ -125,15 +128,62 @@ def best(command, cwd, runs):
     return min(r[0] for r in results), max(r[1] for r in results)
 
 
+TEXT_HEAD = "program win32cui 'B'\nimports ('kernel32.dll') {\n  procedure ExitProcess(dword code); stdcall;\n}\n"
+
+
+def write_text_programs(work, n):
+    """The three compile-time text programs at size n: (name, project path, items)."""
+    macro = os.path.join(work, "m%d.kpr" % n)
+    with open(macro, "w") as f:
+        f.write(TEXT_HEAD + "inline procedure bump(r, v) {\n  add $r, $v\n}\nentry:\n  xor eax, eax\n")
+        f.write("  bump(eax, 1);\n" * n)
+        f.write("  push eax\n  call ExitProcess\n")
+    included = os.path.join(work, "lines%d.kel" % (n // 10))
+    with open(included, "w") as f:
+        f.write("  add eax, 1\n" * (n // 10))
+    include = os.path.join(work, "i%d.kpr" % n)
+    with open(include, "w") as f:
+        f.write(TEXT_HEAD + "entry:\n  xor eax, eax\n#include '%s'\n  push eax\n  call ExitProcess\n"
+                % os.path.basename(included))
+    branches = os.path.join(work, "b%d.kpr" % n)
+    with open(branches, "w") as f:
+        f.write(TEXT_HEAD + "entry:\n  xor eax, eax\n")
+        f.write("#if 1 == 1:\n  inc eax\n#end\n" * (n // 10))
+        f.write("  push eax\n  call ExitProcess\n")
+    return [("macro invocations", macro, n), ("included lines", include, n // 10),
+            ("taken #if branches", branches, n // 10)]
+
+
+def time_texts(kelvo, work, runs):
+    print("\nCompile-time texts (kelvo, best of %d):" % runs)
+    print("  %-20s %9s %10s %14s %10s" % ("what", "items", "seconds", "items/second", "peak MiB"))
+    rates = {}
+    for n in (50000, 100000):
+        for name, path, items in write_text_programs(work, n):
+            seconds, peak = best([kelvo, path, "-nopause", "-nolog", "x"], work, runs)
+            rates.setdefault(name, []).append(items / seconds)
+            print("  %-20s %9d %10.3f %14.0f %10.1f" % (name, items, seconds, items / seconds, peak / 1024))
+    for name, (half, full) in rates.items():
+        print("  %-20s %s" % (name, "linear" if full >= 0.7 * half else "slower than linear"))
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--kelvo", default=os.path.join(os.path.dirname(__file__), "..", "build", "release", "kelvo"))
     ap.add_argument("--sizes", default="10000,100000,1000000")
     ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--texts-only", action="store_true", help="time only the macro, include and #if programs")
     args = ap.parse_args()
     kelvo = os.path.abspath(args.kelvo)
     if not os.path.exists(kelvo):
         sys.exit("no kelvo at %s (build it or pass --kelvo)" % kelvo)
+    if args.texts_only:
+        work = tempfile.mkdtemp(prefix="kelvo-bench-")
+        try:
+            time_texts(kelvo, work, args.runs)
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+        return
     tools = {"kelvo": True, "as": shutil.which("as"), "fasm": shutil.which("fasm"), "nasm": shutil.which("nasm")}
     missing = [t for t, found in tools.items() if not found]
     if missing:
@@ -187,6 +237,7 @@ def main():
             first, last = r[0][0] / r[0][1], r[-1][0] / r[-1][1]
             verdict = "linear" if last >= 0.7 * first else "slower than linear"
             print("  %-6s %s  -> %s" % (tool, " / ".join(rates), verdict))
+        time_texts(kelvo, work, args.runs)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -32,6 +32,12 @@ TEST_F(Directives, RepeatAndChosenBranchesLeaveTheirCode) {
   EXPECT_EQ(entryCode("#if a != a:\n inc eax\n#elseif 1 == 2:\n inc ecx\n#else\n inc edx\n#end\nint 3\n"),
             "42 CC");
   EXPECT_EQ(entryCode("#if 2 of 7:\n inc eax\n#end\n#if 2 of x:\n inc ecx\n#end\nint 3\n"), "40 CC");
+  ASSERT_EQ(compile(kHead + "const s = 'x';\nconst n = 5;\nconst f = 1.5;\nentry:\n"
+                            "#if s == const string:\n inc eax\n#end\n#if n == const:\n inc ecx\n#end\n"
+                            "#if n == const string:\n inc edx\n#end\n#if 'lit' == const string:\n inc ebx\n#end\n"
+                            "#if f != const:\n inc esi\n#end\n#if x == const:\n inc edi\n#end\nint 3\n"),
+            "");
+  EXPECT_EQ(code(""), "40 41 43 CC");
   // "#end" or "#else" in strings and comments of a skipped branch neither end nor count.
   EXPECT_EQ(entryCode("#if 1 == 2:\n // #end\n /* #else */\n #echo '#end'\n inc eax\n#end\nint 3\n"), "CC");
   // An #ifdef's "#end" inside a repeated body closes the #ifdef, not the body.
@@ -64,6 +70,19 @@ TEST_F(Directives, SwitchesChangeLaterCode) {
   EXPECT_EQ(entryCode("mov ax, 1\n#bits 16;\nmov ax, 1\n"), "66 B8 01 00 B8 01 00");
   ASSERT_EQ(compile(kHead + "#mode mean;\nk = 2 + 3;\nentry:\nmov eax, k\n"), "");
   EXPECT_EQ(code(""), "B8 05 00 00 00");
+}
+
+// Parameter and argument lists have no fixed length.
+TEST_F(Directives, MacrosWithSeventyParameters) {
+  std::string params, args, body;
+  for (int i = 0; i < 70; ++i) {
+    params += (i ? ", p" : "p") + std::to_string(i);
+    args += (i ? ", " : "") + std::to_string(i);
+  }
+  ASSERT_EQ(compile(kHead + "inline procedure m(" + params + ") {\n mov eax, $p69\n mov ecx, $arg[66]\n"
+                            " mov edx, $argc\n}\nentry:\nm(" + args + ");\n"),
+            "");
+  EXPECT_EQ(code(""), "B8 45 00 00 00 B9 42 00 00 00 BA 46 00 00 00");
 }
 
 TEST_F(Directives, ThousandsOfBranchesDoNotNest) {
