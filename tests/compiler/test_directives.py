@@ -54,6 +54,11 @@ MISTAKES = [
     ("#require 'NEED';", '[2,16]: "e.kpr" requires "NEED" for compilation.'),
     # Reported inside the branch: its own name and lines counted from its first line.
     ("nop\n#if 1 == 1:\n  nop\n  frob x\n#end", "[2,8]: Expected : but found x in [e.kpr @ if statement]"),
+    # Passed-over text still counts its lines, whatever ends them.
+    ("#if 1 == 2:\n nop\n /* a\n b */\n 'x\ny'\n#end\nfrob x", "[9,6]: Expected : but found x"),
+    ("#if 1 == 2:\r\n nop\r\n // #end\r\n 'x\r\ny'\r\n#end\r\nfrob x", "[8,6]: Expected : but found x"),
+    ("#ifdef NO\r nop\r #if 1 == 1:\r #end\r#end\rfrob x", "[7,6]: Expected : but found x"),
+    ("#repeat 2:\n nop\n#end\nfrob x", "[5,6]: Expected : but found x"),
     # A macro that invokes itself, directly or through another.
     ("inline procedure m(a) { m(1); }\nm(1);", '[1,1]: Macro "m" invokes itself in [macro m]'),
     ("inline procedure a() { b(); }\ninline procedure b() { a(); }\na();",
