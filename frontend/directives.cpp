@@ -169,6 +169,10 @@ void TCompiler::directiveLocals() {
   expectOrRaise({tk::Register});
   if (curToken.Size != 32) Error("Expected 32 bit register");
   if (curToken.Reg == rdESP) Error("ESP can not be used for a stack frame");
+  // A body's frame is built on the register chosen before it; switching inside would unwind
+  // another register than the one the prologue saved.
+  if (bInProcedure && curToken.Reg != Settings.localsReg)
+    Error("#locals can not change the frame register inside a procedure");
   Settings.localsReg = curToken.Reg;
   expectSemicolon();
 }

@@ -19,6 +19,7 @@ MISTAKES = [
     ("#bits 64;", "[2,8]: Bit modes: 16 and 32"),
     ("#locals esp;", "[2,11]: ESP can not be used for a stack frame"),
     ("#locals ax;", "[2,10]: Expected 32 bit register"),
+    ("procedure p() {\n #locals esi;\n}", "[3,12]: #locals can not change the frame register inside a procedure"),
     ("#mmx maybe;", "[2,10]: Available MMX setting: on, off"),
     ("#sse On;", "[2,7]: Available SSE setting: on, off"),
     ("#mode loose;", '[2,11]: Unknown compiler mode "loose"'),
