@@ -88,7 +88,9 @@ void TCompiler::compileTakenBranch() {
                                                                      static_cast<size_t>(last - first + 1))
                                          : std::string();
   auto branch = std::make_unique<TAFile>();
-  branch->InitFromText(parent->strShortFileName + " @ if statement", text, parent->intID);
+  // A branch inside a branch is named like the outer one: the file it comes from.
+  branch->InitFromText(parent->isBranchText ? parent->strShortFileName : parent->strShortFileName + " @ if statement",
+                       text, parent->intID);
   branch->macID = parent->macID;
   branch->isBranchText = true;
   branch->intID = static_cast<int32_t>(listFiles.size());

@@ -55,6 +55,7 @@ MISTAKES = [
     ("#require 'NEED';", '[2,16]: "e.kpr" requires "NEED" for compilation.'),
     # Reported inside the branch: its own name and lines counted from its first line.
     ("nop\n#if 1 == 1:\n  nop\n  frob x\n#end", "[2,8]: Expected : but found x in [e.kpr @ if statement]"),
+    ("#if 1 == 1:\n #if 2 == 2:\n  nop\n\n  frob x\n #end\n#end", "[3,8]: Expected : but found x in [e.kpr @ if statement]"),
     # Passed-over text still counts its lines, whatever ends them.
     ("#if 1 == 2:\n nop\n /* a\n b */\n 'x\ny'\n#end\nfrob x", "[9,6]: Expected : but found x"),
     ("#if 1 == 2:\r\n nop\r\n // #end\r\n 'x\r\ny'\r\n#end\r\nfrob x", "[8,6]: Expected : but found x"),
