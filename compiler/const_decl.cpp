@@ -59,9 +59,8 @@ bool TCompiler::CompileConst() {
     case tk::Number:
     case tk::Hex: {
       // The value is a constant expression; a float operand anywhere makes a float constant.
-      RewindToTokenStart();
       constSawFloat_ = false;
-      ConstExpression(false);
+      ConstExpressionFromCurrent(false);
       if (constSawFloat_) {
         value.dataSubMode = smFloat;
         value.dataValExt = curToken.Ext;

@@ -173,6 +173,10 @@ struct TCompiler {
   // --- constant expressions
   // The general evaluator: leaves the value in curToken as 122 (asFloat) or 120.
   uint16_t ConstExpression(bool asFloat);
+  // The same, when the expression's first token is the one just read.
+  uint16_t ConstExpressionFromCurrent(bool asFloat);
+  uint16_t constOperand(std::initializer_list<uint16_t> codes);
+  bool constFirstRead_ = false;
   long double ConstSimpleExpression();
   long double ConstTerm();
   long double ConstFactor();

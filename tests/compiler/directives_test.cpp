@@ -99,6 +99,13 @@ TEST_F(Directives, BranchesInMacrosAndIncludedFiles) {
                             "entry:\nm(1);\nm(2);\nm(1);\nint 3\n"),
             "");
   EXPECT_EQ(code(""), "40 41 40 CC");
+  // A constant declared in a function macro expanded while an operand is read, and one whose
+  // value starts with such a macro: each is read once, where it stands.
+  ASSERT_EQ(compile(kHead + "inline function five() {\n const q = 2 + 3;\n #return q\n}\n"
+                            "inline function seven() {\n inc edx\n #return 7\n}\n"
+                            "entry:\nmov eax, five()\nconst k = seven() * 2;\nmov ecx, k\n"),
+            "");
+  EXPECT_EQ(code(""), "B8 05 00 00 00 42 B9 0E 00 00 00");
 }
 
 }  // namespace
