@@ -56,6 +56,11 @@ TEST_F(Directives, DefinesChooseText) {
                       "#mmx off;\n#mmx on;\n#ifdef assembler_MMX_ON\n inc edx\n#end\nint 3\n"),
             "41 42 CC");
   EXPECT_EQ(entryCode("#require 'APPTYPE_WIN32CUI';\nmov eax, defined(assembler_SSE_ON)\n"), "B8 01 00 00 00");
+  // Compile-time functions inside expressions and conditions.
+  ASSERT_EQ(compile(kHead + "#define X;\n$a = sizeof eax + ord('A') + high(byte) + defined(X) - low(byte);\n"
+                            "entry:\nmov eax, $a\n#if defined(X) == 1:\n mov ecx, sizeof word\n#end\n"),
+            "");
+  EXPECT_EQ(code(""), "B8 61 01 00 00 B9 02 00 00 00");
 }
 
 TEST_F(Directives, SwitchesChangeLaterCode) {
