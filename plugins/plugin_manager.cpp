@@ -34,7 +34,7 @@ const char* const kEntryMissing = "plugin does not have entry function \"InitPlu
 
 }  // namespace
 
-TPluginManager::TPluginManager() : previous_(gCurrent) {
+TPluginManager::TPluginManager() {
   keywordList.Init();
   tokenList.Init();
   gCurrent = this;
@@ -42,7 +42,7 @@ TPluginManager::TPluginManager() : previous_(gCurrent) {
 
 TPluginManager::~TPluginManager() {
   for (TPlugin& p : plugins_) platform::freeLibrary(p.hDLL);
-  if (gCurrent == this) gCurrent = previous_;
+  if (gCurrent == this) gCurrent = nullptr;
 }
 
 TPluginManager* TPluginManager::Current() { return gCurrent; }

@@ -78,7 +78,6 @@ class TPluginManager {
   bool fileRewritten_ = false;
   std::string pendingReport_;
   std::string returnedText_;
-  TPluginManager* previous_ = nullptr;
   bool loadInto(TPlugin& p, const char* programExport, std::string& why);
   void callInit(TPlugin& p);
   template <typename F>

@@ -91,7 +91,10 @@ class Plugins(KelvoCase):
         if os.path.exists(log):
             os.remove(log)
         r = run_kelvo(path, "-nopause", "-nolog", "x", kelvo=kelvo)
-        calls = open(log).read() if os.path.exists(log) else ""
+        calls = ""
+        if os.path.exists(log):
+            with open(log) as f:
+                calls = f.read()
         return r, calls, os.path.splitext(path)[0] + ".exe"
 
     def hooks_source(self):
