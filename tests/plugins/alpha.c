@@ -119,4 +119,9 @@ KELVO_EXPORT uintptr_t FileEntry(uintptr_t handle, const char* code) {
 
 KELVO_EXPORT void ProgramBegin(const char* app_type) { log_line("alpha ProgramBegin %s", app_type); }
 KELVO_EXPORT void ProgramEntry(const char* app_type) { log_line("alpha ProgramEntry %s", app_type); }
-KELVO_EXPORT void UnloadPlugin(void) { log_line("alpha UnloadPlugin"); }
+/* The program is written by now: reading source does nothing, messages still work. */
+KELVO_EXPORT void UnloadPlugin(void) {
+  log_line("alpha UnloadPlugin next %d text %d", ROUTINE(kelvo_compile_statement_fn, KELVO_FN_COMPILE_STATEMENT)(),
+           ROUTINE(kelvo_compile_text_fn, KELVO_FN_COMPILE_TEXT)("nop", 3));
+  ROUTINE(kelvo_message_fn, KELVO_FN_MESSAGE)("alpha says goodbye");
+}

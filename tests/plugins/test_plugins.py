@@ -43,7 +43,7 @@ beta makeproc compiled 1 index found refused -1 called 1 missing 0 0
 alpha line 7 '  emitb' guard intact none 0
 alpha emitted 5 line end ahead 1
 alpha probe
-alpha UnloadPlugin
+alpha UnloadPlugin next -1 text 0
 beta UnloadPlugin
 """
 
@@ -115,7 +115,8 @@ class Plugins(KelvoCase):
         self.assertEqual(r.code, 0, r.out)
         self.assertEqual(calls, HOOKS_LOG)
         lines = r.lines
-        for line in ("PlugSys: alpha is ready", "PlugSys: alpha test plug-in", "PlugSys: beta test plug-in"):
+        for line in ("PlugSys: alpha is ready", "PlugSys: alpha test plug-in", "PlugSys: beta test plug-in",
+                     "PlugSys: alpha says goodbye"):
             self.assertIn(line, lines)
         # Timing: one line per plug-in in load order; beta sleeps 0.15 s in InitPlugin.
         modules = [l for l in lines if l.startswith("Module ")]
@@ -148,7 +149,7 @@ class Plugins(KelvoCase):
             "alpha FileEntry 0 marker yes", "beta FileEntry 0 missing (null) 0",
             "alpha FileEntry 1 marker no", "beta FileEntry 1 missing (null) 0",
             "alpha ProgramEntry win32cui", "beta ProgramEntry win32cui",
-            "beta UnloadPlugin", "alpha UnloadPlugin"])
+            "beta UnloadPlugin", "alpha UnloadPlugin next -1 text 0"])
         self.assertIn("alpha keywords 1 2 removed 1 0 token 5002", calls)
         self.assertEqual([l.split(" - ")[0] for l in r.lines if l.startswith("Module ")],
                          ["Module beta.so", "Module alpha.so"])
@@ -175,7 +176,8 @@ class Plugins(KelvoCase):
         os.close(master)
         text = data.decode("latin-1")
         self.assertEqual(proc.returncode, 0, text)
-        self.assertIn("\x1b[92mPlugSys: alpha test plug-in", text)  # 10, green
+        self.assertIn("\x1b[92mPlugSys: alpha is ready", text)  # 10, green: a plug-in's message
+        self.assertIn("\x1b[92mPlugSys: alpha test plug-in", text)
         self.assertIn("\x1b[92mPlugSys: nodesc.so\r\n", text)  # no description: the file name
         self.assertIn('\x1b[91mPlugSys: noinit.so skipped - plugin does not have entry function "InitPlugin"',
                       text)  # 12, red
