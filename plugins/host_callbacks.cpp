@@ -6,6 +6,7 @@
 
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
+#include "plugins/host_callbacks.h"
 #include "plugins/plugin_text.h"
 
 namespace kelvo {

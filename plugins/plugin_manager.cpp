@@ -3,10 +3,9 @@
 #include "frontend/compiler.h"
 #include "platform/shared_library.h"
 #include "platform/system.h"
+#include "plugins/host_callbacks.h"
 
 namespace kelvo {
-
-uintptr_t pluginGetFunction(uint32_t id);  // the host routines' lookup
 
 namespace {
 
