@@ -33,7 +33,7 @@ class TPluginManager {
   ~TPluginManager();
   TPluginManager(const TPluginManager&) = delete;
   TPluginManager& operator=(const TPluginManager&) = delete;
-  // The manager the host routines act on: the one created last and not yet destroyed.
+  // The manager the host routines act on: the one created last, until it is destroyed.
   static TPluginManager* Current();
 
   // Loads one named plug-in; false with the report when it can't be loaded.

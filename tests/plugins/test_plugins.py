@@ -104,6 +104,7 @@ class Plugins(KelvoCase):
     def run_program(self, exe):
         reason = run_pe.skip_reason()
         if reason:
+            print("the program is not run: %s" % reason)
             return None
         result = run_pe.run(exe, runner="both", timeout=20)
         self.assertIsNone(result.error, result.error)
