@@ -69,7 +69,7 @@ void TCompiler::readPluginStatements() {
       expectOrRaise({tk::Semicolon});
     }
     std::string why;
-    if (!pluginSys->InitPlugin(platform::executableFolder() + "plugins/" + name + ".dll", version, why))
+    if (!pluginSys->InitPlugin(platform::executableFolder() + "plugins/" + name + ".so", version, why))
       Error(why);
   }
   if (automatic) pluginSys->InitPlugins(platform::executableFolder() + "plugins");
