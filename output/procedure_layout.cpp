@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "frontend/compiler.h"
+#include "output/link_input.h"
 #include "output/pe_headers.h"
 
 namespace kelvo {
@@ -58,16 +58,16 @@ void TRemovals::compact(std::string& code) const {
 
 void TProcedureLayout::internalError(const std::string& what) const {
   if (!strict_) throw TNotNow{};
-  throw ECompileError("Internal error in the link step: " + what);
+  TLinkInput::InternalError(what);
 }
 
 void TProcedureLayout::compileError(const std::string& message) const {
-  if (!strict_) throw TNotNow{};
-  c_->Error(message);
+  if (!strict_ || !in_) throw TNotNow{};
+  in_->Error(message);
 }
 
-bool TProcedureLayout::layOut(TCompiler& c, TFunction& f, uint32_t* entryOffset, bool strict) {
-  c_ = &c;
+bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* entryOffset, bool strict) {
+  in_ = input;
   strict_ = strict;
   removals_.clear();
   farJecxz_.clear();
