@@ -20,6 +20,9 @@ struct TImageBases {
   uint32_t data = 0;       // address of the first byte of the data image
 };
 
+// The value a fix-up's field holds now: 16 bits wide when fixSize is 16, else 32.
+uint32_t FieldValue(const std::string& code, const TFixUp& x);
+
 class TCodeLayout {
  public:
   explicit TCodeLayout(const TLinkInput& input) : in_(input) {}

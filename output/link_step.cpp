@@ -1,6 +1,8 @@
 // Picks the writer by program kind, builds the image in memory and writes the file once.
+#include "output/coff_writer.h"
 #include "output/link_input.h"
 #include "output/pe_writer.h"
+#include "output/raw_writer.h"
 
 namespace kelvo {
 
@@ -16,10 +18,18 @@ std::string WriteOutputFile(const TLinkInput& input) {
       writer.writeFile(input.outFileName);
       return input.outFileName;
     }
-    case petCOFF:
-      throw ECompileError("Link error: COFF objects (mscoff) cannot be written yet");
-    case petBOOTLOADER:
-      throw ECompileError("Link error: boot images (bootloader) cannot be written yet");
+    case petCOFF: {
+      TCOFFWriter writer(input);
+      writer.build();
+      writer.writeFile(input.outFileName);
+      return input.outFileName;
+    }
+    case petBOOTLOADER: {
+      TRawBinary writer(input, fttFloppy);
+      writer.build();
+      writer.writeFile(input.outFileName);
+      return input.outFileName;
+    }
   }
   TLinkInput::InternalError("unknown program kind");
 }

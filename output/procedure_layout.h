@@ -65,6 +65,7 @@ class TProcedureLayout {
   void shortenJumps(const TFunction& f);
   void checkJumps(const TFunction& f);
   int64_t distance(const TFunction& f, const TFixUp& x) const;
+  static uint32_t longJumpSize(const TFixUp& x);
   void writeJumps(TFunction& f) const;
   void writeJump(const TFunction& f, const TFixUp& x, std::string& code) const;
 };
