@@ -57,6 +57,7 @@ class THandProgram {
   // Data items whose bytes live in the data image; the result is the item's index.
   int32_t string(const std::string& text) { return item(c->PEFile.dataMan.AddString(text)); }
   int32_t dword(uint32_t value) { return item(c->PEFile.dataMan.AddInt(4, value)); }
+  int32_t raw(const std::string& bytes) { return item(c->PEFile.dataMan.AddRaw(bytes)); }
 
   void entry(TFunction& f) {
     c->PEFile.F_entryFuncID = f.FuncIndex;
