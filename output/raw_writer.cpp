@@ -27,6 +27,9 @@ void TRawBinary::codeFixups() {
   // The BIOS jumps to the first byte of the image: that must be the global code.
   const auto& laid = layout_.laidOut();
   if (laid.empty() || laid.front()->FuncIndex != 0) in_.Error("The program has no code to start with");
+  // Code in front of "entry:" never runs in a program; in a boot sector it would run first.
+  if (in_.hasEntry && in_.entryFuncId < 0 && entryOffset != 0)
+    in_.Error("A boot image starts at its first byte: \"entry:\" must come before any code");
 }
 
 // The numbers the data and base fix-ups resolve to, before the load address is added.

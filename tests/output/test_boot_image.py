@@ -50,6 +50,8 @@ class BootImages(KelvoCase):
         cases = [
             ("byte buf[500];\nentry:\n  cli\n" + "  hlt\n" * 10,
              "Code and data of a boot image take 511 bytes; the boot sector holds 510 before its signature"),
+            ("cli\nentry:\n  hlt\n",
+             "A boot image starts at its first byte: \"entry:\" must come before any code"),
             ("procedure p() { hlt }\nexports p;\nentry:\n  hlt\n",
              "[3,7]: A boot image has no exports: nothing can call into it by name"),
         ]
