@@ -5,6 +5,7 @@ import struct
 import subprocess
 import shutil
 import sys
+import time
 
 from kelvo_test import KelvoCase, main, run_kelvo
 
@@ -62,6 +63,32 @@ class BootImages(KelvoCase):
             self.assertFalse(os.path.exists(os.path.join(self.dir, "bad.img")))
         r = self.compile("program bootloader 'b'\nbyte buf[500];\nentry:\n  cli\n" + "  hlt\n" * 9, "fits")
         self.assertEqual(r.code, 0, r.out)  # 510 bytes: the signature still closes the sector
+
+
+class RunOption(KelvoCase):
+    def test_run_starts_programs_only(self):
+        """"-run" hands an EXE to wine (a stand-in here, which notes what it was given);
+        an object or a boot image is no program to start."""
+        bindir = os.path.join(self.dir, "bin")
+        log = os.path.join(self.dir, "started.txt")
+        self.write("bin/wine", "#!/bin/sh\necho \"$1\" >> %s\n" % log)
+        os.chmod(os.path.join(bindir, "wine"), 0o755)
+        env = dict(os.environ, PATH=bindir + os.pathsep + os.environ.get("PATH", ""))
+        kinds = {"exe": "program win32cui 'r'\nentry:\n  ret\n",
+                 "obj": "program mscoff 'r'\nentry:\n  ret\n",
+                 "img": "program bootloader 'r'\nentry:\n  hlt\n"}
+        for ext, source in kinds.items():
+            project = self.write(ext + ".kpr", source)
+            r = subprocess.run([os.environ["KELVO"], project, "-nopause", "-nolog", "-run", "x"],
+                               capture_output=True, env=env, timeout=60)
+            self.assertEqual(r.returncode, 0, r.stdout)
+        for _ in range(50):  # the stand-in runs detached
+            if os.path.exists(log):
+                break
+            time.sleep(0.1)
+        time.sleep(0.5)  # and any wrongly started one has noted itself too
+        with open(log) as f:
+            self.assertEqual([os.path.basename(line.strip()) for line in f], ["exe.exe"])
 
 
 if __name__ == "__main__":
