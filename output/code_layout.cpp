@@ -108,7 +108,7 @@ void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases)
       put(code, x, bases.code + target(f, x.fixIndex).Address);
       break;
     case ftDataAddress:
-      if (x.fixIndex >= (*in_.data).size()) internalError("data item out of range in " + procName(f));
+      if (x.fixIndex >= in_.data->size()) internalError("data item out of range in " + procName(f));
       put(code, x, (*in_.data)[x.fixIndex]->dataAddress + bases.data + x.fixOffset);
       break;
     case ftAppendDataAddr:

@@ -70,6 +70,9 @@ bool TCOFFWriter::buildObject() {
   f_codesize = layout_.f_codesize;
   if (in_.hasEntry) {
     const auto& procs = in_.procs();
+    const auto& laid = layout_.laidOut();
+    if (in_.entryFuncId < 0 && (laid.empty() || laid.front()->FuncIndex != 0))
+      in_.Error("The program has no code to start with");
     const uint32_t at = in_.entryFuncId >= 0 ? procs[in_.entryFuncId]->Address : procs[0]->Address + entryOffset;
     addSymbol("_entry", kSectText, kTypeFunction, kExternal, at);
   }

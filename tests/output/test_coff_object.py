@@ -153,5 +153,13 @@ class CoffObjects(CoffCase):
         self.assertIn("call", self.objdump("-d", obj))
 
 
+class CoffErrors(KelvoCase):
+    def test_an_entry_without_code_stops_the_build_and_writes_nothing(self):
+        r = run_kelvo(self.write("e.kpr", "program mscoff 'e'\nentry:\n"), "-nopause", "-nolog", "x")
+        self.assertEqual(r.code, 1, r.out)
+        self.assertIn("The program has no code to start with", r.out)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "e.obj")))
+
+
 if __name__ == "__main__":
     main()
