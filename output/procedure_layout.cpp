@@ -178,7 +178,7 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
     if (fitsShort(distance(f, x))) {
       removals_.add(x.fixAddr + 2, 4);
       shortened_[j] = 1;
-    } else if (f.recAssembler.cpuMode == 16 && x.fixJmp != kJmpJecxz) {
+    } else if (x.fixSize == 16 && x.fixJmp != kJmpJecxz) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
       const uint32_t size = longJumpSize(x);
       removals_.add(x.fixAddr + size, kJumpArea - size);
@@ -211,7 +211,7 @@ void TProcedureLayout::checkJumps(const TFunction& f) {
     if (fitsShort(d)) continue;
     if (shortened_[j]) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
     const int64_t rel16 = d + 1 - longJumpSize(x);
-    if (f.recAssembler.cpuMode == 16 && x.fixJmp != kJmpJecxz && (rel16 < -32768 || rel16 > 32767))
+    if (x.fixSize == 16 && x.fixJmp != kJmpJecxz && (rel16 < -32768 || rel16 > 32767))
       compileError("Jump too far for 16-bit code (" + std::to_string(d) + " bytes)");
     if (x.fixJmp != kJmpJecxz || jumps_[j] > farIndex) continue;
     if (!strict_) throw TNotNow{};
@@ -239,7 +239,7 @@ void TProcedureLayout::writeJump(const TFunction& f, const TFixUp& x, std::strin
   if (fitsShort(d)) {
     code[pos] = static_cast<char>(kind == kJmpAlways ? 0xEB : kind == kJmpJecxz ? 0xE3 : 0x70 + kind);
     code[pos + 1] = static_cast<char>(d - 1);
-  } else if (f.recAssembler.cpuMode == 16) {
+  } else if (x.fixSize == 16) {
     const uint32_t size = longJumpSize(x);
     if (kind != kJmpAlways) code[pos] = '\x0F';
     code[size - 3 + pos] = static_cast<char>(kind == kJmpAlways ? 0xE9 : 0x80 + kind);

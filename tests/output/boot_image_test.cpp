@@ -162,9 +162,10 @@ TEST_F(BootImage, SixteenBitCodeBootsAndPrints) {
   EXPECT_EQ(boot(path("boot.img")), "kelvo boots, jumps far");
 }
 
-// Real mode to protected mode: the GDT's address is stored at run time, LGDT, CR0.PE, and a
-// far jump through a procedure address into a 32-bit procedure that prints with a 32-bit
-// data address.
+// Real mode to protected mode inside one procedure, as a boot sector switches: the GDT's
+// address is stored at run time, LGDT, CR0.PE, a far jump to a label's address; from there
+// the code is 32-bit (its label jumps take rel32 forms) and calls a 32-bit procedure through
+// its address, which prints with a 32-bit data address.
 TEST_F(BootImage, SwitchesToThirtyTwoBitCode) {
   if (!haveQemu()) GTEST_SKIP() << "qemu-system-i386 is not installed";
   THandProgram p(petBOOTLOADER, 0);
@@ -174,8 +175,7 @@ TEST_F(BootImage, SwitchesToThirtyTwoBitCode) {
                             std::string("\xFF\xFF\x00\x00\x00\x92\xCF\x00", 8));  // 0x10 data 4 GB
   const int32_t text = p.string("in 32-bit mode");
   TFunction& pm = p.proc("pm");
-  p.bytes(pm, {0x66, 0xB8, 0x10, 0x00, 0x8E, 0xD8});  // mov ax, 0x10 / mov ds, ax
-  p.bytes(pm, {0xBE});                                 // mov esi, text
+  p.bytes(pm, {0xBE});  // mov esi, text
   p.fix(pm, ftDataAddress, text, THandProgram::here(pm));
   p.dword(pm, 0);
   p.label(pm, "next");
@@ -188,6 +188,10 @@ TEST_F(BootImage, SwitchesToThirtyTwoBitCode) {
   TFunction& g = p.global();
   g.recAssembler.cpuMode = 16;
   p.bytes(g, {0xFA, 0x31, 0xC0, 0x8E, 0xD8});  // cli / xor ax, ax / mov ds, ax
+  p.jump(g, 16, "far16");  // in 16-bit code: rel16, whatever mode the procedure ends in
+  p.nops(g, 130);
+  p.bytes(g, {0xB0, '!', 0xE6, 0xE9});
+  p.label(g, "far16");
   p.bytes(g, {0x66, 0xB8});                    // mov eax, gdt (32-bit)
   p.fix(g, ftDataAddress, gdt, THandProgram::here(g));
   p.dword(g, 0);
@@ -198,11 +202,21 @@ TEST_F(BootImage, SwitchesToThirtyTwoBitCode) {
   p.fix(g, ftDataAddress, gdtr, THandProgram::here(g)).fixSize = 16;
   p.bytes(g, {0, 0});
   p.bytes(g, {0x0F, 0x20, 0xC0, 0x66, 0x83, 0xC8, 0x01, 0x0F, 0x22, 0xC0});  // CR0.PE := 1
-  p.bytes(g, {0x66, 0xEA});  // jmp dword 0x08:pm
-  p.fix(g, ftProcAddress, static_cast<uint32_t>(pm.FuncIndex), THandProgram::here(g));
+  p.bytes(g, {0x66, 0xEA});  // jmp dword 0x08:pm32
+  p.fix(g, ftLabelAddress, 1, THandProgram::here(g));  // label 1: pm32
   p.dword(g, 0);
   p.bytes(g, {0x08, 0x00});
-  pm.Called = true;
+  p.label(g, "pm32");
+  g.recAssembler.cpuMode = 32;  // what "bits 32" does from here on
+  p.bytes(g, {0x66, 0xB8, 0x10, 0x00, 0x8E, 0xD8});  // mov ax, 0x10 / mov ds, ax
+  p.jump(g, 16, "far");
+  p.nops(g, 130);
+  p.bytes(g, {0xB0, '?', 0xE6, 0xE9});  // a jump that lands short prints
+  p.label(g, "far");
+  p.bytes(g, {0xB8});  // mov eax, pm / call eax
+  p.fix(g, ftProcAddress, static_cast<uint32_t>(pm.FuncIndex), THandProgram::here(g));
+  p.dword(g, 0);
+  p.bytes(g, {0xFF, 0xD0});
   ASSERT_EQ(build(p), "");
   EXPECT_EQ(boot(path("boot.img")), "in 32-bit mode");
 }

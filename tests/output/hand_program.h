@@ -103,7 +103,7 @@ class THandProgram {
   }
   static void jump(TFunction& f, uint16_t kind, const std::string& name) {
     TFixUp& x = fix(f, ftJmp, 0, here(f));
-    x.fixSize = 0;
+    x.fixSize = f.recAssembler.cpuMode == 16 ? 16 : 0;  // as the encoder records it
     x.fixJmp = kind;
     x.fixLabel = TLabelNames::Get().Intern(name);
     x.fixUID = 0;
