@@ -53,6 +53,7 @@ class BootImages(KelvoCase):
              "Code and data of a boot image take 511 bytes; the boot sector holds 510 before its signature"),
             ("cli\nentry:\n  hlt\n",
              "A boot image starts at its first byte: \"entry:\" must come before any code"),
+            ("", "The program has no code to start with"),
             ("procedure p() { hlt }\nexports p;\nentry:\n  hlt\n",
              "[3,7]: A boot image has no exports: nothing can call into it by name"),
         ]
