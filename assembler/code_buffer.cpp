@@ -47,7 +47,8 @@ void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixInde
 
 void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label) {
   if (jumpKind == kJumpNone) return;
-  AddFixUp(a, ftJmp, 0, 0, address, 0, 0, jumpKind, label);
+  // The size says which long form the writer may use: rel16 in 16-bit code, else rel32.
+  AddFixUp(a, ftJmp, a.cpuMode == 16 ? 16 : 0, 0, address, 0, 0, jumpKind, label);
   static constexpr uint8_t kJumpArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
   EmitBytes(a, kJumpArea, sizeof kJumpArea);
 }

@@ -24,7 +24,7 @@ struct TFixUp {
   uint16_t fixJmp = 0;      // jump kind: condition code, 16 jmp, 115 jecxz, 1000 none
   TFixType fixType = ftNone;
   TIdentType identType = itIdent;
-  uint8_t fixSize = 0;      // width in bits of the patched field; 0 for label jumps
+  uint8_t fixSize = 0;      // width in bits of the patched field; label jumps: 16 in 16-bit code, else 0
 };
 
 struct TAssembler {

@@ -2,11 +2,19 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kelvo {
+
+// Carries a report out of the build; the entry prints it unless it is the silent abort.
+class ECompileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+inline constexpr const char* kSilentAbort = "Operation aborted";
 
 // Registers by size bank, each bank in x86 encoding order: the bank is the operand size.
 enum TRegister : uint8_t {

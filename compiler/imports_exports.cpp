@@ -127,6 +127,7 @@ bool TCompiler::CompileImports() {
 
 // exports name, name;  or  exports +;  (every procedure with a body the project declared so far)
 bool TCompiler::CompileExports() {
+  if (PEFile.F_FileType == petBOOTLOADER) Error("A boot image has no exports: nothing can call into it by name");
   if (PeekToken() == tk::Plus) {
     GetToken();
     for (size_t i = std::max<size_t>(firstProjectProcedure, 1); i < listProcedures.size(); ++i) {

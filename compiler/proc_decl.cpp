@@ -203,7 +203,7 @@ PData TCompiler::DeclareThis(PFunction proc, TRegister objectReg, PDataType clas
 // Anything wrong with it is left for the link step, which reports it only if the procedure
 // is part of the program.
 void TCompiler::FinishProcedure(PFunction proc) {
-  procedureLayout_.layOut(*this, *proc, nullptr, false);
+  procedureLayout_.layOut(nullptr, *proc, nullptr, false);
   proc->FitToSize();
 }
 

@@ -97,7 +97,9 @@ int runCompiler(const std::vector<std::string>& args) {
   std::string builtProgram;
   try {
     build(c, cl, "KELVO " + version);
-    builtProgram = c.PEFile.writtenFile;
+    // An object or a boot image is no program the system can start.
+    const TPECOFFType kind = c.PEFile.F_FileType;
+    if (kind != petCOFF && kind != petBOOTLOADER) builtProgram = c.PEFile.writtenFile;
     c.Free();
   } catch (const std::exception& e) {
     c.Free();

@@ -22,18 +22,12 @@
 #include "frontend/token.h"
 #include "frontend/token_list.h"
 #include "frontend/token_table.h"
+#include "output/link_input.h"
 #include "output/pe_file.h"
 #include "output/procedure_layout.h"
 #include "plugins/plugin_manager.h"
 
 namespace kelvo {
-
-// Carries a report out of the build; the entry prints it unless it is the silent abort.
-class ECompileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-inline constexpr const char* kSilentAbort = "Operation aborted";
 
 // Console attributes.
 enum TColour : int { clNormal = 7, clInfo = 10, clError = 12, clWarning = 14 };
@@ -347,6 +341,8 @@ struct TCompiler {
 
   // --- link step
   void BuildOutput(const std::string& outputPath);
+  // The compiled program as the writers take it; errors are reported through this state.
+  TLinkInput MakeLinkInput();
 
  private:
   bool initialised_ = false;

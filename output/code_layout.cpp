@@ -2,38 +2,44 @@
 
 #include <algorithm>
 
-#include "frontend/compiler.h"
 #include "output/pe_headers.h"
 
 namespace kelvo {
 
 namespace {
 
-// State that only a broken compiler can produce; never a fault in the user's program.
-[[noreturn]] void internalError(const std::string& what) {
-  throw ECompileError("Internal error in the link step: " + what);
-}
+[[noreturn]] void internalError(const std::string& what) { TLinkInput::InternalError(what); }
 
 std::string procName(const TFunction& f) {
   return f.Name.empty() ? "procedure " + std::to_string(f.FuncIndex) : "procedure " + f.Name;
 }
 
-void put32(std::string& code, uint32_t pos, uint32_t value) { patchLE(code, pos, value, 4); }
+// A field is 16 bits wide only in 16-bit code; a sum that does not fit loses its high bits
+// rather than spilling into the next instruction.
+int width(const TFixUp& x) { return x.fixSize == 16 ? 2 : 4; }
 
-void add32(std::string& code, uint32_t pos, uint32_t value) { put32(code, pos, readLE32(code, pos) + value); }
+void put(std::string& code, const TFixUp& x, uint32_t value) { patchLE(code, x.fixAddr, value, width(x)); }
+
+void add(std::string& code, const TFixUp& x, uint32_t value) { put(code, x, FieldValue(code, x) + value); }
 
 }  // namespace
+
+uint32_t FieldValue(const std::string& code, const TFixUp& x) {
+  uint32_t v = 0;
+  for (int i = width(x) - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(code[x.fixAddr + i]);
+  return v;
+}
 
 // --- what goes into the image
 
 TFunction& TCodeLayout::target(const TFunction& from, uint32_t index) const {
-  if (index >= c_.listProcedures.size())
+  if (index >= in_.procs().size())
     internalError(procName(from) + " refers to procedure " + std::to_string(index) + ", which does not exist");
-  return *c_.listProcedures[index];
+  return *in_.procs()[index];
 }
 
 void TCodeLayout::markReachable(int32_t entryFuncId) {
-  const auto& procs = c_.listProcedures;
+  const auto& procs = in_.procs();
   reachable_.assign(procs.size(), 0);
   std::vector<size_t> pending;
   auto reach = [&](size_t i) {
@@ -58,7 +64,7 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   f_codesize = 0;
   laidOut_.clear();
   farJecxz_.clear();
-  auto& procs = c_.listProcedures;
+  auto& procs = in_.procs();
   laidOut_.reserve(procs.size());
   for (size_t i = 0; i < procs.size(); ++i) {
     TFunction& f = *procs[i];
@@ -67,10 +73,10 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
     if (f.recAssembler.strCode.empty()) {
       // The global code may be empty; a procedure that is called or exported may not.
       if (i == 0 || f.DLLIndex != -1) continue;
-      c_.Error("Procedure " + f.Name + " is used but has no code");
+      in_.Error("Procedure " + f.Name + " is used but has no code");
     }
     if (!f.isLaidOut) {
-      procedure_.layOut(c_, f, i == 0 ? entryOffset : nullptr, true);
+      procedure_.layOut(&in_, f, i == 0 ? entryOffset : nullptr, true);
       if (farJecxz_.empty()) farJecxz_ = procedure_.farJecxz();
     }
     f.Address = f_codesize;
@@ -82,7 +88,7 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
 // --- patching
 
 void TCodeLayout::finalFixup(const TImageBases& bases) {
-  if (!farJecxz_.empty()) c_.Error(farJecxz_);
+  if (!farJecxz_.empty()) in_.Error(farJecxz_);
   for (TFunction* f : laidOut_)
     for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, x, bases);
 }
@@ -90,36 +96,35 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
 // One fix-up, in the procedure's own code; `at` is where its field lies in the image.
 void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases) {
   std::string& code = f.recAssembler.strCode;
-  const uint32_t pos = x.fixAddr;
-  const uint32_t at = f.Address + pos;
+  const uint32_t at = f.Address + x.fixAddr;
   switch (x.fixType) {
     case ftNone:
     case ftJmp:  // written when the procedure was laid out
       break;
-    case ftCall:
-      put32(code, pos, target(f, x.fixIndex).Address - (at + 4));
+    case ftCall:  // relative to the end of the field
+      put(code, x, target(f, x.fixIndex).Address - (at + width(x)));
       break;
     case ftProcAddress:
-      put32(code, pos, bases.code + target(f, x.fixIndex).Address);
+      put(code, x, bases.code + target(f, x.fixIndex).Address);
       break;
     case ftDataAddress:
-      if (x.fixIndex >= c_.listData.size()) internalError("data item out of range in " + procName(f));
-      put32(code, pos, c_.listData[x.fixIndex]->dataAddress + bases.data + x.fixOffset);
+      if (x.fixIndex >= in_.data->size()) internalError("data item out of range in " + procName(f));
+      put(code, x, (*in_.data)[x.fixIndex]->dataAddress + bases.data + x.fixOffset);
       break;
     case ftAppendDataAddr:
-      add32(code, pos, bases.data);
+      add(code, x, bases.data);
       break;
     case ftAppendBase:
-      add32(code, pos, bases.imageBase);
+      add(code, x, bases.imageBase);
       break;
     case ftAppendCodeBase:
-      add32(code, pos, bases.code);
+      add(code, x, bases.code);
       break;
     case ftLabelAddress:
-      put32(code, pos, bases.code + f.Address + f.jmpLabels[x.fixIndex].position);
+      put(code, x, bases.code + f.Address + f.jmpLabels[x.fixIndex].position);
       break;
     case ftOffsetLabelAddress:
-      put32(code, pos, bases.code + f.Address + f.jmpLabels[x.fixLabelID].position);
+      put(code, x, bases.code + f.Address + f.jmpLabels[x.fixLabelID].position);
       break;
   }
 }

@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "frontend/function.h"
+#include "output/link_input.h"
 #include "output/procedure_layout.h"
 
 namespace kelvo {
-
-struct TCompiler;
 
 // The absolute addresses that the patch pass adds to code.
 struct TImageBases {
@@ -21,9 +20,12 @@ struct TImageBases {
   uint32_t data = 0;       // address of the first byte of the data image
 };
 
+// The value a fix-up's field holds now: 16 bits wide when fixSize is 16, else 32.
+uint32_t FieldValue(const std::string& code, const TFixUp& x);
+
 class TCodeLayout {
  public:
-  explicit TCodeLayout(TCompiler& c) : c_(c) {}
+  explicit TCodeLayout(const TLinkInput& input) : in_(input) {}
 
   // Marks what the program can reach from its global code, its entry procedure and its
   // exports, following calls and procedure addresses. Nothing else goes into the image.
@@ -43,7 +45,7 @@ class TCodeLayout {
   uint32_t f_codesize = 0;
 
  private:
-  TCompiler& c_;
+  const TLinkInput& in_;
   std::vector<uint8_t> reachable_;
   std::vector<TFunction*> laidOut_;
   TProcedureLayout procedure_;

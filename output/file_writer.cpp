@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "frontend/compiler.h"
+#include "common/definitions.h"
 
 namespace kelvo {
 

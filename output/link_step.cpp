@@ -1,47 +1,37 @@
-// The link step: picks the writer by program kind and writes the output file.
-#include "frontend/compiler.h"
+// Picks the writer by program kind, builds the image in memory and writes the file once.
+#include "output/coff_writer.h"
+#include "output/link_input.h"
 #include "output/pe_writer.h"
+#include "output/raw_writer.h"
 
 namespace kelvo {
 
-namespace {
-
-// A name that already carries the extension keeps it as it is.
-std::string withExtension(const std::string& baseName, const std::string& ext) {
-  if (baseName.size() >= ext.size() && sameText(baseName.substr(baseName.size() - ext.size()), ext))
-    return baseName;
-  return baseName + ext;
-}
-
-}  // namespace
-
-void TPEFile::Build(TCompiler& c) {
-  TPECOFF writer(c, F_outFileName, appSubSystem, petEXE, 0x14C);
-  writer.file_type = F_FileType;
-  writer.entry_funcid = F_entryFuncID;
-  writer.entry_offset = static_cast<uint32_t>(entryOffset);
-  writer.build();
-  writer.writeFile(F_outFileName);
-  writtenFile = F_outFileName;
-}
-
-void TCompiler::BuildOutput(const std::string& baseName) {
-  // The source text is read to its end: the image needs the memory more.
-  for (auto& file : listFiles) file->ReleaseText();
-  PEFile.writtenFile.clear();
-  switch (PEFile.F_FileType) {
+std::string WriteOutputFile(const TLinkInput& input) {
+  switch (input.kind) {
     case petEXE:
-      PEFile.F_outFileName = withExtension(baseName, ".exe");
-      break;
-    case petDLL:
-      PEFile.F_outFileName = withExtension(baseName, ".dll");
-      break;
-    case petCOFF:
-      throw ECompileError("Link error: COFF objects (mscoff) cannot be written yet");
-    case petBOOTLOADER:
-      throw ECompileError("Link error: boot images (bootloader) cannot be written yet");
+    case petDLL: {
+      TPECOFF writer(input, input.outFileName, input.subSystem, petEXE, 0x14C);
+      writer.file_type = input.kind;
+      writer.entry_funcid = input.entryFuncId;
+      writer.entry_offset = input.entryOffset;
+      writer.build();
+      writer.writeFile(input.outFileName);
+      return input.outFileName;
+    }
+    case petCOFF: {
+      TCOFFWriter writer(input);
+      writer.build();
+      writer.writeFile(input.outFileName);
+      return input.outFileName;
+    }
+    case petBOOTLOADER: {
+      TRawBinary writer(input, fttFloppy);
+      writer.build();
+      writer.writeFile(input.outFileName);
+      return input.outFileName;
+    }
   }
-  PEFile.Build(*this);
+  TLinkInput::InternalError("unknown program kind");
 }
 
 }  // namespace kelvo

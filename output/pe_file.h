@@ -12,7 +12,6 @@
 namespace kelvo {
 
 class TCOFFSectionHeader;
-struct TCompiler;
 
 // The writers read only the program kind, the output name, the entry, the data image and the
 // resources; they keep their own copies of headers, sizes and addresses.
@@ -42,9 +41,6 @@ struct TPEFile {
   // Where the program starts inside the global code, when there is no entry procedure.
   int32_t entryOffset = 0;
   std::string writtenFile;  // the file the link step wrote, for "-run"
-
-  // Builds the PE image in memory and writes it to F_outFileName.
-  void Build(TCompiler& c);
 };
 
 }  // namespace kelvo

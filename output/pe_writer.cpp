@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "frontend/compiler.h"
+#include "output/pe_headers.h"
 
 namespace kelvo {
 
@@ -52,9 +52,9 @@ void putLE32(std::string& out, uint32_t v) { putLE(out, v, 4); }
 
 }  // namespace
 
-TPECOFF::TPECOFF(TCompiler& c, std::string strFile, uint32_t subSystem, TPECOFFType fileType, uint32_t mach)
-    : file_name(std::move(strFile)), sub_system(subSystem), file_type(fileType), machine(mach), c_(c),
-      layout_(c) {}
+TPECOFF::TPECOFF(const TLinkInput& input, std::string strFile, uint32_t subSystem, TPECOFFType fileType, uint32_t mach)
+    : file_name(std::move(strFile)), sub_system(subSystem), file_type(fileType), machine(mach), in_(input),
+      layout_(input) {}
 
 // assign what is reachable → resources → imports → code layout → exports → relocations →
 // section addresses → patches → headers and sections into the file.
@@ -73,20 +73,20 @@ void TPECOFF::build() {
 // --- ".root": resources, imports, exports, relocations
 
 void TPECOFF::writeResourceFile() {
-  root_ = c_.PEFile.resMan.BuildSection(rootRVA_);
+  root_ = in_.resources->BuildSection(rootRVA_);
   f_resourcesize = static_cast<uint32_t>(root_.size());
 }
 
 // Import descriptors (the last all zero), the lookup table, the address table with the same
 // entries, then the names. Every reachable import gets its code here: JMP [its slot].
 void TPECOFF::writeImportDLLSect() {
-  std::vector<std::vector<TFunction*>> byDll(c_.slistDLLs.size());
+  std::vector<std::vector<TFunction*>> byDll((*in_.dlls).size());
   uint32_t used = 0, slots = 0;
-  for (size_t i = 0; i < c_.listProcedures.size(); ++i) {
-    TFunction& f = *c_.listProcedures[i];
+  for (size_t i = 0; i < in_.procs().size(); ++i) {
+    TFunction& f = *in_.procs()[i];
     if (f.DLLIndex == -1 || !layout_.isReachable(i)) continue;
     if (f.DLLIndex < 0 || static_cast<size_t>(f.DLLIndex) >= byDll.size())
-      throw ECompileError("Internal error in the link step: " + f.Name + " names no imported DLL");
+      TLinkInput::InternalError(f.Name + " names no imported DLL");
     auto& list = byDll[f.DLLIndex];
     if (list.empty()) ++used, ++slots;  // the DLL's terminating slot
     list.push_back(&f);
@@ -105,7 +105,7 @@ void TPECOFF::writeImportDLLSect() {
     putLE32(descriptors, 0);                    // ForwarderChain
     putLE32(descriptors, namesRVA + static_cast<uint32_t>(names.size()));  // Name
     putLE32(descriptors, addressRVA + 4 * j);   // FirstThunk
-    names += c_.slistDLLs[d];
+    names += (*in_.dlls)[d];
     names.append(2, '\0');
     for (TFunction* f : byDll[d]) {
       putLE32(lookup, namesRVA + static_cast<uint32_t>(names.size()));
@@ -183,10 +183,7 @@ void TPECOFF::writeExportDLLSect() {
 }
 
 bool TPECOFF::wantsRelocations() const {
-  if (file_type == petDLL) return true;
-  for (const std::string& d : c_.listDefines)
-    if (sameText(d, "addreloc")) return true;
-  return false;
+  return file_type == petDLL || in_.addReloc;
 }
 
 // One HIGHLOW relocation per absolute address in the code, grouped in blocks per 4 KB page.
@@ -220,7 +217,7 @@ void TPECOFF::writeRelocDLLSect() {
 // The data follows ".root" on the next page, the code the data; each section has a page of
 // its own, also when the data image is empty.
 void TPECOFF::assignAddresses() {
-  TDataMan& data = c_.PEFile.dataMan;
+  TDataMan& data = *in_.dataImage;
   f_datasize = data.F_DataLen;
   dataRVA_ = alignValue(rootRVA_ + static_cast<uint32_t>(root_.size()), kSectionAlignment);
   codeRVA_ = dataRVA_ + alignValue(f_datasize, kSectionAlignment);
@@ -243,11 +240,11 @@ void TPECOFF::finalFixup() {
 // --- headers and the file
 
 uint32_t TPECOFF::entryPointRVA() {
-  if (entry_funcid >= 0) return codeRVA_ + c_.listProcedures[entry_funcid]->Address;
+  if (entry_funcid >= 0) return codeRVA_ + in_.procs()[entry_funcid]->Address;
   const auto& laid = layout_.laidOut();
   if (!laid.empty() && laid.front()->FuncIndex == 0) return codeRVA_ + entry_offset;
   if (file_type == petDLL) return 0;  // a DLL may do without an entry
-  c_.Error("The program has no code to start with");
+  in_.Error("The program has no code to start with");
 }
 
 TCOFFFileHeader TPECOFF::buildPEHeader() const {
@@ -317,7 +314,7 @@ void TPECOFF::writeImage() {
     uint32_t flags, rva, size;
   };
   const TPart parts[] = {{".root", kRootFlags, rootRVA_, static_cast<uint32_t>(root_.size())},
-                         {".data", kDataFlags, dataRVA_, static_cast<uint32_t>(c_.PEFile.dataMan.F_DataString.size())},
+                         {".data", kDataFlags, dataRVA_, static_cast<uint32_t>(in_.dataImage->F_DataString.size())},
                          {".code", kCodeFlags, codeRVA_, f_codesize}};
   std::string sectionHeaders;
   uint32_t filePos = kHeadersSize;
@@ -338,7 +335,7 @@ void TPECOFF::writeImage() {
   padTo(file_alignment);
   addFileView(root_);
   padTo(file_alignment);
-  addFileView(c_.PEFile.dataMan.F_DataString);
+  addFileView(in_.dataImage->F_DataString);
   padTo(file_alignment);
   addFileView(layout_.laidOut());
   padTo(file_alignment);

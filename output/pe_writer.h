@@ -9,14 +9,13 @@
 #include "common/definitions.h"
 #include "output/code_layout.h"
 #include "output/file_writer.h"
+#include "output/link_input.h"
 
 namespace kelvo {
 
-struct TCompiler;
-
 class TPECOFF : public TFileWriter {
  public:
-  TPECOFF(TCompiler& c, std::string strFile, uint32_t subSystem, TPECOFFType fileType, uint32_t mach);
+  TPECOFF(const TLinkInput& input, std::string strFile, uint32_t subSystem, TPECOFFType fileType, uint32_t mach);
   void build() override;
 
   std::string file_name;
@@ -31,7 +30,7 @@ class TPECOFF : public TFileWriter {
   uint32_t f_codesize = 0, f_datasize = 0;
 
  private:
-  TCompiler& c_;
+  const TLinkInput& in_;
   TCodeLayout layout_;
   std::string root_;  // the content of ".root"
   uint32_t rootRVA_ = 0x1000, dataRVA_ = 0, codeRVA_ = 0;

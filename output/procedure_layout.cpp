@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "frontend/compiler.h"
+#include "output/link_input.h"
 #include "output/pe_headers.h"
 
 namespace kelvo {
@@ -58,16 +58,16 @@ void TRemovals::compact(std::string& code) const {
 
 void TProcedureLayout::internalError(const std::string& what) const {
   if (!strict_) throw TNotNow{};
-  throw ECompileError("Internal error in the link step: " + what);
+  TLinkInput::InternalError(what);
 }
 
 void TProcedureLayout::compileError(const std::string& message) const {
-  if (!strict_) throw TNotNow{};
-  c_->Error(message);
+  if (!strict_ || !in_) throw TNotNow{};
+  in_->Error(message);
 }
 
-bool TProcedureLayout::layOut(TCompiler& c, TFunction& f, uint32_t* entryOffset, bool strict) {
-  c_ = &c;
+bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* entryOffset, bool strict) {
+  in_ = input;
   strict_ = strict;
   removals_.clear();
   farJecxz_.clear();
@@ -94,7 +94,7 @@ bool TProcedureLayout::layOut(TCompiler& c, TFunction& f, uint32_t* entryOffset,
 void TProcedureLayout::checkFixUps(const TFunction& f) const {
   const size_t size = f.recAssembler.strCode.size();
   for (const TFixUp& x : f.recAssembler.FixUps) {
-    const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : 4;
+    const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
     if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
       internalError("a fix-up of " + procName(f) + " lies outside its code");
   }
@@ -175,9 +175,14 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
   for (size_t j = 0; j < jumps_.size(); ++j) {
     const TFixUp& x = fixups[jumps_[j]];
     if (x.fixAddr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
-    if (!fitsShort(distance(f, x))) continue;
-    removals_.add(x.fixAddr + 2, 4);
-    shortened_[j] = 1;
+    if (fitsShort(distance(f, x))) {
+      removals_.add(x.fixAddr + 2, 4);
+      shortened_[j] = 1;
+    } else if (x.fixSize == 16 && x.fixJmp != kJmpJecxz) {
+      // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
+      const uint32_t size = longJumpSize(x);
+      removals_.add(x.fixAddr + size, kJumpArea - size);
+    }
   }
 }
 
@@ -205,12 +210,18 @@ void TProcedureLayout::checkJumps(const TFunction& f) {
       internalError("jump kind " + std::to_string(x.fixJmp) + " in " + procName(f));
     if (fitsShort(d)) continue;
     if (shortened_[j]) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
+    const int64_t rel16 = d + 1 - longJumpSize(x);
+    if (x.fixSize == 16 && x.fixJmp != kJmpJecxz && (rel16 < -32768 || rel16 > 32767))
+      compileError("Jump too far for 16-bit code (" + std::to_string(d) + " bytes)");
     if (x.fixJmp != kJmpJecxz || jumps_[j] > farIndex) continue;
     if (!strict_) throw TNotNow{};
     farIndex = jumps_[j];
     farJecxz_ = "JECXZ jump too far (" + std::to_string(d - 5) + " bytes)";
   }
 }
+
+// The long form of a label jump in 16-bit code: E9 rw or 0F 80+cc rw.
+uint32_t TProcedureLayout::longJumpSize(const TFixUp& x) { return x.fixJmp == kJmpAlways ? 3 : 4; }
 
 // From the byte after the jump's first one to its label, once the removed bytes are gone.
 int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
@@ -219,7 +230,7 @@ int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
 }
 
 // The short form wherever the label is close enough, else
-//   JMP:  E9 rel32          Jcc: 0F 80+cc rel32
+//   JMP:  E9 rel32          Jcc: 0F 80+cc rel32     (E9 rel16, 0F 80+cc rel16 in 16-bit code)
 // Positions are already those of the closed-up code.
 void TProcedureLayout::writeJump(const TFunction& f, const TFixUp& x, std::string& code) const {
   const uint32_t pos = x.fixAddr;
@@ -228,6 +239,11 @@ void TProcedureLayout::writeJump(const TFunction& f, const TFixUp& x, std::strin
   if (fitsShort(d)) {
     code[pos] = static_cast<char>(kind == kJmpAlways ? 0xEB : kind == kJmpJecxz ? 0xE3 : 0x70 + kind);
     code[pos + 1] = static_cast<char>(d - 1);
+  } else if (x.fixSize == 16) {
+    const uint32_t size = longJumpSize(x);
+    if (kind != kJmpAlways) code[pos] = '\x0F';
+    code[size - 3 + pos] = static_cast<char>(kind == kJmpAlways ? 0xE9 : 0x80 + kind);
+    patchLE(code, pos + size - 2, static_cast<uint32_t>(d + 1 - size), 2);
   } else if (kind == kJmpAlways) {
     code[pos] = '\xE9';
     patchLE(code, pos + 1, static_cast<uint32_t>(d - 4), 4);

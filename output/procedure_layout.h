@@ -11,7 +11,7 @@
 
 namespace kelvo {
 
-struct TCompiler;
+struct TLinkInput;
 
 // Bytes taken out of one procedure's code, in ascending order of their original position.
 // Every position of the procedure (fix-ups, labels, the entry) is mapped through the whole
@@ -42,7 +42,7 @@ class TProcedureLayout {
   // fault leaves the procedure as it was (true is not returned), for the link step to lay
   // out and report only if the procedure is part of the program.
   // entryOffset, a position in the global code, moves with the bytes removed from it.
-  bool layOut(TCompiler& c, TFunction& f, uint32_t* entryOffset, bool strict);
+  bool layOut(const TLinkInput* input, TFunction& f, uint32_t* entryOffset, bool strict);
   // After a strict layout: the report of the procedure's first JECXZ whose label is out of
   // reach, or empty. The link step gives it only once every procedure's labels are found, so
   // a missing label anywhere in the program is reported first.
@@ -50,7 +50,7 @@ class TProcedureLayout {
 
  private:
   struct TNotNow {};  // a fault met when not strict
-  TCompiler* c_ = nullptr;
+  const TLinkInput* in_ = nullptr;  // where a strict layout reports
   bool strict_ = true;
   TRemovals removals_;
   std::vector<uint32_t> jumps_;    // the label jumps by address
@@ -65,6 +65,7 @@ class TProcedureLayout {
   void shortenJumps(const TFunction& f);
   void checkJumps(const TFunction& f);
   int64_t distance(const TFunction& f, const TFixUp& x) const;
+  static uint32_t longJumpSize(const TFixUp& x);
   void writeJumps(TFunction& f) const;
   void writeJump(const TFunction& f, const TFixUp& x, std::string& code) const;
 };

@@ -15,7 +15,8 @@ constexpr TImageBases kBases{0x400000, 0x403000, 0x402000};
 using kelvo::testing::hex;
 
 struct TLinked {
-  explicit TLinked(THandProgram& p) : layout(*p.c) {}
+  explicit TLinked(THandProgram& p) : input(p.c->MakeLinkInput()), layout(input) {}
+  TLinkInput input;
   TCodeLayout layout;
   uint32_t entryOffset = 0;
   // The code section: the laid-out procedures' code, one after the other.

@@ -57,6 +57,7 @@ class THandProgram {
   // Data items whose bytes live in the data image; the result is the item's index.
   int32_t string(const std::string& text) { return item(c->PEFile.dataMan.AddString(text)); }
   int32_t dword(uint32_t value) { return item(c->PEFile.dataMan.AddInt(4, value)); }
+  int32_t raw(const std::string& bytes) { return item(c->PEFile.dataMan.AddRaw(bytes)); }
 
   void entry(TFunction& f) {
     c->PEFile.F_entryFuncID = f.FuncIndex;
@@ -102,7 +103,7 @@ class THandProgram {
   }
   static void jump(TFunction& f, uint16_t kind, const std::string& name) {
     TFixUp& x = fix(f, ftJmp, 0, here(f));
-    x.fixSize = 0;
+    x.fixSize = f.recAssembler.cpuMode == 16 ? 16 : 0;  // as the encoder records it
     x.fixJmp = kind;
     x.fixLabel = TLabelNames::Get().Intern(name);
     x.fixUID = 0;

@@ -1,0 +1,96 @@
+"""Raw boot images from "bootloader" programs, as a user builds them: the file layout on the
+bytes, the trace of the data fix-ups, and the programs the image can not hold."""
+import os
+import struct
+import subprocess
+import shutil
+import sys
+import time
+
+from kelvo_test import KelvoCase, main, run_kelvo
+
+FLOPPY = 1474560
+OBJDUMP = shutil.which("objdump")
+
+
+class BootImages(KelvoCase):
+    def compile(self, source, name="boot"):
+        return run_kelvo(self.write(name + ".kpr", source), "-nopause", "-nolog", "x")
+
+    def test_code_then_data_then_signature_on_a_floppy(self):
+        r = self.compile("program bootloader 'b'\n"
+                         "byte pad[3];\n"
+                         "dword value = 0x11223344;\n"
+                         "entry:\n"
+                         "  mov eax, value\n"
+                         "  ebx = @value\n"
+                         "  cli\n"
+                         "  hlt\n")
+        self.assertEqual(r.code, 0, r.out)
+        with open(os.path.join(self.dir, "boot.img"), "rb") as f:
+            img = f.read()
+        self.assertEqual(len(img), FLOPPY)
+        code_size = 5 + 5 + 2  # mov eax, [value] / mov ebx, value / cli / hlt
+        address = 0x7C00 + code_size + 3
+        self.assertEqual(img[:code_size], b"\xA1" + struct.pack("<I", address) + b"\xBB" + struct.pack("<I", address)
+                         + b"\xFA\xF4")
+        self.assertEqual(img[code_size:code_size + 7], b"\0\0\0\x44\x33\x22\x11")  # the data right behind
+        self.assertEqual(img[code_size + 7:510], bytes(510 - code_size - 7))
+        self.assertEqual(img[510:512], b"\x55\xAA")
+        self.assertEqual(img[512:], bytes(FLOPPY - 512))
+        # One trace line per data fix-up: the address before the load address is added.
+        self.assertIn("ftDataAddress: %d\n" % (code_size + 3), r.out.replace("\r\n", "\n"))
+        self.assertIn("ftAppendDataAddr: %d\n" % (code_size + 3), r.out.replace("\r\n", "\n"))
+        if OBJDUMP:
+            dis = subprocess.run([OBJDUMP, "-D", "-b", "binary", "-m", "i386", "--start-address=0",
+                                  "--stop-address=%d" % code_size, os.path.join(self.dir, "boot.img")],
+                                 capture_output=True, text=True, check=True).stdout
+            self.assertIn("mov    0x%x,%%eax" % address, dis)
+
+    def test_what_a_boot_sector_can_not_hold_stops_the_build(self):
+        cases = [
+            ("byte buf[500];\nentry:\n  cli\n" + "  hlt\n" * 10,
+             "Code and data of a boot image take 511 bytes; the boot sector holds 510 before its signature"),
+            ("cli\nentry:\n  hlt\n",
+             "A boot image starts at its first byte: \"entry:\" must come before any code"),
+            ("", "The program has no code to start with"),
+            ("procedure p() { hlt }\nexports p;\nentry:\n  hlt\n",
+             "[3,7]: A boot image has no exports: nothing can call into it by name"),
+        ]
+        for body, message in cases:
+            r = self.compile("program bootloader 'b'\n" + body, "bad")
+            self.assertEqual(r.code, 1, r.out)
+            self.assertIn(message, r.out)
+            self.assertFalse(os.path.exists(os.path.join(self.dir, "bad.img")))
+        r = self.compile("program bootloader 'b'\nbyte buf[500];\nentry:\n  cli\n" + "  hlt\n" * 9, "fits")
+        self.assertEqual(r.code, 0, r.out)  # 510 bytes: the signature still closes the sector
+
+
+class RunOption(KelvoCase):
+    def test_run_starts_programs_only(self):
+        """"-run" hands an EXE to wine (a stand-in here, which notes what it was given);
+        an object or a boot image is no program to start."""
+        bindir = os.path.join(self.dir, "bin")
+        log = os.path.join(self.dir, "started.txt")
+        self.write("bin/wine", "#!/bin/sh\necho \"$1\" >> %s\n" % log)
+        os.chmod(os.path.join(bindir, "wine"), 0o755)
+        env = dict(os.environ, PATH=bindir + os.pathsep + os.environ.get("PATH", ""))
+        kinds = {"exe": "program win32cui 'r'\nentry:\n  ret\n",
+                 "obj": "program mscoff 'r'\nentry:\n  ret\n",
+                 "img": "program bootloader 'r'\nentry:\n  hlt\n"}
+        for ext, source in kinds.items():
+            project = self.write(ext + ".kpr", source)
+            r = subprocess.run([os.environ["KELVO"], project, "-nopause", "-nolog", "-run", "x"],
+                               capture_output=True, env=env, timeout=60)
+            self.assertEqual(r.returncode, 0, r.stdout)
+        for _ in range(50):  # the stand-in runs detached
+            if os.path.exists(log):
+                break
+            time.sleep(0.1)
+        time.sleep(0.5)  # and any wrongly started one has noted itself too
+        with open(log) as f:
+            self.assertEqual([os.path.basename(line.strip()) for line in f], ["exe.exe"])
+
+
+if __name__ == "__main__":
+    main()
