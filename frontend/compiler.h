@@ -72,6 +72,7 @@ struct TCompiler {
   TMacroEngine macroSys;
   std::unique_ptr<TPluginManager> pluginSys;
   TSmartList SmartIdents;
+  bool hexWide_ = false;  // a hexadecimal literal may fill 64 bits: its value goes to an 8-byte item
   // Switches
   TSettings Settings;
   TCallMethod defaultCallMethod = cmStdcall;
@@ -374,11 +375,26 @@ struct TCompiler {
   uint16_t fnOffset();
   int lexIdentifierWord(std::string_view word, uint16_t& code);
   uint16_t lexTypeName(std::string_view word, PDataType type);
+  bool intStartsInstruction() const;
+  void checkHexWidth(std::string_view digits);
   uint16_t lexMacro(PMacro macro);
   int lexData(PData data, std::string_view word, uint16_t& code);  // 0 token ready, 1 scan again
   void lexIndex(PData data);
   int lexMember(PData data);
   void expectOrRaise(std::initializer_list<uint16_t> codes);
+};
+
+// Lets hexadecimal literals fill 64 bits while the value of an 8-byte item is read.
+class TWideHex {
+ public:
+  TWideHex(TCompiler& c, bool wide) : flag_(c.hexWide_), old_(c.hexWide_) { flag_ = wide; }
+  ~TWideHex() { flag_ = old_; }
+  TWideHex(const TWideHex&) = delete;
+  TWideHex& operator=(const TWideHex&) = delete;
+
+ private:
+  bool& flag_;
+  bool old_;
 };
 
 }  // namespace kelvo
