@@ -199,7 +199,10 @@ void TPECOFF::writeRelocDLLSect() {
         const uint32_t offset = f->Address + x.fixAddr;
         pages[offset / kSectionAlignment].push_back(static_cast<uint16_t>(0x3000 | (offset & 0xFFF)));
       }
+  // Every block starts on a dword boundary; the export names before it may end anywhere.
+  root_.append((4 - root_.size() % 4) % 4, '\0');
   const size_t start = root_.size();
+  relocTableAt_ = static_cast<uint32_t>(start);
   for (size_t page = 0; page < pages.size(); ++page) {
     const auto& entries = pages[page];
     if (entries.empty()) continue;
@@ -301,7 +304,7 @@ TPEOptionalHeader TPECOFF::buildPEOptHeader() {
   // Directories inside ".root", each only when its part is there.
   const uint32_t importRVA = rootRVA_ + f_resourcesize;
   const uint32_t exportRVA = importRVA + f_importsize;
-  const uint32_t relocRVA = exportRVA + f_exportsize;
+  const uint32_t relocRVA = rootRVA_ + relocTableAt_;
   if (f_exportsize) h.DataDirectory[kDirExport] = {exportRVA, f_exportsize};
   if (f_importsize) h.DataDirectory[kDirImport] = {importRVA, f_importsize};
   if (f_resourcesize) h.DataDirectory[kDirResource] = {rootRVA_, f_resourcesize};
@@ -321,14 +324,18 @@ void TPECOFF::writeImage() {
                          {".code", kCodeFlags, codeRVA_, f_codesize}};
   std::string sectionHeaders;
   uint32_t filePos = kHeadersSize;
+  uint32_t rawEnds[3] = {};
   for (const TPart& p : parts) {
     TCOFFSectionHeader s(p.name, p.flags, 0);
     s.RVA = p.rva;
     s.Header.VirtualSize = p.size;
     s.Header.VirtualAddress = p.rva;
-    s.Header.SizeOfRawData = alignValue(s.Header.VirtualSize + 1, file_alignment);
+    // At least one zero after the content, but never past the section's own pages.
+    s.Header.SizeOfRawData = std::min(alignValue(s.Header.VirtualSize + 1, file_alignment),
+                                      alignValue(s.Header.VirtualSize, kSectionAlignment));
     s.Header.PointerToRawData = filePos;
     filePos += s.Header.SizeOfRawData;
+    rawEnds[&p - parts] = filePos;
     appendSectionHeader(sectionHeaders, s.Header);
   }
   file_data = dosHeader();
@@ -337,11 +344,11 @@ void TPECOFF::writeImage() {
   file_data += sectionHeaders;
   padTo(file_alignment);
   addFileView(root_);
-  padTo(file_alignment);
+  alignFileToSize(rawEnds[0]);
   addFileView(c_.PEFile.dataMan.F_DataString);
-  padTo(file_alignment);
+  alignFileToSize(rawEnds[1]);
   addFileView(layout_.laidOut());
-  padTo(file_alignment);
+  alignFileToSize(rawEnds[2]);
 }
 
 }  // namespace kelvo
