@@ -22,6 +22,13 @@ REFUSED = [
     ("procedure p() { word lw; lw = @target; }", 8, 37, "Expected 32bit variable"),
     ("procedure p() { word lw = @target; }", 8, 33, "Expected 32bit variable"),
     ("procedure p() { byte lb = ptr target; }", 8, 36, "Expected 32bit variable"),
+    # an argument wider than its parameter's stack slot would leave the stack unbalanced
+    ("qword gq;\nprocedure fd(dword a; dword k) { }\nentry:\nfd(gq, 100);", 11, 11,
+     'Argument 1 "gq" takes 8 bytes, more than its 4-byte parameter'),
+    ("extended ge;\nprocedure cdecl fq(dword z; qword a) { }\nentry:\nfq(1, ge);", 11, 9,
+     'Argument 2 "ge" takes 12 bytes, more than its 8-byte parameter'),
+    ("int64 gi;\nprocedure fastcall fb(dword r1, r2, r3; byte b) { }\nentry:\nfb(1, 2, 3, gi);", 11, 15,
+     'Argument 4 "gi" takes 8 bytes, more than its 4-byte parameter'),
     # hexadecimal digits past the destination's width
     ("dword d = 0x100000000;", 8, 21, "Hexadecimal number 0x100000000 does not fit 32 bits"),
     ("qword q = 0x10000000000000000;", 8, 29, "Hexadecimal number 0x10000000000000000 does not fit 64 bits"),
@@ -37,6 +44,7 @@ ACCEPTED = [
     "procedure p() { qword q = 0x123456789ABCDEF0; q = 0xFFFFFFFFFFFFFFFF; }",
     "int64 big = 0x7FFFFFFFFFFFFFFF;\nqword q;\nentry:\nq = 0x0000002800000007;",
     "dword d = 0x00000000FFFFFFFF;",
+    "procedure fq(qword q) { }\nentry:\nfq(0x123456789ABCDEF0);",
     "int i;\nint a[2];\nprocedure p(int x; int y) { int l; }\nentry:\nint 3",
 ]
 
