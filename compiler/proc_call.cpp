@@ -357,7 +357,16 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
   return steps;
 }
 
+// Calls nested as arguments recurse here; past this depth the source is refused before the
+// compiler's own stack runs out.
+constexpr int kMaxCallDepth = 200;
+
 bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) {
+  struct TDepth {
+    int& depth;
+    ~TDepth() { --depth; }
+  } guard{++callDepth_};
+  if (callDepth_ > kMaxCallDepth) Error("Source nested too deeply");
   proc->Called = true;
   const size_t first = tokenStack.Count();
   const TRegister objectReg = curClassReg;

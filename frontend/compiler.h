@@ -335,6 +335,7 @@ struct TCompiler {
   void readImportHeader(PFunction proc);
   // lexer internals
   int lexDepth_ = 0;
+  int callDepth_ = 0;  // calls open as arguments of calls
   bool noJoin_ = false;  // reading one operand of a string join
   std::string wordLower_;  // the current word lower-cased, reused so words do not allocate
   // The run of "+" or "-" tokens last looked at: the meaning of each depends on the ones after it.
