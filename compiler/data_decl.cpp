@@ -322,6 +322,13 @@ bool TCompiler::storeGlobalValues(PData item, bool sized, uint32_t count) {
     else item->intMultiplier = n;
     return ExpectToken({tk::Semicolon, tk::Comma}) != tk::Invalid;
   }
+  if (first == tk::DataAddress || first == tk::ProcAddress) {
+    // Known when the image is laid out: the data image holds it, relocated with the image.
+    if (size != 4) Error("Expected 32bit variable");
+    item->dataAddress = image.AddAddress(static_cast<uint32_t>(curToken.Int), first == tk::ProcAddress);
+    image.Reserve(size * (count - 1));
+    return ExpectToken({tk::Semicolon, tk::Comma}) != tk::Invalid;
+  }
   const bool stringVariable = sameText(item->dataType->typeName, "string");
   const bool literal = (first == tk::String && !stringVariable) || first == tk::Constant || first == tk::Number ||
                        first == tk::Hex || first == tk::Float ||
@@ -380,7 +387,7 @@ void TCompiler::compileGlobalInitCode(PData item) {
   }
   if (curFunc->FuncIndex != 0) return;
   if (PEFile.F_FileType == petDLL)
-    Warning("Initial value of \"" + item->dataName + "\" is set by global code, which a DLL never runs");
+    Error("Initial value of \"" + item->dataName + "\" needs code at run time, which a DLL never runs");
   else if (!entryDeclared_)
     globalInits_.push_back(item->dataName);
 }

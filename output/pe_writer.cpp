@@ -203,19 +203,32 @@ void TPECOFF::writeRelocDLLSect() {
   root_.append((4 - root_.size() % 4) % 4, '\0');
   const size_t start = root_.size();
   relocTableAt_ = static_cast<uint32_t>(start);
+  // Globals that hold addresses: their dwords in the data image (which comes before the code),
+  // relocated the same way.
+  const TDataMan& data = c_.PEFile.dataMan;
+  std::vector<std::vector<uint16_t>> dataPages(data.addressSlots.empty() ? 0 : data.F_DataLen / kSectionAlignment + 1);
+  for (const TDataAddressSlot& s : data.addressSlots)
+    dataPages[s.offset / kSectionAlignment].push_back(static_cast<uint16_t>(0x3000 | (s.offset & 0xFFF)));
+  appendRelocBlocks(dataPages, relocDataBlocksAt_);
+  appendRelocBlocks(pages, relocBlocksAt_);
+  f_relocsize = static_cast<uint32_t>(root_.size() - start);
+}
+
+// One block per page that has entries; `at` collects where each block's page address lies,
+// for the section's address to be added once it is known.
+void TPECOFF::appendRelocBlocks(const std::vector<std::vector<uint16_t>>& pages, std::vector<uint32_t>& at) {
   for (size_t page = 0; page < pages.size(); ++page) {
     const auto& entries = pages[page];
     if (entries.empty()) continue;
     // Padded to whole dwords with one entry of type 0: more than one such entry would put
     // several entries at the same offset, which checkers report as overlapping.
     const uint32_t blockSize = (2 * static_cast<uint32_t>(entries.size()) + 8 + 3) & ~3u;
-    relocBlocksAt_.push_back(static_cast<uint32_t>(root_.size()));
-    putLE32(root_, static_cast<uint32_t>(page) * kSectionAlignment);  // the code RVA is added later
+    at.push_back(static_cast<uint32_t>(root_.size()));
+    putLE32(root_, static_cast<uint32_t>(page) * kSectionAlignment);  // the section's RVA is added later
     putLE32(root_, blockSize);
     for (uint16_t e : entries) putLE16(root_, e);
     root_.append(blockSize - 8 - 2 * entries.size(), '\0');  // padding entries of type 0
   }
-  f_relocsize = static_cast<uint32_t>(root_.size() - start);
 }
 
 // --- addresses and patches
@@ -233,6 +246,7 @@ void TPECOFF::assignAddresses() {
     patchLE(root_, at, readLE32(root_, at) + codeRVA_, 4);
   }
   for (uint32_t at : relocBlocksAt_) patchLE(root_, at, readLE32(root_, at) + codeRVA_, 4);
+  for (uint32_t at : relocDataBlocksAt_) patchLE(root_, at, readLE32(root_, at) + dataRVA_, 4);
 }
 
 void TPECOFF::finalFixup() {
@@ -241,6 +255,11 @@ void TPECOFF::finalFixup() {
   bases.code = kImageBase + codeRVA_;
   bases.data = kImageBase + dataRVA_;
   layout_.finalFixup(bases);
+  TDataMan& data = c_.PEFile.dataMan;
+  for (const TDataAddressSlot& s : data.addressSlots) {
+    const uint32_t value = s.isProcedure ? bases.code + c_.listProcedures[s.target]->Address : bases.data + s.target;
+    patchLE(data.F_DataString, s.offset, value, 4);
+  }
 }
 
 // --- headers and the file

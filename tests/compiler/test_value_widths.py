@@ -74,6 +74,14 @@ class ValueWidths(KelvoCase):
                 self.assertEqual(r.code, 0, r.out)
                 self.assertTrue(os.path.exists(exe))
 
+    def test_a_dll_refuses_initial_values_that_need_code(self):
+        project = self.write("lib.kpr", "program win32dll 'lib'\ndword a = @a;\ndword b = eax;\n")
+        r = run_kelvo(project, "-nopause", "-nolog", "x")
+        self.assertEqual(r.code, 1, r.out)
+        self.assertIn('[3,13]: Initial value of "b" needs code at run time, which a DLL never runs in [lib.kpr]',
+                      r.lines, r.out)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "lib.dll")))
+
 
 if __name__ == "__main__":
     main()
