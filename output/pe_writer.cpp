@@ -199,16 +199,20 @@ void TPECOFF::writeRelocDLLSect() {
         const uint32_t offset = f->Address + x.fixAddr;
         pages[offset / kSectionAlignment].push_back(static_cast<uint16_t>(0x3000 | (offset & 0xFFF)));
       }
-  // Every block starts on a dword boundary; the export names before it may end anywhere.
-  root_.append((4 - root_.size() % 4) % 4, '\0');
-  const size_t start = root_.size();
-  relocTableAt_ = static_cast<uint32_t>(start);
   // Globals that hold addresses: their dwords in the data image (which comes before the code),
   // relocated the same way.
   const TDataMan& data = c_.PEFile.dataMan;
   std::vector<std::vector<uint16_t>> dataPages(data.addressSlots.empty() ? 0 : data.F_DataLen / kSectionAlignment + 1);
   for (const TDataAddressSlot& s : data.addressSlots)
     dataPages[s.offset / kSectionAlignment].push_back(static_cast<uint16_t>(0x3000 | (s.offset & 0xFFF)));
+  const auto hasEntries = [](const std::vector<std::vector<uint16_t>>& v) {
+    return std::any_of(v.begin(), v.end(), [](const std::vector<uint16_t>& p) { return !p.empty(); });
+  };
+  if (!hasEntries(pages) && !hasEntries(dataPages)) return;
+  // Every block starts on a dword boundary; the export names before it may end anywhere.
+  root_.append((4 - root_.size() % 4) % 4, '\0');
+  const size_t start = root_.size();
+  relocTableAt_ = static_cast<uint32_t>(start);
   appendRelocBlocks(dataPages, relocDataBlocksAt_);
   appendRelocBlocks(pages, relocBlocksAt_);
   f_relocsize = static_cast<uint32_t>(root_.size() - start);
