@@ -83,7 +83,19 @@ int32_t hexToInt(std::string_view digits) {
   return static_cast<int32_t>(value);
 }
 
-int64_t hexToInt64(std::string_view digits) { return hexToInt(digits); }
+// All the digits, as far as 64 bits hold them; the lexer refuses longer numbers.
+int64_t hexToInt64(std::string_view digits) {
+  uint64_t value = 0;
+  for (char c : digits) {
+    const char l = lowerChar(c);
+    int d;
+    if (l >= '0' && l <= '9') d = l - '0';
+    else if (l >= 'a' && l <= 'f') d = l - 'a' + 10;
+    else break;
+    value = (value << 4) | static_cast<uint64_t>(d);
+  }
+  return static_cast<int64_t>(value);
+}
 
 uint16_t alignWord(uint16_t value, uint16_t alignment) {
   if (alignment == 0) return value;

@@ -206,13 +206,14 @@ void TCompiler::storeLocalValue(PData item) {
     if (size != 4) Error("Variable \"" + item->dataName + "\" can not hold an address");
     MovMemImm(a, 1, 4, static_cast<int32_t>(value), frame, rdEAX, disp, 0, fix);
   };
+  const TWideHex wide(*this, size == 8);
   switch (GetToken()) {
     case tk::Minus:
       if (ExpectToken({tk::Number, tk::Float}) == tk::Invalid) RaiseError();
       if (curToken.Token == tk::Float) return storeFloat(-curToken.Ext);
       return storeInt(-curToken.Int);
     case tk::Number: return storeInt(curToken.Int);
-    case tk::Hex: return storeInt(static_cast<uint32_t>(curToken.Int));
+    case tk::Hex: return storeInt(hexToInt64(curToken.Str));  // the digits unsigned
     case tk::Float: return storeFloat(curToken.Ext);
     case tk::Register:
       if (curToken.Size / 8 != size) Error("Operands must be equal size \"" + curToken.Str + "\"");
@@ -221,7 +222,10 @@ void TCompiler::storeLocalValue(PData item) {
     case tk::Constant:
       if (curToken.Data->dataSubMode == smFloat) return storeFloat(curToken.Data->dataValExt);
       return storeAddress(curToken.Data->dataAddress, ftAppendDataAddr);
-    case tk::ProcAddress: return storeAddress(static_cast<uint32_t>(curToken.Proc->FuncIndex), ftProcAddress);
+    case tk::ProcAddress:
+      // The token carries the procedure's index; an address takes 32 bits, as in an assignment.
+      if (size != 4) Error("Expected 32bit variable");
+      return storeAddress(static_cast<uint32_t>(curToken.Int), ftProcAddress);
     default: {
       // A function's result, and the refusals of everything else, are the operand code's.
       const PCurrentToken source = SaveToken();
@@ -283,8 +287,8 @@ void TCompiler::storeGlobalElement(PData item, uint32_t size) {
       else image.AddInt(size, -curToken.Int);
       return;
     case tk::Number: case tk::Hex: {
-      // Hex digits are an unsigned 32-bit value, also in a wider item.
-      const int64_t n = curToken.Token == tk::Hex ? static_cast<uint32_t>(curToken.Int) : curToken.Int;
+      // Hex digits are unsigned, also in a wider item.
+      const int64_t n = curToken.Token == tk::Hex ? hexToInt64(curToken.Str) : curToken.Int;
       if (floatType) image.AddFloat(size, static_cast<long double>(n));
       else image.AddInt(size, n);
       return;
@@ -301,6 +305,7 @@ void TCompiler::storeGlobalElement(PData item, uint32_t size) {
 bool TCompiler::storeGlobalValues(PData item, bool sized, uint32_t count) {
   TDataMan& image = PEFile.dataMan;
   const uint32_t size = static_cast<uint32_t>(item->dataType->typeSize);
+  const TWideHex wide(*this, size == 8);
   const uint16_t first = GetToken();
   if (first == tk::LBracket) {
     item->dataAddress = image.F_DataLen;
@@ -315,6 +320,13 @@ bool TCompiler::storeGlobalValues(PData item, bool sized, uint32_t count) {
     }
     if (sized) image.Reserve(size * (count - n));
     else item->intMultiplier = n;
+    return ExpectToken({tk::Semicolon, tk::Comma}) != tk::Invalid;
+  }
+  if (first == tk::DataAddress || first == tk::ProcAddress) {
+    // Known when the image is laid out: the data image holds it, relocated with the image.
+    if (size != 4) Error("Expected 32bit variable");
+    item->dataAddress = image.AddAddress(static_cast<uint32_t>(curToken.Int), first == tk::ProcAddress);
+    image.Reserve(size * (count - 1));
     return ExpectToken({tk::Semicolon, tk::Comma}) != tk::Invalid;
   }
   const bool stringVariable = sameText(item->dataType->typeName, "string");
@@ -375,7 +387,7 @@ void TCompiler::compileGlobalInitCode(PData item) {
   }
   if (curFunc->FuncIndex != 0) return;
   if (PEFile.F_FileType == petDLL)
-    Warning("Initial value of \"" + item->dataName + "\" is set by global code, which a DLL never runs");
+    Error("Initial value of \"" + item->dataName + "\" needs code at run time, which a DLL never runs");
   else if (!entryDeclared_)
     globalInits_.push_back(item->dataName);
 }

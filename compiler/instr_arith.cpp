@@ -91,13 +91,13 @@ static bool compileAddSub(TCompiler& c, const TAddSubOps& ops) {
   switch (t.Token) {
     case tk::BaseExpr: {
       const TBaseExpression& e = c.curBaseExpression;
-      if (e.dt) requireSameSize(c, reg, e.dtSize, t.Str);
+      if (e.dt) c.WarnWideRead(reg, e.dtSize, t.Str);  // only read: no size check
       const TMemOperand m = MemOperandOf(e);
       ops.regMem(a, m.regCount, reg, m.base, m.index, m.disp, m.scale);
       return true;
     }
     case tk::LocalVar: case tk::LocalParam: case tk::Variable: {
-      requireSameSize(c, reg, t.Size, t.Str);
+      c.WarnWideRead(reg, t.Size, t.Str);  // only read: no size check
       if (isAbsolute(t)) {
         ops.regVar(a, t.Data->dataIdent, reg, t.DataOffset);
       } else {

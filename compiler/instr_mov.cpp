@@ -134,7 +134,7 @@ static bool movToRegister(TCompiler& c) {
   switch (t.Token) {
     case tk::BaseExpr: {
       const TBaseExpression& e = c.curBaseExpression;
-      if (e.dt && e.dtSize < bytes) c.Error("Operands must be the same size - \"" + t.Str + "\"");
+      if (e.dt) c.WarnWideRead(reg, e.dtSize, t.Str);
       const TMemOperand m = MemOperandOf(e);
       MovRegMem(a, m.regCount, reg, m.base, m.index, m.disp, m.scale);
       return true;
@@ -154,7 +154,7 @@ static bool movToRegister(TCompiler& c) {
       MovRegImm(a, reg, static_cast<int32_t>(t.Data->dataAddress), ftNone);
       return true;
     case tk::LocalVar: case tk::LocalParam: case tk::Variable: {
-      requireWideEnough(c, reg, t);
+      c.WarnWideRead(reg, t.Size, t.Str);  // a load only reads the item
       if (isAbsolute(t)) {
         MovRegVar(a, static_cast<uint32_t>(t.Data->dataIdent), reg, t.DataOffset);
       } else {

@@ -20,13 +20,24 @@ bool TCompiler::ReadInstrNumber(int64_t& value) {
   return true;
 }
 
-// An immediate wider than its operand would be cut without a word: 300 into AL stores 44.
+// An immediate wider than its operand is cut to the operand's bits, as the instruction is
+// encoded: 300 into AL stores 44. Source written for this language relies on it, so it is
+// said, not refused.
 void TCompiler::CheckImmediate(int64_t value, int32_t bytes) {
   if (bytes <= 0 || bytes >= 8) return;
   const int64_t high = (int64_t{1} << (bytes * 8)) - 1;       // largest unsigned value
   const int64_t low = -(int64_t{1} << (bytes * 8 - 1));       // smallest signed value
   if (value < low || value > high)
-    Error("Value " + std::to_string(value) + " does not fit a " + std::to_string(bytes * 8) + "-bit operand");
+    Warning("Value " + std::to_string(value) + " is cut to " + std::to_string(bytes * 8) + " bits");
+}
+
+// A register loaded from a narrower item reads the bytes after it too; the instruction only
+// reads, so it is encoded as written and said.
+void TCompiler::WarnWideRead(TRegister reg, int32_t itemBytes, const std::string& name) {
+  const int32_t bytes = regSize(reg) / 8;
+  if (itemBytes <= 0 || itemBytes >= bytes) return;
+  Warning(std::to_string(bytes) + " bytes are read from the " + std::to_string(itemBytes) + "-byte item \"" + name +
+          "\"");
 }
 
 // A register-held item lies at [its register + offset]; a local or parameter at

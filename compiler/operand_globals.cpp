@@ -9,6 +9,11 @@ namespace {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// An address is four bytes: a narrower item would have its neighbours overwritten.
+void requireAddressWidth(TCompiler& c, const TLocation& place) {
+  if (place.size < 4) c.Error("Expected 32bit variable");
+}
+
 }  // namespace
 
 // A float into a global item, in the item's own float format.
@@ -40,6 +45,7 @@ bool TCompiler::CompileDataStatement(PCurrentToken var, bool initialiser) {
       return true;
     }
   }
+  const TWideHex wide(*this, place.size == 8);
   const uint16_t code =
       ExpectToken({tk::String, tk::MacroCall, tk::ProcCall, tk::Constant, tk::LocalVar, tk::LocalParam,
                    tk::Variable, tk::Minus, tk::Float, tk::ProcAddress, tk::Register, tk::Number, tk::Hex,
@@ -47,6 +53,7 @@ bool TCompiler::CompileDataStatement(PCurrentToken var, bool initialiser) {
   switch (code) {
     case tk::Invalid: return false;
     case tk::String: {
+      requireAddressWidth(*this, place);
       const PData s = AddAnonymousString(curToken.Str);
       LocMovLocImm(a, place, 4, s->dataAddress, ftAppendDataAddr);
       return true;
@@ -61,6 +68,7 @@ bool TCompiler::CompileDataStatement(PCurrentToken var, bool initialiser) {
         storeGlobalFloat(*this, *var, place, curToken.Data->dataValExt);
         return true;
       }
+      requireAddressWidth(*this, place);
       LocMovLocImm(a, place, 4, curToken.Data ? curToken.Data->dataAddress : 0, ftAppendDataAddr);
       return true;
     case tk::LocalVar: case tk::LocalParam: {
@@ -78,8 +86,12 @@ bool TCompiler::CompileDataStatement(PCurrentToken var, bool initialiser) {
       else storeNumber(a, place, -curToken.Int);
       return true;
     case tk::Float: storeGlobalFloat(*this, *var, place, curToken.Ext); return true;
-    case tk::ProcAddress: LocMovLocImm(a, place, 4, 0, ftProcAddress, static_cast<uint32_t>(curToken.Int)); return true;
+    case tk::ProcAddress:
+      requireAddressWidth(*this, place);
+      LocMovLocImm(a, place, 4, 0, ftProcAddress, static_cast<uint32_t>(curToken.Int));
+      return true;
     case tk::DataAddress:
+      requireAddressWidth(*this, place);
       LocMovLocImm(a, place, 4, static_cast<uint32_t>(curToken.Int), ftAppendDataAddr);
       return true;
     case tk::Register:

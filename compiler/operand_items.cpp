@@ -27,7 +27,8 @@ static bool assignToPlace(TCompiler& c, TLocation place, bool acceptFunction, bo
   if (code == tk::Invalid) return false;
   if (isMemorySource(code)) {
     const TLocation source = c.OperandLocation(c.curToken);
-    if (untyped) place.size = source.size;
+    // An untyped place is a dword: a narrower item arrives widened, as a push would give it.
+    if (untyped) place.size = source.size < 4 ? 4 : source.size;
     LocCopy(a, place, source);
     return true;
   }
@@ -94,6 +95,7 @@ bool TCompiler::CompilePointerStatement() {
     LocIncDec(a, place, op == tk::PlusPlus);
     return true;
   }
+  const TWideHex wide(*this, place.size == 8);
   const uint16_t code =
       ExpectToken({tk::ProcCall, tk::Constant, tk::ProcAddress, tk::LocalVar, tk::LocalParam, tk::Variable,
                    tk::BaseExpr, tk::RegPointer, tk::Minus, tk::Float, tk::Number, tk::Hex, tk::Register,

@@ -258,10 +258,12 @@ bool TCompiler::CompileVarOperand(PCurrentToken dst, PCurrentToken src) {
         StoreFloat(place, d->dataValExt);
         return true;
       }
+      if (place.size < 4) Error("Expected 32bit variable");  // four bytes would pass the item
       LocMovLocImm(a, place, 4, d ? d->dataAddress : 0, ftAppendDataAddr, d ? d->dataAddress : 0);
       return true;
     }
     case tk::ProcAddress:
+      if (place.size < 4) Error("Expected 32bit variable");
       LocMovLocImm(a, place, 4, static_cast<uint32_t>(src->Int), ftProcAddress, static_cast<uint32_t>(src->Int));
       return true;
     case tk::Register:

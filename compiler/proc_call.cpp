@@ -102,6 +102,10 @@ int32_t stackBytes(const TCurrentToken& t) {
   }
 }
 
+bool isVariableArgument(const TCurrentToken& t) {
+  return t.Token == tk::LocalVar || t.Token == tk::LocalParam || t.Token == tk::Variable || t.Token == tk::RegPointer;
+}
+
 std::string argumentError(size_t n, const TCurrentToken& t) {
   return "Argument " + std::to_string(n + 1) + " \"" + t.Str +
          "\" reads a register that a nested call changes; pass it through a variable";
@@ -132,7 +136,12 @@ static TArgument readArgument(TCompiler& c, PFunction proc, size_t n) {
       tk::Minus, tk::Float, tk::Segment, tk::SegOffset, tk::ProcCall, tk::BaseExpr, tk::Number, tk::Hex,
       tk::Register, tk::ProcAddress, tk::DataAddress, tk::RegPointerAddress, tk::RegPointer, tk::String,
       tk::Constant, tk::LocalVar, tk::LocalParam, tk::LocalAddress, tk::Variable};
-  uint16_t code = c.ExpectToken(kArgumentCodes, static_cast<int32_t>(std::size(kArgumentCodes)) - 1);
+  const PDataType declared = proc->paramType(n);
+  uint16_t code;
+  {
+    const TWideHex wide(c, declared && declared->typeSize == 8);
+    code = c.ExpectToken(kArgumentCodes, static_cast<int32_t>(std::size(kArgumentCodes)) - 1);
+  }
   if (code == tk::Invalid) c.RaiseError();
   TCurrentToken& t = c.curToken;
   if (code == tk::Minus) {
@@ -170,6 +179,48 @@ static TArgument readArgument(TCompiler& c, PFunction proc, size_t n) {
   return arg;
 }
 
+// Queues one stack argument so that it fills exactly its parameter's slot, which is what the
+// callee's RET and frame expect: a narrower value is widened by zero or sign dwords above it,
+// a wider one is refused. Returns the bytes pushed.
+static int32_t pushArgument(TCompiler& c, TSteps& steps, const TArgument& arg, PCurrentToken value,
+                            PDataType declared, size_t n) {
+  const int32_t bytes = arg.isNested ? 4 : stackBytes(*value);
+  if (!declared) {  // an argument past the declared ones ("[]") goes as it is
+    steps.push_back({ctPush, value});
+    return bytes;
+  }
+  const auto slot = static_cast<int32_t>(alignValue(static_cast<uint32_t>(declared->typeSize), 4));
+  if (bytes > slot)
+    c.Error("Argument " + std::to_string(n + 1) + " \"" + value->Str + "\" takes " + std::to_string(bytes) +
+            " bytes, more than its " + std::to_string(slot) + "-byte parameter");
+  if (slot > bytes) {
+    const bool number = value->Token == tk::Number || value->Token == tk::Hex;
+    // A variable widens by its own type; a register, a memory operand or a call's result by the
+    // parameter's; an address or a text never has a sign.
+    bool isSigned = false;
+    if (isVariableArgument(*value)) isSigned = value->Data && value->Data->dataSigned;
+    else if (arg.isNested || value->Token == tk::Register || value->Token == tk::BaseExpr) isSigned = declared->typeSigned;
+    for (int32_t fill = slot - bytes; fill > 0; fill -= 4) {
+      PCurrentToken high = cloneToken(c, *value);
+      if (number && fill == 4 && bytes == 4) {  // a number fills both dwords, the high one first
+        // Hex digits are unsigned: 0xFFFFFFFF is not -1 in a qword.
+        const int64_t v = value->Token == tk::Hex ? hexToInt64(value->Str) : value->Int;
+        high->Token = tk::Number;
+        high->Int = static_cast<int64_t>(static_cast<uint64_t>(v) >> 32);
+        steps.push_back({ctPush, high});
+      } else if (!number && isSigned && fill == 4 && bytes == 4) {
+        steps.push_back({ctPushSign, arg.isNested ? c.RegisterToken(rdEAX) : high});
+      } else {
+        high->Token = tk::Number;
+        high->Int = 0;
+        steps.push_back({ctPush, high});
+      }
+    }
+  }
+  steps.push_back({ctPush, value});
+  return slot;
+}
+
 static void checkArgumentCount(TCompiler& c, PFunction proc, size_t given) {
   const int32_t expected = proc->intParamCount + proc->intRegParamCount - proc->intParamOffset;
   const auto n = static_cast<int32_t>(given);
@@ -186,6 +237,8 @@ static std::vector<TArgument> readArguments(TCompiler& c, PFunction proc) {
   std::vector<TArgument> args;
   if (c.PeekToken() == tk::LParen) {
     c.GetToken();
+    const PDataType first = proc->paramType(0);
+    const TWideHex wide(c, first && first->typeSize == 8);  // the look ahead reads the first argument
     if (c.PeekToken() == tk::RParen) {
       c.GetToken();
     } else {
@@ -240,18 +293,7 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
     PCurrentToken value = arg.token;
     if (value->Token == tk::Register && regSize(value->Reg) == 16)  // a dword slot, like every argument
       value = c.RegisterToken(static_cast<TRegister>(regNumber(value->Reg)));
-    const PDataType declared = proc->paramType(n);
-    const bool wideParam = declared && declared->typeSize == 8;
-    if (wideParam && (value->Token == tk::Number || value->Token == tk::Hex)) {
-      // A number for a qword parameter fills both of its dwords, the high one first.
-      PCurrentToken high = cloneToken(c, *value);
-      high->Token = tk::Number;
-      high->Int = static_cast<int64_t>(static_cast<uint64_t>(value->Int) >> 32);
-      steps.push_back({ctPush, high});
-      pushed += 4;
-    }
-    steps.push_back({ctPush, value});
-    pushed += arg.isNested ? 4 : stackBytes(*value);
+    pushed += pushArgument(c, steps, arg, value, proc->paramType(n), n);
   }
   if (proc->isClassFunc) {
     const PCurrentToken self = c.RegisterToken(objectReg);
@@ -315,7 +357,16 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
   return steps;
 }
 
+// Calls nested as arguments recurse here; past this depth the source is refused before the
+// compiler's own stack runs out.
+constexpr int kMaxCallDepth = 200;
+
 bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) {
+  struct TDepth {
+    int& depth;
+    ~TDepth() { --depth; }
+  } guard{++callDepth_};
+  if (callDepth_ > kMaxCallDepth) Error("Source nested too deeply");
   proc->Called = true;
   const size_t first = tokenStack.Count();
   const TRegister objectReg = curClassReg;
@@ -361,6 +412,12 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
     case ctPOPesi: PopReg(a, rdESI); return;
     case ctPOPedi: PopReg(a, rdEDI); return;
     case ctPOPeax: PopReg(a, rdEAX); return;
+    case ctPushSign: {
+      PushOperand(step->Token, step);
+      static const uint8_t kSarTop31[] = {0xC1, 0x3C, 0x24, 0x1F};  // SAR dword [ESP], 31
+      EmitBytes(a, kSarTop31, sizeof kSarTop31);
+      return;
+    }
   }
 }
 

@@ -66,6 +66,7 @@ struct TCompiler {
   TMacroEngine macroSys;
   std::unique_ptr<TPluginManager> pluginSys;
   TSmartList SmartIdents;
+  bool hexWide_ = false;  // a hexadecimal literal may fill 64 bits: its value goes to an 8-byte item
   // Switches
   TSettings Settings;
   TCallMethod defaultCallMethod = cmStdcall;
@@ -335,6 +336,7 @@ struct TCompiler {
   bool ReadInstrNumber(int64_t& value);
   // Refuses an immediate that does not fit an operand of `bytes` bytes (signed or unsigned).
   void CheckImmediate(int64_t value, int32_t bytes);
+  void WarnWideRead(TRegister reg, int32_t itemBytes, const std::string& name);
   // Where a local, parameter or register-held item lies: [localsReg or its register + disp].
   TMemOperand InstrDataOperand(const TCurrentToken& t) const;
   bool ExpectComma();
@@ -410,6 +412,7 @@ struct TCompiler {
   void resolveMacroLabelJumps(size_t first, const std::string& suffix);
   // lexer internals
   int lexDepth_ = 0;
+  int callDepth_ = 0;  // calls open as arguments of calls
   bool noJoin_ = false;  // reading one operand of a string join
   std::string wordLower_;  // the current word lower-cased, reused so words do not allocate
   // The run of "+" or "-" tokens last looked at: the meaning of each depends on the ones after it.
@@ -450,11 +453,26 @@ struct TCompiler {
   uint16_t fnOffset();
   int lexIdentifierWord(std::string_view word, uint16_t& code);
   uint16_t lexTypeName(std::string_view word, PDataType type);
+  bool intStartsInstruction() const;
+  void checkHexWidth(std::string_view digits);
   uint16_t lexMacro(PMacro macro);
   int lexData(PData data, std::string_view word, uint16_t& code);  // 0 token ready, 1 scan again
   void lexIndex(PData data);
   int lexMember(PData data);
   void expectOrRaise(std::initializer_list<uint16_t> codes);
+};
+
+// Lets hexadecimal literals fill 64 bits while the value of an 8-byte item is read.
+class TWideHex {
+ public:
+  TWideHex(TCompiler& c, bool wide) : flag_(c.hexWide_), old_(c.hexWide_) { flag_ = wide; }
+  ~TWideHex() { flag_ = old_; }
+  TWideHex(const TWideHex&) = delete;
+  TWideHex& operator=(const TWideHex&) = delete;
+
+ private:
+  bool& flag_;
+  bool old_;
 };
 
 }  // namespace kelvo

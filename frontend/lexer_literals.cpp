@@ -135,6 +135,16 @@ int TCompiler::lexSlash() {
   return 0;
 }
 
+// Digits past what the destination holds would be lost: refuse them where they are written.
+void TCompiler::checkHexWidth(std::string_view digits) {
+  size_t first = 0;
+  while (first < digits.size() && digits[first] == '0') ++first;
+  const size_t significant = digits.size() - first;
+  const size_t limit = hexWide_ ? 16 : 8;
+  if (significant <= limit) return;
+  Error("Hexadecimal number 0x" + std::string(digits) + " does not fit " + std::to_string(limit * 4) + " bits");
+}
+
 uint16_t TCompiler::lexNumber(char first) {
   TAFile& f = *curFile;
   const int32_t start = f.intCurChar;
@@ -142,8 +152,10 @@ uint16_t TCompiler::lexNumber(char first) {
     NextChar();
     if (!lex::isHexDigit(PeekChar(1))) Error("Hexadecimal digits expected after \"0x\"");
     advanceWhile(f, lex::isHexDigit);
-    return SetToken(tk::Hex, std::string_view(f.strSource).substr(static_cast<size_t>(start + 1),
-                                                                   static_cast<size_t>(f.intCurChar - start - 1)));
+    const std::string_view digits = std::string_view(f.strSource).substr(static_cast<size_t>(start + 1),
+                                                                         static_cast<size_t>(f.intCurChar - start - 1));
+    checkHexWidth(digits);
+    return SetToken(tk::Hex, digits);
   }
   advanceWhile(f, lex::isDigit);
   uint16_t code = tk::Number;

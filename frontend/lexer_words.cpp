@@ -45,10 +45,30 @@ int TCompiler::lexWord(char /*first*/, uint16_t& code) {
     }
   }
   if (const TKeyword* kw = findKeyword(wordLower_)) {
-    code = lexFixedWord(*kw);
-    return 0;
+    // "int" is the interrupt instruction only before its number; anywhere else it is the type.
+    if (kw->code != tk::MnInt || intStartsInstruction()) {
+      code = lexFixedWord(*kw);
+      return 0;
+    }
   }
   return lexIdentifierWord(word, code);
+}
+
+// "int" followed by a number or a constant's name is the interrupt instruction.
+bool TCompiler::intStartsInstruction() const {
+  const TAFile& f = *curFile;
+  int32_t pos = f.intCurChar + 1;
+  while (f.CharAt(pos) != '\0' && static_cast<unsigned char>(f.CharAt(pos)) <= 32) ++pos;
+  if (lex::isDigit(f.CharAt(pos))) return true;
+  int32_t end = pos;
+  while (lex::isWordChar(f.CharAt(end))) ++end;
+  if (end == pos) return false;
+  const std::string_view name = std::string_view(f.strSource).substr(static_cast<size_t>(pos - 1),
+                                                                     static_cast<size_t>(end - pos));
+  const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, name);
+  if (!e || e->identType != itData || e->identPos < 0 || static_cast<size_t>(e->identPos) >= listData.size())
+    return false;
+  return listData[static_cast<size_t>(e->identPos)]->dataMode == dmConst;
 }
 
 uint16_t TCompiler::lexFixedWord(const TKeyword& kw) {

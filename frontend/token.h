@@ -13,6 +13,7 @@ enum TCommand : uint8_t {
   ctCallGV, ctCALLfuncid, ctPush, ctAddREGNO, ctMOVecx, ctMOVedx, ctMOVeax,
   ctMOVedi, ctMOVesi, ctMOVebx, ctPOPecx, ctPOPedx, ctPOPebx, ctPOPesi, ctPOPedi,
   ctPOPeax,  // a nested call's result, kept on the stack until the registers are loaded
+  ctPushSign,  // the sign of a 32-bit value as a dword: the high half of a widened argument
 };
 
 struct TCurrentToken {

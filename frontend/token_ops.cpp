@@ -45,6 +45,9 @@ uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
     case tk::Hex:
       t.Length = length;
       t.Int = hexToInt64(t.Str);
+      // Eight digits or fewer are a 32-bit value, negative from 0x80000000 on, as instructions
+      // take them; only a literal for an 8-byte item has more.
+      if ((static_cast<uint64_t>(t.Int) >> 32) == 0) t.Int = static_cast<int32_t>(t.Int);
       t.Ext = static_cast<long double>(t.Int);
       break;
     case tk::Float:

@@ -52,6 +52,8 @@ void TCodeLayout::markReachable(int32_t entryFuncId) {
   if (entryFuncId >= 0) reach(target(*procs[0], static_cast<uint32_t>(entryFuncId)).FuncIndex);
   for (size_t i = 0; i < procs.size(); ++i)
     if (procs[i]->isExported) reach(i);
+  for (const TDataAddressSlot& s : in_.dataImage->addressSlots)  // globals holding procedures
+    if (s.isProcedure) reach(target(*procs[0], s.target).FuncIndex);
   while (!pending.empty()) {
     const TFunction& f = *procs[pending.back()];
     pending.pop_back();

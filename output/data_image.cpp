@@ -96,6 +96,13 @@ void TDataMan::Init(uint32_t dataRVA) {
   F_ValueCount = 0;
   strings_.clear();
   values_.clear();
+  addressSlots.clear();
+}
+
+uint32_t TDataMan::AddAddress(uint32_t target, bool isProcedure) {
+  const uint32_t at = Reserve(4);
+  addressSlots.push_back({at, target, isProcedure});
+  return at;
 }
 
 uint32_t TDataMan::append(std::string_view bytes) {

@@ -13,6 +13,14 @@ namespace kelvo {
 std::string encodeExtended(long double value);
 long double decodeExtended(std::string_view tenBytes);
 
+// A dword of the image that holds an address known only when the image is laid out: of a byte
+// of the data image (`target` its offset) or of a procedure (`target` its index).
+struct TDataAddressSlot {
+  uint32_t offset = 0;
+  uint32_t target = 0;
+  bool isProcedure = false;
+};
+
 // One growing byte string; every adder returns the 0-based offset where its bytes start.
 // Only AddString and AddExtConst share bytes with an earlier equal item.
 struct TDataMan {
@@ -25,6 +33,7 @@ struct TDataMan {
   std::vector<int32_t> F_ValueIndex;  // per float constant: offset + 1
   std::vector<int32_t> F_ValueLen;    // per float constant: always 10
   int32_t F_ValueCount = 0;
+  std::vector<TDataAddressSlot> addressSlots;  // patched, and relocated, by the writer
 
   void Init(uint32_t dataRVA = 0x2000);
   uint32_t Reserve(uint32_t n);
@@ -34,6 +43,7 @@ struct TDataMan {
   uint32_t AddString(std::string_view text, uint32_t length = 0);
   uint32_t AddExtConst(long double value);
   uint32_t AddRaw(std::string_view bytes);
+  uint32_t AddAddress(uint32_t target, bool isProcedure);  // a zero dword, filled in at link time
   int64_t FindString(std::string_view text, uint32_t length = 0) const;
   int64_t FindFloat(long double value) const;
 

@@ -196,20 +196,40 @@ void TPECOFF::writeRelocDLLSect() {
         const uint32_t offset = f->Address + x.fixAddr;
         pages[offset / kSectionAlignment].push_back(static_cast<uint16_t>(0x3000 | (offset & 0xFFF)));
       }
+  // Globals that hold addresses: their dwords in the data image (which comes before the code),
+  // relocated the same way.
+  const TDataMan& data = *in_.dataImage;
+  std::vector<std::vector<uint16_t>> dataPages(data.addressSlots.empty() ? 0 : data.F_DataLen / kSectionAlignment + 1);
+  for (const TDataAddressSlot& s : data.addressSlots)
+    dataPages[s.offset / kSectionAlignment].push_back(static_cast<uint16_t>(0x3000 | (s.offset & 0xFFF)));
+  const auto hasEntries = [](const std::vector<std::vector<uint16_t>>& v) {
+    return std::any_of(v.begin(), v.end(), [](const std::vector<uint16_t>& p) { return !p.empty(); });
+  };
+  if (!hasEntries(pages) && !hasEntries(dataPages)) return;
+  // Every block starts on a dword boundary; the export names before it may end anywhere.
+  root_.append((4 - root_.size() % 4) % 4, '\0');
   const size_t start = root_.size();
+  relocTableAt_ = static_cast<uint32_t>(start);
+  appendRelocBlocks(dataPages, relocDataBlocksAt_);
+  appendRelocBlocks(pages, relocBlocksAt_);
+  f_relocsize = static_cast<uint32_t>(root_.size() - start);
+}
+
+// One block per page that has entries; `at` collects where each block's page address lies,
+// for the section's address to be added once it is known.
+void TPECOFF::appendRelocBlocks(const std::vector<std::vector<uint16_t>>& pages, std::vector<uint32_t>& at) {
   for (size_t page = 0; page < pages.size(); ++page) {
     const auto& entries = pages[page];
     if (entries.empty()) continue;
     // Padded to whole dwords with one entry of type 0: more than one such entry would put
     // several entries at the same offset, which checkers report as overlapping.
     const uint32_t blockSize = (2 * static_cast<uint32_t>(entries.size()) + 8 + 3) & ~3u;
-    relocBlocksAt_.push_back(static_cast<uint32_t>(root_.size()));
-    putLE32(root_, static_cast<uint32_t>(page) * kSectionAlignment);  // the code RVA is added later
+    at.push_back(static_cast<uint32_t>(root_.size()));
+    putLE32(root_, static_cast<uint32_t>(page) * kSectionAlignment);  // the section's RVA is added later
     putLE32(root_, blockSize);
     for (uint16_t e : entries) putLE16(root_, e);
     root_.append(blockSize - 8 - 2 * entries.size(), '\0');  // padding entries of type 0
   }
-  f_relocsize = static_cast<uint32_t>(root_.size() - start);
 }
 
 // --- addresses and patches
@@ -227,6 +247,7 @@ void TPECOFF::assignAddresses() {
     patchLE(root_, at, readLE32(root_, at) + codeRVA_, 4);
   }
   for (uint32_t at : relocBlocksAt_) patchLE(root_, at, readLE32(root_, at) + codeRVA_, 4);
+  for (uint32_t at : relocDataBlocksAt_) patchLE(root_, at, readLE32(root_, at) + dataRVA_, 4);
 }
 
 void TPECOFF::finalFixup() {
@@ -235,6 +256,11 @@ void TPECOFF::finalFixup() {
   bases.code = kImageBase + codeRVA_;
   bases.data = kImageBase + dataRVA_;
   layout_.finalFixup(bases);
+  TDataMan& data = *in_.dataImage;
+  for (const TDataAddressSlot& s : data.addressSlots) {
+    const uint32_t value = s.isProcedure ? bases.code + in_.procs()[s.target]->Address : bases.data + s.target;
+    patchLE(data.F_DataString, s.offset, value, 4);
+  }
 }
 
 // --- headers and the file
@@ -298,7 +324,7 @@ TPEOptionalHeader TPECOFF::buildPEOptHeader() {
   // Directories inside ".root", each only when its part is there.
   const uint32_t importRVA = rootRVA_ + f_resourcesize;
   const uint32_t exportRVA = importRVA + f_importsize;
-  const uint32_t relocRVA = exportRVA + f_exportsize;
+  const uint32_t relocRVA = rootRVA_ + relocTableAt_;
   if (f_exportsize) h.DataDirectory[kDirExport] = {exportRVA, f_exportsize};
   if (f_importsize) h.DataDirectory[kDirImport] = {importRVA, f_importsize};
   if (f_resourcesize) h.DataDirectory[kDirResource] = {rootRVA_, f_resourcesize};
@@ -318,14 +344,18 @@ void TPECOFF::writeImage() {
                          {".code", kCodeFlags, codeRVA_, f_codesize}};
   std::string sectionHeaders;
   uint32_t filePos = kHeadersSize;
+  uint32_t rawEnds[3] = {};
   for (const TPart& p : parts) {
     TCOFFSectionHeader s(p.name, p.flags, 0);
     s.RVA = p.rva;
     s.Header.VirtualSize = p.size;
     s.Header.VirtualAddress = p.rva;
-    s.Header.SizeOfRawData = alignValue(s.Header.VirtualSize + 1, file_alignment);
+    // At least one zero after the content, but never past the section's own pages.
+    s.Header.SizeOfRawData = std::min(alignValue(s.Header.VirtualSize + 1, file_alignment),
+                                      alignValue(s.Header.VirtualSize, kSectionAlignment));
     s.Header.PointerToRawData = filePos;
     filePos += s.Header.SizeOfRawData;
+    rawEnds[&p - parts] = filePos;
     appendSectionHeader(sectionHeaders, s.Header);
   }
   file_data = dosHeader();
@@ -334,11 +364,11 @@ void TPECOFF::writeImage() {
   file_data += sectionHeaders;
   padTo(file_alignment);
   addFileView(root_);
-  padTo(file_alignment);
+  alignFileToSize(rawEnds[0]);
   addFileView(in_.dataImage->F_DataString);
-  padTo(file_alignment);
+  alignFileToSize(rawEnds[1]);
   addFileView(layout_.laidOut());
-  padTo(file_alignment);
+  alignFileToSize(rawEnds[2]);
 }
 
 }  // namespace kelvo

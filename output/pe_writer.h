@@ -36,12 +36,15 @@ class TPECOFF : public TFileWriter {
   uint32_t rootRVA_ = 0x1000, dataRVA_ = 0, codeRVA_ = 0;
   uint32_t exportTableAt_ = 0, exportCount_ = 0;  // export address table, as offset in root_
   std::vector<uint32_t> relocBlocksAt_;            // relocation block headers, as offsets in root_
+  uint32_t relocTableAt_ = 0;                      // the first block, on a dword boundary of root_
+  std::vector<uint32_t> relocDataBlocksAt_;        // the same for blocks of data-image pages
 
   // The stages, in the order build runs them.
   void writeResourceFile();
   void writeImportDLLSect();
   void codeFixups();
   void writeExportDLLSect();
+  void appendRelocBlocks(const std::vector<std::vector<uint16_t>>& pages, std::vector<uint32_t>& at);
   void writeRelocDLLSect();
   void assignAddresses();
   void finalFixup();

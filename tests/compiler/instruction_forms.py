@@ -252,8 +252,39 @@ def control(forms):
     forms.append(("push @p1", "push {VA:p1}"))
 
 
+def read_only_widths(forms):
+    """Forms accepted with a warning: a register loaded or added from a narrower (or wider)
+    item reads as many bytes as the register holds, and an immediate wider than its operand
+    is cut to the operand's bits, as GNU as encodes them after its own truncation."""
+    for name, size, gas in items():
+        for r in (R32[1], R16[2], R8[3]):
+            rsize = 4 if r in R32 else 2 if r in R16 else 1
+            if rsize == size:
+                continue
+            mem = gas.replace(PTR[size], PTR[rsize])
+            for op in ("add", "sub"):
+                forms.append(("%s %s, %s" % (op, r, name), "%s %s, %s" % (op, r, mem)))
+            forms.append(("mov %s, %s" % (r, name), "mov %s, %s" % (r, mem)))
+    for size, m in ((1, "[ebx]"), (2, "[esi+4]")):
+        for r in (R32[0], R16[0], R8[0]):
+            rsize = 4 if r in R32 else 2 if r in R16 else 1
+            if rsize != size:
+                forms.append(("add %s, %s%s" % (r, TYPE[size], m), "add %s, %s %s" % (r, PTR[rsize], m)))
+                forms.append(("mov %s, %s%s" % (r, TYPE[size], m), "mov %s, %s %s" % (r, PTR[rsize], m)))
+    for size, values in ((1, [256, 300, -129, 0x1FF]), (2, [65536, 70000, -32769])):
+        bits = size * 8
+        for v in values:
+            cut = v & ((1 << bits) - 1)
+            r = REGS[size][0]
+            forms.append(("add %s, %s" % (r, v), "add %s, %d" % (r, cut)))
+            forms.append(("mov %s, %s" % (r, v), "mov %s, %d" % (r, cut)))
+            forms.append(("sub %s[ebx], %s" % (TYPE[size], v), "sub %s [ebx], %d" % (PTR[size], cut)))
+            forms.append(("mov %s[ebx], %s" % (TYPE[size], v), "mov %s [ebx], %d" % (PTR[size], cut)))
+
+
 def all_forms():
     forms = []
+    read_only_widths(forms)
     alu("add", forms)
     alu("sub", forms)
     mov(forms)

@@ -31,6 +31,7 @@ TEST_F(OperandStatements, NarrowItemsIntoRegistersAreWidened) {
              "mov edx, [ebp+16]");
 }
 
+// An untyped memory operand is a dword: a byte item arrives widened to all four bytes.
 TEST_F(OperandStatements, MemoryOperandsKeepIndexScaleAndDisplacement) {
   expectCode("",
              "[eax+ebx*4+8] = a; [esi-4] = ecx; byte[edi+ecx*2] = 7; [eax] = 5; ecx = [eax+ebx*4+8];\n"
@@ -38,7 +39,7 @@ TEST_F(OperandStatements, MemoryOperandsKeepIndexScaleAndDisplacement) {
              "push dword ptr [ebp+8]\npop dword ptr [eax+ebx*4+8]\nmov [esi-4], ecx\n"
              "mov byte ptr [edi+ecx*2], 7\nmov dword ptr [eax], 5\nmov ecx, [eax+ebx*4+8]\n"
              "push word ptr [ebp+24]\npop word ptr [eax+esi*8-6]\n"
-             "push eax\nmovzx eax, byte ptr [ebp+12]\nmov [ecx*4+12], al\npop eax\n"
+             "push eax\nmovzx eax, byte ptr [ebp+12]\nmov [ecx*4+12], eax\npop eax\n"
              "mov dword ptr [edx], -1");
 }
 

@@ -4,21 +4,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "frontend/compiler.h"
 
 namespace {
 
-// A folder with an empty standard include, made once per process.
+// A folder with an empty standard include, made once per process in $TMPDIR and removed
+// when the process ends.
+class TScratchFolder {
+ public:
+  TScratchFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kelvo-fuzz-XXXXXX";
+    if (!mkdtemp(pattern.data())) return;
+    folder_ = pattern + "/";
+    if (std::FILE* f = std::fopen((folder_ + "system.kel").c_str(), "w")) std::fclose(f);
+  }
+  ~TScratchFolder() {
+    if (folder_.empty()) return;
+    std::remove((folder_ + "system.kel").c_str());
+    rmdir(folder_.c_str());
+  }
+  const std::string& path() const { return folder_; }
+
+ private:
+  std::string folder_;
+};
+
 const std::string& projectFolder() {
-  static const std::string folder = [] {
-    char pattern[] = "/tmp/kelvo-fuzz-XXXXXX";
-    std::string made = mkdtemp(pattern) ? pattern : "/tmp";
-    std::fclose(std::fopen((made + "/system.kel").c_str(), "w"));
-    return made + "/";
-  }();
-  return folder;
+  static const TScratchFolder folder;
+  return folder.path();
 }
 
 }  // namespace
