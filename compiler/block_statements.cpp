@@ -68,7 +68,10 @@ bool TCompiler::CompileLoopExit(bool isBreak) {
   if (ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid) return false;
   uint32_t depth = 0;
   uint16_t condition = kJumpAlways;
-  if (curToken.Token == tk::Number) depth = static_cast<uint32_t>(curToken.Int);
+  if (curToken.Token == tk::Number) {
+    depth = static_cast<uint32_t>(curToken.Int);
+    if (PeekToken() == tk::If) GetToken();  // "break 1 if (...)": a level and a condition
+  }
   if (curToken.Token == tk::If) {
     ExpectOrRaise(tk::LParen);
     condition = CompileUntilCondition(true);
