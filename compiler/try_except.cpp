@@ -99,7 +99,7 @@ bool TCompiler::CompileTryExcept() {
   checkTryBodyJumps(firstFixUp, firstLabel);
   emitTryUnwind();
   JumpToLevelLabel(kJumpAlways, LevelLabel("=EXCEPTEND_", n), n);
-  ExpectOrRaise(tk::Except);
+  if (GetToken(false, true) != tk::Except) Error("Expected except but found " + curToken.Str);
   ExpectOrRaise(tk::LBrace);
   DefineLabel(handler);
   emit(a, kHandlerEntry, sizeof kHandlerEntry);
