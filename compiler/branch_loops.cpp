@@ -26,6 +26,22 @@ void TCompiler::JumpToLevelLabel(uint16_t kind, const std::string& label, uint32
   EmitBytes(a, kPatchArea, sizeof kPatchArea);
 }
 
+// Whether the next token is the one-character token `c` (code `code`): the character decides
+// unless a comment stands between, so most look-aheads cost no second reading of a token.
+bool TCompiler::NextIsChar(char c, uint16_t code) {
+  const char next = PeekNonBlank();
+  if (next == '/') return PeekToken() == code;
+  return next == c;
+}
+
+// The next token when it may be elseif or else, 0 when it cannot be: only a word starting
+// with "e" (or a comment before one) needs reading.
+uint16_t TCompiler::peekElse() {
+  const char next = PeekNonBlank();
+  if (next != 'e' && next != 'E' && next != '/') return 0;
+  return PeekToken();
+}
+
 void TCompiler::ExpectOrRaise(uint16_t code) {
   if (ExpectToken({code}) == tk::Invalid) RaiseError();
 }
@@ -41,7 +57,7 @@ void TCompiler::CompileBracedBody(const char* failure) {
 
 // A branch body: braced, or one statement after which the branch's level is closed here.
 void TCompiler::compileBranchBody(uint32_t level, const char* failure) {
-  if (PeekToken() == tk::LBrace) {
+  if (NextIsChar('{', tk::LBrace)) {
     GetToken(false, true);
     return CompileBracedBody(failure);
   }
@@ -85,14 +101,16 @@ bool TCompiler::CompileIf() {
   const std::string exitLabel = LevelLabel("~exitif", first);
   uint32_t branch = first;
   compileIfBranch(branch, "Error 34512313");
-  while (PeekToken() == tk::ElseIf) {
+  uint16_t next = peekElse();
+  while (next == tk::ElseIf) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel("~endif", branch));
     GetToken();
     branch = curFunc->PushBrace(btIf).id;
     compileIfBranch(branch, "Error 512313");
+    next = peekElse();
   }
-  if (PeekToken() == tk::Else) {
+  if (next == tk::Else) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel("~endif", branch));
     GetToken();
@@ -122,7 +140,7 @@ bool TCompiler::CompileRepeat() {
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
   DefineLabel(LevelLabel("=repstart", n));
-  if (PeekToken() == tk::RBrace) {
+  if (NextIsChar('}', tk::RBrace)) {
     GetToken();
     curFunc->PopBrace();
   } else {

@@ -107,7 +107,7 @@ void TCompiler::readRightOperand(TCurrentToken& right) {
 }
 
 uint16_t TCompiler::CompileCondition(bool negate) {
-  if (PeekToken() == tk::RParen) return negate ? kJumpAlways : kJumpNone;  // "()" holds
+  if (NextIsChar(')', tk::RParen)) return negate ? kJumpAlways : kJumpNone;  // "()" holds
   if (PeekNonBlank() == '!') {
     if (GetToken(false, true) != tk::Not) Error("Unknown comparator");
     negate = !negate;
@@ -121,7 +121,7 @@ uint16_t TCompiler::CompileCondition(bool negate) {
   TCurrentToken left, right;
   readLeftOperand(left);
   uint16_t comparator = kNoComparator;
-  if (PeekToken() != tk::RParen) {
+  if (!NextIsChar(')', tk::RParen)) {
     comparator = GetToken(false, true);
     if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
     readRightOperand(right);

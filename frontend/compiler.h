@@ -218,6 +218,7 @@ struct TCompiler {
   void JumpToLabel(uint16_t kind, const std::string& label);
   void JumpToLevelLabel(uint16_t kind, const std::string& label, uint32_t id);
   void ExpectOrRaise(uint16_t code);
+  bool NextIsChar(char c, uint16_t code);
   // Try blocks open between the innermost level and the level at index `target` (-1: all).
   int TryFramesAbove(int32_t target);
   int UnwindTryFrames(int32_t target);
@@ -345,6 +346,7 @@ struct TCompiler {
   void compareRegister(const TCurrentToken& left, const TCurrentToken& right);
   void compileBranchBody(uint32_t level, const char* failure);
   void compileIfBranch(uint32_t branch, const char* failure);
+  uint16_t peekElse();
   void emitCaseDispatch(uint32_t n, TRegister selector);
   void emitTryUnwind();
   void checkTryBodyJumps(size_t firstFixUp, size_t firstLabel);
