@@ -113,6 +113,13 @@ uint16_t TCompiler::CompileCondition(bool negate) {
     negate = !negate;
   }
   if (PeekNonBlank() == '(') {
+    // Parentheses nest by recursion; past this depth the source is refused rather than the stack.
+    constexpr int kMaxParentheses = 64;
+    struct TDepth {
+      int& depth;
+      ~TDepth() { --depth; }
+    } guard{++conditionDepth_};
+    if (conditionDepth_ > kMaxParentheses) Error("Conditions are nested too deeply");
     GetToken(false, true);
     const uint16_t code = CompileCondition(negate);
     if (ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();

@@ -340,6 +340,7 @@ struct TCompiler {
   void releaseState();
   // structured statements
   TBaseExpression leftExpression_;  // the memory operand on the left of a comparison
+  int conditionDepth_ = 0;
   void readLeftOperand(TCurrentToken& left);
   void readRightOperand(TCurrentToken& right);
   void compareMemory(const TCurrentToken& left, const TCurrentToken& right);

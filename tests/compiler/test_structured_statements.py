@@ -40,6 +40,7 @@ MISTAKES = [
     ("try { nop } nop", 3, 15, "Expected except but found nop"),
     ("try { jmp away } except { }\naway:", 3, 16,
      'A jump to "away" leaves the try block without removing its exception handler'),
+    ("if (" + "(" * 70 + "eax", 3, 68, "Conditions are nested too deeply"),
     ("if (eax) }", 3, 10, 'Expected a statement but found "}"'),
 ]
 
