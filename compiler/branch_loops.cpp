@@ -62,6 +62,7 @@ void TCompiler::compileBranchBody(uint32_t level, const char* failure) {
     return CompileBracedBody(failure);
   }
   if (!CompileBlock(-1, false, true, false)) Error("Error 43123");
+  if (curToken.Token == tk::EndOfFile) Error("Expected a statement but found the end of the file");
   if (curFunc->braceLevel.empty() || curFunc->braceLevel.back().id != level)
     Error("Expected a statement but found \"}\"");
   curFunc->PopBrace();

@@ -62,6 +62,12 @@ class Mistakes(KelvoCase):
         self.assertEqual(r.code, 1, r.out)
         self.assertRegex(r.out, r'\[5,\d+\]: "\{" of line 3 is not closed')
 
+    def test_a_branch_needs_a_statement_before_the_file_ends(self):
+        project = self.write("bad.kpr", HEAD + "if (eax)\n")
+        r = run_kelvo(project, "-nopause", "-nolog", "x")
+        self.assertEqual(r.code, 1, r.out)
+        self.assertIn("Expected a statement but found the end of the file", r.out)
+
     def test_a_look_ahead_warns_once(self):
         project = self.write("warn.kpr", HEAD + "if (eax) { nop }\n@lbl: nop\n}\nentry:\n p();\n")
         r = run_kelvo(project, "-nopause", "-nolog", "x")
