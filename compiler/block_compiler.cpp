@@ -61,6 +61,14 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
       return fromFlag(CompileJumpLabel());
     case tk::Entry: return fromFlag(CompileEntry());
     case tk::Program: Error("Program already has an entry section.");
+    case tk::If: return fromFlag(CompileIf());
+    case tk::While: return fromFlag(CompileWhile());
+    case tk::Repeat: return fromFlag(CompileRepeat());
+    case tk::For: return fromFlag(CompileCountedLoop());
+    case tk::Case: return fromFlag(CompileCase());
+    case tk::State: return fromFlag(CompileState(false));
+    case tk::Default: return fromFlag(CompileState(true));
+    case tk::Try: return fromFlag(CompileTryExcept());
     case tk::Break:
     case tk::Continue: return fromFlag(CompileLoopExit(code == tk::Break));
     case tk::ElseIf:

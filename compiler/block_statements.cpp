@@ -2,6 +2,7 @@
 // entry, break and continue, bswap and setae.
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
+#include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -69,29 +70,53 @@ bool TCompiler::CompileEntry() {
   return true;
 }
 
-// break and continue: a jump to the end or the head of an enclosing loop or case.
+// break and continue: a jump to the end or the test of an enclosing loop or case, removing
+// the exception records of the try blocks it leaves.
 bool TCompiler::CompileLoopExit(bool isBreak) {
   if (ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid) return false;
   uint32_t depth = 0;
-  uint16_t condition = 16;
-  if (curToken.Token == tk::Number) depth = static_cast<uint32_t>(curToken.Int);
-  if (curToken.Token == tk::If) Error("Conditions are not supported by this build");
-  const int32_t index = curFunc->FindLoopBrace(depth);
+  uint16_t condition = kJumpAlways;
+  if (curToken.Token == tk::Number) {
+    depth = static_cast<uint32_t>(curToken.Int);
+    if (PeekToken() == tk::If) GetToken();  // "break 1 if (...)": a level and a condition
+  }
+  if (curToken.Token == tk::If) {
+    ExpectOrRaise(tk::LParen);
+    condition = CompileUntilCondition(true);
+  }
+  const int32_t index = isBreak ? curFunc->FindLoopBrace(depth) : findContinueLevel(depth);
   if (index < 0)
     Error(isBreak ? "break does not have a valid loop to exit" : "continue can only reside inside a loop.");
   const TBraceLevel level = curFunc->braceLevel[static_cast<size_t>(index)];
-  const std::string id = std::to_string(level.id);
   std::string label;
   if (isBreak)
-    label = (level.bracetype == btWhile ? "=endwhile" : level.bracetype == btCase ? "=exitcase" : "=repend") + id;
+    label = LevelLabel(level.bracetype == btWhile ? "=endwhile" : level.bracetype == btCase ? "=exitcase" : "=repend",
+                       level.id);
   else
-    label = (level.bracetype == btWhile ? "=dowhile" : "=repstart") + id;
-  TAssembler& a = curFunc->recAssembler;
-  AddFixUp(a, ftJmp, 0, 0, static_cast<uint32_t>(a.strCode.size()), 0, static_cast<int32_t>(level.id), condition,
-           label);
-  static const uint8_t kPatchArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
-  EmitBytes(a, kPatchArea, sizeof kPatchArea);
+    label = LevelLabel(level.bracetype == btWhile ? "=dowhile" : "=repnext", level.id);
+  if (condition == kJumpNone) return true;
+  if (TryFramesAbove(index) == 0) {
+    JumpToLevelLabel(condition, label, level.id);
+    return true;
+  }
+  // Leaving a try block: only a taken exit removes its records.
+  const std::string stay = LevelLabel("~stay", ++curFunc->braceLabelID);
+  JumpToLabel(InvertJump(condition), stay);
+  UnwindTryFrames(index);
+  JumpToLevelLabel(kJumpAlways, label, level.id);
+  DefineLabel(stay);
   return true;
+}
+
+// continue counts only while and repeat levels: a case between goes to the loop around it.
+int32_t TCompiler::findContinueLevel(uint32_t n) const {
+  for (size_t i = curFunc->braceLevel.size(); i-- > 0;) {
+    const TBraceType kind = curFunc->braceLevel[i].bracetype;
+    if (kind != btWhile && kind != btRepeat) continue;
+    if (n == 0) return static_cast<int32_t>(i);
+    --n;
+  }
+  return -1;
 }
 
 bool TCompiler::CompileBswap() {
@@ -114,6 +139,7 @@ bool TCompiler::CompileSetae() {
 // The return sequence: pop the "uses" registers, undo the frame, return by convention.
 bool TCompiler::CompileRet() {
   TAssembler& a = curFunc->recAssembler;
+  UnwindTryFrames(-1);  // a return from a try block leaves no handler registered
   for (auto r = listUses.rbegin(); r != listUses.rend(); ++r) PopReg(a, *r);
   if (!curFunc->HasFrame() && curFunc->localFixupOffset != 0 && CurBody().framelessRetLine == 0)
     CurBody().framelessRetLine = curFile->intCurLine;

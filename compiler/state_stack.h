@@ -5,8 +5,11 @@
 
 namespace kelvo {
 
+// One state of a case, waiting for the case's dispatch code.
 struct TStateInfo {
-  int32_t id = 0;
+  uint32_t caseid = 0;  // the case's brace level
+  uint32_t value = 0;
+  bool def = false;     // the default state
 };
 
 }  // namespace kelvo

@@ -237,6 +237,28 @@ struct TCompiler {
   void AddLabel(const std::string& name, uint32_t position);
   int32_t FindLabel(const std::string& name);
 
+  // --- structured statements: conditions, if, while, repeat, for, case, try
+  uint16_t CompileCondition(bool negate);
+  uint16_t CompileUntilCondition(bool negate);  // also reads the closing ")"
+  bool EmitCompare(const TCurrentToken& left, const TCurrentToken& right);
+  void CompileConditionChain(const std::string& falseLabel, const std::string& bodyLabel);
+  bool CompileIf();
+  bool CompileWhile();
+  bool CompileRepeat();
+  bool CompileCountedLoop();
+  bool CompileCase();
+  bool CompileState(bool isDefault);
+  bool CompileTryExcept();
+  void CompileBracedBody(const char* failure);
+  void DefineLabel(const std::string& name);
+  void JumpToLabel(uint16_t kind, const std::string& label);
+  void JumpToLevelLabel(uint16_t kind, const std::string& label, uint32_t id);
+  void ExpectOrRaise(uint16_t code);
+  bool NextIsChar(char c, uint16_t code);
+  // Try blocks open between the innermost level and the level at index `target` (-1: all).
+  int TryFramesAbove(int32_t target);
+  int UnwindTryFrames(int32_t target);
+
   // --- procedure declarations
   bool CompileProcDecl(bool isMethod, TRegister objectReg, PDataType classType);
   PFunction ParseProcHeader(bool addIdentifier);
@@ -354,6 +376,20 @@ struct TCompiler {
   int blockDepth_ = 0;
   TProcedureLayout procedureLayout_;  // scratch for FinishProcedure
   void releaseState();
+  // structured statements
+  TBaseExpression leftExpression_;  // the memory operand on the left of a comparison
+  int conditionDepth_ = 0;
+  void readLeftOperand(TCurrentToken& left);
+  void readRightOperand(TCurrentToken& right);
+  void compareMemory(const TCurrentToken& left, const TCurrentToken& right);
+  void compareRegister(const TCurrentToken& left, const TCurrentToken& right);
+  void compileBranchBody(uint32_t level, const char* failure);
+  void compileIfBranch(uint32_t branch, const char* failure);
+  uint16_t peekElse();
+  void emitCaseDispatch(uint32_t n, TRegister selector);
+  void emitTryUnwind();
+  void checkTryBodyJumps(size_t firstFixUp, size_t firstLabel);
+  int32_t findContinueLevel(uint32_t n) const;
   std::string errorPosition() const;
   std::string sourceLineAtCursor() const;
   // data declarations

@@ -47,6 +47,7 @@ void TCompiler::Error(const std::string& message) {
 }
 
 void TCompiler::Warning(const std::string& message) {
+  if (Settings.peekToken) return;  // a look-ahead reads the token again, and warns then
   Print(errorPosition() + "Warning: " + message + fileSuffix(curFile), clWarning);
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Compile-speed benchmark: kelvo against GNU as (and fasm, nasm when installed) on the same
-stream of typical inline integer instructions in procedures.
+stream of typical inline integer instructions and structured statements (if chains, while and
+for loops, case) in procedures; the other tools get the compares and jumps written out.
 
     python3 scripts/benchmark.py [--kelvo build/release/kelvo] [--sizes 10000,100000,1000000]
 
@@ -52,7 +53,48 @@ BODY = [
     ("jnz @L", "jnz 1b", "jnz .L"),
     ("mov eax, edx", "mov eax, edx", "mov eax, edx"),
 ]
-PER_PROC = len(BODY) + 2  # with the procedure's head and its closing line
+# Structured statements in kelvo, and the compares and jumps they compile to, written out for
+# the other tools: "N:" defines local label N, "N>" and "N<" jump forward and back to it.
+STRUCTURED = """\
+  if (eax == 5 or ecx > 3) {
+    inc edx
+  } elseif (edx < 10) {
+    dec edx
+  } else {
+    add edx, 2
+  }
+  while (ecx < 20) {
+    add eax, ecx
+    inc ecx
+  }
+  for (ecx = 1 to 8) {
+    add eax, ecx
+  }
+  case (eax) {
+    state 1: inc edx break;
+    state 2: dec edx break;
+    default: xor edx, edx
+  }
+""".splitlines()
+STRUCTURED_WRITTEN_OUT = """\
+cmp eax, 5|je 3>|cmp ecx, 3|jbe 4>|jbe 4>|3:|inc edx|jmp 6>|4:|cmp edx, 10|jae 5>|dec edx|jmp 6>
+5:|add edx, 2|6:|7:|cmp ecx, 20|jae 8>|add eax, ecx|inc ecx|jmp 7<|8:
+mov ecx, 0|9:|inc ecx|add eax, ecx|cmp ecx, 8|jne 9<
+jmp 13>|10:|inc edx|jmp 14>|11:|dec edx|jmp 14>|12:|xor edx, edx|jmp 14>
+13:|cmp eax, 2|je 11<|cmp eax, 1|je 10<|jmp 12<|14:""".replace("\n", "|").split("|")
+PER_PROC = len(BODY) + len(STRUCTURED) + 2  # with the procedure's head and its closing line
+
+
+def written_out(line, gas):
+    """One line of STRUCTURED_WRITTEN_OUT in GNU as (numeric labels) or nasm/fasm spelling."""
+    label = re.fullmatch(r"(\d+):", line)
+    if label:
+        return (label.group(1) + ":") if gas else (".s%s:" % label.group(1))
+    jump = re.fullmatch(r"(\w+) (\d+)([<>])", line)
+    if jump:
+        target = jump.group(2) + ("f" if jump.group(3) == ">" else "b") if gas else ".s" + jump.group(2)
+        return "  %s %s" % (jump.group(1), target)
+    return "  " + line
 
 
 def kelvo_label(text, kind):
@@ -68,6 +110,7 @@ def write_kelvo(path, procs):
             f.write("procedure p%d(int32 a) {\n" % p)
             for k, _, _ in BODY:
                 f.write(kelvo_label(k, "def") + "\n" if k.startswith("@") else "  " + k.replace("@", "") + "\n")
+            f.write("\n".join(STRUCTURED) + "\n")
             f.write("}\n")
         f.write("entry:\n")
         for p in range(procs):
@@ -82,6 +125,8 @@ def write_procs(f, procs, column, labels):
         for row in BODY:
             line = row[column]
             f.write((labels[line] if line in labels else "  " + line) + "\n")
+        for line in STRUCTURED_WRITTEN_OUT:
+            f.write(written_out(line, column == 1) + "\n")
         f.write("  leave\n  ret 4\n")
     for p in range(procs):
         f.write("  call p%d\n" % p)

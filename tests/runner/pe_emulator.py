@@ -10,10 +10,11 @@ import time
 from dataclasses import dataclass
 
 from unicorn import Uc, UcError, UC_ARCH_X86, UC_MODE_32, UC_HOOK_CODE
-from unicorn import UC_HOOK_MEM_INVALID, UC_PROT_READ, UC_PROT_EXEC
+from unicorn import UC_HOOK_MEM_INVALID, UC_HOOK_INTR, UC_PROT_READ, UC_PROT_EXEC
 from unicorn import unicorn_const as uconst
 from unicorn import x86_const as x86
 
+from emu_exceptions import ACCESS_VIOLATION, INT_DIVIDE_BY_ZERO, ExceptionDispatcher
 from emu_memory import AddressSpace, BadPointer, Heap
 from pe_image import ImageError
 from pe_modules import ModuleError, ModuleTable
@@ -23,6 +24,13 @@ STACK_SIZE = 0x100000
 _STUB_AREA = 0x10000
 _STUB_SIZE = 4
 _ENTRY_RETURN, _CALL_RETURN = "entry-return", "call-return"
+_EXCEPTION_RETURN = "exception-return"
+# The first parameter of an access violation: what the faulting instruction did.
+_ACCESS_KINDS = {
+    uconst.UC_MEM_READ_UNMAPPED: 0, uconst.UC_MEM_WRITE_UNMAPPED: 1,
+    uconst.UC_MEM_FETCH_UNMAPPED: 8, uconst.UC_MEM_WRITE_PROT: 1,
+    uconst.UC_MEM_FETCH_PROT: 8, uconst.UC_MEM_READ_PROT: 0,
+}
 _SAVED_REGS = [x86.UC_X86_REG_EAX, x86.UC_X86_REG_EBX, x86.UC_X86_REG_ECX,
                x86.UC_X86_REG_EDX, x86.UC_X86_REG_ESI, x86.UC_X86_REG_EDI,
                x86.UC_X86_REG_EBP, x86.UC_X86_REG_ESP, x86.UC_X86_REG_EIP,
@@ -64,14 +72,18 @@ class Process:
         self.last_error = 0
         self.pending_calls, self.saved_contexts = [], []
         self.outcome = None
-        self._stub_hit = self._fault = None
+        self._stub_hit = self._fault = self._interrupt = None
         self.modules = ModuleTable(self, exe_path)  # EXE first: its own base
         self._setup_stubs()
         self._setup_stack()
+        self.seh = ExceptionDispatcher(self, self.stack_top, STACK_SIZE)
+        self.seh.return_stub = self._new_stub(_EXCEPTION_RETURN)
         self.heap = Heap(self.mem)
         self.command_line_ptr = self._store_string(
             command_line(exe_path, args).encode("cp1252", "replace"))
         self.uc.hook_add(UC_HOOK_MEM_INVALID, self._on_bad_access)
+        self.uc.hook_add(UC_HOOK_INTR, self._on_interrupt)
+        self._track_faults()
         self.modules.bind_exe()
 
     # --- set-up ----------------------------------------------------------
@@ -102,7 +114,7 @@ class Process:
         return self.stub_by_name[key]
 
     def _setup_stack(self):
-        top = self.mem.alloc(STACK_SIZE) + STACK_SIZE
+        top = self.stack_top = self.mem.alloc(STACK_SIZE) + STACK_SIZE
         self.mem.write_u32(top - 4, self.entry_return)
         self.uc.reg_write(x86.UC_X86_REG_ESP, top - 4)
         self.uc.reg_write(x86.UC_X86_REG_EIP, self.modules.exe.entry)
@@ -111,6 +123,16 @@ class Process:
         addr = self.mem.alloc(len(data) + 1)
         self.mem.write(addr, data + b"\0")
         return addr
+
+    def _track_faults(self):
+        """Unicorn reports a memory fault at the start of its translated block
+        unless every instruction is hooked; the exception address a handler
+        sees must be the faulting instruction's. Hooking costs time, so only
+        an EXE that registers handlers (writes FS:[0]) is hooked."""
+        exe = self.modules.exe
+        code = self.mem.read(exe.base, exe.size)
+        if b"\x64\x89\x25\0\0\0\0" in code or b"\x64\xA3\0\0\0\0" in code:
+            self.uc.hook_add(UC_HOOK_CODE, lambda uc, addr, size, data: None)
 
     # --- services for the stubs -------------------------------------------
 
@@ -135,8 +157,15 @@ class Process:
         uc.emu_stop()
 
     def _on_bad_access(self, uc, access, addr, size, value, data):
+        # EIP is exact here; after the stop it may be the start of the block.
         self._fault = (access, addr)
+        self._fault_eip = self.reg("EIP")
         return False
+
+    def _on_interrupt(self, uc, intno, data):
+        # EIP is at the faulting instruction, as Windows reports it.
+        self._interrupt = intno
+        uc.emu_stop()
 
     # --- running ---------------------------------------------------------
 
@@ -161,15 +190,29 @@ class Process:
         return EmuOutcome(bytes(self.output), code, error)
 
     def _step(self, seconds):
-        self._stub_hit = self._fault = None
+        self._stub_hit = self._fault = self._interrupt = None
         try:
             self.uc.emu_start(self.reg("EIP"), 0,
                               timeout=max(1, int(seconds * 1e6)))
         except UcError as err:
-            self.fail(self._crash_message(err))
+            if not self._raise_fault():
+                self.fail(self._crash_message(err))
             return
-        if self._stub_hit is not None:
+        if self._interrupt is not None:
+            if self._interrupt != 0 or not self.seh.raise_exception(INT_DIVIDE_BY_ZERO):
+                what = "integer division by zero" if self._interrupt == 0 \
+                    else f"interrupt {self._interrupt}"
+                self.fail(f"crash: {what} (eip {self.modules.describe(self.reg('EIP'))})")
+        elif self._stub_hit is not None:
             self._dispatch(self.stubs[self._stub_hit])
+
+    def _raise_fault(self):
+        """An access fault goes to the program's exception handlers, if any."""
+        if not self._fault or self._fault[0] not in _ACCESS_KINDS:
+            return False
+        access, addr = self._fault
+        self.set_reg("EIP", self._fault_eip)
+        return self.seh.raise_exception(ACCESS_VIOLATION, (_ACCESS_KINDS[access], addr))
 
     def _crash_message(self, err):
         where = self.modules.describe(self.reg("EIP"))
@@ -184,6 +227,10 @@ class Process:
             self.outcome = (self.reg("EAX"), None)
         elif target == _CALL_RETURN:
             self._leave_guest_call()
+        elif target == _EXCEPTION_RETURN:
+            error = self.seh.handler_returned()
+            if error:
+                self.fail(f"{error} (eip {self.modules.describe(self.reg('EIP'))})")
         else:
             self._call_api(*target)
 

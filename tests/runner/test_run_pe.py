@@ -49,6 +49,11 @@ PROGRAMS = {
     # Windows wants the bytes-written pointer for a synchronous write.
     "misuse": "WriteFile(GetStdHandle(-11), 'lost\\n', 5, 0, 0);\nExitProcess(0);",
     "spin": "top:\n  jmp top",
+    # faults with no handler registered, and with one that passes the fault on
+    "nullread": "mov eax, 0\nmov eax, [eax]\nExitProcess(0);",
+    "divzero": "xor ecx, ecx\nmov eax, 1\nxor edx, edx\ndiv ecx\nExitProcess(0);",
+    "passon": "function passOn(dword record, frame, context, dispatcher) { mov eax, 1 }\n"
+              "push @passOn\npush fs:0\nfs:0 = esp;\nmov eax, 0\nmov eax, [eax]\nExitProcess(0);",
 }
 _built = {}
 
@@ -126,6 +131,15 @@ class FailureReportsTest(unittest.TestCase):
         result = run_pe.run(program("unknown.exe"), "emu")
         self.assertEqual((result.text, result.exit_code), ("before\n", None))
         self.assertIn("kernel32.dll!Beep", result.error)
+
+    def test_faults_nobody_handles_end_the_run_named(self):
+        for exe, message in (("nullread.exe", "crash: read of unmapped memory at 0x0"),
+                             ("divzero.exe", "crash: integer division by zero"),
+                             ("passon.exe", "unhandled exception 0xc0000005")):
+            with self.subTest(exe=exe):
+                result = run_pe.run(program(exe), "emu")
+                self.assertEqual(result.exit_code, None)
+                self.assertIn(message, result.error)
 
     def test_api_misuse_stops_the_run_naming_the_call(self):
         result = run_pe.run(program("misuse.exe"), "emu")

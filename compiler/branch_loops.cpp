@@ -1,0 +1,167 @@
+// if / elseif / else, while and repeat: compares and jumps between generated labels, the
+// bodies compiled by the block compiler.
+#include "assembler/code_buffer.h"
+#include "compiler/structured_labels.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+void TCompiler::DefineLabel(const std::string& name) {
+  AddLabel(name, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+}
+
+void TCompiler::JumpToLabel(uint16_t kind, const std::string& label) {
+  TAssembler& a = curFunc->recAssembler;
+  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), kind, label);
+}
+
+// A jump that belongs to a brace level (loop exits, back jumps): the level's id travels with
+// it. A jump that can never be taken emits nothing.
+void TCompiler::JumpToLevelLabel(uint16_t kind, const std::string& label, uint32_t id) {
+  if (kind == kJumpNone) return;
+  TAssembler& a = curFunc->recAssembler;
+  AddFixUp(a, ftJmp, 0, 0, static_cast<uint32_t>(a.strCode.size()), 0, static_cast<int32_t>(id), kind, label);
+  static constexpr uint8_t kPatchArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
+  EmitBytes(a, kPatchArea, sizeof kPatchArea);
+}
+
+// Whether the next token is the one-character token `c` (code `code`): the character decides
+// unless a comment stands between, so most look-aheads cost no second reading of a token.
+bool TCompiler::NextIsChar(char c, uint16_t code) {
+  const char next = PeekNonBlank();
+  if (next == '/') return PeekToken() == code;
+  return next == c;
+}
+
+// The next token when it may be elseif or else, 0 when it cannot be: only a word starting
+// with "e" (or a comment before one) needs reading.
+uint16_t TCompiler::peekElse() {
+  const char next = PeekNonBlank();
+  if (next != 'e' && next != 'E' && next != '/') return 0;
+  return PeekToken();
+}
+
+void TCompiler::ExpectOrRaise(uint16_t code) {
+  if (ExpectToken({code}) == tk::Invalid) RaiseError();
+}
+
+// Compiles a body whose "{" was just read; its "}" closes the innermost level. A file that
+// ends first leaves the level open, which is reported where the file ends.
+void TCompiler::CompileBracedBody(const char* failure) {
+  const uint32_t open = curFunc->braceCounter;
+  const int32_t line = curFile->intCurLine;
+  if (!CompileBlock(-1, false, false, false)) Error(failure);
+  if (curFunc->braceCounter >= open) Error("\"{\" of line " + std::to_string(line) + " is not closed");
+}
+
+// A branch body: braced, or one statement after which the branch's level is closed here.
+void TCompiler::compileBranchBody(uint32_t level, const char* failure) {
+  if (NextIsChar('{', tk::LBrace)) {
+    GetToken(false, true);
+    return CompileBracedBody(failure);
+  }
+  if (!CompileBlock(-1, false, true, false)) Error("Error 43123");
+  if (curToken.Token == tk::EndOfFile) Error("Expected a statement but found the end of the file");
+  if (curFunc->braceLevel.empty() || curFunc->braceLevel.back().id != level)
+    Error("Expected a statement but found \"}\"");
+  curFunc->PopBrace();
+}
+
+// Comparisons joined by "and" and "or" up to ")". A false comparison jumps to `falseLabel`; one
+// followed by "or" jumps when true to `bodyLabel`, which is defined after the chain.
+void TCompiler::CompileConditionChain(const std::string& falseLabel, const std::string& bodyLabel) {
+  bool sawOr = false;
+  uint16_t last = kJumpNone;
+  for (;;) {
+    last = CompileCondition(false);
+    const uint16_t next = ExpectToken({tk::RParen, tk::MnAnd, tk::MnOr});
+    if (next == tk::Invalid) RaiseError();
+    if (next == tk::MnOr) {
+      JumpToLabel(InvertJump(last), bodyLabel);
+      sawOr = true;
+    } else {
+      JumpToLabel(last, falseLabel);
+    }
+    if (next == tk::RParen) break;
+  }
+  if (!sawOr) return;
+  JumpToLabel(last, falseLabel);
+  DefineLabel(bodyLabel);
+}
+
+// One if or elseif branch from its "(": the condition chain and the body.
+void TCompiler::compileIfBranch(uint32_t branch, const char* failure) {
+  ExpectOrRaise(tk::LParen);
+  CompileConditionChain(LevelLabel("~endif", branch), LevelLabel("~doif", branch));
+  compileBranchBody(branch, failure);
+}
+
+bool TCompiler::CompileIf() {
+  const uint32_t first = curFunc->PushBrace(btIf).id;
+  const std::string exitLabel = LevelLabel("~exitif", first);
+  uint32_t branch = first;
+  compileIfBranch(branch, "Error 34512313");
+  uint16_t next = peekElse();
+  while (next == tk::ElseIf) {
+    JumpToLabel(kJumpAlways, exitLabel);
+    DefineLabel(LevelLabel("~endif", branch));
+    GetToken();
+    branch = curFunc->PushBrace(btIf).id;
+    compileIfBranch(branch, "Error 512313");
+    next = peekElse();
+  }
+  if (next == tk::Else) {
+    JumpToLabel(kJumpAlways, exitLabel);
+    DefineLabel(LevelLabel("~endif", branch));
+    GetToken();
+    compileBranchBody(curFunc->PushBrace(btIf).id, "Error 512313");
+  } else {
+    DefineLabel(LevelLabel("~endif", branch));
+  }
+  DefineLabel(exitLabel);
+  return true;
+}
+
+bool TCompiler::CompileWhile() {
+  const uint32_t n = curFunc->PushBrace(btWhile).id;
+  const std::string head = LevelLabel("=dowhile", n);
+  DefineLabel(head);
+  ExpectOrRaise(tk::LParen);
+  // A comparison followed by "or" enters the body directly, not the head.
+  CompileConditionChain(LevelLabel("=endwhile", n), LevelLabel("=whilebody", n));
+  ExpectOrRaise(tk::LBrace);
+  CompileBracedBody("Error 21234234");
+  JumpToLabel(kJumpAlways, head);
+  DefineLabel(LevelLabel("=endwhile", n));
+  return true;
+}
+
+bool TCompiler::CompileRepeat() {
+  ExpectOrRaise(tk::LBrace);
+  const uint32_t n = curFunc->PushBrace(btRepeat).id;
+  DefineLabel(LevelLabel("=repstart", n));
+  if (NextIsChar('}', tk::RBrace)) {
+    GetToken();
+    curFunc->PopBrace();
+  } else {
+    CompileBracedBody("Error 2334234");
+  }
+  const uint16_t form = ExpectToken({tk::While, tk::Until, tk::Semicolon});
+  if (form == tk::Invalid) RaiseError();
+  DefineLabel(LevelLabel("=repnext", n));  // where continue goes: the test
+  uint16_t code = kJumpAlways;
+  if (form == tk::Until) {
+    ExpectOrRaise(tk::LParen);
+    code = CompileUntilCondition(false);
+  } else if (form == tk::While) {
+    ExpectOrRaise(tk::LParen);
+    code = CompileUntilCondition(true);
+  }
+  if (form != tk::Semicolon) ExpectOrRaise(tk::Semicolon);
+  JumpToLevelLabel(code, LevelLabel("=repstart", n), n);
+  DefineLabel(LevelLabel("=repend", n));
+  return true;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,78 @@
+// case (reg) { state n: ... default: ... }: the states are labels in the body; the dispatch
+// code after the body compares the selector with each state's value.
+#include <algorithm>
+
+#include "assembler/encoders.h"
+#include "compiler/structured_labels.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+namespace {
+
+std::string stateLabel(uint32_t caseId, const TStateInfo& s) {
+  // The default has a label of its own, so a "state 0" beside it stays reachable.
+  return LevelLabel("=case", caseId) + (s.def ? std::string("_default") : "_" + std::to_string(s.value));
+}
+
+}  // namespace
+
+bool TCompiler::CompileCase() {
+  ExpectOrRaise(tk::LParen);
+  ExpectOrRaise(tk::Register);
+  const TRegister selector = curToken.Reg;
+  ExpectOrRaise(tk::RParen);
+  ExpectOrRaise(tk::LBrace);
+  const uint32_t n = curFunc->PushBrace(btCase).id;
+  JumpToLabel(kJumpAlways, LevelLabel("=chkcase", n));
+  CompileBracedBody("Error 54525");
+  // A last state without break leaves the case instead of running into the dispatch.
+  JumpToLabel(kJumpAlways, LevelLabel("=exitcase", n));
+  DefineLabel(LevelLabel("=chkcase", n));
+  emitCaseDispatch(n, selector);
+  DefineLabel(LevelLabel("=exitcase", n));
+  return true;
+}
+
+// Compares the selector with the case's states, the last written first, and removes them.
+void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
+  TAssembler& a = curFunc->recAssembler;
+  const TStateInfo* fallback = nullptr;
+  for (size_t i = StateStack.size(); i-- > 0;) {
+    const TStateInfo& s = *StateStack[i];
+    if (s.caseid != n) continue;
+    if (s.def) {
+      fallback = &s;
+      continue;
+    }
+    CheckImmediate(static_cast<int32_t>(s.value), regSize(selector) / 8);
+    CmpRegImm(a, selector, 0, static_cast<int32_t>(s.value));
+    JumpToLabel(4, stateLabel(n, s));
+  }
+  if (fallback) JumpToLabel(kJumpAlways, stateLabel(n, *fallback));
+  std::erase_if(StateStack, [n](const std::unique_ptr<TStateInfo>& s) { return s->caseid == n; });
+}
+
+bool TCompiler::CompileState(bool isDefault) {
+  const int64_t caseId = curFunc->FindCaseBrace();
+  if (caseId < 0) Error("A state may only reside inside a case statement");
+  auto s = std::make_unique<TStateInfo>();
+  s->caseid = static_cast<uint32_t>(caseId);
+  s->def = isDefault;
+  if (!isDefault) {
+    if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
+    s->value = static_cast<uint32_t>(curToken.Int);
+  }
+  const std::string label = stateLabel(s->caseid, *s);
+  if (FindLabel(label) >= 0) {
+    if (isDefault) Error("The case already has a default state");
+    Error("State " + std::to_string(s->value) + " is already in this case");
+  }
+  ExpectOrRaise(tk::Colon);
+  DefineLabel(label);
+  StateStack.push_back(std::move(s));
+  return true;
+}
+
+}  // namespace kelvo

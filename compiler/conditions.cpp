@@ -1,0 +1,153 @@
+// Conditions: one comparison between two operands, compiled to a compare and the condition
+// code under which the statement's jump is taken. Two numbers are compared here and now.
+#include "assembler/encoders.h"
+#include "compiler/structured_labels.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+namespace {
+
+// The jump-when-true code of each comparator, by the signedness of the left operand.
+struct TComparator {
+  uint16_t token;
+  uint16_t whenTrueSigned;
+  uint16_t whenTrueUnsigned;
+};
+constexpr TComparator kComparators[] = {
+    {tk::Equal, 4, 4},      {tk::NotEqual, 5, 5},      {tk::Less, 12, 2},
+    {tk::Greater, 15, 7},   {tk::LessEqual, 14, 6},    {tk::GreaterEqual, 13, 3},
+};
+constexpr uint16_t kNoComparator = 0;  // ")" right after the left operand: compared with 0
+
+bool isNumber(uint16_t code) { return code == tk::Number || code == tk::Hex; }
+
+// Whether the left operand's ordering is signed: only a data item declared signed is.
+bool signedOperand(const TCurrentToken& t) {
+  if (t.Token == tk::BaseExpr || t.Token == tk::Register || !t.Data) return false;
+  return t.Data->dataSigned;
+}
+
+uint16_t whenTrue(uint16_t comparator, bool isSigned) {
+  if (comparator == kNoComparator) return 5;
+  for (const TComparator& c : kComparators)
+    if (c.token == comparator) return isSigned ? c.whenTrueSigned : c.whenTrueUnsigned;
+  return 5;
+}
+
+// Two numbers: whether the jump with `code` would be taken.
+bool foldedJump(uint16_t code, int64_t left, int64_t right) {
+  const auto ul = static_cast<uint32_t>(left), ur = static_cast<uint32_t>(right);
+  const auto sl = static_cast<int32_t>(ul), sr = static_cast<int32_t>(ur);
+  switch (code) {
+    case 4: return left == right;
+    case 5: return left != right;
+    case 2: return ul < ur;
+    case 3: return ul >= ur;
+    case 6: return ul <= ur;
+    case 7: return ul > ur;
+    case 12: return sl < sr;
+    case 13: return sl >= sr;
+    case 14: return sl <= sr;
+    default: return sl > sr;  // 15
+  }
+}
+
+}  // namespace
+
+uint16_t InvertJump(uint16_t code) {
+  if (code == kJumpAlways) return kJumpNone;
+  if (code == kJumpNone) return kJumpAlways;
+  return static_cast<uint16_t>(code ^ 1);  // 4/5, 2/3, 6/7, 12/13, 14/15
+}
+
+// The left operand of a comparison, with a function call compiled and turned into EAX.
+void TCompiler::readLeftOperand(TCurrentToken& left) {
+  const uint16_t code = ExpectToken({tk::ProcCall, tk::BaseExpr, tk::Register, tk::TypeName, tk::Variable,
+                                     tk::LocalVar, tk::LocalParam, tk::Constant, tk::Number, tk::Hex,
+                                     tk::String});
+  if (code == tk::Invalid) RaiseError();
+  if (code == tk::ProcCall) {
+    const PFunction proc = curToken.Proc;
+    if (!proc->isFunction)
+      Error("\"" + proc->Name + "\" is not a function and can not be used in this manner");
+    if (!CompileCall(proc, false, 0)) RaiseError();
+    left = TCurrentToken{};
+    left.Token = tk::Register;
+    left.Reg = rdEAX;
+    left.Size = 32;
+    left.Str = "eax";
+    return;
+  }
+  if (code == tk::TypeName) {  // a type before a memory operand that the lexer left apart
+    const PDataType type = curToken.DataType;
+    if (ExpectToken({tk::BaseExpr}) == tk::Invalid) RaiseError();
+    curBaseExpression.dt = type;
+    curBaseExpression.dtSize = type->typeSize;
+  }
+  CopyToken(&left, &curToken);
+  left.Token = code == tk::TypeName ? static_cast<uint16_t>(tk::BaseExpr) : code;
+  if (left.Token == tk::BaseExpr) {
+    left.Int = 0;  // the operand is the one just parsed, kept below
+    leftExpression_ = curBaseExpression;
+  }
+}
+
+void TCompiler::readRightOperand(TCurrentToken& right) {
+  const uint16_t code = ExpectToken({tk::Register, tk::TypeName, tk::Variable, tk::LocalVar, tk::LocalParam,
+                                     tk::Constant, tk::Number, tk::Hex, tk::String, tk::Minus});
+  if (code == tk::Invalid) RaiseError();
+  if (code == tk::Minus) {
+    if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
+    curToken.Int = -curToken.Int;
+    curToken.Str = "-" + curToken.Str;
+  }
+  CopyToken(&right, &curToken);
+}
+
+uint16_t TCompiler::CompileCondition(bool negate) {
+  if (NextIsChar(')', tk::RParen)) return negate ? kJumpAlways : kJumpNone;  // "()" holds
+  if (PeekNonBlank() == '!') {
+    if (GetToken(false, true) != tk::Not) Error("Unknown comparator");
+    negate = !negate;
+  }
+  if (PeekNonBlank() == '(') {
+    // Parentheses nest by recursion; past this depth the source is refused rather than the stack.
+    constexpr int kMaxParentheses = 64;
+    struct TDepth {
+      int& depth;
+      ~TDepth() { --depth; }
+    } guard{++conditionDepth_};
+    if (conditionDepth_ > kMaxParentheses) Error("Conditions are nested too deeply");
+    GetToken(false, true);
+    const uint16_t code = CompileCondition(negate);
+    if (ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();
+    return code;
+  }
+  TCurrentToken left, right;
+  readLeftOperand(left);
+  uint16_t comparator = kNoComparator;
+  if (!NextIsChar(')', tk::RParen)) {
+    comparator = GetToken(false, true);
+    if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
+    readRightOperand(right);
+  } else {
+    right.Token = tk::Number;
+    right.Str = "0";
+  }
+  const uint16_t jumpWhenTrue = whenTrue(comparator, signedOperand(left));
+  const uint16_t code = negate ? jumpWhenTrue : InvertJump(jumpWhenTrue);
+  if (isNumber(left.Token) && isNumber(right.Token))
+    return foldedJump(code, left.Int, right.Int) ? kJumpAlways : kJumpNone;
+  EmitCompare(left, right);
+  return code;
+}
+
+uint16_t TCompiler::CompileUntilCondition(bool negate) {
+  const uint16_t code = CompileCondition(negate);
+  if (ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();
+  return code;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,120 @@
+// for (reg = start to|downto end [step s]) { body }: the register runs from start to end,
+// stepped at the loop head, and the loop ends after the pass in which it equals the end.
+#include "assembler/encoders.h"
+#include "compiler/operand_location.h"
+#include "compiler/structured_labels.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+namespace {
+
+bool isNumber(uint16_t code) { return code == tk::Number || code == tk::Hex; }
+
+struct TCountedLoop {
+  TRegister reg = rdECX;
+  TCurrentToken start, end, step;
+  bool up = true;  // to; downto counts down
+};
+
+// reg += step (up) or reg -= step; a step of 1 is INC or DEC.
+void stepRegister(TAssembler& a, const TCountedLoop& loop, bool up) {
+  if (loop.step.Token == tk::Register) {
+    if (up) AddRegReg(a, loop.reg, loop.step.Reg);
+    else SubRegReg(a, loop.reg, loop.step.Reg);
+  } else if (loop.step.Int == 1) {
+    if (up) IncReg(a, loop.reg);
+    else DecReg(a, loop.reg);
+  } else {
+    if (up) AddRegImm(a, loop.reg, static_cast<int32_t>(loop.step.Int), ftNone);
+    else SubRegImm(a, loop.reg, static_cast<int32_t>(loop.step.Int), ftNone);
+  }
+}
+
+}  // namespace
+
+// Reads the loop's head up to and including "{".
+static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
+  auto expect = [&c](std::initializer_list<uint16_t> codes) {
+    if (c.ExpectToken(codes) == tk::Invalid) c.RaiseError();
+    return c.curToken.Token;
+  };
+  expect({tk::LParen});
+  expect({tk::Register});
+  loop.reg = c.curToken.Reg;
+  expect({tk::Assign});
+  if (expect({tk::Number, tk::Hex, tk::Variable, tk::LocalParam, tk::LocalVar, tk::Minus}) == tk::Minus) {
+    expect({tk::Number, tk::Hex});
+    c.curToken.Int = -c.curToken.Int;
+  }
+  TCompiler::CopyToken(&loop.start, &c.curToken);
+  loop.up = expect({tk::To, tk::Downto}) == tk::To;
+  if (expect({tk::Number, tk::Hex, tk::Register, tk::Variable, tk::LocalParam, tk::LocalVar, tk::Minus}) ==
+      tk::Minus) {
+    expect({tk::Number, tk::Hex});
+    c.curToken.Int = -c.curToken.Int;
+  }
+  TCompiler::CopyToken(&loop.end, &c.curToken);
+  loop.step.Token = tk::Number;
+  loop.step.Int = 1;
+  if (expect({tk::RParen, tk::Step}) == tk::Step) {
+    expect({tk::Number, tk::Hex, tk::Register});
+    TCompiler::CopyToken(&loop.step, &c.curToken);
+    expect({tk::RParen});
+  }
+  if (loop.step.Token == tk::Register && regSize(loop.step.Reg) != regSize(loop.reg))
+    c.Error("Operands must be equal size");
+  if (loop.end.Token == tk::Register && regSize(loop.end.Reg) != regSize(loop.reg))
+    c.Error("Operands must be equal size");
+  expect({tk::LBrace});
+}
+
+// The register one step before the start, so the step at the loop head brings it there.
+static void countedLoopStart(TCompiler& c, const TCountedLoop& loop) {
+  TAssembler& a = c.curFunc->recAssembler;
+  if (isNumber(loop.start.Token) && loop.step.Token != tk::Register) {
+    const int64_t first = loop.up ? loop.start.Int - loop.step.Int : loop.start.Int + loop.step.Int;
+    MovRegImm(a, loop.reg, static_cast<int32_t>(first), ftNone);
+    return;
+  }
+  if (isNumber(loop.start.Token)) {
+    MovRegImm(a, loop.reg, static_cast<int32_t>(loop.start.Int), ftNone);
+  } else {
+    const TLocation from = c.OperandLocation(loop.start);
+    if (from.size != regSize(loop.reg) / 8) c.Error("Operands must be equal size");
+    LocMovRegLoc(a, loop.reg, from);
+  }
+  stepRegister(a, loop, !loop.up);
+}
+
+// CMP with the end: equality is all the back jump asks.
+static void countedLoopCompare(TCompiler& c, const TCountedLoop& loop) {
+  TAssembler& a = c.curFunc->recAssembler;
+  if (loop.end.Token == tk::Register) return CmpRegReg(a, loop.reg, loop.end.Reg);
+  if (isNumber(loop.end.Token)) {
+    c.CheckImmediate(loop.end.Int, regSize(loop.reg) / 8);
+    return CmpRegImm(a, loop.reg, 0, static_cast<int32_t>(loop.end.Int));
+  }
+  // A local, parameter or global, its offset (an element of an array) included.
+  const TLocation to = c.OperandLocation(loop.end);
+  if (to.size != regSize(loop.reg) / 8) c.Error("Operands must be equal size");
+  LocEmit(a, 0x38, 0x39, RegNum(loop.reg), to, to.size);
+}
+
+bool TCompiler::CompileCountedLoop() {
+  TCountedLoop loop;
+  readCountedLoop(*this, loop);
+  countedLoopStart(*this, loop);
+  const uint32_t n = curFunc->PushBrace(btRepeat).id;
+  DefineLabel(LevelLabel("=repstart", n));
+  stepRegister(curFunc->recAssembler, loop, loop.up);
+  CompileBracedBody("Error 2334234");
+  DefineLabel(LevelLabel("=repnext", n));  // continue: the end compare, then the step
+  countedLoopCompare(*this, loop);
+  JumpToLevelLabel(5, LevelLabel("=repstart", n), n);
+  DefineLabel(LevelLabel("=repend", n));
+  return true;
+}
+
+}  // namespace kelvo
