@@ -25,7 +25,6 @@ MISTAKES = [
     ("if (5 == eax) nop", 3, 12, '10004: Invalid operand "5"'),
     ("if (eax == 'abc') nop", 3, 16, "string must be equal or smaller than register (1, 2 or 4 bytes)"),
     ("if (p == 1) nop", 3, 5, '"p" is not a function and can not be used in this manner'),
-    ("if (al == 300) nop", 3, 13, "Value 300 does not fit a 8-bit operand"),
     ("while (eax) nop", 3, 15, "Expected { but found nop"),
     ("repeat { nop } until eax;", 3, 24, "Expected ( but found eax"),
     ("repeat { nop }", 4, 1, "Expected while or until or ; but found }"),
