@@ -69,13 +69,14 @@ TFpuOperand memoryOperand(TCompiler& c, const char* mnemonic, TLimitWording word
     return op;
   }
   op.size = recastSize ? recastSize : t.Size;
-  if (t.Token == tk::Variable) {
+  if (t.Token == tk::Variable && !t.Data->dataUseRegister) {
     op.global = true;
     op.dataIdent = static_cast<uint32_t>(t.Data->dataIdent);
     op.offset = t.DataOffset;
     return op;
   }
-  // A local or parameter bound to a register lies where that register points.
+  // An item bound to a register by assume lies where that register points, as for the
+  // integer statements; its frame slot or image address holds the pointer, not the value.
   const TMemOperand m = c.InstrDataOperand(t);
   op.base = m.base;
   op.disp = m.disp;

@@ -9,7 +9,7 @@ PARAMS = "double pd; single ps; int32 pi; word pw; extended pe"
 PARAM_SIZE = 32
 LOCALS = {"pd": (8, 8), "ps": (4, 16), "pi": (4, 20), "pw": (2, 24), "pe": (10, 28)}
 GLOBALS = {"gf": ("single", 4), "gd": ("double", 8), "ge": ("extended", 10), "gw": ("word", 2),
-           "gi": ("int32", 4), "gq": ("int64", 8), "gb": ("byte", 1)}
+           "gi": ("int32", 4), "gq": ("int64", 8), "gb": ("byte", 1), "gp": ("double*", 4)}
 FLOAT_TYPES = ("single", "double", "extended")
 
 PTR = {2: "word ptr", 4: "dword ptr", 8: "qword ptr", 10: "tbyte ptr"}
@@ -151,6 +151,16 @@ def fpush(forms):
         forms.append(("fpush %s" % name, "%s %s [ebp+%d]" % (op, PTR[size], off)))
 
 
+def register_bound(forms):
+    """Items bound to a register by assume are addressed through it, not through their slot."""
+    forms.append(("assume esi as gp;\nfadd double gp;", "mov esi, dword ptr [{VA:gp}]\nfadd qword ptr [esi]"))
+    forms.append(("assume ebx as gp;\nfld gp\nfpush gp\nassume ebx as nothing;", "mov ebx, dword ptr [{VA:gp}]\nfld dword ptr [ebx]\n"
+                  "fild dword ptr [ebx]"))
+    forms.append(("double* lp;\nassume edi as lp;\nfsubr double lp\nfbstp extended lp;\nfistp lp",
+                  "add esp, -4\nmov edi, dword ptr [ebp-4]\nfsubr qword ptr [edi]\nfbstp tbyte ptr [edi]\n"
+                  "fistp dword ptr [edi]"))
+
+
 def no_operand(forms):
     for op in NO_OPERAND:
         forms.append((op, op))
@@ -164,6 +174,7 @@ def all_forms():
     integer_group(forms)
     control(forms)
     fpush(forms)
+    register_bound(forms)
     no_operand(forms)
     return forms
 
