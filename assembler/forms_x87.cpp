@@ -1,309 +1,291 @@
-// The x87 instruction forms as rows, the few form encoders that serve them, and the named
-// operations as one-line entries over the rows.
+// The x87 operations over the rows of form_rows_x87.h: which row each operand size picks, the
+// operand checks with their messages, and the named operations as one-line entries.
 //
 // Every x87 instruction with an operand is an escape byte D8..DF followed by ModRM:
-//   memory   esc ModRM(mod, /digit, r/m) [SIB] [disp]   the escape and digit pick the size
-//   st(i)    esc (row base + i)                          ModRM with mod 11, r/m = i
+//   memory   [9B] esc ModRM(mod, /digit, r/m) [SIB] [disp]   the escape and digit pick the size
+//   st(i)    esc (row base + i)                               ModRM with mod 11, r/m = i
+#include <cassert>
+
+#include "assembler/form_encoders.h"
 #include "assembler/fpu_encoders.h"
-#include "assembler/instruction.h"
-#include "assembler/memory_operand.h"
 
 namespace kelvo {
 
 namespace {
 
-constexpr uint8_t kWait = 0x9B;
-
-// --- memory forms: escape byte and /digit by operand size
+// --- memory forms: the row for each operand size, and the messages for the others
 
 struct TFpuSize {
   uint8_t size;  // bytes; 0 ends the list
-  uint8_t op;
-  uint8_t digit;
+  TFormId form;
 };
 
-struct TFpuMemRow {
-  const char* mnemonic;
-  bool wait;     // the waiting form: 9B before the no-wait instruction
-  bool anySize;  // environment and state: the size is taken and ignored
+struct TFpuMemOp {
   TFpuSize sizes[3];
+  bool anySize;  // environment and state: the size is taken and ignored
   const char* varMessage;
   const char* ptrMessage;
 };
 
-enum TFpuMemOp : uint8_t {
+enum TFpuMemId : uint8_t {
   fmAdd, fmMul, fmCom, fmComp, fmSub, fmSubr, fmDiv, fmDivr,
-  fmLd, fmSt, fmStp, fmIld, fmIst, fmIstp, fmBld, fmBstp, fmIntOp,
+  fmLd, fmSt, fmStp, fmIld, fmIst, fmIstp, fmBld, fmBstp,
   fmLdcw, fmNstcw, fmStcw, fmNstsw, fmStsw, fmLdenv, fmNstenv, fmStenv, fmRstor, fmNsave, fmSave,
 };
 
-constexpr TFpuMemRow kFpuMem[] = {
-    {"fadd", false, false, {{4, 0xD8, 0}, {8, 0xDC, 0}},
+constexpr TFpuMemOp kFpuMem[] = {
+    {{{4, fmFaddM32}, {8, fmFaddM64}}, false,
      "Expected single or double variable type or recast via. fadd single variable;",
      "Expected single or double pointer type. e.g. fadd double [eax];"},
-    {"fmul", false, false, {{4, 0xD8, 1}, {8, 0xDC, 1}}, "fmul expected single or double variable type",
+    {{{4, fmFmulM32}, {8, fmFmulM64}}, false, "fmul expected single or double variable type",
      "fmul expected single or double pointer type. e.g. fadd double [eax];"},
-    {"fcom", false, false, {{4, 0xD8, 2}, {8, 0xDC, 2}}, "fcom expected single or double variable type",
+    {{{4, fmFcomM32}, {8, fmFcomM64}}, false, "fcom expected single or double variable type",
      "fcom expected single or double type"},
-    {"fcomp", false, false, {{4, 0xD8, 3}, {8, 0xDC, 3}}, "fcomp expected single or double variable type",
+    {{{4, fmFcompM32}, {8, fmFcompM64}}, false, "fcomp expected single or double variable type",
      "fcomp expected single or double pointer type"},
-    {"fsub", false, false, {{4, 0xD8, 4}, {8, 0xDC, 4}}, "fsub expected single or double variable type",
+    {{{4, fmFsubM32}, {8, fmFsubM64}}, false, "fsub expected single or double variable type",
      "fsub expected single or double pointer type"},
-    {"fsubr", false, false, {{4, 0xD8, 5}, {8, 0xDC, 5}}, "fsubr expected single or double variable type",
+    {{{4, fmFsubrM32}, {8, fmFsubrM64}}, false, "fsubr expected single or double variable type",
      "fsubr expected single or double pointer type"},
-    {"fdiv", false, false, {{4, 0xD8, 6}, {8, 0xDC, 6}}, "fdiv expected single or double variable type",
+    {{{4, fmFdivM32}, {8, fmFdivM64}}, false, "fdiv expected single or double variable type",
      "fdiv expected single or double pointer type. e.g. fadd double [eax];"},
-    {"fdivr", false, false, {{4, 0xD8, 7}, {8, 0xDC, 7}}, "fdivr expected single or double variable type",
+    {{{4, fmFdivrM32}, {8, fmFdivrM64}}, false, "fdivr expected single or double variable type",
      "fdivr expected single or double pointer type"},
-    {"fld", false, false, {{4, 0xD9, 0}, {8, 0xDD, 0}, {10, 0xDB, 5}},
-     "fld expected single, double or extended variable type",
+    {{{4, fmFldM32}, {8, fmFldM64}, {10, fmFldM80}}, false, "fld expected single, double or extended variable type",
      "fld expected single, double or extended pointer type"},
-    {"fst", false, false, {{4, 0xD9, 2}, {8, 0xDD, 2}}, "fst expected single or double variable type",
+    {{{4, fmFstM32}, {8, fmFstM64}}, false, "fst expected single or double variable type",
      "fst expected single or double pointer type"},
-    {"fstp", false, false, {{4, 0xD9, 3}, {8, 0xDD, 3}}, "fstp expected single or double variable type",
+    {{{4, fmFstpM32}, {8, fmFstpM64}}, false, "fstp expected single or double variable type",
      "fstp expected single or double pointer type"},
-    {"fild", false, false, {{2, 0xDF, 0}, {4, 0xDB, 0}, {8, 0xDF, 5}},
-     "fild expected word, dword or qword variable type", "fild expected word, dword or qword pointer type"},
-    {"fist", false, false, {{2, 0xDF, 2}, {4, 0xDB, 2}}, "fist expected word or dword variable type",
+    {{{2, fmFildM16}, {4, fmFildM32}, {8, fmFildM64}}, false, "fild expected word, dword or qword variable type",
+     "fild expected word, dword or qword pointer type"},
+    {{{2, fmFistM16}, {4, fmFistM32}}, false, "fist expected word or dword variable type",
      "fist expected word or dword pointer type"},
-    {"fistp", false, false, {{2, 0xDF, 3}, {4, 0xDB, 3}, {8, 0xDF, 7}},
-     "fistp expected word, dword or qword variable type", "fistp expected word, dword or qword pointer type"},
-    {"fbld", false, false, {{10, 0xDF, 4}},
-     "fbld expected extended variable type or recast via. fbld extended variable;",
+    {{{2, fmFistpM16}, {4, fmFistpM32}, {8, fmFistpM64}}, false, "fistp expected word, dword or qword variable type",
+     "fistp expected word, dword or qword pointer type"},
+    {{{10, fmFbldM80}}, false, "fbld expected extended variable type or recast via. fbld extended variable;",
      "fbld expected extended type. e.g. fbld extended [eax];"},
-    {"fbstp", false, false, {{10, 0xDF, 6}},
-     "fbstp expected extended variable type or recast via. fbstp extended variable;",
+    {{{10, fmFbstpM80}}, false, "fbstp expected extended variable type or recast via. fbstp extended variable;",
      "fbstp expected extended type. e.g. fbstp extended [eax];"},
-    // fiadd .. fidivr: the caller's reg field is added to the digit 0 here.
-    {"fiadd", false, false, {{2, 0xDE, 0}, {4, 0xDA, 0}}, "Expected word or dword variable type",
-     "Expected word or dword pointer type"},
-    {"fldcw", false, false, {{2, 0xD9, 5}}, "fldcw expected word variable type", "fldcw expected word pointer type"},
-    {"fnstcw", false, false, {{2, 0xD9, 7}}, "fnstcw expected word variable type",
-     "fnstcw expected word pointer type"},
-    {"fstcw", true, false, {{2, 0xD9, 7}}, "fstcw expected word variable type", "fstcw expected word pointer type"},
-    {"fnstsw", false, false, {{2, 0xDD, 7}}, "fnstsw expected word variable type",
-     "fnstsw expected word pointer type"},
-    {"fstsw", true, false, {{2, 0xDD, 7}}, "fstsw expected word variable type", "fstsw expected word pointer type"},
+    {{{2, fmFldcwM16}}, false, "fldcw expected word variable type", "fldcw expected word pointer type"},
+    {{{2, fmFnstcwM16}}, false, "fnstcw expected word variable type", "fnstcw expected word pointer type"},
+    {{{2, fmFstcwM16}}, false, "fstcw expected word variable type", "fstcw expected word pointer type"},
+    {{{2, fmFnstswM16}}, false, "fnstsw expected word variable type", "fnstsw expected word pointer type"},
+    {{{2, fmFstswM16}}, false, "fstsw expected word variable type", "fstsw expected word pointer type"},
     // A word operand, as the statement has always taken it, not the 14- or 28-byte block.
-    {"fldenv", false, false, {{2, 0xD9, 4}}, "fldenv expected word variable type",
-     "fldenv expected word pointer type"},
-    {"fnstenv", false, true, {{0, 0xD9, 6}}, "", ""},
-    {"fstenv", true, true, {{0, 0xD9, 6}}, "", ""},
-    {"frstor", false, true, {{0, 0xDD, 4}}, "", ""},
-    {"fnsave", false, true, {{0, 0xDD, 6}}, "", ""},
-    {"fsave", true, true, {{0, 0xDD, 6}}, "", ""},
+    {{{2, fmFldenvM}}, false, "fldenv expected word variable type", "fldenv expected word pointer type"},
+    {{{0, fmFnstenvM}}, true, "", ""},
+    {{{0, fmFstenvM}}, true, "", ""},
+    {{{0, fmFrstorM}}, true, "", ""},
+    {{{0, fmFnsaveM}}, true, "", ""},
+    {{{0, fmFsaveM}}, true, "", ""},
 };
 
-// The escape byte and digit for `size`, or the build stops with `message`.
-const TFpuSize& fpuSize(const TFpuMemRow& row, int32_t size, const char* message) {
-  if (row.anySize) return row.sizes[0];
-  for (const TFpuSize& s : row.sizes)
-    if (s.size != 0 && s.size == size) return s;
+// fiadd .. fidivr by digit: the word row, then the dword row.
+constexpr TFormId kFpuIntOp[8][2] = {
+    {fmFiaddM16, fmFiaddM32},   {fmFimulM16, fmFimulM32}, {fmFicomM16, fmFicomM32}, {fmFicompM16, fmFicompM32},
+    {fmFisubM16, fmFisubM32}, {fmFisubrM16, fmFisubrM32}, {fmFidivM16, fmFidivM32}, {fmFidivrM16, fmFidivrM32},
+};
+constexpr TFpuMemOp kFpuIntOpSizes = {{{2, fmFiaddM16}, {4, fmFiaddM32}}, false,
+                                      "Expected word or dword variable type", "Expected word or dword pointer type"};
+
+// The row for `size`, or the build stops with `message`.
+TFormId fpuSize(const TFpuMemOp& op, int32_t size, const char* message) {
+  if (op.anySize) return op.sizes[0].form;
+  for (const TFpuSize& s : op.sizes)
+    if (s.size != 0 && s.size == size) return s.form;
   EncoderError(message);
 }
 
-// esc ModRM(00, digit, 101) disp32 with the data fix-up.
-void encFpuVar(TAssembler& a, TFpuMemOp op, uint8_t regField, int32_t size, uint32_t dataIdent,
-               uint32_t offset) {
-  const TFpuMemRow& row = kFpuMem[op];
-  const TFpuSize& s = fpuSize(row, size, row.varMessage);
-  TInstr in;
-  if (row.wait) in.put(kWait);
-  in.put(s.op);
-  PutVarOperand(in, static_cast<uint8_t>(s.digit + (regField >> 3)), dataIdent, offset);
-  Emit(a, in);
+// The x87 rows have sizes of their own: the operand-size argument of the form encoders only
+// has to keep the 66 prefix away.
+constexpr int kNoPrefix = 4;
+
+TLocation ptrLocation(TRegister base, int32_t disp) { return MemLocation(BaseDisp(base, disp)); }
+
+void encFpuVar(TAssembler& a, TFpuMemId op, int32_t size, uint32_t dataIdent, uint32_t offset) {
+  const TFormId id = fpuSize(kFpuMem[op], size, kFpuMem[op].varMessage);
+  EncodeLoc(a, kForms[id], kNoPrefix, 0, VarLocation(dataIdent, offset));
 }
 
-// esc ModRM(mod, digit, base) [SIB 24 for ESP] [disp8 | disp32]; EBP always has a displacement.
-void encFpuPtr(TAssembler& a, TFpuMemOp op, uint8_t regField, int32_t size, TRegister base, int32_t disp) {
-  const TFpuMemRow& row = kFpuMem[op];
-  const TFpuSize& s = fpuSize(row, size, row.ptrMessage);
-  TInstr in;
-  if (row.wait) in.put(kWait);
-  in.put(s.op);
-  PutMemOperand(in, static_cast<uint8_t>(s.digit + (regField >> 3)), BaseDisp(base, disp));
-  Emit(a, in);
+void encFpuPtr(TAssembler& a, TFpuMemId op, int32_t size, TRegister base, int32_t disp) {
+  const TFormId id = fpuSize(kFpuMem[op], size, kFpuMem[op].ptrMessage);
+  EncodeLoc(a, kForms[id], kNoPrefix, 0, ptrLocation(base, disp));
 }
 
-// --- register forms: escape byte and the ModRM row (mod 11, /digit) that st(i) is added to
-
-void encFpuTwoBytes(TAssembler& a, uint8_t op, uint8_t modrm) {
-  TInstr in;
-  in.put(op);
-  in.put(modrm);
-  Emit(a, in);
+// The integer group: the size picks the word or dword column, the reg field the mnemonic.
+void encFpuIntOp(TAssembler& a, uint8_t regField, int32_t size, const TLocation& loc, const char* message) {
+  const bool dword = fpuSize(kFpuIntOpSizes, size, message) == fmFiaddM32;
+  EncodeLoc(a, kForms[kFpuIntOp[(regField >> 3) & 7][dword ? 1 : 0]], kNoPrefix, 0, loc);
 }
+
+// --- register forms: st(i) added to the row's last opcode byte
 
 bool outOfStack(int32_t i) { return i < 0 || i > 7; }
 
-// st(0), st(j) in the D8 row or st(i), st(0) in the DC row. Note that the DC row swaps the
-// meaning of sub/subr and div/divr: fsub st(i), st(0) is DC E8+i.
-struct TFpuArithRow {
-  uint8_t d8Base;
-  uint8_t dcBase;
+void encFpuSt(TAssembler& a, TFormId id, int32_t i) {
+  TInstr in;
+  PutPlusReg(in, kForms[id], kNoPrefix, static_cast<uint8_t>(i));
+  Emit(a, in);
+}
+
+// st(0), st(j) in the D8 row or st(i), st(0) in the DC row.
+struct TFpuArithOp {
+  TFormId st0Sti, stiSt0;
   const char* bothMessage;
 };
 constexpr const char* kTopMessage = "First or second operand must be the top of the FPU stack: st(0)";
 constexpr const char* kFpuMessage = "First or second operand must be FPU stack: st(0)";
-enum TFpuArithOp : uint8_t { faAdd, faMul, faSub, faSubr, faDiv, faDivr };
-constexpr TFpuArithRow kFpuArith[] = {
-    {0xC0, 0xC0, kTopMessage}, {0xC8, 0xC8, kTopMessage}, {0xE0, 0xE8, kTopMessage},
-    {0xE8, 0xE0, kFpuMessage}, {0xF0, 0xF8, kTopMessage}, {0xF8, 0xF0, kFpuMessage},
+enum TFpuArithId : uint8_t { faAdd, faMul, faSub, faSubr, faDiv, faDivr };
+constexpr TFpuArithOp kFpuArith[] = {
+    {fmFaddSt0Sti, fmFaddStiSt0, kTopMessage}, {fmFmulSt0Sti, fmFmulStiSt0, kTopMessage},
+    {fmFsubSt0Sti, fmFsubStiSt0, kTopMessage}, {fmFsubrSt0Sti, fmFsubrStiSt0, kFpuMessage},
+    {fmFdivSt0Sti, fmFdivStiSt0, kTopMessage}, {fmFdivrSt0Sti, fmFdivrStiSt0, kFpuMessage},
 };
 
-void encFpuArithSt(TAssembler& a, TFpuArithOp op, int32_t i, int32_t j) {
-  const TFpuArithRow& row = kFpuArith[op];
+void encFpuArithSt(TAssembler& a, TFpuArithId op, int32_t i, int32_t j) {
+  const TFpuArithOp& row = kFpuArith[op];
   if (i != 0 && j != 0) EncoderError(row.bothMessage);
   if (outOfStack(i)) EncoderError("First FPU stack operand out of bounds (0-7)");
   if (outOfStack(j)) EncoderError("Second FPU stack operand out of bounds (0-7)");
-  if (i == 0) encFpuTwoBytes(a, 0xD8, static_cast<uint8_t>(row.d8Base + j));
-  else encFpuTwoBytes(a, 0xDC, static_cast<uint8_t>(row.dcBase + i));
+  if (i == 0) encFpuSt(a, row.st0Sti, j);
+  else encFpuSt(a, row.stiSt0, i);
 }
 
-// DE row: st(i), st(0), then pop.
-struct TFpuPopRow {
-  uint8_t base;
+// DE row: st(i), st(0), then pop; the second index must be 0.
+struct TFpuPopOp {
+  TFormId form;
   const char* secondMessage;
 };
-enum TFpuPopOp : uint8_t { fpAdd, fpMul, fpSubr, fpSub, fpDivr, fpDiv };
-constexpr TFpuPopRow kFpuPop[] = {
-    {0xC0, "Second operand must be the top of the FPU stack: st(0)"},
-    {0xC8, "Second operand must be the top of the FPU stack: st(0)"},
-    {0xE0, "Second operand must be FPU stack: st(0)"},
-    {0xE8, "First or second operand must be FPU stack: st(0)"},
-    {0xF0, "Second operand must be FPU stack: st(0)"},
-    {0xF8, "Second operand must be the top of the FPU stack: st(0)"},
+enum TFpuPopId : uint8_t { fpAdd, fpMul, fpSubr, fpSub, fpDivr, fpDiv };
+constexpr TFpuPopOp kFpuPop[] = {
+    {fmFaddpStiSt0, "Second operand must be the top of the FPU stack: st(0)"},
+    {fmFmulpStiSt0, "Second operand must be the top of the FPU stack: st(0)"},
+    {fmFsubrpStiSt0, "Second operand must be FPU stack: st(0)"},
+    {fmFsubpStiSt0, "First or second operand must be FPU stack: st(0)"},
+    {fmFdivrpStiSt0, "Second operand must be FPU stack: st(0)"},
+    {fmFdivpStiSt0, "Second operand must be the top of the FPU stack: st(0)"},
 };
 
-void encFpuPopSt(TAssembler& a, TFpuPopOp op, int32_t i, int32_t j) {
-  const TFpuPopRow& row = kFpuPop[op];
-  if (j != 0) EncoderError(row.secondMessage);
+void encFpuPopSt(TAssembler& a, TFpuPopId op, int32_t i, int32_t j) {
+  if (j != 0) EncoderError(kFpuPop[op].secondMessage);
   if (outOfStack(i)) EncoderError("First FPU stack operand out of bounds (0-7)");
-  encFpuTwoBytes(a, 0xDE, static_cast<uint8_t>(row.base + i));
+  encFpuSt(a, kFpuPop[op].form, i);
 }
 
-// st(0), st(j) into EFLAGS, and the conditional moves: a P6 instruction.
-struct TFpuP6Row {
-  uint8_t op;
-  uint8_t base;
-  const char* firstMessage;
-  const char* cpuMessage;
-};
-enum TFpuP6Op : uint8_t { f6Comi, f6Comip, f6Ucomi, f6Ucomip, f6Cmov };
-constexpr TFpuP6Row kFpuP6[] = {
-    {0xDB, 0xF0, "First operand must be the top of the FPU stack: st(0)",
-     "fcomi instruction is only supported with cpu mode 686 and above"},
-    {0xDF, 0xF0, "First operand must be the top of the FPU stack: st(0)",
-     "fcomip instruction is only supported with cpu mode 686 and above"},
-    {0xDB, 0xE8, "First operand must be FPU stack: st(0)",
-     "fucomi instruction is only supported with cpu mode 686 and above"},
-    {0xDF, 0xE8, "First operand must be FPU stack: st(0)",
-     "fucomip instruction is only supported with cpu mode 686 and above"},
-    {0, 0, "First operand must be the top of the FPU stack: st(0)",
-     "fcmov(xx) instructions are only supported with cpu mode 686 and above"},
-};
+// st(0), st(j) into EFLAGS, and the conditional moves: P6 instructions.
+constexpr const char* kTopFirst = "First operand must be the top of the FPU stack: st(0)";
+constexpr const char* kFpuFirst = "First operand must be FPU stack: st(0)";
 
-void encFpuP6St(TAssembler& a, const TFpuP6Row& row, int32_t i, int32_t j) {
-  if (i != 0) EncoderError(row.firstMessage);
+void encFpuP6St(TAssembler& a, TFormId id, const char* firstMessage, const char* cpuMessage, int32_t i,
+                int32_t j) {
+  if (i != 0) EncoderError(firstMessage);
   if (outOfStack(j)) EncoderError("Second FPU stack operand out of bounds (0-7)");
-  if (CurrentCPULevel() < 686) EncoderError(row.cpuMessage);
-  encFpuTwoBytes(a, row.op, static_cast<uint8_t>(row.base + j));
+  if (CurrentCPULevel() < 686) EncoderError(cpuMessage);
+  encFpuSt(a, id, j);
 }
 
-// One stack register: esc (base + i).
-struct TFpuOneRow {
-  uint8_t op;
-  uint8_t base;
+constexpr TFormId kFcmov[] = {fmFcmovbSt0Sti,  fmFcmoveSt0Sti,  fmFcmovbeSt0Sti,  fmFcmovuSt0Sti,
+                              fmFcmovnbSt0Sti, fmFcmovneSt0Sti, fmFcmovnbeSt0Sti, fmFcmovnuSt0Sti};
+
+// The conditional move whose opcode bytes the statement passed.
+TFormId fcmovRow(uint8_t op1, uint8_t op2) {
+  for (TFormId id : kFcmov)
+    if (kForms[id].opcode[0] == op1 && kForms[id].opcode[1] == op2) return id;
+  assert(!"no fcmov row has these opcode bytes");
+  return kFcmov[0];
+}
+
+// One stack register.
+struct TFpuOneOp {
+  TFormId form;
   const char* message;
 };
-enum TFpuOneOp : uint8_t { f1Ld, f1St, f1Stp, f1Xch, f1Com, f1Comp, f1Ucom, f1Ucomp, f1Free };
+enum TFpuOneId : uint8_t { f1Ld, f1St, f1Stp, f1Xch, f1Com, f1Comp, f1Ucom, f1Ucomp, f1Free };
 constexpr const char* kIndexMessage = "FPU stack index must be between 0 and 7";
 constexpr const char* kFirstMessage = "First FPU stack operand out of bounds (0-7)";
 constexpr const char* kOperandMessage = "FPU stack operand out of bounds (0-7)";
-constexpr TFpuOneRow kFpuOne[] = {
-    {0xD9, 0xC0, kIndexMessage}, {0xDD, 0xD0, kIndexMessage},   {0xDD, 0xD8, kIndexMessage},
-    {0xD9, 0xC8, kFirstMessage}, {0xD8, 0xD0, kOperandMessage}, {0xD8, 0xD8, kFirstMessage},
-    {0xDD, 0xE0, kOperandMessage}, {0xDD, 0xE8, kOperandMessage}, {0xDD, 0xC0, kOperandMessage},
+constexpr TFpuOneOp kFpuOne[] = {
+    {fmFldSti, kIndexMessage},    {fmFstSti, kIndexMessage},      {fmFstpSti, kIndexMessage},
+    {fmFxchSti, kFirstMessage},   {fmFcomSti, kOperandMessage},   {fmFcompSti, kFirstMessage},
+    {fmFucomSti, kOperandMessage}, {fmFucompSti, kOperandMessage}, {fmFfreeSti, kOperandMessage},
 };
 
-void encFpuOneSt(TAssembler& a, TFpuOneOp op, int32_t i) {
-  const TFpuOneRow& row = kFpuOne[op];
-  if (outOfStack(i)) EncoderError(row.message);
-  encFpuTwoBytes(a, row.op, static_cast<uint8_t>(row.base + i));
+void encFpuOneSt(TAssembler& a, TFpuOneId op, int32_t i) {
+  if (outOfStack(i)) EncoderError(kFpuOne[op].message);
+  encFpuSt(a, kFpuOne[op].form, i);
 }
 
-// The status word into AX: [9B] DF E0.
-void encFpuAx(TAssembler& a, bool wait, TRegister reg, const char* message) {
+// The status word into AX.
+void encFpuAx(TAssembler& a, TFormId id, TRegister reg, const char* message) {
   if (reg != rdAX) EncoderError(message);
   TInstr in;
-  if (wait) in.put(kWait);
-  in.put(0xDF);
-  in.put(0xE0);
+  PutRaw(in, kForms[id], kNoPrefix);
   Emit(a, in);
 }
 
 }  // namespace
 
-void FaddVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmAdd, 0, n, id, o); }
-void FaddPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmAdd, 0, n, b, d); }
-void FmulVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmMul, 0, n, id, o); }
-void FmulPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmMul, 0, n, b, d); }
-void FcomVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmCom, 0, n, id, o); }
-void FcomPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmCom, 0, n, b, d); }
-void FcompVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmComp, 0, n, id, o); }
-void FcompPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmComp, 0, n, b, d); }
-void FsubVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmSub, 0, n, id, o); }
-void FsubPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmSub, 0, n, b, d); }
-void FsubrVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmSubr, 0, n, id, o); }
-void FsubrPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmSubr, 0, n, b, d); }
-void FdivVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmDiv, 0, n, id, o); }
-void FdivPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmDiv, 0, n, b, d); }
-void FdivrVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmDivr, 0, n, id, o); }
-void FdivrPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmDivr, 0, n, b, d); }
-void FldVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmLd, 0, n, id, o); }
-void FldPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmLd, 0, n, b, d); }
-void FstVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmSt, 0, n, id, o); }
-void FstPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmSt, 0, n, b, d); }
-void FstpVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmStp, 0, n, id, o); }
-void FstpPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmStp, 0, n, b, d); }
-void FildVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmIld, 0, n, id, o); }
-void FildPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmIld, 0, n, b, d); }
-void FistVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmIst, 0, n, id, o); }
-void FistPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmIst, 0, n, b, d); }
-void FistpVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmIstp, 0, n, id, o); }
-void FistpPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmIstp, 0, n, b, d); }
-void FbldVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmBld, 0, n, id, o); }
-void FbldPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmBld, 0, n, b, d); }
-void FbstpVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmBstp, 0, n, id, o); }
-void FbstpPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmBstp, 0, n, b, d); }
-void FldcwVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmLdcw, 0, n, id, o); }
-void FldcwPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmLdcw, 0, n, b, d); }
-void FnstcwVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmNstcw, 0, n, id, o); }
-void FnstcwPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmNstcw, 0, n, b, d); }
-void FstcwVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmStcw, 0, n, id, o); }
-void FstcwPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmStcw, 0, n, b, d); }
-void FnstswVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmNstsw, 0, n, id, o); }
-void FnstswPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmNstsw, 0, n, b, d); }
-void FstswVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmStsw, 0, n, id, o); }
-void FstswPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmStsw, 0, n, b, d); }
-void FldenvVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmLdenv, 0, n, id, o); }
-void FldenvPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmLdenv, 0, n, b, d); }
-void FnstenvVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmNstenv, 0, n, id, o); }
-void FnstenvPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmNstenv, 0, n, b, d); }
-void FstenvVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmStenv, 0, n, id, o); }
-void FstenvPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmStenv, 0, n, b, d); }
-void FrstorVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmRstor, 0, n, id, o); }
-void FrstorPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmRstor, 0, n, b, d); }
-void FnsaveVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmNsave, 0, n, id, o); }
-void FnsavePtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmNsave, 0, n, b, d); }
-void FsaveVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmSave, 0, n, id, o); }
-void FsavePtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmSave, 0, n, b, d); }
+void FaddVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmAdd, n, id, o); }
+void FaddPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmAdd, n, b, d); }
+void FmulVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmMul, n, id, o); }
+void FmulPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmMul, n, b, d); }
+void FcomVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmCom, n, id, o); }
+void FcomPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmCom, n, b, d); }
+void FcompVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmComp, n, id, o); }
+void FcompPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmComp, n, b, d); }
+void FsubVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmSub, n, id, o); }
+void FsubPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmSub, n, b, d); }
+void FsubrVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmSubr, n, id, o); }
+void FsubrPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmSubr, n, b, d); }
+void FdivVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmDiv, n, id, o); }
+void FdivPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmDiv, n, b, d); }
+void FdivrVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmDivr, n, id, o); }
+void FdivrPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmDivr, n, b, d); }
+void FldVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmLd, n, id, o); }
+void FldPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmLd, n, b, d); }
+void FstVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmSt, n, id, o); }
+void FstPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmSt, n, b, d); }
+void FstpVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmStp, n, id, o); }
+void FstpPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmStp, n, b, d); }
+void FildVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmIld, n, id, o); }
+void FildPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmIld, n, b, d); }
+void FistVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmIst, n, id, o); }
+void FistPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmIst, n, b, d); }
+void FistpVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmIstp, n, id, o); }
+void FistpPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmIstp, n, b, d); }
+void FbldVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmBld, n, id, o); }
+void FbldPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmBld, n, b, d); }
+void FbstpVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmBstp, n, id, o); }
+void FbstpPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmBstp, n, b, d); }
+void FldcwVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmLdcw, n, id, o); }
+void FldcwPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmLdcw, n, b, d); }
+void FnstcwVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmNstcw, n, id, o); }
+void FnstcwPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmNstcw, n, b, d); }
+void FstcwVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmStcw, n, id, o); }
+void FstcwPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmStcw, n, b, d); }
+void FnstswVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmNstsw, n, id, o); }
+void FnstswPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmNstsw, n, b, d); }
+void FstswVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmStsw, n, id, o); }
+void FstswPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmStsw, n, b, d); }
+void FldenvVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmLdenv, n, id, o); }
+void FldenvPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmLdenv, n, b, d); }
+void FnstenvVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmNstenv, n, id, o); }
+void FnstenvPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmNstenv, n, b, d); }
+void FstenvVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmStenv, n, id, o); }
+void FstenvPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmStenv, n, b, d); }
+void FrstorVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmRstor, n, id, o); }
+void FrstorPtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmRstor, n, b, d); }
+void FnsaveVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmNsave, n, id, o); }
+void FnsavePtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmNsave, n, b, d); }
+void FsaveVar(TAssembler& a, int32_t n, uint32_t id, uint32_t o) { encFpuVar(a, fmSave, n, id, o); }
+void FsavePtr(TAssembler& a, int32_t n, TRegister b, int32_t d) { encFpuPtr(a, fmSave, n, b, d); }
 
 void FpuIntOpVar(TAssembler& a, uint8_t regField, int32_t size, uint32_t dataIdent, uint32_t offset) {
-  encFpuVar(a, fmIntOp, regField, size, dataIdent, offset);
+  encFpuIntOp(a, regField, size, VarLocation(dataIdent, offset), kFpuIntOpSizes.varMessage);
 }
 void FpuIntOpPtr(TAssembler& a, uint8_t regField, int32_t size, TRegister base, int32_t disp) {
-  encFpuPtr(a, fmIntOp, regField, size, base, disp);
+  encFpuIntOp(a, regField, size, ptrLocation(base, disp), kFpuIntOpSizes.ptrMessage);
 }
 
 void FaddSt(TAssembler& a, int32_t i, int32_t j) { encFpuArithSt(a, faAdd, i, j); }
@@ -320,15 +302,22 @@ void FsubpSt(TAssembler& a, int32_t i, int32_t j) { encFpuPopSt(a, fpSub, i, j);
 void FdivrpSt(TAssembler& a, int32_t i, int32_t j) { encFpuPopSt(a, fpDivr, i, j); }
 void FdivpSt(TAssembler& a, int32_t i, int32_t j) { encFpuPopSt(a, fpDiv, i, j); }
 
-void FcomiSt(TAssembler& a, int32_t i, int32_t j) { encFpuP6St(a, kFpuP6[f6Comi], i, j); }
-void FcomipSt(TAssembler& a, int32_t i, int32_t j) { encFpuP6St(a, kFpuP6[f6Comip], i, j); }
-void FucomiSt(TAssembler& a, int32_t i, int32_t j) { encFpuP6St(a, kFpuP6[f6Ucomi], i, j); }
-void FucomipSt(TAssembler& a, int32_t i, int32_t j) { encFpuP6St(a, kFpuP6[f6Ucomip], i, j); }
+void FcomiSt(TAssembler& a, int32_t i, int32_t j) {
+  encFpuP6St(a, fmFcomiSt0Sti, kTopFirst, "fcomi instruction is only supported with cpu mode 686 and above", i, j);
+}
+void FcomipSt(TAssembler& a, int32_t i, int32_t j) {
+  encFpuP6St(a, fmFcomipSt0Sti, kTopFirst, "fcomip instruction is only supported with cpu mode 686 and above", i, j);
+}
+void FucomiSt(TAssembler& a, int32_t i, int32_t j) {
+  encFpuP6St(a, fmFucomiSt0Sti, kFpuFirst, "fucomi instruction is only supported with cpu mode 686 and above", i, j);
+}
+void FucomipSt(TAssembler& a, int32_t i, int32_t j) {
+  encFpuP6St(a, fmFucomipSt0Sti, kFpuFirst, "fucomip instruction is only supported with cpu mode 686 and above", i,
+             j);
+}
 void FcmovSt(TAssembler& a, uint8_t op1, uint8_t op2, int32_t i, int32_t j) {
-  TFpuP6Row row = kFpuP6[f6Cmov];
-  row.op = op1;
-  row.base = op2;
-  encFpuP6St(a, row, i, j);
+  encFpuP6St(a, fcmovRow(op1, op2), kTopFirst, "fcmov(xx) instructions are only supported with cpu mode 686 and above",
+             i, j);
 }
 
 void FldSt(TAssembler& a, int32_t i) { encFpuOneSt(a, f1Ld, i); }
@@ -342,10 +331,10 @@ void FucompSt(TAssembler& a, int32_t i) { encFpuOneSt(a, f1Ucomp, i); }
 void FfreeSt(TAssembler& a, int32_t i) { encFpuOneSt(a, f1Free, i); }
 
 void FnstswAx(TAssembler& a, TRegister reg) {
-  encFpuAx(a, false, reg, "fnstsw will only accept \"ax\" register or a memory location");
+  encFpuAx(a, fmFnstswAx, reg, "fnstsw will only accept \"ax\" register or a memory location");
 }
 void FstswAx(TAssembler& a, TRegister reg) {
-  encFpuAx(a, true, reg, "fstsw will only accept \"ax\" register or a memory location");
+  encFpuAx(a, fmFstswAx, reg, "fstsw will only accept \"ax\" register or a memory location");
 }
 
 }  // namespace kelvo

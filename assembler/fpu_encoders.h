@@ -3,8 +3,9 @@
 // Forms: Var a global data item (size, data identifier, offset; ftDataAddress fix-up),
 // Ptr [base + disp] (size, base, disp), St FPU stack registers by index, Ax the AX register.
 // Sizes are byte counts: 2 word, 4 single/dword, 8 double/qword, 10 extended/BCD. A bad
-// operand ends the build through the diagnostics before any byte is emitted. Rows and form
-// encoders live in forms_x87.cpp; the operand-less x87 instructions are the block compiler's.
+// operand ends the build through the diagnostics before any byte is emitted. The forms are
+// rows of the form table (form_rows_x87.h); forms_x87.cpp picks the row for each operand size
+// and checks the operands. The operand-less x87 instructions are the block compiler's.
 #pragma once
 
 #include <cstdint>
