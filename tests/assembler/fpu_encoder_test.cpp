@@ -154,8 +154,8 @@ TEST_F(FpuEncoder, P6FormsMatchGnuAs) {
   }
   gnu::TTempDir dir;
   gnu::writeFile(dir.file("p6.s"), text);
-  const gnu::TRun as = gnu::run("as --32 -o " + dir.file("p6.o") + " " + dir.file("p6.s") + " && objcopy -O binary -j .text " +
-                                dir.file("p6.o") + " " + dir.file("p6.bin"));
+  const gnu::TRun as = gnu::run("as --32 -o " + dir.file("p6.o") + " " + dir.file("p6.s") +
+                                " && objcopy -O binary -j .text " + dir.file("p6.o") + " " + dir.file("p6.bin"));
   ASSERT_EQ(as.status, 0) << as.output;
   EXPECT_EQ(hex(ours.strCode), hex(gnu::readFile(dir.file("p6.bin"))));
   EXPECT_EQ(ours.strCode.size(), 2u * 12 * 8 * 2);

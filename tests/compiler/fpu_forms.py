@@ -154,8 +154,8 @@ def fpush(forms):
 def register_bound(forms):
     """Items bound to a register by assume are addressed through it, not through their slot."""
     forms.append(("assume esi as gp;\nfadd double gp;", "mov esi, dword ptr [{VA:gp}]\nfadd qword ptr [esi]"))
-    forms.append(("assume ebx as gp;\nfld gp\nfpush gp\nassume ebx as nothing;", "mov ebx, dword ptr [{VA:gp}]\nfld dword ptr [ebx]\n"
-                  "fild dword ptr [ebx]"))
+    forms.append(("assume ebx as gp;\nfld gp\nfpush gp\nassume ebx as nothing;",
+                  "mov ebx, dword ptr [{VA:gp}]\nfld dword ptr [ebx]\nfild dword ptr [ebx]"))
     forms.append(("double* lp;\nassume edi as lp;\nfsubr double lp\nfbstp extended lp;\nfistp lp",
                   "add esp, -4\nmov edi, dword ptr [ebp-4]\nfsubr qword ptr [edi]\nfbstp tbyte ptr [edi]\n"
                   "fistp dword ptr [edi]"))

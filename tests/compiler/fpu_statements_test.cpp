@@ -19,8 +19,8 @@ TEST_F(FpuStatements, FpushNumbersAreExtendedConstantsSharingEqualValues) {
                     "}\n"),
             "");
   const TAssembler& a = proc("p").recAssembler;
-  EXPECT_EQ(code("p"),
-            "DB 2D 00 00 00 00 DB 2D 00 00 00 00 DB 2D 00 00 00 00 DB 2D 00 00 00 00 C3");  // no frame: no locals, no parameters
+  // No frame: the procedure has no locals and no parameters.
+  EXPECT_EQ(code("p"), "DB 2D 00 00 00 00 DB 2D 00 00 00 00 DB 2D 00 00 00 00 DB 2D 00 00 00 00 C3");
   ASSERT_EQ(a.FixUps.size(), 4u);
   std::vector<const TData*> items;
   for (const TFixUp& f : a.FixUps) {

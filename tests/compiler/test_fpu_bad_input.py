@@ -18,7 +18,10 @@ SCALE_NAMED = ("Scale for %s is not supported at this time, make a forum request
 SCALE = ("Scale is not supported at this time, make a forum request and it will immediatly be added for "
          "the following release")
 
-# (bad line, column, message)
+FPUSH_LIST = "Expected variable or local variable or local parameter or number or hexadecimal or float number but found "
+
+# (bad line, column, message); a report on line LINE stands just after the operand it refuses,
+# column 1 means the next line
 OPERANDS = [
     ("fld st(8)", 10, "Expected FPU stack position st(0-7)"),
     ("fxch st(-1)", 11, "Expected number but found -"),
@@ -31,8 +34,8 @@ OPERANDS = [
     ("ffree;", 8, "Expected fpu stack but found ;"),
     ("fcmovb st(0) st(1);", 20, "Expected , but found st(1)"),
     ("fadd double 5;", 15, "Expected variable or local variable or local parameter but found 5"),
-    ("fpush eax", 11, "Expected variable or local variable or local parameter or number or hexadecimal or float number but found eax"),
-    ("fpush -1.5", 9, "Expected variable or local variable or local parameter or number or hexadecimal or float number but found -"),
+    ("fpush eax", 11, FPUSH_LIST + "eax"),
+    ("fpush -1.5", 9, FPUSH_LIST + "-"),
     ("fnstsw bx", 11, 'fnstsw will only accept "ax" register or a memory location'),
     ("fstsw eax", 11, 'fstsw will only accept "ax" register or a memory location'),
     ("fld [ax]", 9, "32bit register expected"),
