@@ -151,6 +151,18 @@ def fpush(forms):
         forms.append(("fpush %s" % name, "%s %s [ebp+%d]" % (op, PTR[size], off)))
 
 
+def locals_of_procedure(forms):
+    """Locals below the frame: [ebp - offset], the frame reserved by the prologue."""
+    forms.append(("single ls;\nfld ls\nfstp ls\nfadd ls;", "add esp, -4\nfld dword ptr [ebp-4]\n"
+                  "fstp dword ptr [ebp-4]\nfadd dword ptr [ebp-4]"))
+    forms.append(("double ld;\nint32 li;\nfld ld\nfmul ld;\nfistp li\nfpush ld\nfpush li",
+                  "add esp, -12\nfld qword ptr [ebp-8]\nfmul qword ptr [ebp-8]\nfistp dword ptr [ebp-12]\n"
+                  "fld qword ptr [ebp-8]\nfild dword ptr [ebp-12]"))
+    forms.append(("word lw;\nint64 lq;\nfild lw\nfistp lq\nfnstcw lw\nfiadd lw\nfsubr double lq",
+                  "add esp, -12\nfild word ptr [ebp-2]\nfistp qword ptr [ebp-10]\nfnstcw word ptr [ebp-2]\n"
+                  "fiadd word ptr [ebp-2]\nfsubr qword ptr [ebp-10]"))
+
+
 def register_bound(forms):
     """Items bound to a register by assume are addressed through it, not through their slot."""
     forms.append(("assume esi as gp;\nfadd double gp;", "mov esi, dword ptr [{VA:gp}]\nfadd qword ptr [esi]"))
@@ -174,6 +186,7 @@ def all_forms():
     integer_group(forms)
     control(forms)
     fpush(forms)
+    locals_of_procedure(forms)
     register_bound(forms)
     no_operand(forms)
     return forms
