@@ -146,8 +146,7 @@ bool TCompiler::CompileRet() {
   if (curFunc->HasFrame()) {
     // LEAVE restores ESP from EBP: right only when the frame register is EBP.
     if (curCPUMode < 486 && Settings.localsReg == rdEBP) {
-      static const uint8_t kLeave = 0xC9;
-      EmitBytes(a, &kLeave, 1);
+      EmitLeave(a);
     } else {
       MovRegReg(a, rdESP, Settings.localsReg);
       PopReg(a, Settings.localsReg);
@@ -162,8 +161,7 @@ bool TCompiler::CompileRet() {
       default: Error("unknown calling convension");
     }
   }
-  static const uint8_t kRet = 0xC3;
-  EmitBytes(a, &kRet, 1);
+  EmitRet(a);
   return true;
 }
 

@@ -21,9 +21,7 @@ void TCompiler::JumpToLabel(uint16_t kind, const std::string& label) {
 void TCompiler::JumpToLevelLabel(uint16_t kind, const std::string& label, uint32_t id) {
   if (kind == kJumpNone) return;
   TAssembler& a = curFunc->recAssembler;
-  AddFixUp(a, ftJmp, 0, 0, static_cast<uint32_t>(a.strCode.size()), 0, static_cast<int32_t>(id), kind, label);
-  static constexpr uint8_t kPatchArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
-  EmitBytes(a, kPatchArea, sizeof kPatchArea);
+  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), kind, label, static_cast<int32_t>(id));
 }
 
 // Whether the next token is the one-character token `c` (code `code`): the character decides

@@ -34,7 +34,7 @@ void TCompiler::compareMemory(const TCurrentToken& left, const TCurrentToken& ri
   const TLocation loc = OperandLocation(place);
   const char* number = left.Token == tk::BaseExpr ? "10066" : left.Token == tk::Variable ? "10002" : "10003";
   if (right.Token == tk::Register) {
-    LocEmit(a, 0x38, 0x39, RegNum(right.Reg), loc, regSize(right.Reg) / 8);  // CMP [place], reg
+    LocAluLocReg(a, aluCmp, loc, right.Reg);  // CMP [place], reg
     return;
   }
   if (!isNumber(right.Token)) invalidOperand(*this, number, right.Str);

@@ -99,7 +99,7 @@ static void countedLoopCompare(TCompiler& c, const TCountedLoop& loop) {
   // A local, parameter or global, its offset (an element of an array) included.
   const TLocation to = c.OperandLocation(loop.end);
   if (to.size != regSize(loop.reg) / 8) c.Error("Operands must be equal size");
-  LocEmit(a, 0x38, 0x39, RegNum(loop.reg), to, to.size);
+  LocAluLocReg(a, aluCmp, to, loop.reg);
 }
 
 bool TCompiler::CompileCountedLoop() {

@@ -363,6 +363,9 @@ struct TCompiler {
   TMemOperand InstrDataOperand(const TCurrentToken& t) const;
   bool ExpectComma();
 
+  // --- x87 instruction statements and fpush (instr_fpu.cpp)
+  bool CompileFpuInstruction(uint16_t code);
+
   // --- link step
   void BuildOutput(const std::string& outputPath);
   // The compiled program as the writers take it; errors are reported through this state.

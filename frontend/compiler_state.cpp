@@ -12,10 +12,15 @@ static TCompiler* gInstance = nullptr;
 
 TCompiler* TCompiler::Instance() { return gInstance; }
 
+static void reportEncoderError(void* compiler, const char* message) {
+  static_cast<TCompiler*>(compiler)->Error(message);
+}
+
 static const std::string kDashes(44, '-');
 
 void TCompiler::Init() {
   gInstance = this;
+  SetEncoderHost({reportEncoderError, this, &curCPUMode});
   initialised_ = true;
   Settings.skipPluginKeywords = false;
   Settings.peekToken = false;
@@ -69,6 +74,7 @@ void TCompiler::Free() {
   if (logFile_) std::fclose(logFile_);
   logFile_ = nullptr;
   if (gInstance == this) gInstance = nullptr;
+  ClearEncoderHost(this);
 }
 
 int32_t TCompiler::AddFile(const std::string& fileName, int32_t parent) {

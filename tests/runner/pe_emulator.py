@@ -78,6 +78,7 @@ class Process:
         self._setup_stack()
         self.seh = ExceptionDispatcher(self, self.stack_top, STACK_SIZE)
         self.seh.return_stub = self._new_stub(_EXCEPTION_RETURN)
+        self._setup_fpu()
         self.heap = Heap(self.mem)
         self.command_line_ptr = self._store_string(
             command_line(exe_path, args).encode("cp1252", "replace"))
@@ -118,6 +119,13 @@ class Process:
         self.mem.write_u32(top - 4, self.entry_return)
         self.uc.reg_write(x86.UC_X86_REG_ESP, top - 4)
         self.uc.reg_write(x86.UC_X86_REG_EIP, self.modules.exe.entry)
+
+    def _setup_fpu(self):
+        # Windows starts a thread's x87 unit with every exception masked and the precision
+        # control at 53 bits (control word 027F); the CPU model here starts it zeroed.
+        self.uc.reg_write(x86.UC_X86_REG_FPCW, 0x027F)
+        self.uc.reg_write(x86.UC_X86_REG_FPSW, 0)
+        self.uc.reg_write(x86.UC_X86_REG_FPTAG, 0xFFFF)
 
     def _store_string(self, data):
         addr = self.mem.alloc(len(data) + 1)

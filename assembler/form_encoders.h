@@ -1,0 +1,118 @@
+// The form encoders: every row of the form table (form_table.h) is encoded by these.
+//
+// `bytes` is the instruction's operand size (1, 2 or 4). For a row with plain classes it picks
+// the byte opcode (w bit clear) and the 66 prefix for words; rows whose classes have a size of
+// their own ignore it, except that it still sizes an "iz" immediate.
+//
+//   [66] [segment] opcode bytes [+reg] [ModRM [SIB] [disp]] [immediate]
+#pragma once
+
+#include <cstdint>
+
+#include "assembler/form_table.h"
+#include "assembler/location.h"
+
+namespace kelvo {
+
+// Prefixes and opcode bytes; `plus` is added to the last byte (+r and +i forms).
+inline void PutOpcode(TInstr& in, const TForm& f, int bytes, uint8_t segPrefix = 0, uint8_t plus = 0) {
+  if (bytes == 2 && (f.rules & frSized) && in.wordPrefix) in.put(0x66);
+  if (segPrefix) in.put(segPrefix);
+  const int last = f.opLen - 1;
+  for (int i = 0; i < last; ++i) in.put(f.opcode[i]);
+  uint8_t op = f.opcode[last];
+  if (bytes == 1 && (f.rules & frByte)) op = static_cast<uint8_t>(op & ~1u);
+  in.put(static_cast<uint8_t>(op + plus));
+}
+
+// The reg field of a ModRM form: the row's /digit, or the register operand's number.
+inline uint8_t RegField(const TForm& f, uint8_t regNum) {
+  return f.enc == feDigit ? static_cast<uint8_t>(f.digit) : regNum;
+}
+
+// The immediate, its width from the row ("ib", "iw", "id", or "iz" the operand size); a fix-up
+// kind other than ftNone is noted at the field.
+inline void PutImmediate(TInstr& in, const TForm& f, int bytes, uint32_t imm, TFixType fix = ftNone,
+                         uint32_t fixIndex = 0, uint32_t fixOffset = 0) {
+  const int width = f.immBytes == kImmOperandSize ? bytes : f.immBytes;
+  if (fix != ftNone) in.fixHere(fix, static_cast<uint8_t>(width * 8), fixIndex, fixOffset);
+  in.putImm(imm, width);
+}
+
+// --- the forms, each as one piece of an instruction
+// opcode only (implicit operands).
+inline void PutRaw(TInstr& in, const TForm& f, int bytes) { PutOpcode(in, f, bytes); }
+// +r / +i: the number added to the last opcode byte.
+inline void PutPlusReg(TInstr& in, const TForm& f, int bytes, uint8_t num) { PutOpcode(in, f, bytes, 0, num); }
+// ModRM with a register in r/m: reg field `regNum` (or the digit), r/m `rmNum`.
+inline void PutModRMReg(TInstr& in, const TForm& f, int bytes, uint8_t regNum, uint8_t rmNum) {
+  PutOpcode(in, f, bytes);
+  in.put(ModRM(3, RegField(f, regNum), rmNum));
+}
+// ModRM with memory in r/m: a global data item (disp32 with its fix-up) or [base+index*scale+disp].
+inline void PutModRMLoc(TInstr& in, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
+  PutOpcode(in, f, bytes, loc.segPrefix >= 0 ? kSegment[loc.segPrefix].prefix : 0);
+  if (loc.isVar) PutVarOperand(in, RegField(f, regNum), loc.dataIdent, loc.offset);
+  else PutMemOperand(in, RegField(f, regNum), loc.mem);
+}
+// "moffs": the accumulator's [disp32] without a ModRM byte, on a global data item.
+inline void PutMoffsVar(TInstr& in, const TForm& f, int bytes, uint32_t dataIdent, uint32_t offset) {
+  PutOpcode(in, f, bytes);
+  in.fixHere(ftDataAddress, 32, dataIdent, offset);
+  in.put32(0);
+}
+
+// --- whole instructions over the operands in the row's order. Inline, so that a named
+// operation's constant row folds into straight-line code.
+// Two registers (/r, or an implicit accumulator with +r); the operand size is the first's.
+inline void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister op1) {
+  TInstr in;
+  const int bytes = RegBytes(op0);
+  const TRegister reg = f.regIndex == 1 ? op1 : op0;
+  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
+  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(f.rmIndex == 1 ? op1 : op0));
+  Emit(a, in);
+}
+// One register: +r, /digit, or "acc" forms; with an immediate when the row has one.
+inline void PutReg(TInstr& in, const TForm& f, int bytes, TRegister reg) {
+  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
+  else if (f.enc == feRaw) PutRaw(in, f, bytes);
+  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(reg));
+}
+inline void EncodeReg(TAssembler& a, const TForm& f, TRegister reg) {
+  TInstr in;
+  PutReg(in, f, RegBytes(reg), reg);
+  Emit(a, in);
+}
+inline void EncodeRegImm(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm) {
+  TInstr in;
+  PutReg(in, f, RegBytes(reg), reg);
+  PutImmediate(in, f, RegBytes(reg), imm);
+  Emit(a, in);
+}
+// Memory with a register or a digit; `regNum` is ignored by /digit rows.
+inline void EncodeLoc(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
+  TInstr in;
+  PutModRMLoc(in, f, bytes, regNum, loc);
+  Emit(a, in);
+}
+// Memory and an immediate; a fix-up kind other than ftNone is noted at the immediate.
+inline void EncodeLocImm(TAssembler& a, const TForm& f, int bytes, const TLocation& loc, uint32_t imm,
+                         TFixType fix = ftNone, uint32_t fixIndex = 0, uint32_t fixOffset = 0) {
+  TInstr in;
+  PutModRMLoc(in, f, bytes, 0, loc);
+  PutImmediate(in, f, bytes, imm, fix, fixIndex, fixOffset);
+  Emit(a, in);
+}
+
+// --- any row with any operands (the generic path: the forms test and table-driven statements)
+struct TFormOperand {
+  enum TKind : uint8_t { okNone, okReg, okNumber, okLoc, okImm } kind = okNone;
+  uint8_t num = 0;  // okReg: RegNum; okNumber: st(i), mm or xmm number
+  TLocation loc;
+  uint32_t imm = 0;
+};
+// Appends the row with `ops` (in the row's operand order) to `in`.
+void PutForm(TInstr& in, const TForm& f, int bytes, const TFormOperand* ops);
+
+}  // namespace kelvo

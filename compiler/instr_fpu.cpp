@@ -1,0 +1,346 @@
+// x87 instruction statements: the operands of each mnemonic read from the lexer and turned into
+// one encoder form (memory by variable or base register, FPU stack registers, AX), and the
+// statement "fpush", which loads a variable or a number onto the FPU stack.
+#include "assembler/fpu_encoders.h"
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+
+namespace kelvo {
+
+namespace {
+
+using TVarForm = void (*)(TAssembler&, int32_t, uint32_t, uint32_t);
+using TPtrForm = void (*)(TAssembler&, int32_t, TRegister, int32_t);
+using TTwoStForm = void (*)(TAssembler&, int32_t, int32_t);
+using TOneStForm = void (*)(TAssembler&, int32_t);
+
+// How a statement words its refusal of an index register or a scale.
+enum TLimitWording : uint8_t {
+  lwNamed,     // "Only base register for fild ..."
+  lwNamedOne,  // "Only 1 base register for fadd ..."
+  lwPlain,     // "Only base register is supported ..."
+};
+
+struct TFpuMemStatement {
+  const char* mnemonic;
+  TLimitWording wording;
+  TVarForm var;
+  TPtrForm ptr;
+};
+
+// One memory operand, ready for a Var or a Ptr form.
+struct TFpuOperand {
+  bool global = false;
+  int32_t size = 0;
+  uint32_t dataIdent = 0;
+  uint32_t offset = 0;
+  TRegister base = rdEBP;
+  int32_t disp = 0;
+};
+
+constexpr const char* kRequest =
+    " is supported at this time, make a forum request and it will immediatly be added for the following release";
+constexpr const char* kScaleRequest =
+    " is not supported at this time, make a forum request and it will immediatly be added for the following release";
+
+void checkLimits(TCompiler& c, const char* mnemonic, TLimitWording wording) {
+  const TBaseExpression& e = c.curBaseExpression;
+  const std::string name = mnemonic;
+  if (e.regcount > 1) {
+    if (wording == lwNamed) c.Error("Only base register for " + name + kRequest);
+    if (wording == lwNamedOne) c.Error("Only 1 base register for " + name + kRequest);
+    c.Error(std::string("Only base register") + kRequest);
+  }
+  if (e.scale > 0) c.Error((wording == lwPlain ? std::string("Scale") : "Scale for " + name) + kScaleRequest);
+}
+
+// The operand the current token names (memory expression, global, local or parameter);
+// `recastSize`, when not 0, replaces the item's own size.
+TFpuOperand memoryOperand(TCompiler& c, const char* mnemonic, TLimitWording wording, int32_t recastSize = 0) {
+  TFpuOperand op;
+  const TCurrentToken& t = c.curToken;
+  if (t.Token == tk::BaseExpr) {
+    checkLimits(c, mnemonic, wording);
+    TBaseExpression& e = c.curBaseExpression;
+    if (e.dtSize == 0) e.dtSize = 4;
+    op.size = e.dtSize;
+    op.base = e.reg1;
+    op.disp = static_cast<int32_t>(static_cast<uint32_t>(e.disp) + t.DataOffset);
+    return op;
+  }
+  op.size = recastSize ? recastSize : t.Size;
+  if (t.Token == tk::Variable && !t.Data->dataUseRegister) {
+    op.global = true;
+    op.dataIdent = static_cast<uint32_t>(t.Data->dataIdent);
+    op.offset = t.DataOffset;
+    return op;
+  }
+  // An item bound to a register by assume lies where that register points, as for the
+  // integer statements; its frame slot or image address holds the pointer, not the value.
+  const TMemOperand m = c.InstrDataOperand(t);
+  op.base = m.base;
+  op.disp = m.disp;
+  return op;
+}
+
+void emitMemory(TCompiler& c, const TFpuMemStatement& s, int32_t recastSize = 0) {
+  const TFpuOperand op = memoryOperand(c, s.mnemonic, s.wording, recastSize);
+  TAssembler& a = c.curFunc->recAssembler;
+  if (op.global) s.var(a, op.size, op.dataIdent, op.offset);
+  else s.ptr(a, op.size, op.base, op.disp);
+}
+
+// A type name before a global, local or parameter: the item taken with the type's size.
+void emitRecast(TCompiler& c, const TFpuMemStatement& s) {
+  const int32_t size = c.curToken.DataType->typeSize;
+  if (c.ExpectToken({tk::Variable, tk::LocalVar, tk::LocalParam}) == tk::Invalid) c.RaiseError();
+  emitMemory(c, s, size);
+}
+
+uint16_t expect(TCompiler& c, std::initializer_list<uint16_t> codes) {
+  const uint16_t code = c.ExpectToken(codes);
+  if (code == tk::Invalid) c.RaiseError();
+  return code;
+}
+
+void requireSemicolon(TCompiler& c) { expect(c, {tk::Semicolon}); }
+
+int32_t readStack(TCompiler& c) {
+  expect(c, {tk::FpuStack});
+  return static_cast<int32_t>(c.curToken.Int);
+}
+
+// After st(i): ", st(j)" when a comma follows, giving j; otherwise `otherwise`.
+int32_t optionalSecond(TCompiler& c, int32_t otherwise) {
+  if (c.PeekToken() != tk::Comma) return otherwise;
+  c.GetToken();
+  return readStack(c);
+}
+
+bool isMemoryToken(uint16_t code) {
+  return code == tk::BaseExpr || code == tk::Variable || code == tk::LocalVar || code == tk::LocalParam;
+}
+
+// fadd, fsub, fmul, fdiv (`strict`: the statement ends in ";") and fsubr, fdivr.
+void compileArith(TCompiler& c, const TFpuMemStatement& s, TTwoStForm st, bool strict) {
+  TAssembler& a = c.curFunc->recAssembler;
+  const uint16_t code = expect(c, {tk::Semicolon, tk::TypeName, tk::BaseExpr, tk::FpuStack, tk::Variable,
+                                   tk::LocalVar, tk::LocalParam});
+  if (code == tk::Semicolon) return st(a, 1, 0);
+  if (code == tk::FpuStack) {
+    const auto i = static_cast<int32_t>(c.curToken.Int);
+    if (!strict) return st(a, i, optionalSecond(c, 0));
+    if (expect(c, {tk::Comma, tk::Semicolon}) == tk::Semicolon) return st(a, i, 0);
+    const int32_t j = readStack(c);
+    st(a, i, j);
+    return requireSemicolon(c);
+  }
+  if (code == tk::TypeName) emitRecast(c, s);
+  else emitMemory(c, s);
+  if (strict) requireSemicolon(c);
+}
+
+// faddp (`strict`) and fsubp, fsubrp, fmulp, fdivp, fdivrp: st(i), st(0), then pop.
+void compilePopping(TCompiler& c, TTwoStForm st, bool strict) {
+  TAssembler& a = c.curFunc->recAssembler;
+  if (expect(c, {tk::Semicolon, tk::FpuStack}) == tk::Semicolon) return st(a, 1, 0);
+  const auto i = static_cast<int32_t>(c.curToken.Int);
+  if (!strict) return st(a, i, optionalSecond(c, 0));
+  if (expect(c, {tk::Comma, tk::Semicolon}) == tk::Semicolon) return st(a, i, 0);
+  const int32_t j = readStack(c);
+  st(a, i, j);
+  requireSemicolon(c);
+}
+
+// fcomip (`strict`) and fcomi, fucomi, fucomip: st(0), st(j) into EFLAGS.
+void compileCompareFlags(TCompiler& c, TTwoStForm st, bool strict) {
+  TAssembler& a = c.curFunc->recAssembler;
+  if (expect(c, {tk::Semicolon, tk::FpuStack}) == tk::Semicolon) return st(a, 0, 1);
+  const auto i = static_cast<int32_t>(c.curToken.Int);
+  if (!strict) {
+    if (c.PeekToken() != tk::Comma) return st(a, 0, i);
+    return st(a, i, optionalSecond(c, 0));
+  }
+  if (expect(c, {tk::Semicolon, tk::Comma}) == tk::Semicolon) return st(a, 0, i);
+  const int32_t j = readStack(c);
+  st(a, i, j);
+  requireSemicolon(c);
+}
+
+// fucom, fucomp, fxch: ";" alone is st(1).
+void compileOneStack(TCompiler& c, TOneStForm st) {
+  TAssembler& a = c.curFunc->recAssembler;
+  if (expect(c, {tk::Semicolon, tk::FpuStack}) == tk::Semicolon) return st(a, 1);
+  st(a, static_cast<int32_t>(c.curToken.Int));
+}
+
+// fcom and fcomp: ";" alone is st(1); every other form ends in ";".
+void compileCompare(TCompiler& c, const TFpuMemStatement& s, TOneStForm st, std::initializer_list<uint16_t> first) {
+  TAssembler& a = c.curFunc->recAssembler;
+  const uint16_t code = expect(c, first);
+  if (code == tk::Semicolon) return st(a, 1);
+  if (code == tk::FpuStack) st(a, static_cast<int32_t>(c.curToken.Int));
+  else emitMemory(c, s);
+  requireSemicolon(c);
+}
+
+// fld, fst, fstp: one stack register or memory; other statements: memory only. A type name
+// in the list is a recast; `strict` statements end in ";".
+void compileLoadStore(TCompiler& c, const TFpuMemStatement& s, TOneStForm st, std::initializer_list<uint16_t> first,
+                      bool strict = false) {
+  const uint16_t code = expect(c, first);
+  if (code == tk::FpuStack) st(c.curFunc->recAssembler, static_cast<int32_t>(c.curToken.Int));
+  else if (code == tk::TypeName) emitRecast(c, s);
+  else emitMemory(c, s);
+  if (strict) requireSemicolon(c);
+}
+
+void compileIntOp(TCompiler& c, uint8_t regField) {
+  expect(c, {tk::Variable, tk::LocalVar, tk::LocalParam, tk::BaseExpr});
+  const TFpuOperand op = memoryOperand(c, "", lwPlain);
+  TAssembler& a = c.curFunc->recAssembler;
+  if (op.global) FpuIntOpVar(a, regField, op.size, op.dataIdent, op.offset);
+  else FpuIntOpPtr(a, regField, op.size, op.base, op.disp);
+}
+
+// fnstsw, fstsw: AX or a word of memory.
+void compileStatusWord(TCompiler& c, const TFpuMemStatement& s, void (*ax)(TAssembler&, TRegister)) {
+  if (expect(c, {tk::Register, tk::Variable, tk::LocalVar, tk::LocalParam, tk::BaseExpr}) == tk::Register)
+    return ax(c.curFunc->recAssembler, c.curToken.Reg);
+  emitMemory(c, s);
+}
+
+void compileFcmov(TCompiler& c, uint8_t op1, uint8_t op2) {
+  const int32_t i = readStack(c);
+  expect(c, {tk::Comma});
+  const int32_t j = readStack(c);
+  FcmovSt(c.curFunc->recAssembler, op1, op2, i, j);
+  requireSemicolon(c);
+}
+
+bool isFloatType(const TDataType* t) {
+  static const char* const kFloatTypes[] = {"single", "double", "extended", "real4", "real8", "real10"};
+  if (!t) return false;
+  for (const char* name : kFloatTypes)
+    if (sameText(t->typeName, name)) return true;
+  return false;
+}
+
+// fpush: a float item loads with FLD, an integer item with FILD, by its declared type; a
+// number becomes an extended constant in the data image.
+void compileFpush(TCompiler& c) {
+  const uint16_t code =
+      expect(c, {tk::Variable, tk::LocalVar, tk::LocalParam, tk::Number, tk::Hex, tk::Float});
+  TAssembler& a = c.curFunc->recAssembler;
+  if (isMemoryToken(code)) {
+    const bool isFloat = isFloatType(c.curToken.DataType);
+    static constexpr TFpuMemStatement kLoad = {"fld", lwPlain, FldVar, FldPtr};
+    static constexpr TFpuMemStatement kLoadInt = {"fild", lwPlain, FildVar, FildPtr};
+    return emitMemory(c, isFloat ? kLoad : kLoadInt);
+  }
+  const long double value =
+      code == tk::Float ? c.curToken.Ext : static_cast<long double>(c.curToken.Int);
+  auto d = std::make_unique<TData>();
+  d->dataMode = dmConst;
+  d->dataType = c.FindType("extended");
+  d->dataAddress = c.PEFile.dataMan.AddExtConst(value);
+  d->dataValExt = value;
+  d->dataSubMode = smFloat;
+  d->defaultValue.ttype = tk::Invalid;
+  d->dataIdent = static_cast<int32_t>(c.listData.size());
+  const uint32_t ident = static_cast<uint32_t>(d->dataIdent);
+  c.listData.push_back(std::move(d));
+  c.DeclareIdent("", itData, static_cast<int32_t>(ident));
+  FldVar(a, 10, ident, 0);
+}
+
+}  // namespace
+
+bool TCompiler::CompileFpuInstruction(uint16_t code) {
+  using S = TFpuMemStatement;
+  static constexpr S kFadd = {"fadd", lwNamedOne, FaddVar, FaddPtr}, kFsub = {"fsub", lwNamed, FsubVar, FsubPtr},
+                     kFmul = {"fmul", lwNamed, FmulVar, FmulPtr}, kFdiv = {"fdiv", lwNamed, FdivVar, FdivPtr},
+                     kFsubr = {"fsubr", lwNamed, FsubrVar, FsubrPtr}, kFdivr = {"fdivr", lwNamed, FdivrVar, FdivrPtr},
+                     kFcom = {"fcom", lwNamedOne, FcomVar, FcomPtr}, kFcomp = {"fcomp", lwNamed, FcompVar, FcompPtr},
+                     kFld = {"fld", lwPlain, FldVar, FldPtr}, kFst = {"fst", lwPlain, FstVar, FstPtr},
+                     kFstp = {"fstp", lwPlain, FstpVar, FstpPtr}, kFild = {"fild", lwNamed, FildVar, FildPtr},
+                     kFist = {"fist", lwPlain, FistVar, FistPtr}, kFistp = {"fistp", lwPlain, FistpVar, FistpPtr},
+                     kFbld = {"fbld", lwNamedOne, FbldVar, FbldPtr}, kFbstp = {"fbstp", lwNamedOne, FbstpVar, FbstpPtr},
+                     kFldcw = {"fldcw", lwPlain, FldcwVar, FldcwPtr},
+                     kFnstcw = {"fnstcw", lwPlain, FnstcwVar, FnstcwPtr},
+                     kFstcw = {"fstcw", lwPlain, FstcwVar, FstcwPtr},
+                     kFldenv = {"fldenv", lwPlain, FldenvVar, FldenvPtr},
+                     kFnstenv = {"fnstenv", lwPlain, FnstenvVar, FnstenvPtr},
+                     kFstenv = {"fstenv", lwPlain, FstenvVar, FstenvPtr},
+                     kFrstor = {"frstor", lwPlain, FrstorVar, FrstorPtr},
+                     kFnsave = {"fnsave", lwPlain, FnsaveVar, FnsavePtr},
+                     kFsave = {"fsave", lwPlain, FsaveVar, FsavePtr},
+                     kFnstsw = {"fnstsw", lwPlain, FnstswVar, FnstswPtr},
+                     kFstsw = {"fstsw", lwPlain, FstswVar, FstswPtr};
+  constexpr auto P = tk::LocalParam, L = tk::LocalVar, G = tk::Variable, M = tk::BaseExpr, St = tk::FpuStack,
+                 T = tk::TypeName;
+  switch (code) {
+    case 302: compileArith(*this, kFadd, FaddSt, true); break;
+    case 368: compileArith(*this, kFsub, FsubSt, true); break;
+    case 343: compileArith(*this, kFmul, FmulSt, true); break;
+    case 315: compileArith(*this, kFdiv, FdivSt, true); break;
+    case 370: compileArith(*this, kFsubr, FsubrSt, false); break;
+    case 317: compileArith(*this, kFdivr, FdivrSt, false); break;
+    case 303: compilePopping(*this, FaddpSt, true); break;
+    case 369: compilePopping(*this, FsubpSt, false); break;
+    case 371: compilePopping(*this, FsubrpSt, false); break;
+    case 344: compilePopping(*this, FmulpSt, false); break;
+    case 316: compilePopping(*this, FdivpSt, false); break;
+    case 318: compilePopping(*this, FdivrpSt, false); break;
+    case 310: compileCompareFlags(*this, FcomipSt, true); break;
+    case 309: compileCompareFlags(*this, FcomiSt, false); break;
+    case 374: compileCompareFlags(*this, FucomiSt, false); break;
+    case 375: compileCompareFlags(*this, FucomipSt, false); break;
+    case 373: compileOneStack(*this, FucomSt); break;
+    case 376: compileOneStack(*this, FucompSt); break;
+    case 380: compileOneStack(*this, FxchSt); break;
+    case 319: FfreeSt(curFunc->recAssembler, readStack(*this)); break;
+    case 308: compileCompare(*this, kFcom, FcomSt, {tk::Semicolon, G, M, St, L, P}); break;
+    case 311: compileCompare(*this, kFcomp, FcompSt, {tk::Semicolon, St, G, L, P, M}); break;
+    case 333: compileLoadStore(*this, kFld, FldSt, {P, L, G, St, M}); break;
+    case 363: compileLoadStore(*this, kFst, FstSt, {St, P, L, G, M}); break;
+    case 366: compileLoadStore(*this, kFstp, FstpSt, {St, P, L, G, M}); break;
+    case 325: compileLoadStore(*this, kFild, nullptr, {M, G, L, P}); break;
+    case 329: compileLoadStore(*this, kFist, nullptr, {P, L, G, M}); break;
+    case 330: compileLoadStore(*this, kFistp, nullptr, {P, L, G, M}); break;
+    case 304: compileLoadStore(*this, kFbld, nullptr, {G, L, P, M, T}, true); break;
+    case 305: compileLoadStore(*this, kFbstp, nullptr, {G, L, P, M, T}, true); break;
+    case 320: compileIntOp(*this, 0x00); break;
+    case 326: compileIntOp(*this, 0x08); break;
+    case 321: compileIntOp(*this, 0x10); break;
+    case 322: compileIntOp(*this, 0x18); break;
+    case 331: compileIntOp(*this, 0x20); break;
+    case 332: compileIntOp(*this, 0x28); break;
+    case 323: compileIntOp(*this, 0x30); break;
+    case 324: compileIntOp(*this, 0x38); break;
+    case 335: compileLoadStore(*this, kFldcw, nullptr, {G, L, P, M}); break;
+    case 349: compileLoadStore(*this, kFnstcw, nullptr, {G, L, P, M}); break;
+    case 364: compileLoadStore(*this, kFstcw, nullptr, {G, L, P, M}); break;
+    case 336: compileLoadStore(*this, kFldenv, nullptr, {G, L, P, M}); break;
+    case 350: compileLoadStore(*this, kFnstenv, nullptr, {G, L, P, M}); break;
+    case 365: compileLoadStore(*this, kFstenv, nullptr, {G, L, P, M}); break;
+    case 357: compileLoadStore(*this, kFrstor, nullptr, {G, L, P, M}); break;
+    case 348: compileLoadStore(*this, kFnsave, nullptr, {G, L, P, M}); break;
+    case 358: compileLoadStore(*this, kFsave, nullptr, {G, L, P, M}); break;
+    case 351: compileStatusWord(*this, kFnstsw, FnstswAx); break;
+    case 367: compileStatusWord(*this, kFstsw, FstswAx); break;
+    case 384: compileFcmov(*this, 0xDA, 0xC0); break;
+    case 385: compileFcmov(*this, 0xDA, 0xC8); break;
+    case 386: compileFcmov(*this, 0xDA, 0xD0); break;
+    case 387: compileFcmov(*this, 0xDA, 0xD8); break;
+    case 388: compileFcmov(*this, 0xDB, 0xC0); break;
+    case 389: compileFcmov(*this, 0xDB, 0xC8); break;
+    case 390: compileFcmov(*this, 0xDB, 0xD0); break;
+    case 391: compileFcmov(*this, 0xDB, 0xD8); break;
+    case 392: compileFpush(*this); break;
+    default: Error("\"" + curToken.Str + "\" statements are not supported by this build");
+  }
+  return true;
+}
+
+}  // namespace kelvo
