@@ -25,6 +25,7 @@ enum TOpClass : uint8_t {
   ocImm8, ocImm8S, ocImm16, ocImm32, // "imm8", "imm8s" (-128..127, sign-extended), ...
   ocAcc, ocOne, ocCL, ocDX, ocAX,    // "acc" (AL/AX/EAX), "1", "cl", "dx", "ax": implicit
   ocSreg,                            // "sreg"
+  ocCS, ocSS, ocDS, ocES, ocFS, ocGS,  // one segment register, implicit (TSegment order)
   ocSt0, ocSti,                      // "st(0)" implicit, "st(i)"
   ocMm, ocMmM32, ocMmM64,            // "mm", "mm/m32", "mm/m64"
   ocXmm, ocXmmM32, ocXmmM64, ocXmmM128,  // "xmm", "xmm/m32", "xmm/m64", "xmm/m128"
@@ -87,7 +88,8 @@ inline constexpr TClassName kClassNames[] = {
     {"imm", ocImm},       {"imm8", ocImm8},      {"imm8s", ocImm8S},    {"imm16", ocImm16},
     {"imm32", ocImm32},   {"acc", ocAcc},        {"1", ocOne},          {"cl", ocCL},
     {"dx", ocDX},         {"ax", ocAX},          {"sreg", ocSreg},      {"st(0)", ocSt0},
-    {"st(i)", ocSti},     {"mm", ocMm},          {"mm/m32", ocMmM32},   {"mm/m64", ocMmM64},
+    {"cs", ocCS},         {"ss", ocSS},          {"ds", ocDS},          {"es", ocES},
+    {"fs", ocFS},         {"gs", ocGS},          {"st(i)", ocSti},     {"mm", ocMm},          {"mm/m32", ocMmM32},   {"mm/m64", ocMmM64},
     {"xmm", ocXmm},       {"xmm/m32", ocXmmM32}, {"xmm/m64", ocXmmM64}, {"xmm/m128", ocXmmM128},
 };
 

@@ -151,6 +151,8 @@ bool takes(TOpClass c, const TRead& r, int& size) {
     case ocDX: return reg && r.reg == rdDX;
     case ocAX: return reg && r.reg == rdAX;
     case ocSreg: return r.kind == TRead::kSeg;
+    case ocCS: case ocSS: case ocDS: case ocES: case ocFS: case ocGS:
+      return r.kind == TRead::kSeg && r.num == c - ocCS;
     case ocSt0: return r.kind == TRead::kSt && r.num == 0;
     case ocSti: return r.kind == TRead::kSt;
     case ocMm: return r.kind == TRead::kMm;
