@@ -25,8 +25,12 @@
 //   2. Add one line to tests/assembler/forms.list with an instruction that takes the form
 //      (scripts/forms_list.py adds its bytes from GNU as); the forms test encodes every line
 //      with this table and checks that every row has a line.
-//   3. A named operation (encoders.h) is then one line over the row, e.g.
-//        void FaddVar(...) { EmitFormLoc(a, kForms[fmFaddM32], 4, 0, VarLocation(...)); }
+//   3. A named operation (encoders.h) is then one line over the row (form_encoders.h), e.g.
+//        EncodeLoc(a, kForms[fmFaddM32], 4, 0, VarLocation(dataIdent, offset));   // D8 05 [var]
+//        EncodeLoc(a, kForms[fmAddssXmm], 4, xmm, MemLocation({regCount, base, index, disp, scale}));
+//      and for registers PutModRMReg / PutPlusReg with the register's number (st(i), mm and
+//      xmm numbers 0..7 as they are) into a TInstr, then Emit. Memory operands are TLocation
+//      (location.h): a global data item with its fix-up, or [base + index*scale + disp].
 //
 // What does not fit a row is written out once in the operation that needs it, with a
 // comment saying why: choosing between the short and the full forms, jump relaxation,
