@@ -67,11 +67,10 @@ void PopReg(TAssembler& a, TRegister reg) {
 
 void PopSeg(TAssembler& a, TSegment seg) {
   if (seg == segCS) EncoderError("Invalid Operand");  // there is no POP CS
-  static constexpr uint8_t kPopSeg[kSegmentCount][2] = {
-      {0, 0}, {0x17, 0}, {0x1F, 0}, {0x07, 0}, {0x0F, 0xA1}, {0x0F, 0xA9}};
+  static constexpr TFormId kPopSeg[kSegmentCount] = {fmPopSs /* unused */, fmPopSs, fmPopDs,
+                                                      fmPopEs, fmPopFs, fmPopGs};
   TInstr in;
-  in.put(kPopSeg[seg][0]);
-  if (kPopSeg[seg][1]) in.put(kPopSeg[seg][1]);
+  PutRaw(in, kForms[kPopSeg[seg]], 4);
   Emit(a, in);
 }
 

@@ -18,12 +18,14 @@ enum TOpClass : uint8_t {
   ocNone,
   ocReg, ocReg8, ocReg16, ocReg32,   // "r" "r8" "r16" "r32"
   ocRM, ocRM8, ocRM16, ocRM32,       // "r/m" "r/m8" "r/m16" "r/m32"
+  ocR32M16,                          // "r32/m16": a dword register or a word in memory
   ocMem, ocMem8, ocMem16, ocMem32, ocMem64, ocMem80, ocMem128,  // "m" "m8" ... "m128"
   ocMoffs,                           // "moffs": [disp32] without ModRM (accumulator moves)
   ocImm,                             // "imm": the operand size, 1, 2 or 4 bytes
   ocImm8, ocImm8S, ocImm16, ocImm32, // "imm8", "imm8s" (-128..127, sign-extended), ...
   ocAcc, ocOne, ocCL, ocDX, ocAX,    // "acc" (AL/AX/EAX), "1", "cl", "dx", "ax": implicit
   ocSreg,                            // "sreg"
+  ocCS, ocSS, ocDS, ocES, ocFS, ocGS,  // one segment register, implicit (TSegment order)
   ocSt0, ocSti,                      // "st(0)" implicit, "st(i)"
   ocMm, ocMmM32, ocMmM64,            // "mm", "mm/m32", "mm/m64"
   ocXmm, ocXmmM32, ocXmmM64, ocXmmM128,  // "xmm", "xmm/m32", "xmm/m64", "xmm/m128"
@@ -80,12 +82,14 @@ struct TClassName {
 inline constexpr TClassName kClassNames[] = {
     {"r", ocReg},         {"r8", ocReg8},        {"r16", ocReg16},      {"r32", ocReg32},
     {"r/m", ocRM},        {"r/m8", ocRM8},       {"r/m16", ocRM16},     {"r/m32", ocRM32},
+    {"r32/m16", ocR32M16},
     {"m", ocMem},         {"m8", ocMem8},        {"m16", ocMem16},      {"m32", ocMem32},
     {"m64", ocMem64},     {"m80", ocMem80},      {"m128", ocMem128},    {"moffs", ocMoffs},
     {"imm", ocImm},       {"imm8", ocImm8},      {"imm8s", ocImm8S},    {"imm16", ocImm16},
     {"imm32", ocImm32},   {"acc", ocAcc},        {"1", ocOne},          {"cl", ocCL},
     {"dx", ocDX},         {"ax", ocAX},          {"sreg", ocSreg},      {"st(0)", ocSt0},
-    {"st(i)", ocSti},     {"mm", ocMm},          {"mm/m32", ocMmM32},   {"mm/m64", ocMmM64},
+    {"cs", ocCS},         {"ss", ocSS},          {"ds", ocDS},          {"es", ocES},
+    {"fs", ocFS},         {"gs", ocGS},          {"st(i)", ocSti},     {"mm", ocMm},          {"mm/m32", ocMmM32},   {"mm/m64", ocMmM64},
     {"xmm", ocXmm},       {"xmm/m32", ocXmmM32}, {"xmm/m64", ocXmmM64}, {"xmm/m128", ocXmmM128},
 };
 

@@ -93,6 +93,18 @@
   F(PushRm,   "push", "r/m",   "FF /6", frNone) \
   F(PopR,     "pop",  "r",     "58+r",  frNone) \
   F(PopRm,    "pop",  "r/m",   "8F /0", frNone) \
+  /* segment registers: one-byte forms for the old four, 0F forms for FS and GS */ \
+  F(PushCs,   "push", "cs",    "0E",    frNone) \
+  F(PushSs,   "push", "ss",    "16",    frNone) \
+  F(PushDs,   "push", "ds",    "1E",    frNone) \
+  F(PushEs,   "push", "es",    "06",    frNone) \
+  F(PushFs,   "push", "fs",    "0F A0", frNone) \
+  F(PushGs,   "push", "gs",    "0F A8", frNone) \
+  F(PopSs,    "pop",  "ss",    "17",    frNone) \
+  F(PopDs,    "pop",  "ds",    "1F",    frNone) \
+  F(PopEs,    "pop",  "es",    "07",    frNone) \
+  F(PopFs,    "pop",  "fs",    "0F A1", frNone) \
+  F(PopGs,    "pop",  "gs",    "0F A9", frNone) \
   /* rotates and shifts: a count of 1 has its own opcode without an immediate */ \
   F(RolRm1,   "rol", "r/m, 1",    "D1 /0",    frByte) \
   F(RolRmImm, "rol", "r/m, imm8", "C1 /0 ib", frByte) \

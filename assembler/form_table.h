@@ -10,8 +10,9 @@
 //        F(FaddM32,   "fadd",  "m32",          "D8 /0",       frNone)
 //        F(FaddSt0Sti, "fadd", "st(0), st(i)", "D8 C0+i",     frNone)
 //        F(AddssXmm,  "addss", "xmm, xmm/m32", "F3 0F 58 /r", frNone)
-//      Operand classes (form_row.h has the full list): r r8 r16 r32, r/m r/m8 r/m16 r/m32,
+//      Operand classes (form_row.h has the full list): r r8 r16 r32, r/m r/m8 r/m16 r/m32 r32/m16,
 //      m m8 m16 m32 m64 m80 m128, moffs, imm imm8 imm8s imm16 imm32, acc 1 cl dx ax, sreg,
+//      cs ss ds es fs gs,
 //      st(0) st(i), mm mm/m32 mm/m64, xmm xmm/m32 xmm/m64 xmm/m128. Plain r, r/m, m, imm and
 //      acc take the instruction's operand size; the others have their own.
 //      Encoding: opcode bytes in hex (mandatory prefixes such as 9B, 66, F2, F3 included),
@@ -24,8 +25,12 @@
 //   2. Add one line to tests/assembler/forms.list with an instruction that takes the form
 //      (scripts/forms_list.py adds its bytes from GNU as); the forms test encodes every line
 //      with this table and checks that every row has a line.
-//   3. A named operation (encoders.h) is then one line over the row, e.g.
-//        void FaddVar(...) { EmitFormLoc(a, kForms[fmFaddM32], 4, 0, VarLocation(...)); }
+//   3. A named operation (encoders.h) is then one line over the row (form_encoders.h), e.g.
+//        EncodeLoc(a, kForms[fmFaddM32], 4, 0, VarLocation(dataIdent, offset));   // D8 05 [var]
+//        EncodeLoc(a, kForms[fmAddssXmm], 4, xmm, MemLocation({regCount, base, index, disp, scale}));
+//      and for registers PutModRMReg / PutPlusReg with the register's number (st(i), mm and
+//      xmm numbers 0..7 as they are) into a TInstr, then Emit. Memory operands are TLocation
+//      (location.h): a global data item with its fix-up, or [base + index*scale + disp].
 //
 // What does not fit a row is written out once in the operation that needs it, with a
 // comment saying why: choosing between the short and the full forms, jump relaxation,

@@ -49,11 +49,9 @@ void PushImm(TAssembler& a, int32_t size, int32_t imm, TFixType fix, uint32_t fi
 
 void PushSeg(TAssembler& a, TSegment seg, uint32_t address) {
   TInstr in;
-  if (address == 0) {  // the segment register itself: one-byte forms for the old four
-    static constexpr uint8_t kPushSeg[kSegmentCount][2] = {
-        {0x0E, 0}, {0x16, 0}, {0x1E, 0}, {0x06, 0}, {0x0F, 0xA0}, {0x0F, 0xA8}};
-    in.put(kPushSeg[seg][0]);
-    if (kPushSeg[seg][1]) in.put(kPushSeg[seg][1]);
+  if (address == 0) {  // the segment register itself
+    static constexpr TFormId kPushSeg[kSegmentCount] = {fmPushCs, fmPushSs, fmPushDs, fmPushEs, fmPushFs, fmPushGs};
+    PutRaw(in, kForms[kPushSeg[seg]], 4);
   } else {  // PUSH dword [seg:address], no fix-up
     PutModRMLoc(in, kForms[fmPushRm], 4, 0, segAddress(seg, address));
   }
