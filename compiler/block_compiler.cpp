@@ -1,6 +1,7 @@
 // The spine of the compiler: reads one statement at a time and hands it to its handler.
 #include "assembler/code_buffer.h"
 #include "compiler/operandless_table.h"
+#include "compiler/simd_statements.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -137,6 +138,7 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::MnJecxz: return fromFlag(CompileJcc(kJumpEcxZero));
     default:
       if (code >= tk::MnJo && code <= tk::MnJg) return fromFlag(CompileJcc(code - tk::MnJo));
+      if (const TSimdStatement* simd = FindSimdStatement(code)) return fromFlag(CompileSimdInstruction(*simd));
       break;
   }
   const std::string_view bytes = OperandlessBytes(code);

@@ -28,6 +28,8 @@
 
 namespace kelvo {
 
+struct TSimdStatement;
+
 // Carries a report out of the build; the entry prints it unless it is the silent abort.
 class ECompileError : public std::runtime_error {
  public:
@@ -297,6 +299,8 @@ struct TCompiler {
   bool CompileGoto();
   bool CompileJcc(uint16_t jumpKind);
   bool CompileCmovz();
+  // MMX and SSE instruction statements (compiler/instr_simd.cpp).
+  bool CompileSimdInstruction(const TSimdStatement& row);
   // After "-", a decimal number or a hexadecimal number: its value ("-" reads the number).
   bool ReadInstrNumber(int64_t& value);
   // Refuses an immediate that does not fit an operand of `bytes` bytes (signed or unsigned).
