@@ -14,6 +14,7 @@ from unicorn import UC_HOOK_MEM_INVALID, UC_PROT_READ, UC_PROT_EXEC
 from unicorn import unicorn_const as uconst
 from unicorn import x86_const as x86
 
+import sse_alignment
 from emu_memory import AddressSpace, BadPointer, Heap
 from pe_image import ImageError
 from pe_modules import ModuleError, ModuleTable
@@ -73,6 +74,8 @@ class Process:
             command_line(exe_path, args).encode("cp1252", "replace"))
         self.uc.hook_add(UC_HOOK_MEM_INVALID, self._on_bad_access)
         self.modules.bind_exe()
+        for image in self.modules.images.values():
+            sse_alignment.watch(self, image)
 
     # --- set-up ----------------------------------------------------------
 
