@@ -88,6 +88,29 @@ class SimdBadInput(KelvoCase):
                     line, want, r.code, r.out.strip().splitlines()[2:3]))
         self.assertFalse(failures, "\n".join(failures))
 
+    def test_switched_off_instruction_sets_refuse_their_statements(self):
+        mmx_off = "MMX instruction set is disabled, please use \"#mmx on\" to enable."
+        sse_off = "SSE instruction set is disabled, please use \"#sse on\" to enable."
+        cases = [  # (lines, line of the report counted from the first, column, message)
+            (["#mmx off;", "addps xmm0, xmm1", "paddd mm0, mm1"], 2, 16, mmx_off),
+            (["#sse off;", "paddd mm0, mm1", "movd eax, mm0", "sfence"], 3, 8, sse_off),
+            (["#sse off;", "movntq qword [eax], mm1"], 1, 25, sse_off),
+            # the operands are read and checked first
+            (["#mmx off;", "movq mm0, gd"], 1, 14, "Variable must be qword size or above"),
+            (["#mmx off;", "#mmx on;", "#sse off;", "#sse on;", "paddd mm0, mm1", "movss xmm0, gd",
+              "#mmx off;", "movd gd, mm2"], 7, 14, mmx_off),
+        ]
+        for lines, at, column, message in cases:
+            with self.subTest(lines=lines):
+                body = "".join("  %s\n" % line for line in lines)
+                project = self.write("off.kpr", HEAD + body + "}\nentry:\n  p(1, 2, 3);\n")
+                r = run_kelvo(project, "-nopause", "-nolog", "x")
+                if "Directives are not supported by this build" in r.out:
+                    self.skipTest("this build has no directives to switch the instruction sets")
+                self.assertEqual(r.code, 1, r.out)
+                self.assertIn("[%d,%d]: %s in [off.kpr]" % (BAD_LINE + at, column, message), r.lines, r.out)
+                self.assertFalse(os.path.exists(os.path.join(self.dir, "off.exe")))
+
 
 if __name__ == "__main__":
     main()
