@@ -1,80 +1,114 @@
-// The regular integer instruction families as data, and the few form encoders that serve them.
+// The table of instruction forms: one row per form, read by a handful of form encoders
+// (form_encoders.h) that every named encoder operation goes through.
 //
-// The named encoder operations (encoders.h) are thin entries over these rows. What does not fit
-// a row (accumulator and moffs short forms, segment prefixes, the 64-bit splits, fix-up
-// immediates) is written out in the operation itself with a comment saying why.
+// How to add a form
+//   1. Add one row to the row list of its family: form_rows_integer.h, form_rows_x87.h or
+//      form_rows_simd.h. A row is
+//        F(Id, "mnemonic", "operand classes", "encoding", rule)
+//      written as the processor manual writes it:
+//        F(AddRmImm8, "add",   "r/m, imm8s",   "83 /0 ib",    frNone)
+//        F(FaddM32,   "fadd",  "m32",          "D8 /0",       frNone)
+//        F(FaddSt0Sti, "fadd", "st(0), st(i)", "D8 C0+i",     frNone)
+//        F(AddssXmm,  "addss", "xmm, xmm/m32", "F3 0F 58 /r", frNone)
+//      Operand classes (form_row.h has the full list): r r8 r16 r32, r/m r/m8 r/m16 r/m32,
+//      m m8 m16 m32 m64 m80 m128, moffs, imm imm8 imm8s imm16 imm32, acc 1 cl dx ax, sreg,
+//      st(0) st(i), mm mm/m32 mm/m64, xmm xmm/m32 xmm/m64 xmm/m128. Plain r, r/m, m, imm and
+//      acc take the instruction's operand size; the others have their own.
+//      Encoding: opcode bytes in hex (mandatory prefixes such as 9B, 66, F2, F3 included),
+//      then "+r" or "+i" (number added to the last byte), "/r" (register in the reg field,
+//      the r/m operand in r/m) or "/0".."/7" (digit in the reg field), then "ib", "iw", "id"
+//      or "iz" (immediate of the operand size). The rule is frNone, frByte (byte operands
+//      too, through the opcode's w bit) or frOnlyByte.
+//      The row is checked when the compiler reads it: a misspelt class or encoding does not
+//      build. Where forms of one mnemonic overlap, put the shortest first.
+//   2. Add one line to tests/assembler/forms.list with an instruction that takes the form
+//      (scripts/forms_list.py adds its bytes from GNU as); the forms test encodes every line
+//      with this table and checks that every row has a line.
+//   3. A named operation (encoders.h) is then one line over the row, e.g.
+//        void FaddVar(...) { EmitFormLoc(a, kForms[fmFaddM32], 4, 0, VarLocation(...)); }
+//
+// What does not fit a row is written out once in the operation that needs it, with a
+// comment saying why: choosing between the short and the full forms, jump relaxation,
+// fix-up immediates, the 64-bit splits, and forms kept deliberately longer.
 #pragma once
 
 #include <cstdint>
 
+#include "assembler/form_row.h"
+#include "assembler/form_rows_integer.h"
+#include "assembler/form_rows_simd.h"
+#include "assembler/form_rows_x87.h"
 #include "assembler/instruction.h"
 #include "assembler/memory_operand.h"
 
 namespace kelvo {
 
-// The eight arithmetic/logic operations share one opcode layout: for row base B,
-//   B+0 r/m8,r8   B+1 r/m,r   B+2 r8,r/m8   B+3 r,r/m   B+4 AL,ib   B+5 eAX,iz
-// and the immediate group 80 (r/m8,ib) 81 (r/m,iz) 83 (r/m,ib sign-extended) with /digit.
-struct TAluRow {
-  const char* mnemonic;
-  uint8_t base;
-  uint8_t digit;
+#define KELVO_FORMS(F) KELVO_FORMS_INTEGER(F) KELVO_FORMS_X87(F) KELVO_FORMS_SIMD(F)
+
+// fmAddRmImm8, fmFaddM32, ...: a row's position in kForms.
+enum TFormId : uint16_t {
+#define KELVO_FORM_ID(id, mnemonic, operands, encoding, rule) fm##id,
+  KELVO_FORMS(KELVO_FORM_ID)
+#undef KELVO_FORM_ID
+  kFormCount
 };
+
+inline constexpr TForm kForms[kFormCount] = {
+#define KELVO_FORM_ROW(id, mnemonic, operands, encoding, rule) MakeForm(mnemonic, operands, encoding, rule),
+    KELVO_FORMS(KELVO_FORM_ROW)
+#undef KELVO_FORM_ROW
+};
+
+// The eight arithmetic/logic operations by family, for the operations that take one of them
+// as an argument (TAluOp): their five rows each.
 enum TAluOp : uint8_t { aluAdd, aluOr, aluAdc, aluSbb, aluAnd, aluSub, aluXor, aluCmp };
-inline constexpr TAluRow kAlu[8] = {
-    {"add", 0x00, 0}, {"or", 0x08, 1},  {"adc", 0x10, 2}, {"sbb", 0x18, 3},
-    {"and", 0x20, 4}, {"sub", 0x28, 5}, {"xor", 0x30, 6}, {"cmp", 0x38, 7},
+struct TAluForms {
+  TFormId rmImm8, accImm, rmImm, rmReg, regRm;
+};
+inline constexpr TAluForms kAluForms[8] = {
+    {fmAddRmImm8, fmAddAccImm, fmAddRmImm, fmAddRmR, fmAddRRm},
+    {fmOrRmImm8, fmOrAccImm, fmOrRmImm, fmOrRmR, fmOrRRm},
+    {fmAdcRmImm8, fmAdcAccImm, fmAdcRmImm, fmAdcRmR, fmAdcRRm},
+    {fmSbbRmImm8, fmSbbAccImm, fmSbbRmImm, fmSbbRmR, fmSbbRRm},
+    {fmAndRmImm8, fmAndAccImm, fmAndRmImm, fmAndRmR, fmAndRRm},
+    {fmSubRmImm8, fmSubAccImm, fmSubRmImm, fmSubRmR, fmSubRRm},
+    {fmXorRmImm8, fmXorAccImm, fmXorRmImm, fmXorRmR, fmXorRRm},
+    {fmCmpRmImm8, fmCmpAccImm, fmCmpRmImm, fmCmpRmR, fmCmpRRm},
 };
 
-// One-operand forms: opcode for byte operands, opcode for word/dword operands, /digit.
-struct TGroupRow {
-  const char* mnemonic;
-  uint8_t op8;
-  uint8_t op;
-  uint8_t digit;
-};
-inline constexpr TGroupRow kNot = {"not", 0xF6, 0xF7, 2};
-inline constexpr TGroupRow kNeg = {"neg", 0xF6, 0xF7, 3};
-inline constexpr TGroupRow kMul = {"mul", 0xF6, 0xF7, 4};
-inline constexpr TGroupRow kDiv = {"div", 0xF6, 0xF7, 6};
-inline constexpr TGroupRow kIdiv = {"idiv", 0xF6, 0xF7, 7};
-inline constexpr TGroupRow kIncRM = {"inc", 0xFE, 0xFF, 0};
-inline constexpr TGroupRow kDecRM = {"dec", 0xFE, 0xFF, 1};
-inline constexpr TGroupRow kMovImm = {"mov", 0xC6, 0xC7, 0};
-
-// The immediate group of an arithmetic row: 80 /digit ib, 81 /digit iz.
-constexpr TGroupRow AluGroup(TAluOp alu) { return {kAlu[alu].mnemonic, 0x80, 0x81, kAlu[alu].digit}; }
-
-// Rotates and shifts by an immediate: D0/D1 for a count of 1, C0/C1 ib otherwise.
+// Rotates and shifts by an immediate: the count-1 row and the imm8 row.
 enum TShiftOp : uint8_t { shRol, shRor, shShl, shSal, shShr, shSar };
-inline constexpr TGroupRow kShift[6] = {
-    {"rol", 0xC0, 0xC1, 0}, {"ror", 0xC0, 0xC1, 1}, {"shl", 0xC0, 0xC1, 4},
-    {"sal", 0xC0, 0xC1, 4}, {"shr", 0xC0, 0xC1, 5}, {"sar", 0xC0, 0xC1, 7},
+struct TShiftForms {
+  TFormId byOne, byImm;
+};
+inline constexpr TShiftForms kShiftForms[6] = {
+    {fmRolRm1, fmRolRmImm}, {fmRorRm1, fmRorRmImm}, {fmShlRm1, fmShlRmImm},
+    {fmSalRm1, fmSalRmImm}, {fmShrRm1, fmShrRmImm}, {fmSarRm1, fmSarRmImm},
 };
 
-// Bit tests, register by register: 0F op, ModRM C0 + second·8 + first. Need a 386.
+// Bit tests, register by register. Need a 386.
 struct TBitRow {
   const char* cpuMessage;
-  uint8_t op;
+  TFormId form;
 };
 enum TBitOp : uint8_t { btBt, btBtc, btBtr, btBts };
 inline constexpr TBitRow kBit[4] = {
-    {"Instruction \"BT\" is not available on current CPU mode.", 0xA3},
-    {"Instruction \"BTC\" is not available on current CPU mode.", 0xBB},
-    {"Instruction \"BTR\" is not available on current CPU mode.", 0xB3},
-    {"Instruction \"BTS\" is not available on current CPU mode.", 0xAB},
+    {"Instruction \"BT\" is not available on current CPU mode.", fmBtRmR},
+    {"Instruction \"BTC\" is not available on current CPU mode.", fmBtcRmR},
+    {"Instruction \"BTR\" is not available on current CPU mode.", fmBtrRmR},
+    {"Instruction \"BTS\" is not available on current CPU mode.", fmBtsRmR},
 };
 
 // Descriptor-table group 0F 00 /digit on a 16-bit register. Need a 286.
 struct TSystemRow {
   const char* cpuMessage;
-  uint8_t digit;
+  TFormId form;
 };
 enum TSystemOp : uint8_t { sysSldt, sysVerr, sysVerw };
 inline constexpr TSystemRow kSystem[3] = {
-    {"Instruction \"SLDT\" is not available on current CPU mode.", 0},
-    {"Instruction \"VERR\" is not available on current CPU mode.", 4},
-    {"Instruction \"VERW\" is not available on current CPU mode.", 5},
+    {"Instruction \"SLDT\" is not available on current CPU mode.", fmSldtRm16},
+    {"Instruction \"VERR\" is not available on current CPU mode.", fmVerrRm16},
+    {"Instruction \"VERW\" is not available on current CPU mode.", fmVerwRm16},
 };
 
 // Segment registers: override prefix (0 for DS, which is the default) and ModRM number.
@@ -100,30 +134,4 @@ inline void PutSizePrefix(TInstr& in, int bytes) {
 inline void PutModePrefix(TInstr& in, const TAssembler& a, int bytes) {
   if (bytes == 2 && a.cpuMode != 16) in.put(0x66);
 }
-inline uint8_t Sized(uint8_t op8, uint8_t op, int bytes) { return bytes == 1 ? op8 : op; }
-
-// --- form encoders
-// [66] op ModRM(11, reg, rm): every register-to-register form; the size is `reg`'s unless given.
-void EncRegReg(TAssembler& a, uint8_t op8, uint8_t op, TRegister reg, TRegister rm);
-void EncRegRegSized(TAssembler& a, int bytes, uint8_t op8, uint8_t op, TRegister reg, TRegister rm);
-// [66] op ModRM(11, /digit, reg): one-operand register forms.
-void EncGroupReg(TAssembler& a, const TGroupRow& row, TRegister reg);
-// [66] op + memory operand, register in the reg field.
-void PutRegMem(TInstr& in, uint8_t op8, uint8_t op, TRegister reg, const TMemOperand& m);
-// [66] op ModRM(00, reg, 101) disp32 with the data fix-up: register and global data item.
-void PutVarReg(TInstr& in, uint8_t op8, uint8_t op, TRegister reg, uint32_t dataIdent, uint32_t offset);
-// ALU register, immediate: 83 ib when it fits, else the accumulator form, else 81/80.
-void EncAluRegImm(TAssembler& a, TAluOp alu, TRegister reg, int32_t imm);
-// Memory destinations take the full-width immediate (80/81, C6/C7 ... iz); a fix-up kind
-// other than ftNone is noted at the immediate.
-void PutGroupMemImm(TInstr& in, const TGroupRow& row, int bytes, const TMemOperand& m, uint32_t imm,
-                    TFixType fix = ftNone, uint32_t fixIndex = 0, uint32_t fixOffset = 0);
-// The same on a global data item (ModRM 05 + disp32 with its data fix-up).
-void PutGroupVarImm(TInstr& in, const TGroupRow& row, int bytes, uint32_t dataIdent, uint32_t offset,
-                    uint32_t imm, TFixType fix = ftNone, uint32_t fixIndex = 0);
-// Compare-style memory, immediate: 83 /digit ib when `shortImm` (word and dword only).
-void PutAluMemImm(TInstr& in, TAluOp alu, int bytes, const TMemOperand& m, int32_t imm, bool shortImm);
-void PutAluVarImm(TInstr& in, TAluOp alu, int bytes, uint32_t dataIdent, uint32_t offset, int32_t imm,
-                  bool shortImm);
-
 }  // namespace kelvo

@@ -25,6 +25,8 @@ struct TInstr {
   uint8_t n = 0;
   TPendingFix fix[2];
   uint8_t fixCount = 0;
+  // Word operands take the 66 prefix; false for the forms that leave it out in 16-bit code.
+  bool wordPrefix = true;
 
   void put(uint8_t v) {
     assert(n < sizeof b);
@@ -63,11 +65,15 @@ inline void Emit(TAssembler& a, const TInstr& in) {
 
 //  ModRM:  7 6 | 5 4 3 | 2 1 0        SIB:  7 6 | 5 4 3 | 2 1 0
 //          mod |  reg  |  r/m                scale| index |  base
+// A field out of range is a fault of the encoder, not of the program: masking it would
+// silently write another register.
 constexpr uint8_t ModRM(int mod, int reg, int rm) {
-  return static_cast<uint8_t>((mod << 6) | ((reg & 7) << 3) | (rm & 7));
+  assert(mod >= 0 && mod <= 3 && reg >= 0 && reg <= 7 && rm >= 0 && rm <= 7);
+  return static_cast<uint8_t>((mod << 6) | (reg << 3) | rm);
 }
 constexpr uint8_t SIB(int scaleCode, int index, int base) {
-  return static_cast<uint8_t>((scaleCode << 6) | ((index & 7) << 3) | (base & 7));
+  assert(scaleCode >= 0 && scaleCode <= 3 && index >= 0 && index <= 7 && base >= 0 && base <= 7);
+  return static_cast<uint8_t>((scaleCode << 6) | (index << 3) | base);
 }
 constexpr bool FitsInt8(int64_t v) { return v >= -128 && v <= 127; }
 

@@ -67,9 +67,14 @@ void PutMemOperand(TInstr& in, uint8_t regField, TMemOperand m, bool alwaysDisp)
 }
 
 void PutVarOperand(TInstr& in, uint8_t regField, uint32_t dataIdent, uint32_t offset) {
+  PutAbsoluteFixOperand(in, regField, 0, ftDataAddress, dataIdent, offset);
+}
+
+void PutAbsoluteFixOperand(TInstr& in, uint8_t regField, uint32_t value, TFixType fix, uint32_t fixIndex,
+                           uint32_t fixOffset) {
   in.put(ModRM(0, regField, 5));
-  in.fixHere(ftDataAddress, 32, dataIdent, offset);
-  in.put32(0);
+  if (fix != ftNone) in.fixHere(fix, 32, fixIndex, fixOffset);
+  in.put32(value);
 }
 
 void EncodeModRM(TAssembler& a, int32_t regCount, uint8_t regField, TRegister base, TRegister index,

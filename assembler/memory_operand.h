@@ -33,6 +33,10 @@ void PutMemOperand(TInstr& in, uint8_t regField, TMemOperand m, bool alwaysDisp 
 // A global data item: ModRM reg·8 + 5 and a zero disp32 carrying the ftDataAddress fix-up.
 void PutVarOperand(TInstr& in, uint8_t regField, uint32_t dataIdent, uint32_t offset);
 
+// [disp32] holding `value`, patched by a fix-up of kind `fix` (none: a plain absolute address).
+void PutAbsoluteFixOperand(TInstr& in, uint8_t regField, uint32_t value, TFixType fix, uint32_t fixIndex,
+                           uint32_t fixOffset);
+
 // Public entry for encoders that emit their opcode bytes separately.
 void EncodeModRM(TAssembler& a, int32_t regCount, uint8_t regField, TRegister base, TRegister index,
                  int32_t disp, int32_t scale);

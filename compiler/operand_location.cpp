@@ -1,83 +1,61 @@
 #include "compiler/operand_location.h"
 
 #include "assembler/encoders.h"
+#include "assembler/form_encoders.h"
 #include "assembler/instruction.h"
 
 namespace kelvo {
 
-TLocation TLocation::At(int32_t bytes, int32_t newSize) const {
-  TLocation l = *this;
-  if (isVar) l.offset += static_cast<uint32_t>(bytes);
-  else l.mem.disp += bytes;
-  l.size = newSize;
-  return l;
-}
-
-static void putPlace(TInstr& in, uint8_t regField, const TLocation& loc) {
-  if (loc.isVar) PutVarOperand(in, regField, loc.dataIdent, loc.offset);
-  else PutMemOperand(in, regField, loc.mem);
-}
-
-static void putSegment(TInstr& in, const TLocation& loc) {
-  if (loc.segPrefix >= 0 && kSegment[loc.segPrefix].prefix) in.put(kSegment[loc.segPrefix].prefix);
-}
-
+// The raw row-less entry kept for callers that pass their own opcodes.
 void LocEmit(TAssembler& a, uint8_t op8, uint8_t op, uint8_t regField, const TLocation& loc, int32_t bytes) {
   TInstr in;
-  PutSizePrefix(in, bytes);
-  putSegment(in, loc);
-  in.put(Sized(op8, op, bytes));
-  putPlace(in, regField, loc);
+  if (bytes == 2) in.put(0x66);
+  if (loc.segPrefix >= 0 && kSegment[loc.segPrefix].prefix) in.put(kSegment[loc.segPrefix].prefix);
+  in.put(bytes == 1 ? op8 : op);
+  if (loc.isVar) PutVarOperand(in, regField, loc.dataIdent, loc.offset);
+  else PutMemOperand(in, regField, loc.mem);
   Emit(a, in);
 }
 
 void LocEmit0F(TAssembler& a, uint8_t op, TRegister reg, const TLocation& loc) {
   TInstr in;
-  putSegment(in, loc);
+  if (loc.segPrefix >= 0 && kSegment[loc.segPrefix].prefix) in.put(kSegment[loc.segPrefix].prefix);
   in.put(0x0F), in.put(op);
-  putPlace(in, static_cast<uint8_t>(RegNum(reg)), loc);
+  if (loc.isVar) PutVarOperand(in, RegNum(reg), loc.dataIdent, loc.offset);
+  else PutMemOperand(in, RegNum(reg), loc.mem);
   Emit(a, in);
 }
 
-void LocMovRegLoc(TAssembler& a, TRegister reg, const TLocation& loc) {
-  LocEmit(a, 0x8A, 0x8B, RegNum(reg), loc, RegBytes(reg));
+static void regLoc(TAssembler& a, TFormId form, TRegister reg, const TLocation& loc) {
+  EncodeLoc(a, kForms[form], RegBytes(reg), RegNum(reg), loc);
 }
 
-void LocMovLocReg(TAssembler& a, const TLocation& loc, TRegister reg) {
-  LocEmit(a, 0x88, 0x89, RegNum(reg), loc, RegBytes(reg));
-}
+void LocMovRegLoc(TAssembler& a, TRegister reg, const TLocation& loc) { regLoc(a, fmMovRRm, reg, loc); }
+void LocMovLocReg(TAssembler& a, const TLocation& loc, TRegister reg) { regLoc(a, fmMovRmR, reg, loc); }
 
 void LocMovLocImm(TAssembler& a, const TLocation& loc, int32_t bytes, uint32_t imm, TFixType fix,
                   uint32_t fixIndex) {
   if (bytes != 1 && bytes != 2 && bytes != 4) EncoderError("Invalid operand size");
   if (fix != ftNone && bytes != 4) EncoderError("Expected 32 bit ptr size");
-  TInstr in;
-  PutSizePrefix(in, bytes);
-  putSegment(in, loc);
-  in.put(Sized(0xC6, 0xC7, bytes));
-  putPlace(in, 0, loc);
-  if (fix != ftNone) in.fixHere(fix, 32, fixIndex, 0);
-  in.putImm(imm, bytes);
-  Emit(a, in);
+  EncodeLocImm(a, kForms[fmMovRmImm], bytes, loc, imm, fix, fixIndex);
 }
 
 void LocAluRegLoc(TAssembler& a, TAluOp alu, TRegister reg, const TLocation& loc) {
-  LocEmit(a, kAlu[alu].base + 2, kAlu[alu].base + 3, RegNum(reg), loc, RegBytes(reg));
+  regLoc(a, kAluForms[alu].regRm, reg, loc);
 }
 
-void LocPush(TAssembler& a, const TLocation& loc, int32_t bytes) { LocEmit(a, 0xFF, 0xFF, 6, loc, bytes); }
-void LocPop(TAssembler& a, const TLocation& loc, int32_t bytes) { LocEmit(a, 0x8F, 0x8F, 0, loc, bytes); }
+void LocPush(TAssembler& a, const TLocation& loc, int32_t bytes) { EncodeLoc(a, kForms[fmPushRm], bytes, 0, loc); }
+void LocPop(TAssembler& a, const TLocation& loc, int32_t bytes) { EncodeLoc(a, kForms[fmPopRm], bytes, 0, loc); }
 
 void LocIncDec(TAssembler& a, const TLocation& loc, bool inc) {
   if (loc.size != 1 && loc.size != 2 && loc.size != 4) EncoderError("Invalid operand size");
-  LocEmit(a, 0xFE, 0xFF, inc ? 0 : 1, loc, loc.size);
+  EncodeLoc(a, kForms[inc ? fmIncRm : fmDecRm], loc.size, 0, loc);
 }
 
-void LocLea(TAssembler& a, TRegister reg, const TLocation& loc) { LocEmit(a, 0x8D, 0x8D, RegNum(reg), loc, 4); }
-void LocXchg(TAssembler& a, TRegister reg, const TLocation& loc) {
-  LocEmit(a, 0x86, 0x87, RegNum(reg), loc, RegBytes(reg));
-}
-void LocCall(TAssembler& a, const TLocation& loc) { LocEmit(a, 0xFF, 0xFF, 2, loc, 4); }
+// The address is always a dword: no 66 even for a word register.
+void LocLea(TAssembler& a, TRegister reg, const TLocation& loc) { EncodeLoc(a, kForms[fmLeaRM], 4, RegNum(reg), loc); }
+void LocXchg(TAssembler& a, TRegister reg, const TLocation& loc) { regLoc(a, fmXchgRRm, reg, loc); }
+void LocCall(TAssembler& a, const TLocation& loc) { EncodeLoc(a, kForms[fmCallRm32], 4, 0, loc); }
 
 TRegister SizedRegister(TRegister reg32, int32_t bytes) {
   const int n = regNumber(reg32);
@@ -91,9 +69,9 @@ void LocLoadWide(TAssembler& a, TRegister reg32, const TLocation& loc) {
     LocMovRegLoc(a, reg32, loc);
     return;
   }
-  // MOVZX 0F B6/B7, MOVSX 0F BE/BF
-  const uint8_t op = static_cast<uint8_t>((loc.isSigned ? 0xBE : 0xB6) + (loc.size == 2 ? 1 : 0));
-  LocEmit0F(a, op, reg32, loc);
+  const TFormId form = loc.isSigned ? (loc.size == 2 ? fmMovsxR32Rm16 : fmMovsxRRm8)
+                                     : (loc.size == 2 ? fmMovzxR32Rm16 : fmMovzxRRm8);
+  EncodeLoc(a, kForms[form], 4, RegNum(reg32), loc);
 }
 
 // The bytes from `at` to the end of the item, up to four, into EAX widened.

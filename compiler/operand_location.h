@@ -6,24 +6,12 @@
 
 #include "assembler/code_buffer.h"
 #include "assembler/form_table.h"
+#include "assembler/short_forms.h"
+#include "assembler/location.h"
 #include "assembler/memory_operand.h"
 
 namespace kelvo {
 
-// A global data item (ModRM disp32 with its data fix-up) or a [base + index*scale + disp]
-// operand, with the size of the item in bytes.
-struct TLocation {
-  bool isVar = false;
-  uint32_t dataIdent = 0;
-  uint32_t offset = 0;  // byte offset inside a global item
-  TMemOperand mem;
-  int32_t size = 4;
-  bool isSigned = false;
-  int8_t segPrefix = -1;  // a segment override for a [seg:address] operand
-
-  // The same place `bytes` further on, with another size.
-  TLocation At(int32_t bytes, int32_t newSize) const;
-};
 
 // [66] op8/op r/m with `regField`: the register forms pick op8 for bytes.
 void LocEmit(TAssembler& a, uint8_t op8, uint8_t op, uint8_t regField, const TLocation& loc, int32_t bytes);
