@@ -1,4 +1,4 @@
-// The MMX and SSE encoder operations: one-line entries over the rows in forms_simd.cpp.
+// The MMX and SSE encoder operations: one-line entries over the rows of form_rows_simd.h.
 //
 // Register operands are the numbers 0..7 of mm0..mm7 or xmm0..xmm7; a general register is a
 // TRegister. Memory forms take [base + index*scale + disp] like the integer encoders, variable
@@ -9,33 +9,30 @@
 #include <cstdint>
 
 #include "assembler/code_buffer.h"
+#include "assembler/form_table.h"
 
 namespace kelvo {
 
-// The opcode bytes of a packed or scalar form: [prefix] 0F op. The statements pick them by
-// mnemonic (kSimdOps); the encoders add the operand bytes.
-struct TSimdOpcode {
-  uint8_t prefix;  // 0 or F3
-  uint8_t op;
-};
+// The generic operations take the row of their mnemonic (fmAddps, fmPaddd, ...), which the
+// statements pick by token; the encoders add the operand bytes.
 
 // --- SSE (packed and scalar single precision, and the SSE additions to MMX)
 void Sfence(TAssembler& a);
-void SseRegReg(TAssembler& a, TSimdOpcode opcode, uint8_t dst, uint8_t src);
-void SseRegMem(TAssembler& a, TSimdOpcode opcode, int32_t regCount, uint8_t reg, TRegister base,
+void SseRegReg(TAssembler& a, TFormId form, uint8_t dst, uint8_t src);
+void SseRegMem(TAssembler& a, TFormId form, int32_t regCount, uint8_t reg, TRegister base,
                TRegister index, int32_t disp, int32_t scale);
-// The store form: the opcode's last byte plus one (0F 10 -> 0F 11, 0F 28 -> 0F 29).
-void SseMemReg(TAssembler& a, TSimdOpcode opcode, int32_t regCount, uint8_t reg, TRegister base,
+// The store row of a move (fmMovupsStore: 0F 11, the load opcode plus one).
+void SseMemReg(TAssembler& a, TFormId form, int32_t regCount, uint8_t reg, TRegister base,
                TRegister index, int32_t disp, int32_t scale);
-void SseRegVar(TAssembler& a, TSimdOpcode opcode, uint8_t reg, uint32_t dataIdent, uint32_t offset);
-// The opcode as given, the variable as the ModRM operand (movntq, prefetchnta, stores).
-void SseVarReg(TAssembler& a, TSimdOpcode opcode, uint8_t reg, uint32_t dataIdent, uint32_t offset);
+void SseRegVar(TAssembler& a, TFormId form, uint8_t reg, uint32_t dataIdent, uint32_t offset);
+// The row as given, the variable as the ModRM operand (movntq, prefetchnta, stores).
+void SseVarReg(TAssembler& a, TFormId form, uint8_t reg, uint32_t dataIdent, uint32_t offset);
 
 // --- MMX packed integer
-void MmxRegReg(TAssembler& a, TSimdOpcode opcode, uint8_t dst, uint8_t src);
-void MmxRegMem(TAssembler& a, TSimdOpcode opcode, int32_t regCount, uint8_t reg, TRegister base,
+void MmxRegReg(TAssembler& a, TFormId form, uint8_t dst, uint8_t src);
+void MmxRegMem(TAssembler& a, TFormId form, int32_t regCount, uint8_t reg, TRegister base,
                TRegister index, int32_t disp, int32_t scale);
-void MmxRegVar(TAssembler& a, TSimdOpcode opcode, uint8_t reg, uint32_t dataIdent, uint32_t offset);
+void MmxRegVar(TAssembler& a, TFormId form, uint8_t reg, uint32_t dataIdent, uint32_t offset);
 
 // --- MOVQ: 0F 6F loads, 0F 7F stores
 void MovqRegReg(TAssembler& a, uint8_t dst, uint8_t src);
@@ -56,9 +53,11 @@ void MovdMemReg(TAssembler& a, int32_t regCount, uint8_t reg, TRegister base, TR
 void MovdRegVar(TAssembler& a, uint8_t reg, uint32_t dataIdent, uint32_t offset);
 void MovdVarReg(TAssembler& a, uint8_t reg, uint32_t dataIdent, uint32_t offset);
 
-// The instruction-set switches, as the "mmx" and "sse" directives leave them (both on
-// without a compiler).
+// The instruction-set switches, as the "mmx" and "sse" directives leave them. The compiler
+// binds its settings while it is the live one; unbound, both are on.
 bool MmxEnabled();
 bool SseEnabled();
+void BindSimdSwitches(const bool* mmx, const bool* sse);
+void UnbindSimdSwitches(const bool* mmx);  // only when those are the bound ones
 
 }  // namespace kelvo

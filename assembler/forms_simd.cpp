@@ -1,34 +1,15 @@
-// MMX and SSE forms: [prefix] 0F op followed by a register, memory or variable operand.
-//
-// Every form is ModRM-based with the mm/xmm register in the reg field, so three form encoders
-// serve them all; the named operations below only pick the row and the operand.
+// The MMX and SSE operations over their rows: every form has the mm/xmm register (or a /digit)
+// in the reg field and a register, memory or variable operand in r/m.
 #include <cassert>
 
 #include "assembler/encoders_simd.h"
-#include "assembler/instruction.h"
-#include "assembler/memory_operand.h"
+#include "assembler/form_encoders.h"
 
 namespace kelvo {
 
 namespace {
 
 enum class TSimdSet : uint8_t { mmx, sse };
-
-struct TSimdForm {
-  TSimdSet set;
-  TSimdOpcode opcode;
-};
-
-// Rows with their opcodes built in.
-constexpr TSimdForm kMovqLoad = {TSimdSet::mmx, {0, 0x6F}};
-constexpr TSimdForm kMovqStore = {TSimdSet::mmx, {0, 0x7F}};
-constexpr TSimdForm kMovdLoad = {TSimdSet::mmx, {0, 0x6E}};
-constexpr TSimdForm kMovdStore = {TSimdSet::mmx, {0, 0x7E}};
-constexpr TSimdForm kSfence = {TSimdSet::sse, {0, 0xAE}};  // 0F AE /7 with mod 11
-constexpr uint8_t kSfenceDigit = 7;
-
-constexpr TSimdForm mmx(TSimdOpcode op) { return {TSimdSet::mmx, op}; }
-constexpr TSimdForm sse(TSimdOpcode op) { return {TSimdSet::sse, op}; }
 
 void checkSwitch(TSimdSet set) {
   if (set == TSimdSet::mmx && !MmxEnabled())
@@ -37,119 +18,105 @@ void checkSwitch(TSimdSet set) {
     EncoderError("SSE instruction set is disabled, please use \"#sse on\" to enable.");
 }
 
-void putOpcode(TInstr& in, const TSimdForm& f) {
-  assert(f.set == TSimdSet::sse || f.opcode.prefix == 0);  // MMX forms carry no prefix
-  if (f.opcode.prefix) in.put(f.opcode.prefix);
-  in.put(0x0F);
-  in.put(f.opcode.op);
-}
+// The rows have sizes of their own: the operand size argument of the form encoders is moot.
+constexpr int kOwnSize = 4;
 
-// op ModRM(11, reg, rm)
-void encRegReg(TAssembler& a, const TSimdForm& f, uint8_t reg, uint8_t rm) {
-  checkSwitch(f.set);
+void regReg(TAssembler& a, TSimdSet set, TFormId form, uint8_t reg, uint8_t rm) {
+  checkSwitch(set);
   assert(reg < 8 && rm < 8);
   TInstr in;
-  putOpcode(in, f);
-  in.put(ModRM(3, reg, rm));
+  PutModRMReg(in, kForms[form], kOwnSize, reg, rm);
   Emit(a, in);
 }
 
-// op + memory operand with `reg` in the reg field
-void encRegMem(TAssembler& a, const TSimdForm& f, uint8_t reg, const TMemOperand& m) {
-  checkSwitch(f.set);
-  TInstr in;
-  putOpcode(in, f);
-  PutMemOperand(in, reg, m);
-  Emit(a, in);
+void regLoc(TAssembler& a, TSimdSet set, TFormId form, uint8_t reg, const TLocation& loc) {
+  checkSwitch(set);
+  EncodeLoc(a, kForms[form], kOwnSize, reg, loc);
 }
 
-// op ModRM(00, reg, 101) disp32 with the data fix-up
-void encRegVar(TAssembler& a, const TSimdForm& f, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
-  checkSwitch(f.set);
-  TInstr in;
-  putOpcode(in, f);
-  PutVarOperand(in, reg, dataIdent, offset);
-  Emit(a, in);
-}
-
-constexpr TSimdOpcode storeOf(TSimdOpcode op) { return {op.prefix, static_cast<uint8_t>(op.op + 1)}; }
-
-TMemOperand mem(int32_t regCount, TRegister base, TRegister index, int32_t disp, int32_t scale) {
-  return {regCount, base, index, disp, scale};
+TLocation mem(int32_t regCount, TRegister base, TRegister index, int32_t disp, int32_t scale) {
+  return MemLocation({regCount, base, index, disp, scale});
 }
 
 // A general register in a MOVD: only the 32-bit bank is a doubleword.
 void checkMovdRegister(TRegister reg) {
   checkSwitch(TSimdSet::mmx);
-  if (reg >= rdAX) EncoderError("MOVD: Register must be 32bit");
+  if (!Is32(reg)) EncoderError("MOVD: Register must be 32bit");
 }
 
+constexpr TSimdSet kMmx = TSimdSet::mmx;
+constexpr TSimdSet kSse = TSimdSet::sse;
 }  // namespace
 
-void Sfence(TAssembler& a) { encRegReg(a, kSfence, kSfenceDigit, 0); }
-void SseRegReg(TAssembler& a, TSimdOpcode op, uint8_t dst, uint8_t src) { encRegReg(a, sse(op), dst, src); }
-void SseRegMem(TAssembler& a, TSimdOpcode op, int32_t regCount, uint8_t reg, TRegister base, TRegister index,
+void Sfence(TAssembler& a) {
+  checkSwitch(kSse);
+  TInstr in;
+  PutRaw(in, kForms[fmSfence], kOwnSize);
+  Emit(a, in);
+}
+void SseRegReg(TAssembler& a, TFormId f, uint8_t dst, uint8_t src) { regReg(a, kSse, f, dst, src); }
+void SseRegMem(TAssembler& a, TFormId f, int32_t regCount, uint8_t reg, TRegister base, TRegister index,
                int32_t disp, int32_t scale) {
-  encRegMem(a, sse(op), reg, mem(regCount, base, index, disp, scale));
+  regLoc(a, kSse, f, reg, mem(regCount, base, index, disp, scale));
 }
-void SseMemReg(TAssembler& a, TSimdOpcode op, int32_t regCount, uint8_t reg, TRegister base, TRegister index,
+void SseMemReg(TAssembler& a, TFormId f, int32_t regCount, uint8_t reg, TRegister base, TRegister index,
                int32_t disp, int32_t scale) {
-  encRegMem(a, sse(storeOf(op)), reg, mem(regCount, base, index, disp, scale));
+  regLoc(a, kSse, f, reg, mem(regCount, base, index, disp, scale));
 }
-void SseRegVar(TAssembler& a, TSimdOpcode op, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
-  encRegVar(a, sse(op), reg, dataIdent, offset);
+void SseRegVar(TAssembler& a, TFormId f, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
+  regLoc(a, kSse, f, reg, VarLocation(dataIdent, offset));
 }
-void SseVarReg(TAssembler& a, TSimdOpcode op, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
-  encRegVar(a, sse(op), reg, dataIdent, offset);
+void SseVarReg(TAssembler& a, TFormId f, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
+  regLoc(a, kSse, f, reg, VarLocation(dataIdent, offset));
 }
 
-void MmxRegReg(TAssembler& a, TSimdOpcode op, uint8_t dst, uint8_t src) { encRegReg(a, mmx(op), dst, src); }
-void MmxRegMem(TAssembler& a, TSimdOpcode op, int32_t regCount, uint8_t reg, TRegister base, TRegister index,
+void MmxRegReg(TAssembler& a, TFormId f, uint8_t dst, uint8_t src) { regReg(a, kMmx, f, dst, src); }
+void MmxRegMem(TAssembler& a, TFormId f, int32_t regCount, uint8_t reg, TRegister base, TRegister index,
                int32_t disp, int32_t scale) {
-  encRegMem(a, mmx(op), reg, mem(regCount, base, index, disp, scale));
+  regLoc(a, kMmx, f, reg, mem(regCount, base, index, disp, scale));
 }
-void MmxRegVar(TAssembler& a, TSimdOpcode op, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
-  encRegVar(a, mmx(op), reg, dataIdent, offset);
+void MmxRegVar(TAssembler& a, TFormId f, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
+  regLoc(a, kMmx, f, reg, VarLocation(dataIdent, offset));
 }
 
-// The store opcode with the source in the reg field: the same move as 0F 6F with them swapped.
-void MovqRegReg(TAssembler& a, uint8_t dst, uint8_t src) { encRegReg(a, kMovqStore, src, dst); }
+// The store row with the source in the reg field: the same move as 0F 6F with them swapped.
+void MovqRegReg(TAssembler& a, uint8_t dst, uint8_t src) { regReg(a, kMmx, fmMovqMm64Mm, src, dst); }
 void MovqRegMem(TAssembler& a, int32_t regCount, uint8_t reg, TRegister base, TRegister index, int32_t disp,
                 int32_t scale) {
-  encRegMem(a, kMovqLoad, reg, mem(regCount, base, index, disp, scale));
+  regLoc(a, kMmx, fmMovqMmMm64, reg, mem(regCount, base, index, disp, scale));
 }
 void MovqMemReg(TAssembler& a, int32_t regCount, uint8_t reg, TRegister base, TRegister index, int32_t disp,
                 int32_t scale) {
-  encRegMem(a, kMovqStore, reg, mem(regCount, base, index, disp, scale));
+  regLoc(a, kMmx, fmMovqMm64Mm, reg, mem(regCount, base, index, disp, scale));
 }
 void MovqRegVar(TAssembler& a, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
-  encRegVar(a, kMovqLoad, reg, dataIdent, offset);
+  regLoc(a, kMmx, fmMovqMmMm64, reg, VarLocation(dataIdent, offset));
 }
 void MovqVarReg(TAssembler& a, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
-  encRegVar(a, kMovqStore, reg, dataIdent, offset);
+  regLoc(a, kMmx, fmMovqMm64Mm, reg, VarLocation(dataIdent, offset));
 }
 
 void MovdMmxReg32(TAssembler& a, uint8_t mm, TRegister reg) {
   checkMovdRegister(reg);
-  encRegReg(a, kMovdLoad, mm, RegNum(reg));
+  regReg(a, kMmx, fmMovdMmRm32, mm, RegNum(reg));
 }
 void MovdReg32Mmx(TAssembler& a, TRegister reg, uint8_t mm) {
   checkMovdRegister(reg);
-  encRegReg(a, kMovdStore, mm, RegNum(reg));
+  regReg(a, kMmx, fmMovdRm32Mm, mm, RegNum(reg));
 }
 void MovdRegMem(TAssembler& a, int32_t regCount, uint8_t reg, TRegister base, TRegister index, int32_t disp,
                 int32_t scale) {
-  encRegMem(a, kMovdLoad, reg, mem(regCount, base, index, disp, scale));
+  regLoc(a, kMmx, fmMovdMmRm32, reg, mem(regCount, base, index, disp, scale));
 }
 void MovdMemReg(TAssembler& a, int32_t regCount, uint8_t reg, TRegister base, TRegister index, int32_t disp,
                 int32_t scale) {
-  encRegMem(a, kMovdStore, reg, mem(regCount, base, index, disp, scale));
+  regLoc(a, kMmx, fmMovdRm32Mm, reg, mem(regCount, base, index, disp, scale));
 }
 void MovdRegVar(TAssembler& a, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
-  encRegVar(a, kMovdLoad, reg, dataIdent, offset);
+  regLoc(a, kMmx, fmMovdMmRm32, reg, VarLocation(dataIdent, offset));
 }
 void MovdVarReg(TAssembler& a, uint8_t reg, uint32_t dataIdent, uint32_t offset) {
-  encRegVar(a, kMovdStore, reg, dataIdent, offset);
+  regLoc(a, kMmx, fmMovdRm32Mm, reg, VarLocation(dataIdent, offset));
 }
 
 }  // namespace kelvo

@@ -1,16 +1,22 @@
 #include "assembler/encoders_simd.h"
-#include "frontend/compiler.h"
 
 namespace kelvo {
 
-bool MmxEnabled() {
-  const TCompiler* compiler = TCompiler::Instance();
-  return !compiler || compiler->Settings.MMX_is;
+namespace {
+const bool* gMmx = nullptr;
+const bool* gSse = nullptr;
+}  // namespace
+
+bool MmxEnabled() { return !gMmx || *gMmx; }
+bool SseEnabled() { return !gSse || *gSse; }
+
+void BindSimdSwitches(const bool* mmx, const bool* sse) {
+  gMmx = mmx;
+  gSse = sse;
 }
 
-bool SseEnabled() {
-  const TCompiler* compiler = TCompiler::Instance();
-  return !compiler || compiler->Settings.SSE_is;
+void UnbindSimdSwitches(const bool* mmx) {
+  if (gMmx == mmx) gMmx = gSse = nullptr;
 }
 
 }  // namespace kelvo

@@ -87,7 +87,7 @@ TPlace loadPlace(TCompiler& c, int32_t memBytes, int32_t globalBytes, int32_t lo
 }
 
 // The source of an SSE arithmetic or load: xmm, dword memory, a global, a local.
-void sseSource(TCompiler& c, TSimdOpcode op, uint8_t dst) {
+void sseSource(TCompiler& c, TFormId op, uint8_t dst) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::SseRegister, tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
   if (c.curToken.Token == tk::SseRegister) return SseRegReg(a, op, dst, vectorRegister(c));
@@ -97,7 +97,7 @@ void sseSource(TCompiler& c, TSimdOpcode op, uint8_t dst) {
 }
 
 // sseArith xmm, xmm|[mem]|global|local
-void compileSseArith(TCompiler& c, TSimdOpcode op) {
+void compileSseArith(TCompiler& c, TFormId op) {
   expect(c, {tk::SseRegister});
   const uint8_t dst = vectorRegister(c);
   expect(c, {tk::Comma});
@@ -105,7 +105,7 @@ void compileSseArith(TCompiler& c, TSimdOpcode op) {
 }
 
 // movups|movaps|movss xmm, source  or  movups|movaps|movss [mem]|global|local, xmm
-void compileSseMove(TCompiler& c, TSimdOpcode op) {
+void compileSseMove(TCompiler& c, TFormId op, TFormId store) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam, tk::SseRegister});
   if (c.curToken.Token == tk::SseRegister) {
@@ -115,13 +115,12 @@ void compileSseMove(TCompiler& c, TSimdOpcode op) {
   }
   const TPlace p = storePlace(c, 4);
   const uint8_t src = commaRegister(c, tk::SseRegister);
-  const TSimdOpcode store = {op.prefix, static_cast<uint8_t>(op.op + 1)};
   if (p.global) SseVarReg(a, store, src, p.dataIdent, p.offset);
-  else SseMemReg(a, op, p.mem.regCount, src, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
+  else SseMemReg(a, store, p.mem.regCount, src, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
 }
 
 // movntq qword [mem]|global|local, mm
-void compileMovntq(TCompiler& c, TSimdOpcode op) {
+void compileMovntq(TCompiler& c, TFormId op) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
   const TPlace p = storePlace(c, 8);
@@ -131,7 +130,7 @@ void compileMovntq(TCompiler& c, TSimdOpcode op) {
 }
 
 // prefetchnta [mem]|global|local
-void compilePrefetchnta(TCompiler& c, TSimdOpcode op) {
+void compilePrefetchnta(TCompiler& c, TFormId op) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
   if (c.curToken.Token == tk::Variable) refuseBoundGlobal(c);
@@ -141,7 +140,7 @@ void compilePrefetchnta(TCompiler& c, TSimdOpcode op) {
 }
 
 // mmxArith mm, mm|[mem]|global|local
-void compileMmxArith(TCompiler& c, TSimdOpcode op) {
+void compileMmxArith(TCompiler& c, TFormId op) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::MmxRegister});
   const uint8_t dst = vectorRegister(c);
@@ -203,12 +202,12 @@ bool TCompiler::CompileSimdInstruction(const TSimdStatement& row) {
   switch (row.handler) {
     case TSimdHandler::movd: compileMovd(*this); break;
     case TSimdHandler::movq: compileMovq(*this); break;
-    case TSimdHandler::mmxArith: compileMmxArith(*this, row.opcode); break;
-    case TSimdHandler::sseArith: compileSseArith(*this, row.opcode); break;
-    case TSimdHandler::sseMove: compileSseMove(*this, row.opcode); break;
+    case TSimdHandler::mmxArith: compileMmxArith(*this, row.form); break;
+    case TSimdHandler::sseArith: compileSseArith(*this, row.form); break;
+    case TSimdHandler::sseMove: compileSseMove(*this, row.form, row.store); break;
     case TSimdHandler::sfence: Sfence(curFunc->recAssembler); break;
-    case TSimdHandler::movntq: compileMovntq(*this, row.opcode); break;
-    case TSimdHandler::prefetchnta: compilePrefetchnta(*this, row.opcode); break;
+    case TSimdHandler::movntq: compileMovntq(*this, row.form); break;
+    case TSimdHandler::prefetchnta: compilePrefetchnta(*this, row.form); break;
     case TSimdHandler::none: break;
   }
   return true;

@@ -1,4 +1,4 @@
-// The MMX and SSE mnemonics: which statement handler compiles each, and its opcode bytes.
+// The MMX and SSE mnemonics: which statement handler compiles each, and the rows it encodes.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,8 @@ enum class TSimdHandler : uint8_t { none, movd, movq, mmxArith, sseArith, sseMov
 struct TSimdStatement {
   const char* mnemonic;  // nullptr where the code is no mnemonic
   TSimdHandler handler;
-  TSimdOpcode opcode;    // the load form for the moves
+  TFormId form;   // the load row of a move; unused for movd and movq, whose encoders know theirs
+  TFormId store;  // the store row of an SSE move
 };
 
 // Token codes from movd (601) to prefetchnta (668) in order.

@@ -8,31 +8,40 @@ namespace {
 
 using H = TSimdHandler;
 
-constexpr TSimdStatement mmx(const char* name, uint8_t op) { return {name, H::mmxArith, {0, op}}; }
-constexpr TSimdStatement ps(const char* name, uint8_t op) { return {name, H::sseArith, {0, op}}; }
-constexpr TSimdStatement ss(const char* name, uint8_t op) { return {name, H::sseArith, {0xF3, op}}; }
-constexpr TSimdStatement kGap = {nullptr, H::none, {0, 0}};
+constexpr TSimdStatement mmx(const char* name, TFormId form) { return {name, H::mmxArith, form, form}; }
+constexpr TSimdStatement sse(const char* name, TFormId form) { return {name, H::sseArith, form, form}; }
+constexpr TSimdStatement move(const char* name, TFormId load, TFormId store) {
+  return {name, H::sseMove, load, store};
+}
+constexpr TSimdStatement other(const char* name, H handler, TFormId form) { return {name, handler, form, form}; }
+constexpr TSimdStatement kGap = {nullptr, H::none, fmSfence, fmSfence};
 
 // One row per token code from 601; the shifts take only register and memory counts.
 constexpr TSimdStatement kRows[] = {
-    {"movd", H::movd, {0, 0x6E}},   {"movq", H::movq, {0, 0x6F}},
-    mmx("paddd", 0xFE),     mmx("paddb", 0xFC),     mmx("paddsb", 0xEC),    mmx("paddusb", 0xDC),
-    mmx("paddw", 0xFD),     mmx("paddsw", 0xED),    mmx("paddusw", 0xDD),   mmx("psubb", 0xF8),
-    mmx("psubsb", 0xE8),    mmx("psubusb", 0xD8),   mmx("psubw", 0xF9),     mmx("psubsw", 0xE9),
-    mmx("psubd", 0xFA),     mmx("pmulhw", 0xE5),    mmx("pmullw", 0xD5),    mmx("pmaddwd", 0xF5),
-    mmx("pcmpeqb", 0x74),   mmx("pcmpgtb", 0x64),   mmx("pcmpeqw", 0x75),   mmx("pcmpgtw", 0x65),
-    mmx("pcmpeqd", 0x76),   mmx("pcmpgtd", 0x66),   mmx("packssdw", 0x6B),  mmx("packsswb", 0x63),
-    mmx("packuswb", 0x67),  mmx("punpckhbw", 0x68), mmx("punpckhdq", 0x6A), mmx("punpckhwd", 0x69),
-    mmx("punpcklbw", 0x60), mmx("punpckldq", 0x62), mmx("punpcklwd", 0x61), mmx("pxor", 0xEF),
-    mmx("por", 0xEB),       mmx("pand", 0xDB),      mmx("pandn", 0xDF),     mmx("psllw", 0xF1),
-    mmx("pslld", 0xF2),     mmx("psllq", 0xF3),     mmx("psrlw", 0xD1),     mmx("psrld", 0xD2),
-    mmx("psrlq", 0xD3),     mmx("psraw", 0xE1),     mmx("psrad", 0xE2),
+    other("movd", H::movd, fmMovdMmRm32),   other("movq", H::movq, fmMovqMmMm64),
+    mmx("paddd", fmPaddd),         mmx("paddb", fmPaddb),         mmx("paddsb", fmPaddsb),
+    mmx("paddusb", fmPaddusb),     mmx("paddw", fmPaddw),         mmx("paddsw", fmPaddsw),
+    mmx("paddusw", fmPaddusw),     mmx("psubb", fmPsubb),         mmx("psubsb", fmPsubsb),
+    mmx("psubusb", fmPsubusb),     mmx("psubw", fmPsubw),         mmx("psubsw", fmPsubsw),
+    mmx("psubd", fmPsubd),         mmx("pmulhw", fmPmulhw),       mmx("pmullw", fmPmullw),
+    mmx("pmaddwd", fmPmaddwd),     mmx("pcmpeqb", fmPcmpeqb),     mmx("pcmpgtb", fmPcmpgtb),
+    mmx("pcmpeqw", fmPcmpeqw),     mmx("pcmpgtw", fmPcmpgtw),     mmx("pcmpeqd", fmPcmpeqd),
+    mmx("pcmpgtd", fmPcmpgtd),     mmx("packssdw", fmPackssdw),   mmx("packsswb", fmPacksswb),
+    mmx("packuswb", fmPackuswb),   mmx("punpckhbw", fmPunpckhbw), mmx("punpckhdq", fmPunpckhdq),
+    mmx("punpckhwd", fmPunpckhwd), mmx("punpcklbw", fmPunpcklbw), mmx("punpckldq", fmPunpckldq),
+    mmx("punpcklwd", fmPunpcklwd), mmx("pxor", fmPxor),           mmx("por", fmPor),
+    mmx("pand", fmPand),           mmx("pandn", fmPandn),         mmx("psllw", fmPsllw),
+    mmx("pslld", fmPslld),         mmx("psllq", fmPsllq),         mmx("psrlw", fmPsrlw),
+    mmx("psrld", fmPsrld),         mmx("psrlq", fmPsrlq),         mmx("psraw", fmPsraw),
+    mmx("psrad", fmPsrad),
     kGap, kGap, kGap, kGap, kGap,  // 646-650: 650 is the xmm register
-    ps("addps", 0x58),      ss("addss", 0x58),      ps("subps", 0x5C),      ss("subss", 0x5C),
-    ps("divps", 0x5E),      ss("divss", 0x5E),      ps("mulps", 0x59),      ss("mulss", 0x59),
-    {"movups", H::sseMove, {0, 0x10}}, {"movaps", H::sseMove, {0, 0x28}}, {"movss", H::sseMove, {0xF3, 0x10}},
-    ps("minps", 0x5D),      ss("minss", 0x5D),      ps("maxps", 0x5F),      ss("maxss", 0x5F),
-    {"sfence", H::sfence, {0, 0xAE}}, {"movntq", H::movntq, {0, 0xE7}}, {"prefetchnta", H::prefetchnta, {0, 0x18}},
+    sse("addps", fmAddps), sse("addss", fmAddss), sse("subps", fmSubps), sse("subss", fmSubss),
+    sse("divps", fmDivps), sse("divss", fmDivss), sse("mulps", fmMulps), sse("mulss", fmMulss),
+    move("movups", fmMovupsLoad, fmMovupsStore), move("movaps", fmMovapsLoad, fmMovapsStore),
+    move("movss", fmMovssLoad, fmMovssStore),
+    sse("minps", fmMinps), sse("minss", fmMinss), sse("maxps", fmMaxps), sse("maxss", fmMaxss),
+    other("sfence", H::sfence, fmSfence), other("movntq", H::movntq, fmMovntq),
+    other("prefetchnta", H::prefetchnta, fmPrefetchnta),
 };
 static_assert(std::size(kRows) == 668 - kFirstSimdCode + 1);
 

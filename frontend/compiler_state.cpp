@@ -1,5 +1,6 @@
 #include "frontend/compiler.h"
 
+#include "assembler/encoders_simd.h"
 #include "platform/console.h"
 #include "platform/system.h"
 
@@ -16,6 +17,7 @@ static const std::string kDashes(44, '-');
 
 void TCompiler::Init() {
   gInstance = this;
+  BindSimdSwitches(&Settings.MMX_is, &Settings.SSE_is);
   initialised_ = true;
   Settings.skipPluginKeywords = false;
   Settings.peekToken = false;
@@ -69,6 +71,7 @@ void TCompiler::Free() {
   if (logFile_) std::fclose(logFile_);
   logFile_ = nullptr;
   if (gInstance == this) gInstance = nullptr;
+  UnbindSimdSwitches(&Settings.MMX_is);
 }
 
 int32_t TCompiler::AddFile(const std::string& fileName, int32_t parent) {

@@ -17,8 +17,8 @@ namespace {
 
 constexpr const char* kMmxOff = "MMX instruction set is disabled, please use \"#mmx on\" to enable.";
 constexpr const char* kSseOff = "SSE instruction set is disabled, please use \"#sse on\" to enable.";
-constexpr TSimdOpcode kAddps = {0, 0x58};
-constexpr TSimdOpcode kPaddd = {0, 0xFE};
+constexpr TFormId kAddps = fmAddps;
+constexpr TFormId kPaddd = fmPaddd;
 
 struct TRefusedForm {
   const char* what;
@@ -78,9 +78,9 @@ const TRefusedForm kSseForms[] = {
     {"sfence", [](TAssembler& a) { Sfence(a); }, kSseOff},
     {"addps xmm1, xmm2", [](TAssembler& a) { SseRegReg(a, kAddps, 1, 2); }, kSseOff},
     {"addps xmm1, [eax]", [](TAssembler& a) { SseRegMem(a, kAddps, 1, 1, rdEAX, rdEAX, 0, 0); }, kSseOff},
-    {"movups [eax], xmm1", [](TAssembler& a) { SseMemReg(a, {0, 0x10}, 1, 1, rdEAX, rdEAX, 0, 0); }, kSseOff},
+    {"movups [eax], xmm1", [](TAssembler& a) { SseMemReg(a, fmMovupsStore, 1, 1, rdEAX, rdEAX, 0, 0); }, kSseOff},
     {"addps xmm1, var", [](TAssembler& a) { SseRegVar(a, kAddps, 1, 3, 0); }, kSseOff},
-    {"movntq var, mm1", [](TAssembler& a) { SseVarReg(a, {0, 0xE7}, 1, 3, 0); }, kSseOff},
+    {"movntq var, mm1", [](TAssembler& a) { SseVarReg(a, fmMovntq, 1, 3, 0); }, kSseOff},
 };
 
 TEST_F(SimdEncoders, EachFormIsRefusedWhileItsSwitchIsOffAndOnlyThen) {
@@ -106,7 +106,7 @@ TEST_F(SimdEncoders, MovdTakesOnlyA32BitGeneralRegister) {
 
 TEST_F(SimdEncoders, VariableFormsPutTheirFixUpOnTheZeroAddress) {
   TAssembler a;
-  SseRegVar(a, {0xF3, 0x58}, 3, 7, 12);  // addss xmm3, item+12
+  SseRegVar(a, fmAddss, 3, 7, 12);  // addss xmm3, item+12
   MmxRegVar(a, kPaddd, 2, 8, 0);
   EXPECT_EQ(a.strCode, std::string("\xF3\x0F\x58\x1D\0\0\0\0\x0F\xFE\x15\0\0\0\0", 15));
   ASSERT_EQ(a.FixUps.size(), 2u);
