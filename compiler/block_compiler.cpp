@@ -156,7 +156,7 @@ TStatementResult TCompiler::CompileOtherStatement(uint16_t code) {
     return fromFlag(CompileConst());
   }
   const bool statementCode = (code >= 17 && code <= 30) || (code >= 100 && code <= 107) ||
-                             (code >= 150 && code <= 195) || (code >= 300 && code <= 668);
+                             (code >= 150 && code <= 195) || (code >= 300 && code <= tk::MnCmovz);
   if (statementCode) Error("\"" + curToken.Str + "\" statements are not supported by this build");
   Error("Unknown Identifier \"" + curToken.Str + "\"");
 }

@@ -67,6 +67,9 @@ SIMD_MISTAKES = [
                              "but found xmm0"),
     ("prefetchnta xmm1", 18, "Expected [expression] or variable or local variable or local parameter "
                              "but found xmm1"),
+    # a register alone is no statement
+    ("xmm3", 6, 'Unknown Identifier "xmm3"'),
+    ("mm0, mm1", 5, 'Unknown Identifier "mm0"'),
     # missing operands
     ("paddd mm0", 1, "Expected , but found }"),
     ("movq mm0,", 1, "Expected mmx register or [expression] or variable or local variable or "
