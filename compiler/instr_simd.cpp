@@ -1,5 +1,6 @@
 // The MMX and SSE instruction statements: operands read and checked, then one encoder call.
 #include "assembler/encoders_simd.h"
+#include "assembler/location.h"
 #include "compiler/base_expression.h"
 #include "compiler/simd_statements.h"
 #include "frontend/compiler.h"
@@ -9,21 +10,13 @@ namespace kelvo {
 
 namespace {
 
-// Where a memory operand lies: a global item (a data fix-up) or [base + index*scale + disp].
-struct TPlace {
-  bool global = false;
-  TMemOperand mem;
-  uint32_t dataIdent = 0;
-  uint32_t offset = 0;
-};
-
 // The current token, which is one of 20, 28, 29 and 30. A register-held local is reached
 // through its register, never through a frame slot it does not occupy.
-TPlace placeOf(const TCompiler& c) {
+TLocation placeOf(const TCompiler& c) {
   const TCurrentToken& t = c.curToken;
-  if (t.Token == tk::BaseExpr) return {false, MemOperandOf(c.curBaseExpression), 0, 0};
-  if (t.Token == tk::Variable) return {true, {}, static_cast<uint32_t>(t.Data->dataIdent), t.DataOffset};
-  return {false, c.InstrDataOperand(t), 0, 0};
+  if (t.Token == tk::BaseExpr) return MemLocation(MemOperandOf(c.curBaseExpression));
+  if (t.Token == tk::Variable) return VarLocation(static_cast<uint32_t>(t.Data->dataIdent), t.DataOffset);
+  return MemLocation(c.InstrDataOperand(t));
 }
 
 void expect(TCompiler& c, std::initializer_list<uint16_t> codes) {
@@ -55,7 +48,7 @@ void checkLocalSize(TCompiler& c, int32_t bytes) {
 }
 
 // The destination of a store (the current token, 20/28/29/30), at least `bytes` wide.
-TPlace storePlace(TCompiler& c, int32_t bytes) {
+TLocation storePlace(TCompiler& c, int32_t bytes) {
   switch (c.curToken.Token) {
     case tk::BaseExpr:
       if (c.curBaseExpression.dtSize < bytes)
@@ -72,7 +65,7 @@ TPlace storePlace(TCompiler& c, int32_t bytes) {
 
 // The source of a load (the current token, 20/28/29/30): globals of `globalBytes` and more,
 // locals of `localBytes` and more, memory of exactly `memBytes` when that is not 0.
-TPlace loadPlace(TCompiler& c, int32_t memBytes, int32_t globalBytes, int32_t localBytes) {
+TLocation loadPlace(TCompiler& c, int32_t memBytes, int32_t globalBytes, int32_t localBytes) {
   switch (c.curToken.Token) {
     case tk::BaseExpr:
       if (memBytes && c.curToken.Size != memBytes) c.Error("DWORD memory operand expected");
@@ -91,8 +84,8 @@ void sseSource(TCompiler& c, TFormId op, uint8_t dst) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::SseRegister, tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
   if (c.curToken.Token == tk::SseRegister) return SseRegReg(a, op, dst, vectorRegister(c));
-  const TPlace p = loadPlace(c, 4, 4, 8);
-  if (p.global) SseRegVar(a, op, dst, p.dataIdent, p.offset);
+  const TLocation p = loadPlace(c, 4, 4, 8);
+  if (p.isVar) SseRegVar(a, op, dst, p.dataIdent, p.offset);
   else SseRegMem(a, op, p.mem.regCount, dst, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
 }
 
@@ -113,9 +106,9 @@ void compileSseMove(TCompiler& c, TFormId op, TFormId store) {
     expect(c, {tk::Comma});
     return sseSource(c, op, dst);
   }
-  const TPlace p = storePlace(c, 4);
+  const TLocation p = storePlace(c, 4);
   const uint8_t src = commaRegister(c, tk::SseRegister);
-  if (p.global) SseVarReg(a, store, src, p.dataIdent, p.offset);
+  if (p.isVar) SseVarReg(a, store, src, p.dataIdent, p.offset);
   else SseMemReg(a, store, p.mem.regCount, src, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
 }
 
@@ -123,9 +116,9 @@ void compileSseMove(TCompiler& c, TFormId op, TFormId store) {
 void compileMovntq(TCompiler& c, TFormId op) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
-  const TPlace p = storePlace(c, 8);
+  const TLocation p = storePlace(c, 8);
   const uint8_t src = commaRegister(c, tk::MmxRegister);
-  if (p.global) SseVarReg(a, op, src, p.dataIdent, p.offset);
+  if (p.isVar) SseVarReg(a, op, src, p.dataIdent, p.offset);
   else SseRegMem(a, op, p.mem.regCount, src, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
 }
 
@@ -134,8 +127,8 @@ void compilePrefetchnta(TCompiler& c, TFormId op) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
   if (c.curToken.Token == tk::Variable) refuseBoundGlobal(c);
-  const TPlace p = placeOf(c);
-  if (p.global) SseVarReg(a, op, 0, p.dataIdent, p.offset);
+  const TLocation p = placeOf(c);
+  if (p.isVar) SseVarReg(a, op, 0, p.dataIdent, p.offset);
   else SseRegMem(a, op, p.mem.regCount, 0, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
 }
 
@@ -147,8 +140,8 @@ void compileMmxArith(TCompiler& c, TFormId op) {
   expect(c, {tk::Comma});
   expect(c, {tk::MmxRegister, tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
   if (c.curToken.Token == tk::MmxRegister) return MmxRegReg(a, op, dst, vectorRegister(c));
-  const TPlace p = loadPlace(c, 0, 8, 8);
-  if (p.global) MmxRegVar(a, op, dst, p.dataIdent, p.offset);
+  const TLocation p = loadPlace(c, 0, 8, 8);
+  if (p.isVar) MmxRegVar(a, op, dst, p.dataIdent, p.offset);
   else MmxRegMem(a, op, p.mem.regCount, dst, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
 }
 
@@ -157,9 +150,9 @@ void compileMovq(TCompiler& c) {
   TAssembler& a = c.curFunc->recAssembler;
   expect(c, {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam, tk::MmxRegister});
   if (c.curToken.Token != tk::MmxRegister) {
-    const TPlace p = storePlace(c, 8);
+    const TLocation p = storePlace(c, 8);
     const uint8_t src = commaRegister(c, tk::MmxRegister);
-    if (p.global) MovqVarReg(a, src, p.dataIdent, p.offset);
+    if (p.isVar) MovqVarReg(a, src, p.dataIdent, p.offset);
     else MovqMemReg(a, p.mem.regCount, src, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
     return;
   }
@@ -167,8 +160,8 @@ void compileMovq(TCompiler& c) {
   expect(c, {tk::Comma});
   expect(c, {tk::MmxRegister, tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
   if (c.curToken.Token == tk::MmxRegister) return MovqRegReg(a, dst, vectorRegister(c));
-  const TPlace p = loadPlace(c, 0, 8, 8);
-  if (p.global) MovqRegVar(a, dst, p.dataIdent, p.offset);
+  const TLocation p = loadPlace(c, 0, 8, 8);
+  if (p.isVar) MovqRegVar(a, dst, p.dataIdent, p.offset);
   else MovqRegMem(a, p.mem.regCount, dst, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
 }
 
@@ -181,9 +174,9 @@ void compileMovd(TCompiler& c) {
     return MovdReg32Mmx(a, reg, commaRegister(c, tk::MmxRegister));
   }
   if (c.curToken.Token != tk::MmxRegister) {
-    const TPlace p = storePlace(c, 4);
+    const TLocation p = storePlace(c, 4);
     const uint8_t src = commaRegister(c, tk::MmxRegister);
-    if (p.global) MovdVarReg(a, src, p.dataIdent, p.offset);
+    if (p.isVar) MovdVarReg(a, src, p.dataIdent, p.offset);
     else MovdMemReg(a, p.mem.regCount, src, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
     return;
   }
@@ -191,8 +184,8 @@ void compileMovd(TCompiler& c) {
   expect(c, {tk::Comma});
   expect(c, {tk::Register, tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
   if (c.curToken.Token == tk::Register) return MovdMmxReg32(a, dst, c.curToken.Reg);
-  const TPlace p = loadPlace(c, 0, 4, 4);
-  if (p.global) MovdRegVar(a, dst, p.dataIdent, p.offset);
+  const TLocation p = loadPlace(c, 0, 4, 4);
+  if (p.isVar) MovdRegVar(a, dst, p.dataIdent, p.offset);
   else MovdRegMem(a, p.mem.regCount, dst, p.mem.base, p.mem.index, p.mem.disp, p.mem.scale);
 }
 
