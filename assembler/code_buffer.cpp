@@ -1,6 +1,7 @@
 #include "assembler/code_buffer.h"
 
-#include "frontend/compiler.h"
+#include "assembler/form_encoders.h"
+
 
 namespace kelvo {
 
@@ -45,11 +46,16 @@ void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixInde
   fix.fixUID = fixUID;
 }
 
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label) {
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label, int32_t uid) {
   if (jumpKind == kJumpNone) return;
-  AddFixUp(a, ftJmp, 0, 0, address, 0, 0, jumpKind, label);
-  static constexpr uint8_t kJumpArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
-  EmitBytes(a, kJumpArea, sizeof kJumpArea);
+  AddFixUp(a, ftJmp, 0, 0, address, 0, uid, jumpKind, label);
+  EmitPatchArea(a);
+}
+
+void EmitPatchArea(TAssembler& a) {
+  TInstr in;
+  for (int i = 0; i < 6; ++i) PutRaw(in, kForms[fmNop], 4);
+  Emit(a, in);
 }
 
 uint8_t RegNum(TRegister r) { return r < kRegisterCount ? static_cast<uint8_t>(r & 7) : 0; }
@@ -59,24 +65,32 @@ void Prefix16(TAssembler& a) {
   if (a.cpuMode != 16) EmitBytes(a, &kOperandSize, 1);
 }
 
-void EmitPushad(TAssembler& a) {
-  static constexpr uint8_t kPushad = 0x60;
-  EmitBytes(a, &kPushad, 1);
+static void emitRaw(TAssembler& a, TFormId form) {
+  TInstr in;
+  PutRaw(in, kForms[form], 4);
+  Emit(a, in);
 }
 
-void EmitPopad(TAssembler& a) {
-  static constexpr uint8_t kPopad = 0x61;
-  EmitBytes(a, &kPopad, 1);
+void EmitPushad(TAssembler& a) { emitRaw(a, fmPushad); }
+void EmitPopad(TAssembler& a) { emitRaw(a, fmPopad); }
+void EmitLeave(TAssembler& a) { emitRaw(a, fmLeave); }
+void EmitRet(TAssembler& a) { emitRaw(a, fmRet); }
+
+static TEncoderHost gHost;
+
+void SetEncoderHost(const TEncoderHost& host) { gHost = host; }
+
+void ClearEncoderHost(const void* context) {
+  if (gHost.context == context) gHost = {};
 }
 
 void EncoderError(const char* message) {
-  if (TCompiler* compiler = TCompiler::Instance()) compiler->Error(message);
-  throw ECompileError(message);
+  if (gHost.report) gHost.report(gHost.context, message);
+  throw EEncoderError(message);
 }
 
-int32_t CurrentCPULevel() {
-  const TCompiler* compiler = TCompiler::Instance();
-  return compiler ? compiler->curCPUMode : 386;
-}
+int32_t CurrentCPULevel() { return gHost.cpuLevel ? *gHost.cpuLevel : 386; }
+bool MmxEnabled() { return !gHost.mmx || *gHost.mmx; }
+bool SseEnabled() { return !gHost.sse || *gHost.sse; }
 
 }  // namespace kelvo

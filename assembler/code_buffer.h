@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "assembler/encoder_host.h"
 #include "assembler/label_names.h"
 #include "common/definitions.h"
 
@@ -48,20 +49,20 @@ void EmitWord(TAssembler& a, uint16_t value);
 void EmitDword(TAssembler& a, uint32_t value);
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
               uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel = {});
-// Records a label jump at `address` and leaves six NOPs for the writer to overwrite.
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label);
+// Records a label jump at `address` (fixUID `uid`) and leaves six NOPs for the layout to
+// overwrite with the short or long jump.
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label,
+                     int32_t uid = 0);
+// Six NOPs: room the layout fills later (a label jump, the locals' reservation).
+void EmitPatchArea(TAssembler& a);
 
 // --- registers and prefixes
 uint8_t RegNum(TRegister r);
 void Prefix16(TAssembler& a);  // 0x66 unless the procedure is 16-bit code
 void EmitPushad(TAssembler& a);
 void EmitPopad(TAssembler& a);
+void EmitLeave(TAssembler& a);
+void EmitRet(TAssembler& a);
 
-// --- failure path shared by every encoder
-// Reports a bad operand through the compiler's diagnostics and never returns. Without a
-// compiler (encoder used on its own) the message travels in the exception.
-[[noreturn]] void EncoderError(const char* message);
-// The processor level selected by the "cpu" directive (386 without a compiler).
-int32_t CurrentCPULevel();
 
 }  // namespace kelvo

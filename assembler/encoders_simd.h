@@ -53,11 +53,4 @@ void MovdMemReg(TAssembler& a, int32_t regCount, uint8_t reg, TRegister base, TR
 void MovdRegVar(TAssembler& a, uint8_t reg, uint32_t dataIdent, uint32_t offset);
 void MovdVarReg(TAssembler& a, uint8_t reg, uint32_t dataIdent, uint32_t offset);
 
-// The instruction-set switches, as the "mmx" and "sse" directives leave them. The compiler
-// binds its settings while it is the live one; unbound, both are on.
-bool MmxEnabled();
-bool SseEnabled();
-void BindSimdSwitches(const bool* mmx, const bool* sse);
-void UnbindSimdSwitches(const bool* mmx);  // only when those are the bound ones
-
 }  // namespace kelvo

@@ -127,5 +127,7 @@
   F(Int3,     "int3", "",      "CC",     frNone) \
   F(IntImm,   "int",  "imm8",  "CD ib",  frNone) \
   F(Pushad,   "pushad", "",    "60",     frNone) \
-  F(Popad,    "popad",  "",    "61",     frNone)
+  F(Popad,    "popad",  "",    "61",     frNone) \
+  F(Leave,    "leave",  "",    "C9",     frNone) \
+  F(Nop,      "nop",    "",    "90",     frNone)
 // clang-format on

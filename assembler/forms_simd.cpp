@@ -2,6 +2,7 @@
 // in the reg field and a register, memory or variable operand in r/m.
 #include <cassert>
 
+#include "assembler/encoder_host.h"
 #include "assembler/encoders_simd.h"
 #include "assembler/form_encoders.h"
 

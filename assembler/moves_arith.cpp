@@ -29,8 +29,8 @@ void PushVar(TAssembler& a, int32_t size, uint32_t dataIdent, uint32_t offset) {
   TInstr in;
   if (size == 2) {
     // A zero word first, then the word itself: the value arrives zero-extended in a dword slot.
-    PutOpcode(in, kForms[fmPushImm8], 2);
-    in.put(0x00);
+    PutRaw(in, kForms[fmPushImm8], 2);
+    PutImmediate(in, kForms[fmPushImm8], 2, 0);
   }
   PutModRMLoc(in, kForms[fmPushRm], size, 0, VarLocation(dataIdent, offset));
   Emit(a, in);

@@ -79,10 +79,7 @@ bool TCompiler::CompileLoopExit(bool isBreak) {
   else
     label = (level.bracetype == btWhile ? "=dowhile" : "=repstart") + id;
   TAssembler& a = curFunc->recAssembler;
-  AddFixUp(a, ftJmp, 0, 0, static_cast<uint32_t>(a.strCode.size()), 0, static_cast<int32_t>(level.id), condition,
-           label);
-  static const uint8_t kPatchArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
-  EmitBytes(a, kPatchArea, sizeof kPatchArea);
+  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), condition, label, static_cast<int32_t>(level.id));
   return true;
 }
 
@@ -112,8 +109,7 @@ bool TCompiler::CompileRet() {
   if (curFunc->HasFrame()) {
     // LEAVE restores ESP from EBP: right only when the frame register is EBP.
     if (curCPUMode < 486 && Settings.localsReg == rdEBP) {
-      static const uint8_t kLeave = 0xC9;
-      EmitBytes(a, &kLeave, 1);
+      EmitLeave(a);
     } else {
       MovRegReg(a, rdESP, Settings.localsReg);
       PopReg(a, Settings.localsReg);
@@ -128,8 +124,7 @@ bool TCompiler::CompileRet() {
       default: Error("unknown calling convension");
     }
   }
-  static const uint8_t kRet = 0xC3;
-  EmitBytes(a, &kRet, 1);
+  EmitRet(a);
   return true;
 }
 

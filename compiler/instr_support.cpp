@@ -43,9 +43,7 @@ TMemOperand TCompiler::InstrDataOperand(const TCurrentToken& t) const {
 // The label is a word the lexer does not know (16) or an "@name" label (22).
 static bool labelJump(TCompiler& c, uint16_t jumpKind) {
   TAssembler& a = c.curFunc->recAssembler;
-  AddFixUp(a, ftJmp, 0, 0, static_cast<uint32_t>(a.strCode.size()), 0, -1, jumpKind, c.curToken.Str);
-  static constexpr uint8_t kPatchArea[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
-  EmitBytes(a, kPatchArea, sizeof kPatchArea);
+  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), jumpKind, c.curToken.Str, -1);
   return true;
 }
 

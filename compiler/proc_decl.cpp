@@ -121,8 +121,7 @@ void TCompiler::EmitPrologue(PFunction proc) {
   PushReg(a, Settings.localsReg);
   MovRegReg(a, Settings.localsReg, rdESP);
   proc->localFixupOffset = static_cast<uint32_t>(a.strCode.size()) + 1;
-  static const uint8_t kPlaceholder[6] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};
-  EmitBytes(a, kPlaceholder, sizeof kPlaceholder);
+  EmitPatchArea(a);
 }
 
 bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType classType) {

@@ -1,6 +1,5 @@
 #include "frontend/compiler.h"
 
-#include "assembler/encoders_simd.h"
 #include "platform/console.h"
 #include "platform/system.h"
 
@@ -13,11 +12,15 @@ static TCompiler* gInstance = nullptr;
 
 TCompiler* TCompiler::Instance() { return gInstance; }
 
+static void reportEncoderError(void* compiler, const char* message) {
+  static_cast<TCompiler*>(compiler)->Error(message);
+}
+
 static const std::string kDashes(44, '-');
 
 void TCompiler::Init() {
   gInstance = this;
-  BindSimdSwitches(&Settings.MMX_is, &Settings.SSE_is);
+  SetEncoderHost({reportEncoderError, this, &curCPUMode, &Settings.MMX_is, &Settings.SSE_is});
   initialised_ = true;
   Settings.skipPluginKeywords = false;
   Settings.peekToken = false;
@@ -71,7 +74,7 @@ void TCompiler::Free() {
   if (logFile_) std::fclose(logFile_);
   logFile_ = nullptr;
   if (gInstance == this) gInstance = nullptr;
-  UnbindSimdSwitches(&Settings.MMX_is);
+  ClearEncoderHost(this);
 }
 
 int32_t TCompiler::AddFile(const std::string& fileName, int32_t parent) {

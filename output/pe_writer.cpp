@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "assembler/encoders.h"
 #include "frontend/compiler.h"
 
 namespace kelvo {
@@ -113,14 +114,10 @@ void TPECOFF::writeImportDLLSect() {
       names += f->ImportName;
       names.append(2, '\0');
       TAssembler& a = f->recAssembler;
-      a.strCode = std::string("\xFF\x25", 2);
-      putLE32(a.strCode, addressRVA + 4 * j);  // made absolute by the image base
+      a.strCode.clear();
       a.FixUps.clear();
-      TFixUp& fix = a.FixUps.emplace_back();
-      fix.fixType = ftAppendBase;
-      fix.fixAddr = 2;
-      fix.fixSize = 32;
-      fix.fixJmp = 16;
+      a.fixUpsPlaced = 0;
+      EmitImportJump(a, addressRVA + 4 * j);  // made absolute by the image base
       ++j;
     }
     putLE32(lookup, 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "assembler/form_encoders.h"
 #include "frontend/compiler.h"
 #include "output/pe_headers.h"
 
@@ -147,17 +148,15 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
     removals_.add(at, 6);
     return;
   }
-  const uint32_t reserve = 0u - alignValue(f.dwTotalLocalSize, 4);  // ADD ESP, -size
-  if (f.dwTotalLocalSize <= 127) {
-    code[at] = '\x83';
-    code[at + 1] = '\xC4';
-    code[at + 2] = static_cast<char>(reserve & 0xFF);
-    removals_.add(at + 3, 3);
-  } else {
-    code[at] = '\x81';
-    code[at + 1] = '\xC4';
-    patchLE(code, at + 2, reserve, 4);
-  }
+  // ADD ESP, -size; the full form from 128 bytes of locals on, even where -128 would fit a byte.
+  const uint32_t reserve = 0u - alignValue(f.dwTotalLocalSize, 4);
+  const bool shortForm = f.dwTotalLocalSize <= 127;
+  const TForm& add = kForms[shortForm ? fmAddRmImm8 : fmAddRmImm];
+  TInstr in;
+  PutModRMReg(in, add, 4, 0, RegNum(rdESP));
+  PutImmediate(in, add, 4, reserve);
+  code.replace(at, in.n, reinterpret_cast<const char*>(in.b), in.n);
+  if (shortForm) removals_.add(at + 3, 3);
 }
 
 // A label jump becomes the two-byte form when its label lies close enough with the bytes

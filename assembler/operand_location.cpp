@@ -1,30 +1,10 @@
-#include "compiler/operand_location.h"
+#include "assembler/operand_location.h"
 
 #include "assembler/encoders.h"
 #include "assembler/form_encoders.h"
 #include "assembler/instruction.h"
 
 namespace kelvo {
-
-// The raw row-less entry kept for callers that pass their own opcodes.
-void LocEmit(TAssembler& a, uint8_t op8, uint8_t op, uint8_t regField, const TLocation& loc, int32_t bytes) {
-  TInstr in;
-  if (bytes == 2) in.put(0x66);
-  if (loc.segPrefix >= 0 && kSegment[loc.segPrefix].prefix) in.put(kSegment[loc.segPrefix].prefix);
-  in.put(bytes == 1 ? op8 : op);
-  if (loc.isVar) PutVarOperand(in, regField, loc.dataIdent, loc.offset);
-  else PutMemOperand(in, regField, loc.mem);
-  Emit(a, in);
-}
-
-void LocEmit0F(TAssembler& a, uint8_t op, TRegister reg, const TLocation& loc) {
-  TInstr in;
-  if (loc.segPrefix >= 0 && kSegment[loc.segPrefix].prefix) in.put(kSegment[loc.segPrefix].prefix);
-  in.put(0x0F), in.put(op);
-  if (loc.isVar) PutVarOperand(in, RegNum(reg), loc.dataIdent, loc.offset);
-  else PutMemOperand(in, RegNum(reg), loc.mem);
-  Emit(a, in);
-}
 
 static void regLoc(TAssembler& a, TFormId form, TRegister reg, const TLocation& loc) {
   EncodeLoc(a, kForms[form], RegBytes(reg), RegNum(reg), loc);
@@ -124,8 +104,7 @@ int32_t LocPushValue(TAssembler& a, const TLocation& loc) {
   int32_t at = loc.size - tail;
   int32_t pushed = 0;
   if (tail == 2) {  // a zero word above the value: the slot holds it zero-extended
-    static const uint8_t kPushZeroWord[] = {0x66, 0x6A, 0x00};
-    EmitBytes(a, kPushZeroWord, sizeof kPushZeroWord);
+    PushImm(a, 2, 0, ftNone, 0);
     LocPush(a, loc.At(at, 2), 2);
     pushed += 4;
   } else if (tail != 0) {  // widened through EAX, which the exchange gives back
@@ -133,8 +112,7 @@ int32_t LocPushValue(TAssembler& a, const TLocation& loc) {
     TLocation part = loc.At(at, tail == 1 ? 1 : 2);
     part.isSigned = loc.size == 1 && loc.isSigned;
     LocLoadWide(a, rdEAX, part);
-    static const uint8_t kXchgEaxTop[] = {0x87, 0x04, 0x24};  // XCHG EAX, [ESP]
-    EmitBytes(a, kXchgEaxTop, sizeof kXchgEaxTop);
+    LocXchg(a, rdEAX, MemLocation(BaseDisp(rdESP, 0)));
     pushed += 4;
   }
   while (at > 0) {
