@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "assembler/encoder_host.h"
 #include "assembler/encoders_simd.h"
 #include "compiler/simd_statements.h"
 #include "frontend/compiler.h"
@@ -116,6 +117,22 @@ TEST_F(SimdEncoders, VariableFormsPutTheirFixUpOnTheZeroAddress) {
   EXPECT_EQ(a.FixUps[0].fixType, ftDataAddress);
   EXPECT_EQ(a.FixUps[1].fixAddr, 11u);
   EXPECT_EQ(a.FixUps[1].fixSize, 32);
+}
+
+// The switches reach the encoder through its host; the encoder on its own has both on.
+TEST(SimdSwitches, ComeFromTheHostAndAreOnWithoutOne) {
+  bool mmx = true, sse = false;
+  int token = 0;
+  SetEncoderHost({[](void*, const char* message) { throw std::string(message); }, &token, nullptr, &mmx, &sse});
+  TAssembler a;
+  MmxRegReg(a, kPaddd, 0, 1);
+  EXPECT_THROW(Sfence(a), std::string);
+  mmx = false;  // read at each instruction
+  EXPECT_THROW(MmxRegReg(a, kPaddd, 0, 1), std::string);
+  ClearEncoderHost(&token);
+  Sfence(a);
+  MmxRegReg(a, kPaddd, 0, 1);
+  EXPECT_EQ(a.strCode, "\x0F\xFE\xC1\x0F\xAE\xF8\x0F\xFE\xC1");
 }
 
 // Each row stands at its mnemonic's token code: a row out of place compiles another instruction.
