@@ -1,8 +1,8 @@
 // The integer encoder operations, one per instruction and operand form.
 //
-// Each takes the procedure's code buffer first, checks its operands (a bad one ends the build
-// through the compiler's diagnostics before any byte is emitted), records the fix-ups it needs
-// and appends the whole instruction at once. Names say mnemonic and operand forms:
+// Each takes the procedure's code buffer first, checks its operands (a bad one is reported
+// through the encoder's host, encoder_host.h, before any byte is emitted), records the fix-ups
+// it needs and appends the whole instruction at once, encoded from its row of the form table. Names say mnemonic and operand forms:
 //   Reg a register (its bank is the size)   Imm an immediate      Seg a segment register
 //   Mem [base + index*scale + disp]          Var a global data item (ftDataAddress fix-up)
 //   Local [EBP + disp]                       Rel a relative call   Acc the accumulator
@@ -10,8 +10,9 @@
 //
 // Where each lives: moves and arithmetic in moves_arith.cpp; calls, jumps, stack and system
 // instructions in control_stack.cpp; compare, logic, shifts, inc/dec, xchg and movzx in
-// compare_logic.cpp; the shared families in form_table.h; memory operands in
-// memory_operand.h; the buffer, fix-ups and label jumps in code_buffer.h.
+// compare_logic.cpp; the rows in form_rows_*.h, read through form_table.h and encoded by
+// form_encoders.h; the choices between short and full forms in short_forms.h; memory operands
+// in memory_operand.h; the buffer, fix-ups and label jumps in code_buffer.h.
 #pragma once
 
 #include <cstdint>

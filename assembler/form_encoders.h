@@ -50,21 +50,60 @@ inline void PutModRMReg(TInstr& in, const TForm& f, int bytes, uint8_t regNum, u
   in.put(ModRM(3, RegField(f, regNum), rmNum));
 }
 // ModRM with memory in r/m: a global data item (disp32 with its fix-up) or [base+index*scale+disp].
-void PutModRMLoc(TInstr& in, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc);
+inline void PutModRMLoc(TInstr& in, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
+  PutOpcode(in, f, bytes, loc.segPrefix >= 0 ? kSegment[loc.segPrefix].prefix : 0);
+  if (loc.isVar) PutVarOperand(in, RegField(f, regNum), loc.dataIdent, loc.offset);
+  else PutMemOperand(in, RegField(f, regNum), loc.mem);
+}
 // "moffs": the accumulator's [disp32] without a ModRM byte, on a global data item.
-void PutMoffsVar(TInstr& in, const TForm& f, int bytes, uint32_t dataIdent, uint32_t offset);
+inline void PutMoffsVar(TInstr& in, const TForm& f, int bytes, uint32_t dataIdent, uint32_t offset) {
+  PutOpcode(in, f, bytes);
+  in.fixHere(ftDataAddress, 32, dataIdent, offset);
+  in.put32(0);
+}
 
-// --- whole instructions over the operands in the row's order
+// --- whole instructions over the operands in the row's order. Inline, so that a named
+// operation's constant row folds into straight-line code.
 // Two registers (/r, or an implicit accumulator with +r); the operand size is the first's.
-void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister op1);
-// One register: +r, /digit, or "acc" forms without an immediate.
-void EncodeReg(TAssembler& a, const TForm& f, TRegister reg);
-// A register (or the implicit accumulator) and an immediate.
-void EncodeRegImm(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm);
-// Memory with a register, a digit, and/or an immediate; `regNum` is ignored by /digit rows.
-void EncodeLoc(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc);
-void EncodeLocImm(TAssembler& a, const TForm& f, int bytes, const TLocation& loc, uint32_t imm,
-                  TFixType fix = ftNone, uint32_t fixIndex = 0, uint32_t fixOffset = 0);
+inline void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister op1) {
+  TInstr in;
+  const int bytes = RegBytes(op0);
+  const TRegister reg = f.regIndex == 1 ? op1 : op0;
+  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
+  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(f.rmIndex == 1 ? op1 : op0));
+  Emit(a, in);
+}
+// One register: +r, /digit, or "acc" forms; with an immediate when the row has one.
+inline void PutReg(TInstr& in, const TForm& f, int bytes, TRegister reg) {
+  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
+  else if (f.enc == feRaw) PutRaw(in, f, bytes);
+  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(reg));
+}
+inline void EncodeReg(TAssembler& a, const TForm& f, TRegister reg) {
+  TInstr in;
+  PutReg(in, f, RegBytes(reg), reg);
+  Emit(a, in);
+}
+inline void EncodeRegImm(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm) {
+  TInstr in;
+  PutReg(in, f, RegBytes(reg), reg);
+  PutImmediate(in, f, RegBytes(reg), imm);
+  Emit(a, in);
+}
+// Memory with a register or a digit; `regNum` is ignored by /digit rows.
+inline void EncodeLoc(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
+  TInstr in;
+  PutModRMLoc(in, f, bytes, regNum, loc);
+  Emit(a, in);
+}
+// Memory and an immediate; a fix-up kind other than ftNone is noted at the immediate.
+inline void EncodeLocImm(TAssembler& a, const TForm& f, int bytes, const TLocation& loc, uint32_t imm,
+                         TFixType fix = ftNone, uint32_t fixIndex = 0, uint32_t fixOffset = 0) {
+  TInstr in;
+  PutModRMLoc(in, f, bytes, 0, loc);
+  PutImmediate(in, f, bytes, imm, fix, fixIndex, fixOffset);
+  Emit(a, in);
+}
 
 // --- any row with any operands (the generic path: the forms test and table-driven statements)
 struct TFormOperand {

@@ -18,6 +18,7 @@ enum TOpClass : uint8_t {
   ocNone,
   ocReg, ocReg8, ocReg16, ocReg32,   // "r" "r8" "r16" "r32"
   ocRM, ocRM8, ocRM16, ocRM32,       // "r/m" "r/m8" "r/m16" "r/m32"
+  ocR32M16,                          // "r32/m16": a dword register or a word in memory
   ocMem, ocMem8, ocMem16, ocMem32, ocMem64, ocMem80, ocMem128,  // "m" "m8" ... "m128"
   ocMoffs,                           // "moffs": [disp32] without ModRM (accumulator moves)
   ocImm,                             // "imm": the operand size, 1, 2 or 4 bytes
@@ -80,6 +81,7 @@ struct TClassName {
 inline constexpr TClassName kClassNames[] = {
     {"r", ocReg},         {"r8", ocReg8},        {"r16", ocReg16},      {"r32", ocReg32},
     {"r/m", ocRM},        {"r/m8", ocRM8},       {"r/m16", ocRM16},     {"r/m32", ocRM32},
+    {"r32/m16", ocR32M16},
     {"m", ocMem},         {"m8", ocMem8},        {"m16", ocMem16},      {"m32", ocMem32},
     {"m64", ocMem64},     {"m80", ocMem80},      {"m128", ocMem128},    {"moffs", ocMoffs},
     {"imm", ocImm},       {"imm8", ocImm8},      {"imm8s", ocImm8S},    {"imm16", ocImm16},

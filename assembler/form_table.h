@@ -10,7 +10,7 @@
 //        F(FaddM32,   "fadd",  "m32",          "D8 /0",       frNone)
 //        F(FaddSt0Sti, "fadd", "st(0), st(i)", "D8 C0+i",     frNone)
 //        F(AddssXmm,  "addss", "xmm, xmm/m32", "F3 0F 58 /r", frNone)
-//      Operand classes (form_row.h has the full list): r r8 r16 r32, r/m r/m8 r/m16 r/m32,
+//      Operand classes (form_row.h has the full list): r r8 r16 r32, r/m r/m8 r/m16 r/m32 r32/m16,
 //      m m8 m16 m32 m64 m80 m128, moffs, imm imm8 imm8s imm16 imm32, acc 1 cl dx ax, sreg,
 //      st(0) st(i), mm mm/m32 mm/m64, xmm xmm/m32 xmm/m64 xmm/m128. Plain r, r/m, m, imm and
 //      acc take the instruction's operand size; the others have their own.
