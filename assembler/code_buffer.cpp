@@ -91,5 +91,7 @@ void EncoderError(const char* message) {
 }
 
 int32_t CurrentCPULevel() { return gHost.cpuLevel ? *gHost.cpuLevel : 386; }
+bool MmxEnabled() { return !gHost.mmx || *gHost.mmx; }
+bool SseEnabled() { return !gHost.sse || *gHost.sse; }
 
 }  // namespace kelvo

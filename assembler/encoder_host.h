@@ -14,6 +14,8 @@ struct TEncoderHost {
   TReport report = nullptr;
   void* context = nullptr;
   const int32_t* cpuLevel = nullptr;  // the level the "cpu" directive selected; none: 386
+  const bool* mmx = nullptr;          // the "mmx" and "sse" switches; none: on
+  const bool* sse = nullptr;
 };
 
 // A bad operand, when no host reports it.
@@ -30,5 +32,8 @@ void ClearEncoderHost(const void* context);
 [[noreturn]] void EncoderError(const char* message);
 // The processor level in force (386 without a host).
 int32_t CurrentCPULevel();
+// Whether MMX and SSE instructions are allowed (both without a host).
+bool MmxEnabled();
+bool SseEnabled();
 
 }  // namespace kelvo

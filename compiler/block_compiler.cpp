@@ -1,6 +1,7 @@
 // The spine of the compiler: reads one statement at a time and hands it to its handler.
 #include "assembler/code_buffer.h"
 #include "compiler/operandless_table.h"
+#include "compiler/simd_statements.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -153,6 +154,7 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::MnJecxz: return fromFlag(CompileJcc(kJumpEcxZero));
     default:
       if (code >= tk::MnJo && code <= tk::MnJg) return fromFlag(CompileJcc(code - tk::MnJo));
+      if (const TSimdStatement* simd = FindSimdStatement(code)) return fromFlag(CompileSimdInstruction(*simd));
       break;
   }
   const std::string_view bytes = OperandlessBytes(code);
@@ -171,7 +173,7 @@ TStatementResult TCompiler::CompileOtherStatement(uint16_t code) {
     return fromFlag(CompileConst());
   }
   const bool statementCode = (code >= 17 && code <= 30) || (code >= 100 && code <= 107) ||
-                             (code >= 150 && code <= 195) || (code >= 300 && code <= 668);
+                             (code >= 150 && code <= 195) || (code >= 300 && code <= tk::MnCmovz);
   if (statementCode) Error("\"" + curToken.Str + "\" statements are not supported by this build");
   Error("Unknown Identifier \"" + curToken.Str + "\"");
 }

@@ -29,6 +29,8 @@
 
 namespace kelvo {
 
+struct TSimdStatement;
+
 // Console attributes.
 enum TColour : int { clNormal = 7, clInfo = 10, clError = 12, clWarning = 14 };
 
@@ -354,6 +356,8 @@ struct TCompiler {
   bool CompileGoto();
   bool CompileJcc(uint16_t jumpKind);
   bool CompileCmovz();
+  // MMX and SSE instruction statements (compiler/instr_simd.cpp).
+  bool CompileSimdInstruction(const TSimdStatement& row);
   // After "-", a decimal number or a hexadecimal number: its value ("-" reads the number).
   bool ReadInstrNumber(int64_t& value);
   // Refuses an immediate that does not fit an operand of `bytes` bytes (signed or unsigned).

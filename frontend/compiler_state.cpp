@@ -20,7 +20,7 @@ static const std::string kDashes(44, '-');
 
 void TCompiler::Init() {
   gInstance = this;
-  SetEncoderHost({reportEncoderError, this, &curCPUMode});
+  SetEncoderHost({reportEncoderError, this, &curCPUMode, &Settings.MMX_is, &Settings.SSE_is});
   initialised_ = true;
   Settings.skipPluginKeywords = false;
   Settings.peekToken = false;

@@ -15,6 +15,7 @@ from unicorn import unicorn_const as uconst
 from unicorn import x86_const as x86
 
 from emu_exceptions import ACCESS_VIOLATION, INT_DIVIDE_BY_ZERO, ExceptionDispatcher
+import sse_alignment
 from emu_memory import AddressSpace, BadPointer, Heap
 from pe_image import ImageError
 from pe_modules import ModuleError, ModuleTable
@@ -86,6 +87,8 @@ class Process:
         self.uc.hook_add(UC_HOOK_INTR, self._on_interrupt)
         self._track_faults()
         self.modules.bind_exe()
+        for image in self.modules.images.values():
+            sse_alignment.watch(self, image)
 
     # --- set-up ----------------------------------------------------------
 

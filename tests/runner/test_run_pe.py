@@ -54,6 +54,11 @@ PROGRAMS = {
     "divzero": "xor ecx, ecx\nmov eax, 1\nxor edx, edx\ndiv ecx\nExitProcess(0);",
     "passon": "function passOn(dword record, frame, context, dispatcher) { mov eax, 1 }\n"
               "push @passOn\npush fs:0\nfs:0 = esp;\nmov eax, 0\nmov eax, [eax]\nExitProcess(0);",
+    # Packed SSE memory operands must lie on 16 bytes; scalar and movups ones need not.
+    "misaligned": "lea esi, n\nand esi, -16\nmovaps xmm0, [esi]\naddps xmm0, [esi+16]\n"
+                  "addss xmm0, [esi+4]\nmovups xmm1, [esi+4]\nmovups [esi+4], xmm1\n"
+                  "WriteFile(GetStdHandle(-11), 'aligned\\n', 8, @n, 0);\n"
+                  "lea esi, n\nand esi, -16\nmov ebx, 2\nmulps xmm0, [esi+ebx*2+4]\nExitProcess(0);",
 }
 _built = {}
 
@@ -145,6 +150,15 @@ class FailureReportsTest(unittest.TestCase):
         result = run_pe.run(program("misuse.exe"), "emu")
         self.assertEqual((result.text, result.exit_code), ("", None))
         self.assertIn("kernel32.dll!WriteFile", result.error)
+
+    def test_misaligned_packed_operand_faults_as_on_windows(self):
+        for runner in runners():
+            with self.subTest(runner=runner):
+                result = run_pe.run(program("misaligned.exe"), runner)
+                self.assertTrue(result.text.startswith("aligned\n"), result.text)  # wine adds its report
+                self.assertNotEqual(result.exit_code, 0)
+                if runner == "emu":
+                    self.assertIn("16-byte operand at", result.error)
 
     def test_runaway_program_times_out(self):
         for runner in runners():
