@@ -134,7 +134,8 @@ static bool readCount(TCompiler& c, bool allowOpen, uint32_t& count, int32_t typ
   }
   const int64_t n = c.curToken.Int;
   if (n <= 0) c.Error("Array size is too small");
-  if (n * typeSize > kLargestItem) c.Error("Array size is too large");
+  // Compared by division: a count near the 64-bit limit must not overflow the product.
+  if (typeSize > 0 && n > kLargestItem / typeSize) c.Error("Array size is too large");
   count = static_cast<uint32_t>(n);
   if (c.ExpectToken({tk::RBracket}) == tk::Invalid) c.RaiseError();
   return true;

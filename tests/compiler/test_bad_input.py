@@ -25,6 +25,8 @@ PROGRAM_MISTAKES = [
     ("program win32cui 'again'", r"Program already has an entry section\."),
     ("frobnicate", r"Expected : but found"),
     ("}", r'Unexpected character "}"\.'),
+    # a count whose product with the item size passes 64 bits is still too large
+    ("dword big[4611686018427387904];", r"\[2,\d+\]: Array size is too large"),
     ("int32 a[2] = [1, 2, 3];", r"\[2,\d+\]: Array \"a\" contains too many elements"),
     ("foo x;", r"\[2,\d+\]: Expected : but found x"),
     ("int32 a;\nbyte a;", r"\[3,\d+\]: \[3,\d+\]: Identifier Redeclared \"a\"\."),
