@@ -291,6 +291,7 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
   PCurrentToken target = c.RegisterToken(objectReg);
   if (proc->isPointer && proc->isClassFunc) {
     target->Token = tk::RegPointer;
+    target->Proc = proc;
     target->DataOffset = memberOffset;
     steps.push_back({ctCallGV, target});
   } else if (proc->isPointer) {
@@ -339,7 +340,9 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
   TAssembler& a = curFunc->recAssembler;
   switch (step->Command) {
     case ctCallGV:
-      if (step->Token == tk::RegPointer) {  // a method pointer inside the object
+      if (step->Token == tk::RegPointer && step->Proc && !step->Proc->slotInTable) {
+        CallMem(a, step->Reg, static_cast<int32_t>(step->DataOffset));  // a slot inside the object
+      } else if (step->Token == tk::RegPointer) {  // a slot in the object's table
         MovRegMem(a, 1, rdEAX, step->Reg, rdEAX, 0, 0);
         CallMem(a, rdEAX, static_cast<int32_t>(step->DataOffset));
       } else {

@@ -66,6 +66,7 @@ bool TCompiler::CompileProcPointerDecl(bool isMethod, TRegister objectReg, PData
   proc->ImportName = proc->Name;
   proc->isPointer = true;
   proc->isClassFunc = isMethod;
+  proc->slotInTable = classType && classType->typeInterface;
   proc->ptrReg = classType ? classType->typeClassUseReg : objectReg;
   const std::string prefix = classType ? lowerCase(classType->typeName) + "$" : std::string();
   DeclareIdent(prefix + lowerCase(proc->Name), isFunction ? itFunction : itProcedure, proc->FuncIndex);
