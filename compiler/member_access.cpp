@@ -75,7 +75,7 @@ void TCompiler::ParseMemberAccess(PData data, int32_t useRegister, TVarInfo& inf
   // A pointer to a record is only followed through the register it is assumed into: read
   // from memory it would address the pointer's own bytes.
   if (!useRegister && data->dataPtrType && data->dataType == compilerPtrType)
-    Error("\"" + data->dataName + "\" must be assumed into a register before \".\"");
+    Error("Classes require that you have used assume");
   const PDataType type = useRegister ? data->dataPtrType : data->dataType;
   info = TVarInfo{};
   info.origData = data;
