@@ -92,6 +92,7 @@ void TCompiler::ParseRegPointer(TRegister reg) {
   info.offsetSize = 4;
   FollowMembers(type, info);
   curClassReg = reg;
+  if (!Settings.peekToken) methodObject = nullptr;  // the register holds the object
   if (info.Func) {
     // The call pushes the object register itself: nothing is pushed here, so the stack is
     // the same after the call as before it.

@@ -210,7 +210,8 @@ static std::vector<TArgument> readArguments(TCompiler& c, PFunction proc) {
 }
 
 // The steps of a whole call, in the order their code runs.
-static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, const std::vector<TArgument>& args) {
+static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, const std::vector<TArgument>& args,
+                       PCurrentToken object) {
   const TRegister objectReg = c.curClassReg;
   TSteps steps;
   const TCallMethod method = proc->CallMethod;
@@ -254,7 +255,7 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
     pushed += arg.isNested ? 4 : stackBytes(*value);
   }
   if (proc->isClassFunc) {
-    const PCurrentToken self = c.RegisterToken(objectReg);
+    const PCurrentToken self = object ? object : c.RegisterToken(objectReg);
     if (proc->isPointer) self->Size = regSize(proc->ptrReg);
     steps.push_back({ctPush, self});
     pushed += 4;
@@ -320,9 +321,11 @@ bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) 
   proc->Called = true;
   const size_t first = tokenStack.Count();
   const TRegister objectReg = curClassReg;
+  const PCurrentToken object = proc->isClassFunc ? methodObject : nullptr;
+  methodObject = nullptr;
   const std::vector<TArgument> args = readArguments(*this, proc);
   curClassReg = objectReg;
-  const TSteps steps = planCall(*this, proc, memberOffset, args);
+  const TSteps steps = planCall(*this, proc, memberOffset, args, object);
   // Queued last step first: the replay takes the queue from its end.
   for (size_t k = steps.size(); k-- > 0;) tokenStack.Push(steps[k].command, steps[k].token);
   if (nested) return true;

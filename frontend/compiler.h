@@ -99,6 +99,9 @@ struct TCompiler {
   PData lastDataRegistered = nullptr;
   bool bInProcedure = false;
   TRegister curClassReg = rdEAX;
+  // The address of an object held in a data item whose method is about to be called; the
+  // call pushes it as "this" once its arguments are in place.
+  PCurrentToken methodObject = nullptr;
   PDataType compilerPtrType = nullptr;
   int32_t intTotalLines = 0;
   std::string strProjectFolder;  // with its trailing separator
@@ -163,8 +166,6 @@ struct TCompiler {
   void ParseMemberAccess(PData data, int32_t useRegister, TVarInfo& info);
   bool InvokeMacro(PMacro macro);
   void CompilePluginText(const std::string& text);
-  void EmitLoadObjectAddress(PData data);   // LEA EAX, [data]
-  void EmitPushRegister(TRegister reg);     // PUSH reg
   // Plug-in tables: what a handler answered for a character or word offered to it.
   enum class TPluginAnswer { noEntry, accepted, declined };
   TPluginAnswer OfferPluginToken(std::string_view lowerText);
