@@ -110,6 +110,7 @@ struct TDataType {
   std::vector<int32_t> typeFunc;       // method's procedure index; -1 for data
   std::vector<uint32_t> typeOffset;    // data member's byte offset
   int32_t typeLargestSize = 0;
+  uint32_t typeInheritedCount = 0;     // leading members copied from the base type
 };
 
 extern const char* const kRegisterNames[kRegisterCount];

@@ -101,6 +101,10 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::Static: return fromFlag(CompileStatic());
     case tk::Label: return fromFlag(CompileLabel());
     case tk::Assume: return fromFlag(CompileAssume());
+    // record, class and interface types
+    case tk::Block: CompileBlockDecl(); return R::next;
+    case tk::Class:
+    case tk::Interface: return fromFlag(CompileClassDecl(code == tk::Interface));
     case tk::Drop: return fromFlag(CompileDrop());
     // imports and exports
     case tk::Imports: return fromFlag(CompileImports());

@@ -263,7 +263,8 @@ static std::vector<TArgument> readArguments(TCompiler& c, PFunction proc) {
 }
 
 // The steps of a whole call, in the order their code runs.
-static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, const std::vector<TArgument>& args) {
+static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, const std::vector<TArgument>& args,
+                       PCurrentToken object) {
   const TRegister objectReg = c.curClassReg;
   TSteps steps;
   const TCallMethod method = proc->CallMethod;
@@ -296,7 +297,7 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
     pushed += pushArgument(c, steps, arg, value, proc->paramType(n), n);
   }
   if (proc->isClassFunc) {
-    const PCurrentToken self = c.RegisterToken(objectReg);
+    const PCurrentToken self = object ? object : c.RegisterToken(objectReg);
     if (proc->isPointer) self->Size = regSize(proc->ptrReg);
     steps.push_back({ctPush, self});
     pushed += 4;
@@ -333,6 +334,7 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
   PCurrentToken target = c.RegisterToken(objectReg);
   if (proc->isPointer && proc->isClassFunc) {
     target->Token = tk::RegPointer;
+    target->Proc = proc;
     target->DataOffset = memberOffset;
     steps.push_back({ctCallGV, target});
   } else if (proc->isPointer) {
@@ -370,9 +372,11 @@ bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) 
   proc->Called = true;
   const size_t first = tokenStack.Count();
   const TRegister objectReg = curClassReg;
+  const PCurrentToken object = proc->isClassFunc ? methodObject : nullptr;
+  methodObject = nullptr;
   const std::vector<TArgument> args = readArguments(*this, proc);
   curClassReg = objectReg;
-  const TSteps steps = planCall(*this, proc, memberOffset, args);
+  const TSteps steps = planCall(*this, proc, memberOffset, args, object);
   // Queued last step first: the replay takes the queue from its end.
   for (size_t k = steps.size(); k-- > 0;) tokenStack.Push(steps[k].command, steps[k].token);
   if (nested) return true;
@@ -390,7 +394,9 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
   TAssembler& a = curFunc->recAssembler;
   switch (step->Command) {
     case ctCallGV:
-      if (step->Token == tk::RegPointer) {  // a method pointer inside the object
+      if (step->Token == tk::RegPointer && step->Proc && !step->Proc->slotInTable) {
+        CallMem(a, step->Reg, static_cast<int32_t>(step->DataOffset));  // a slot inside the object
+      } else if (step->Token == tk::RegPointer) {  // a slot in the object's table
         MovRegMem(a, 1, rdEAX, step->Reg, rdEAX, 0, 0);
         CallMem(a, rdEAX, static_cast<int32_t>(step->DataOffset));
       } else {

@@ -129,16 +129,28 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   const bool isFunction = curToken.Token == tk::Function;
   TCallMethod method = defaultCallMethod;
   if (ExpectToken({tk::Identifier, tk::CallMethod, tk::TypeName}) == tk::Invalid) return false;
-  if (curToken.Token == tk::CallMethod) {
+  const bool conventionWritten = curToken.Token == tk::CallMethod;
+  if (conventionWritten) {
     method = strToCallMethod(curToken.Str);
     if (ExpectToken({tk::Identifier, tk::TypeName}) == tk::Invalid) return false;
   }
-  if (curToken.Token == tk::TypeName) Error("Method bodies are not supported by this build");
-  PFunction proc = NewProcedure(curToken.Str, isFunction);
+  PFunction proc = nullptr;
+  int32_t headerCount = -1;
+  if (curToken.Token == tk::TypeName) {
+    // The body of a method declared in its type: that procedure, with the type's register.
+    classType = curToken.DataType;
+    proc = FindDeclaredMethod(classType, headerCount);
+    if (!conventionWritten) method = proc->CallMethod;
+    isMethod = true;
+    objectReg = classType->typeClassUseReg;
+    Settings.localsReg = rdEBP;
+  } else {
+    proc = NewProcedure(curToken.Str, isFunction);
+  }
   proc->CallMethod = method;
   if (method == cmUnknown) Error("Unknown calling convension");
   bInProcedure = true;
-  if (!Settings.setUnnamed) {
+  if (!Settings.setUnnamed && headerCount < 0) {
     const std::string ident = classType ? lowerCase(classType->typeName) + "$" + lowerCase(proc->Name)
                                         : lowerCase(proc->Name);
     DeclareIdent(ident, isFunction ? itFunction : itProcedure, proc->FuncIndex);
@@ -155,6 +167,8 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   }
   if (proc->bMinParams && method != cmCdecl)
     Error("Only cdecl calling convension support uncounted arguments[]");
+  if (headerCount >= 0 && proc->intParamCount - proc->intParamOffset != headerCount)
+    Error("\"" + proc->Name + "\" was declared with " + std::to_string(headerCount) + " parameters");
   const int32_t inRegisters = std::min(proc->intParamCount, registerParamLimit(method));
   proc->intRegParamCount = inRegisters;
   proc->intParamCount -= inRegisters;
@@ -172,6 +186,29 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   bInProcedure = false;
   Settings.localsReg = savedLocalsReg;
   return true;
+}
+
+PFunction TCompiler::FindDeclaredMethod(PDataType type, int32_t& headerCount) {
+  const char separator = PeekChar(1);
+  if (separator != '.' && separator != ':') {
+    if (ExpectToken({tk::Dot, tk::Colon}) == tk::Invalid) RaiseError();
+  }
+  NextChar();
+  const std::string name = ReadMemberName();
+  int32_t index = -1, slot = 0;
+  if (FindMember(type, name, index, slot) >= 0 || index < 0) Error(name + " does not seem to be a method");
+  const PFunction proc = listProcedures[static_cast<size_t>(index)].get();
+  if (!proc->isDeclaration) Error("Method \"" + proc->Name + "\" already has a body");
+  // The body lays the parameters out again, "this" first.
+  headerCount = proc->intParamCount;
+  proc->isDeclaration = false;
+  proc->paramList.reset();
+  proc->paramTotal = 0;
+  proc->intParamCount = 0;
+  proc->intParamOffset = 0;
+  proc->dwTotalParamSize = 0;
+  proc->ImportName.clear();
+  return proc;
 }
 
 // The hidden first parameter of a method: the object, kept in the class's register.

@@ -58,12 +58,15 @@ PFunction TCompiler::ParseProcHeader(bool addIdentifier) {
 
 bool TCompiler::CompileProcPointerDecl(bool isMethod, TRegister objectReg, PDataType classType) {
   const bool isFunction = curToken.Token == tk::Function;
-  if (ExpectToken({tk::Star}) == tk::Invalid) return false;
+  // Every method of an interface is a slot: its "*" may be left out.
+  const bool starOptional = classType && classType->typeInterface && PeekChar(1) != '*';
+  if (!starOptional && ExpectToken({tk::Star}) == tk::Invalid) return false;
   if (ExpectToken({tk::Identifier}) == tk::Invalid) return false;
   PFunction proc = NewProcedure(curToken.Str, isFunction);
   proc->ImportName = proc->Name;
   proc->isPointer = true;
   proc->isClassFunc = isMethod;
+  proc->slotInTable = classType && classType->typeInterface;
   proc->ptrReg = classType ? classType->typeClassUseReg : objectReg;
   const std::string prefix = classType ? lowerCase(classType->typeName) + "$" : std::string();
   DeclareIdent(prefix + lowerCase(proc->Name), isFunction ? itFunction : itProcedure, proc->FuncIndex);

@@ -96,6 +96,9 @@ struct TCompiler {
   PData lastDataRegistered = nullptr;
   bool bInProcedure = false;
   TRegister curClassReg = rdEAX;
+  // The address of an object held in a data item whose method is about to be called; the
+  // call pushes it as "this" once its arguments are in place.
+  PCurrentToken methodObject = nullptr;
   PDataType compilerPtrType = nullptr;
   int32_t intTotalLines = 0;
   std::string strProjectFolder;  // with its trailing separator
@@ -160,8 +163,6 @@ struct TCompiler {
   void ParseMemberAccess(PData data, int32_t useRegister, TVarInfo& info);
   bool InvokeMacro(PMacro macro);
   void CompilePluginText(const std::string& text);
-  void EmitLoadObjectAddress(PData data);   // LEA EAX, [data]
-  void EmitPushRegister(TRegister reg);     // PUSH reg
   // Plug-in tables: what a handler answered for a character or word offered to it.
   enum class TPluginAnswer { noEntry, accepted, declined };
   TPluginAnswer OfferPluginToken(std::string_view lowerText);
@@ -269,6 +270,24 @@ struct TCompiler {
   PData DeclareParameter(PFunction proc, const std::string& name, PDataType type, PDataType pointedTo,
                          int32_t& offset);
   PData DeclareThis(PFunction proc, TRegister objectReg, PDataType classType, int32_t& offset);
+  // "TYPE.name" after the convention: the declared method whose body follows.
+  PFunction FindDeclaredMethod(PDataType type, int32_t& headerCount);
+
+  // --- record, class and interface types
+  PDataType CompileBlockDecl();
+  bool CompileClassDecl(bool isInterface);
+  // Offset of a data member, or -1 for a method (index = its procedure, size = its slot
+  // offset when it is a method pointer) or for a name that is not a member (index -1).
+  int32_t FindMember(PDataType type, std::string_view name, int32_t& index, int32_t& size);
+  // A member name written after ".", read as plain text so no other item's name interferes.
+  std::string ReadMemberName();
+  void FollowMembers(PDataType type, TVarInfo& info);
+  void ReadTypeMembers(PDataType type, uint32_t& size, bool inClass);
+  void AddTypeMember(PDataType type, const std::string& name, PDataType fieldType, int32_t funcIndex,
+                     uint32_t offset);
+  PDataType NewRecordType(const std::string& name);
+  // The object a method call through a data item works on: its address or its register.
+  void SetMethodObject(PData data, bool isPointer, const TVarInfo& info, uint32_t itemOffset);
   void ReadParameterDefault(PData param);
   void ReadParameterList(PFunction proc, int32_t& offset);
   void ReadHeaderSignature(PFunction proc);

@@ -74,6 +74,9 @@ struct TFunction {
   bool isClassFunc : 1 = false;
   bool bMinParams : 1 = false;
   bool isDeclaration : 1 = false;
+  // A method slot of an interface lives in the table the object's first dword points to; a
+  // class's slot lives in the object itself.
+  bool slotInTable : 1 = false;
   // The code is final but for the fix-ups that need addresses: labels found, prologue and
   // label jumps shrunk and written. Done when the body ends, or else by the link step.
   bool isLaidOut : 1 = false;

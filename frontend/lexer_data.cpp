@@ -97,19 +97,11 @@ int TCompiler::lexMember(PData d) {
   }
   TVarInfo info;
   ParseMemberAccess(d, isPointer ? d->dataUseRegister : 0, info);
-  if (info.Func && d->dataMode != dmLocalVar &&
-      !(d->dataMode == dmLocalParam && !isPointer)) {
+  if (info.Func) {
     SetToken(tk::ProcCall, info.locStr);
     curToken.Proc = info.Func;
-    if (d->dataMode == dmVar && !isPointer) {
-      if (info.Func->isDeclaration) Error("Method \"" + info.Func->Name + "\" has not yet been created");
-      if (!Settings.peekToken) EmitLoadObjectAddress(d);
-      curClassReg = rdEAX;
-    } else if (d->dataMode == dmVar) {
-      if (!info.origData || !info.origData->dataUseRegister) Error("Classes require that you have used assume");
-    } else if (!Settings.peekToken) {
-      EmitPushRegister(d->dataRegister);
-    }
+    curToken.DataOffset = info.offset;  // a method pointer's slot
+    SetMethodObject(d, isPointer, info, base);
     return 0;
   }
   curToken.Size = info.offsetSize;
