@@ -102,6 +102,7 @@ static void countedLoopCompare(TCompiler& c, const TCountedLoop& loop) {
   LocEmit(a, 0x38, 0x39, RegNum(loop.reg), to, to.size);
 }
 
+// "for (reg = start to|downto end [step n]) { ... }"
 bool TCompiler::CompileCountedLoop() {
   TCountedLoop loop;
   readCountedLoop(*this, loop);

@@ -401,6 +401,7 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
 // compiler's own stack runs out.
 constexpr int kMaxCallDepth = 200;
 
+// "name(argument, ...)" | "name;" a call of a declared procedure
 bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) {
   struct TDepth {
     int& depth;

@@ -125,6 +125,7 @@ void TCompiler::EmitPrologue(PFunction proc) {
   EmitBytes(a, kPlaceholder, sizeof kPlaceholder);
 }
 
+// "function|procedure name(params)[: type] [uses regs] { ... }"
 bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType classType) {
   const TRegister savedLocalsReg = Settings.localsReg;
   const bool isFunction = curToken.Token == tk::Function;
