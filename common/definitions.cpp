@@ -1,7 +1,5 @@
 #include "common/definitions.h"
 
-#include "platform/version.h"
-
 namespace kelvo {
 
 const char* const kRegisterNames[kRegisterCount] = {
@@ -109,7 +107,5 @@ uint32_t alignValue(uint32_t value, uint32_t alignment) {
   const uint32_t rest = value % alignment;
   return rest ? value + alignment - rest : value;
 }
-
-std::string getFileVersion(const std::string& /*fileName*/) { return platform::compilerVersion(); }
 
 }  // namespace kelvo

@@ -132,7 +132,6 @@ int64_t hexToInt64(std::string_view digits);
 int32_t hexToInt(std::string_view digits);
 uint16_t alignWord(uint16_t value, uint16_t alignment);
 uint32_t alignValue(uint32_t value, uint32_t alignment);
-std::string getFileVersion(const std::string& fileName);
 
 // Letter-case helpers for the 8-bit texts of the language.
 std::string lowerCase(std::string_view text);

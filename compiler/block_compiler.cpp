@@ -176,8 +176,10 @@ TStatementResult TCompiler::CompileOtherStatement(uint16_t code) {
     RewindToTokenStart();  // the name is read again as the constant's
     return fromFlag(CompileConst());
   }
-  const bool statementCode = (code >= 17 && code <= 30) || (code >= 100 && code <= 107) ||
-                             (code >= 150 && code <= 195) || (code >= 300 && code <= tk::MnCmovz);
+  const bool statementCode = (code >= tk::SubSystem && code <= tk::Variable) ||
+                             (code >= tk::TypeName && code <= tk::FpuStack) ||
+                             (code >= tk::Entry && code <= tk::Union) ||
+                             (code >= tk::MnF2xm1 && code <= tk::MnCmovz);
   if (statementCode) Error("\"" + curToken.Str + "\" statements are not supported by this build");
   Error("Unknown Identifier \"" + curToken.Str + "\"");
 }

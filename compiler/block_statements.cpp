@@ -8,6 +8,7 @@
 
 namespace kelvo {
 
+// "}" closing the innermost open level
 TStatementResult TCompiler::CompileClosingBrace() {
   if (curFunc->braceCounter > 0) {
     curFunc->PopBrace();
@@ -23,6 +24,7 @@ TStatementResult TCompiler::CompileClosingBrace() {
   return TStatementResult::endBlock;
 }
 
+// the end of a source file
 TStatementResult TCompiler::CompileFileEnd(bool stopAtFileEnd) {
   if (!stopAtFileEnd && curFile->intID <= 0 && bInProcedure && curFunc->FuncIndex > 0)
     Warning("Procedure \"" + curFunc->Name + "\" has no closing \"}\" and no return");
@@ -45,6 +47,7 @@ TStatementResult TCompiler::CompileDirectiveStatement(bool directiveEnds) {
   return ends && directiveEnds ? TStatementResult::endBlock : TStatementResult::next;
 }
 
+// "@name:" a label local to the procedure
 bool TCompiler::CompileJumpLabel() {
   const std::string name = LocalLabelName(curToken.Str);
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
@@ -53,6 +56,7 @@ bool TCompiler::CompileJumpLabel() {
   return true;
 }
 
+// "entry:" in a program, "entry function|procedure ..." in a DLL
 bool TCompiler::CompileEntry() {
   if (entryDeclared_) Error("Code entry already declared");
   entryDeclared_ = true;
@@ -72,6 +76,7 @@ bool TCompiler::CompileEntry() {
 
 // break and continue: a jump to the end or the test of an enclosing loop or case, removing
 // the exception records of the try blocks it leaves.
+// "break;" | "continue;"
 bool TCompiler::CompileLoopExit(bool isBreak) {
   if (ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid) return false;
   uint32_t depth = 0;
@@ -119,6 +124,7 @@ int32_t TCompiler::findContinueLevel(uint32_t n) const {
   return -1;
 }
 
+// "bswap reg32;"
 bool TCompiler::CompileBswap() {
   if (ExpectToken({tk::Register}) == tk::Invalid) return false;
   if (curToken.Size != 32) Error("32bit register expected");
@@ -126,6 +132,7 @@ bool TCompiler::CompileBswap() {
   return true;
 }
 
+// "setae reg8|variable;" (also setnb, setnc)
 bool TCompiler::CompileSetae() {
   if (ExpectToken({tk::Variable, tk::Register}) == tk::Invalid) return false;
   if (curToken.Token == tk::Register) {
@@ -137,6 +144,7 @@ bool TCompiler::CompileSetae() {
 }
 
 // The return sequence: pop the "uses" registers, undo the frame, return by convention.
+// "ret;" | "retn;"
 bool TCompiler::CompileRet() {
   TAssembler& a = curFunc->recAssembler;
   UnwindTryFrames(-1);  // a return from a try block leaves no handler registered

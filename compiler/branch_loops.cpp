@@ -95,6 +95,7 @@ void TCompiler::compileIfBranch(uint32_t branch, const char* failure) {
   compileBranchBody(branch, failure);
 }
 
+// "if (condition) { ... } [elseif (condition) { ... }]... [else { ... }]"
 bool TCompiler::CompileIf() {
   const uint32_t first = curFunc->PushBrace(btIf).id;
   const std::string exitLabel = LevelLabel("~exitif", first);
@@ -121,6 +122,7 @@ bool TCompiler::CompileIf() {
   return true;
 }
 
+// "while (condition) { ... }"
 bool TCompiler::CompileWhile() {
   const uint32_t n = curFunc->PushBrace(btWhile).id;
   const std::string head = LevelLabel("=dowhile", n);
@@ -135,6 +137,7 @@ bool TCompiler::CompileWhile() {
   return true;
 }
 
+// "repeat { ... } while (condition);" | "repeat { ... } until (condition);" | "repeat { ... };"
 bool TCompiler::CompileRepeat() {
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;

@@ -18,6 +18,7 @@ std::string stateLabel(uint32_t caseId, const TStateInfo& s) {
 
 }  // namespace
 
+// "case (reg) { state n: ... default: ... }"
 bool TCompiler::CompileCase() {
   ExpectOrRaise(tk::LParen);
   ExpectOrRaise(tk::Register);
@@ -54,6 +55,7 @@ void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
   std::erase_if(StateStack, [n](const std::unique_ptr<TStateInfo>& s) { return s->caseid == n; });
 }
 
+// "state n[, n]...:" | "default:" inside a case
 bool TCompiler::CompileState(bool isDefault) {
   const int64_t caseId = curFunc->FindCaseBrace();
   if (caseId < 0) Error("A state may only reside inside a case statement");

@@ -33,6 +33,7 @@ std::string TCompiler::readConstText(std::string text) {
   return text;
 }
 
+// "const [type] name = value[, name = value]...;"
 bool TCompiler::CompileConst() {
   if (PeekToken() == tk::TypeName) {
     GetToken();

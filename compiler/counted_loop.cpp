@@ -102,6 +102,7 @@ static void countedLoopCompare(TCompiler& c, const TCountedLoop& loop) {
   LocAluLocReg(a, aluCmp, to, loop.reg);
 }
 
+// "for (reg = start to|downto end [step n]) { ... }"
 bool TCompiler::CompileCountedLoop() {
   TCountedLoop loop;
   readCountedLoop(*this, loop);

@@ -36,6 +36,7 @@ bool TCompiler::CompileDataPrefix(uint16_t prefix) {
   return true;
 }
 
+// "name:" a label of the whole program
 bool TCompiler::CompileLabel() {
   const std::string name = curToken.Str;
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
@@ -46,6 +47,7 @@ bool TCompiler::CompileLabel() {
 
 // "assume reg as item;" loads the item's value into the register and addresses through it
 // from then on; "assume reg as nothing;" ends that.
+// "assume reg as item;" | "assume reg as nothing;"
 bool TCompiler::CompileAssume() {
   if (ExpectToken({tk::Register}) == tk::Invalid) return false;
   if (curToken.Size != 32) Error("Expected 32bit register but received " + curToken.Str);
@@ -75,6 +77,7 @@ bool TCompiler::CompileAssume() {
   return ExpectToken({tk::Semicolon}) != tk::Invalid;
 }
 
+// "drop item;" ends what an assume bound to the item
 bool TCompiler::CompileDrop() {
   if (ExpectToken({tk::Variable, tk::LocalVar, tk::LocalParam}) == tk::Invalid) return false;
   const PData item = curToken.Data;

@@ -118,11 +118,14 @@ static bool compileAddSub(TCompiler& c, const TAddSubOps& ops) {
   }
 }
 
+// "add dest, source;" with a register, memory operand or data item and a register or value
 bool TCompiler::CompileAdd() { return compileAddSub(*this, kAddOps); }
+// "sub dest, source;" with the operands of add
 bool TCompiler::CompileSub() { return compileAddSub(*this, kSubOps); }
 
 // --- lea
 
+// "lea reg32, [address];" | "lea reg32, item;"
 bool TCompiler::CompileLea() {
   TAssembler& a = curFunc->recAssembler;
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
@@ -160,6 +163,7 @@ bool TCompiler::CompileLea() {
 
 // --- cmp
 
+// "cmp dest, source;" with the operands of add
 bool TCompiler::CompileCmp() {
   TAssembler& a = curFunc->recAssembler;
   if (ExpectToken({tk::Register, tk::BaseExpr}) == tk::Invalid) RaiseError();

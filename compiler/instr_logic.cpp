@@ -18,6 +18,7 @@ static bool registerAndComma(TCompiler& c, TRegister& reg) {
   return c.ExpectComma();
 }
 
+// "or dest, source;"
 bool TCompiler::CompileOr() {
   TRegister reg;
   if (!registerAndComma(*this, reg)) return false;
@@ -34,6 +35,7 @@ bool TCompiler::CompileOr() {
   return true;
 }
 
+// "xor dest, source;"
 bool TCompiler::CompileXor() {
   TAssembler& a = curFunc->recAssembler;
   TRegister reg;
@@ -58,6 +60,7 @@ bool TCompiler::CompileXor() {
 }
 
 // test reg, [reg] arrives as a memory operand: only the plain one-register form is TEST's.
+// "test dest, source;"
 bool TCompiler::CompileTest() {
   TAssembler& a = curFunc->recAssembler;
   TRegister reg;
@@ -93,6 +96,7 @@ bool TCompiler::CompileTest() {
   }
 }
 
+// "and dest, source;"
 bool TCompiler::CompileAnd() {
   TAssembler& a = curFunc->recAssembler;
   TRegister reg;
@@ -109,6 +113,7 @@ bool TCompiler::CompileAnd() {
   return true;
 }
 
+// "imul reg, number;"
 bool TCompiler::CompileImul() {
   TRegister reg;
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
@@ -121,6 +126,7 @@ bool TCompiler::CompileImul() {
   return true;
 }
 
+// "mul|div|idiv|neg|not|... reg;" an instruction on one register
 bool TCompiler::CompileOneRegister(uint16_t code) {
   if (ExpectToken({tk::Register}) == tk::Invalid) return false;
   TAssembler& a = curFunc->recAssembler;
@@ -145,6 +151,7 @@ static bool readPort(TCompiler& c, uint8_t& port) {
   return true;
 }
 
+// "in reg, port;"
 bool TCompiler::CompileIn() {
   TRegister reg;
   uint8_t port = 0;
@@ -153,6 +160,7 @@ bool TCompiler::CompileIn() {
   return true;
 }
 
+// "out port, reg;"
 bool TCompiler::CompileOut() {
   uint8_t port = 0;
   if (!readPort(*this, port) || !ExpectComma() || ExpectToken({tk::Register}) == tk::Invalid) return false;
@@ -160,6 +168,7 @@ bool TCompiler::CompileOut() {
   return true;
 }
 
+// "bt|btc|btr|bts|... reg, reg;" two registers of one size
 bool TCompiler::CompileRegisterPair(uint16_t code) {
   TRegister first;
   if (!registerAndComma(*this, first) || ExpectToken({tk::Register}) == tk::Invalid) return false;
@@ -177,6 +186,7 @@ bool TCompiler::CompileRegisterPair(uint16_t code) {
   return true;
 }
 
+// "cmovz reg, reg;"
 bool TCompiler::CompileCmovz() {
   TRegister first;
   if (!registerAndComma(*this, first) || ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
@@ -196,6 +206,7 @@ static bool readCount(TCompiler& c, TRegister& reg, uint8_t& count) {
   return true;
 }
 
+// "rol|ror dest, count;"
 bool TCompiler::CompileRolRor(uint16_t code) {
   TRegister reg;
   uint8_t count = 0;
@@ -205,6 +216,7 @@ bool TCompiler::CompileRolRor(uint16_t code) {
   return true;
 }
 
+// "shl|shr|sal|sar dest, count;"
 bool TCompiler::CompileShift(uint16_t code) {
   TRegister reg;
   uint8_t count = 0;
@@ -223,6 +235,7 @@ bool TCompiler::CompileShift(uint16_t code) {
 // --- xchg and movzx
 
 // The lexer has already read an index written after the name ("name[2]") into DataOffset.
+// "xchg reg, reg|variable;"
 bool TCompiler::CompileXchg() {
   TRegister reg;
   if (!registerAndComma(*this, reg)) return false;
@@ -261,6 +274,7 @@ static bool movzxSource(TCompiler& c, PData& item, uint32_t& offset) {
   return true;
 }
 
+// "movzx reg, reg|item|byte|word [address];"
 bool TCompiler::CompileMovzx() {
   if (ExpectToken({tk::Register}) == tk::Invalid) return false;
   const TRegister reg = curToken.Reg;
@@ -292,6 +306,7 @@ bool TCompiler::CompileMovzx() {
 
 // --- int, inc and dec
 
+// "int number|const;"
 bool TCompiler::CompileInt() {
   if (ExpectToken({tk::Number, tk::Hex, tk::Constant}) == tk::Invalid) RaiseError();
   uint64_t value = static_cast<uint64_t>(curToken.Int);
@@ -350,10 +365,12 @@ static bool incDec(TCompiler& c, bool dec, const TIncDecMessages& msg) {
   return true;
 }
 
+// "inc reg|item;"
 bool TCompiler::CompileInc() {
   return incDec(*this, false, {"10011: Invalid operand \"", "10012: Invalid operand \"", "10013: Invalid operand \""});
 }
 
+// "dec reg|item;"
 bool TCompiler::CompileDec() {
   return incDec(*this, true, {"16011: Invalid operand \"", "17011: Invalid operand \"", "17011: Invalid operand \""});
 }

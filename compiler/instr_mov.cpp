@@ -198,6 +198,7 @@ static bool movToMemory(TCompiler& c) {
   return true;
 }
 
+// "mov dest, source;"
 bool TCompiler::CompileMov() {
   TAssembler& a = curFunc->recAssembler;
   if (ExpectToken({tk::Register, tk::BaseExpr, tk::LocalVar, tk::LocalParam, tk::Segment, tk::SegOffset,

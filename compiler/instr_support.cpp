@@ -58,6 +58,7 @@ static bool labelJump(TCompiler& c, uint16_t jumpKind) {
   return true;
 }
 
+// "goto label;" | "jmp label;"
 bool TCompiler::CompileGoto() {
   if (ExpectToken({tk::Identifier, tk::Label, tk::Register}) == tk::Invalid) return false;
   if (curToken.Token == tk::Register) {
@@ -67,6 +68,7 @@ bool TCompiler::CompileGoto() {
   return labelJump(*this, kJumpAlways);
 }
 
+// "jcc label;" a conditional jump (jo, jb, je, ... jecxz)
 bool TCompiler::CompileJcc(uint16_t jumpKind) {
   if (ExpectToken({tk::Label, tk::Identifier}) == tk::Invalid) return false;
   return labelJump(*this, jumpKind);
@@ -78,6 +80,7 @@ namespace kelvo {
 
 // --- call and pop
 
+// "call target;" a procedure, register or memory operand
 bool TCompiler::CompileCallInstruction() {
   TAssembler& a = curFunc->recAssembler;
   if (ExpectToken({tk::ProcCall, tk::Register, tk::BaseExpr, tk::RegPointer}) == tk::Invalid) RaiseError();
@@ -94,6 +97,7 @@ bool TCompiler::CompileCallInstruction() {
   return true;
 }
 
+// "pop reg|segment|item;"
 bool TCompiler::CompilePop() {
   TAssembler& a = curFunc->recAssembler;
   if (ExpectToken({tk::Register, tk::Segment, tk::SegOffset}) == tk::Invalid) RaiseError();
@@ -109,6 +113,7 @@ bool TCompiler::CompilePop() {
 
 namespace kelvo {
 
+// "push reg|segment|item|value;"
 bool TCompiler::CompilePush() {
   if (ExpectToken({tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam, tk::LocalAddress,
                    tk::RegPointerAddress, tk::Minus, tk::Identifier, tk::Number, tk::Hex, tk::String,

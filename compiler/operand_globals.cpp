@@ -33,6 +33,7 @@ static void storeNumber(TAssembler& a, const TLocation& place, int64_t value) {
   LocMovLocImm(a, place, place.size, static_cast<uint32_t>(value));
 }
 
+// "item = value;" | "item op= value;" | "item++;" and the other statements on a data item
 bool TCompiler::CompileDataStatement(PCurrentToken var, bool initialiser) {
   TAssembler& a = curFunc->recAssembler;
   const TLocation place = OperandLocation(*var);
@@ -102,6 +103,7 @@ bool TCompiler::CompileDataStatement(PCurrentToken var, bool initialiser) {
   }
 }
 
+// "item = 'text';" a string data item
 bool TCompiler::CompileStringStatement(PCurrentToken var) {
   TAssembler& a = curFunc->recAssembler;
   const TLocation place = OperandLocation(*var);

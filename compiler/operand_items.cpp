@@ -56,21 +56,25 @@ static bool assignToPlace(TCompiler& c, TLocation place, bool acceptFunction, bo
   }
 }
 
+// "[address] = value;"
 bool TCompiler::CompileMemoryAssign() {
   const bool untyped = curBaseExpression.dt == nullptr;
   return assignToPlace(*this, OperandLocation(curToken), false, untyped);
 }
 
+// "reg.member = value;"
 bool TCompiler::CompileRegMemberAssign(PCurrentToken member) {
   return assignToPlace(*this, OperandLocation(*member), true, false);
 }
 
+// "seg:offset = reg;"
 bool TCompiler::CompileSegMemAssign(PCurrentToken seg) {
   if (ExpectToken({tk::Assign}) == tk::Invalid || ExpectToken({tk::Register}) == tk::Invalid) return false;
   MovSegMemReg(curFunc->recAssembler, seg->Seg, static_cast<uint32_t>(seg->Int), curToken.Reg);
   return ExpectToken({tk::Semicolon}) != tk::Invalid;
 }
 
+// "seg = reg;"
 bool TCompiler::CompileSegRegAssign(PCurrentToken seg) {
   if (ExpectToken({tk::Assign}) == tk::Invalid || ExpectToken({tk::Register}) == tk::Invalid) return false;
   MovSegReg(curFunc->recAssembler, seg->Seg, curToken.Reg);
@@ -84,6 +88,7 @@ static void storeLocalFloat(TCompiler& c, const TCurrentToken& item, const TLoca
   c.StoreFloat(place, value);
 }
 
+// "[reg] = value;" and the other statements on a register pointer
 bool TCompiler::CompilePointerStatement() {
   TAssembler& a = curFunc->recAssembler;
   const TCurrentToken item = curToken;

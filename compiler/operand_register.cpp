@@ -29,6 +29,7 @@ static void setPointsTo(TCompiler& c, TRegister reg) {
   state.pointsTo = nullptr;
 }
 
+// "reg = value;" | "reg op= value;" | "reg++;" | "reg();" and the other register statements
 bool TCompiler::CompileRegisterStatement(PCurrentToken regToken) {
   TAssembler& a = curFunc->recAssembler;
   const TRegister reg = regToken->Reg;
@@ -111,6 +112,7 @@ static void loadGlobal(TCompiler& c, TRegister reg) {
   }
 }
 
+// "reg = value|item|expression;"
 bool TCompiler::CompileRegisterAssign(PCurrentToken regToken) {
   TAssembler& a = curFunc->recAssembler;
   const TRegister reg = regToken->Reg;

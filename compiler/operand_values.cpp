@@ -203,6 +203,7 @@ bool TCompiler::PushOperand(uint16_t code, PCurrentToken t) {
 // The size check of a register load from a data item.
 static bool fitsRegister(const TCurrentToken& dst, int32_t itemSize) { return dst.Size / 8 <= itemSize; }
 
+// "item = source;" where source is another item or a register
 bool TCompiler::CompileVarOperand(PCurrentToken dst, PCurrentToken src) {
   TAssembler& a = curFunc->recAssembler;
   if (dst->Token == tk::Register) {

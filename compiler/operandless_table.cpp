@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "frontend/token_codes.h"
+
 namespace kelvo {
 
 namespace {
@@ -13,32 +15,35 @@ struct TOperandless {
 
 // The "w" string forms, cbw/cwd and iretd carry the 66 prefix whatever the code's bit mode.
 constexpr TOperandless kOperandless[] = {
-    {400, "\x37"},         {401, "\xD5\x0A"},     {402, "\xD4\x0A"},     {403, "\x3F"},
-    {417, "\x66\x98"},     {418, "\x66\x99"},     {419, "\x98"},         {420, "\x99"},
-    {421, "\xF8"},         {422, "\xFC"},         {423, "\xFA"},         {424, "\x0F\x06"},
-    {425, "\xF5"},         {427, "\xA6"},         {428, "\x66\xA7"},     {429, "\xA7"},
-    {430, "\x0F\xA2"},     {432, "\x27"},         {433, "\x2F"},         {436, "\x0F\x77"},
-    {439, "\x0F\x0E"},     {440, "\xF4"},         {445, "\x6C"},         {446, "\x66\x6D"},
-    {450, "\x6D"},         {448, "\xCE"},         {449, "\x0F\x08"},     {452, "\xCF"},
-    {552, "\x66\xCF"},     {453, "\x9F"},         {457, "\xC9"},         {465, "\xF0"},
-    {466, "\xAC"},         {467, "\x66\xAD"},     {468, "\xAD"},         {476, "\xA4"},
-    {477, "\x66\xA5"},     {478, "\xA5"},         {483, "\x90"},         {487, "\x6E"},
-    {488, "\x66\x6F"},     {489, "\x6F"},         {491, "\x61"},         {492, "\x9D"},
-    {494, "\x60"},         {495, "\x9C"},         {498, "\xF3"},         {499, "\xF2"},
-    {504, "\x9E"},         {505, "\xD6"},         {508, "\xAE"},         {509, "\x66\xAF"},
-    {510, "\xAF"},         {536, "\xF9"},         {537, "\xFD"},         {538, "\xFB"},
-    {539, "\xAA"},         {540, "\x66\xAB"},     {541, "\xAB"},         {547, "\x9B"},
-    {548, "\x0F\x09"},     {550, "\xD7"},
+    {tk::MnAaa, "\x37"}, {tk::MnAad, "\xD5\x0A"}, {tk::MnAam, "\xD4\x0A"}, {tk::MnAas, "\x3F"},
+    {tk::MnCbw, "\x66\x98"}, {tk::MnCwd, "\x66\x99"}, {tk::MnCwde, "\x98"}, {tk::MnCdq, "\x99"},
+    {tk::MnClc, "\xF8"}, {tk::MnCld, "\xFC"}, {tk::MnCli, "\xFA"}, {tk::MnClts, "\x0F\x06"},
+    {tk::MnCmc, "\xF5"}, {tk::MnCmpsb, "\xA6"}, {tk::MnCmpsw, "\x66\xA7"}, {tk::MnCmpsd, "\xA7"},
+    {tk::MnCpuid, "\x0F\xA2"}, {tk::MnDaa, "\x27"}, {tk::MnDas, "\x2F"}, {tk::MnEmms, "\x0F\x77"},
+    {tk::MnFemms, "\x0F\x0E"}, {tk::MnHlt, "\xF4"}, {tk::MnInsb, "\x6C"}, {tk::MnInsw, "\x66\x6D"},
+    {tk::MnInsd, "\x6D"}, {tk::MnInto, "\xCE"}, {tk::MnInvd, "\x0F\x08"}, {tk::MnIret, "\xCF"},
+    {tk::MnIretd, "\x66\xCF"}, {tk::MnLahf, "\x9F"}, {tk::MnLeave, "\xC9"}, {tk::MnLock, "\xF0"},
+    {tk::MnLodsb, "\xAC"}, {tk::MnLodsw, "\x66\xAD"}, {tk::MnLodsd, "\xAD"}, {tk::MnMovsb, "\xA4"},
+    {tk::MnMovsw, "\x66\xA5"}, {tk::MnMovsd, "\xA5"}, {tk::MnNop, "\x90"}, {tk::MnOutsb, "\x6E"},
+    {tk::MnOutsw, "\x66\x6F"}, {tk::MnOutsd, "\x6F"}, {tk::MnPopa, "\x61"}, {tk::MnPopf, "\x9D"},
+    {tk::MnPusha, "\x60"}, {tk::MnPushf, "\x9C"}, {tk::MnRep, "\xF3"}, {tk::MnRepne, "\xF2"},
+    {tk::MnSahf, "\x9E"}, {tk::MnSalc, "\xD6"}, {tk::MnScasb, "\xAE"}, {tk::MnScasw, "\x66\xAF"},
+    {tk::MnScasd, "\xAF"}, {tk::MnStc, "\xF9"}, {tk::MnStd, "\xFD"}, {tk::MnSti, "\xFB"},
+    {tk::MnStosb, "\xAA"}, {tk::MnStosw, "\x66\xAB"}, {tk::MnStosd, "\xAB"}, {tk::MnWait, "\x9B"},
+    {tk::MnWbinvd, "\x0F\x09"}, {tk::MnXlat, "\xD7"},
     // x87
-    {300, "\xD9\xF0"},     {301, "\xD9\xE1"},     {306, "\xD9\xE0"},     {307, "\x9B\xDB\xE2"},
-    {312, "\xDE\xD9"},     {313, "\xD9\xFF"},     {314, "\xD9\xF6"},     {327, "\xD9\xF7"},
-    {328, "\x9B\xDB\xE3"}, {334, "\xD9\xE8"},     {337, "\xD9\xEA"},     {338, "\xD9\xE9"},
-    {339, "\xD9\xEC"},     {340, "\xD9\xED"},     {341, "\xD9\xEB"},     {342, "\xD9\xEE"},
-    {345, "\xDB\xE2"},     {346, "\xDB\xE3"},     {347, "\xD9\xD0"},     {352, "\xD9\xF3"},
-    {353, "\xD9\xF8"},     {354, "\xD9\xF5"},     {355, "\xD9\xF2"},     {356, "\xD9\xFC"},
-    {359, "\xD9\xFD"},     {360, "\xD9\xFE"},     {361, "\xD9\xFB"},     {362, "\xD9\xFA"},
-    {372, "\xD9\xE4"},     {377, "\xDA\xE9"},     {379, "\xD9\xE5"},     {381, "\xD9\xF4"},
-    {382, "\xD9\xF1"},     {383, "\xD9\xF9"},
+    {tk::MnF2xm1, "\xD9\xF0"}, {tk::MnFabs, "\xD9\xE1"}, {tk::MnFchs, "\xD9\xE0"},
+    {tk::MnFclex, "\x9B\xDB\xE2"}, {tk::MnFcompp, "\xDE\xD9"}, {tk::MnFcos, "\xD9\xFF"},
+    {tk::MnFdecstp, "\xD9\xF6"}, {tk::MnFincstp, "\xD9\xF7"}, {tk::MnFinit, "\x9B\xDB\xE3"},
+    {tk::MnFld1, "\xD9\xE8"}, {tk::MnFldl2e, "\xD9\xEA"}, {tk::MnFldl2t, "\xD9\xE9"},
+    {tk::MnFldlg2, "\xD9\xEC"}, {tk::MnFldln2, "\xD9\xED"}, {tk::MnFldpi, "\xD9\xEB"},
+    {tk::MnFldz, "\xD9\xEE"}, {tk::MnFnclex, "\xDB\xE2"}, {tk::MnFninit, "\xDB\xE3"},
+    {tk::MnFnop, "\xD9\xD0"}, {tk::MnFpatan, "\xD9\xF3"}, {tk::MnFprem, "\xD9\xF8"},
+    {tk::MnFprem1, "\xD9\xF5"}, {tk::MnFptan, "\xD9\xF2"}, {tk::MnFrndint, "\xD9\xFC"},
+    {tk::MnFscale, "\xD9\xFD"}, {tk::MnFsin, "\xD9\xFE"}, {tk::MnFsincos, "\xD9\xFB"},
+    {tk::MnFsqrt, "\xD9\xFA"}, {tk::MnFtst, "\xD9\xE4"}, {tk::MnFucompp, "\xDA\xE9"},
+    {tk::MnFxam, "\xD9\xE5"}, {tk::MnFxtract, "\xD9\xF4"}, {tk::MnFyl2x, "\xD9\xF1"},
+    {tk::MnFyl2xp1, "\xD9\xF9"},
 };
 
 constexpr size_t kCodeLimit = 700;

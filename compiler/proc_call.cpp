@@ -262,34 +262,54 @@ static std::vector<TArgument> readArguments(TCompiler& c, PFunction proc) {
   return args;
 }
 
-// The steps of a whole call, in the order their code runs.
-static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, const std::vector<TArgument>& args,
-                       PCurrentToken object) {
-  const TRegister objectReg = c.curClassReg;
-  TSteps steps;
-  const TCallMethod method = proc->CallMethod;
-  size_t inRegisters = 0;
-  uint32_t targets = 0;
-  bool anyNested = false;
+// Which arguments travel in registers: the first ones, as many as the method has registers.
+struct TRegisterPlan {
+  size_t inRegisters = 0;  // arguments 0 .. inRegisters-1 go in registers
+  uint32_t targets = 0;    // the registers they are loaded into, as bits
+  bool anyNested = false;  // some argument is a nested call, which changes registers
+};
+
+static TRegisterPlan assignRegisters(TCallMethod method, const std::vector<TArgument>& args) {
+  TRegisterPlan plan;
   for (size_t n = 0; n < args.size(); ++n) {
     TRegister r = rdEAX;
     if (argumentRegister(method, n, r)) {
-      ++inRegisters;
-      targets |= bit(r);
+      ++plan.inRegisters;
+      plan.targets |= bit(r);
     }
-    anyNested = anyNested || args[n].isNested;
+    plan.anyNested = plan.anyNested || args[n].isNested;
   }
-  if (method == cmKelCall)
-    for (size_t k = inRegisters; k-- > 1;) steps.push_back({ctPush, c.RegisterToken(kKelcallRegs[k])});
+  return plan;
+}
+
+// A stack argument pushed after a nested call's code would read registers that call changed.
+static void checkStackArgument(TCompiler& c, const TArgument& arg, size_t n, bool nestedSeen) {
+  if (!arg.isNested && nestedSeen && registersRead(c, *arg.token)) c.Error(argumentError(n, *arg.token));
+}
+
+// Whether a register argument is kept on the stack until every load is done, because it reads
+// a register that another load overwrites. Refuses one whose registers a nested call changes.
+static bool mustKeep(TCompiler& c, const TRegisterPlan& plan, const TArgument& arg, size_t n) {
+  const uint32_t reads = registersRead(c, *arg.token);
+  if (reads && plan.anyNested) c.Error(argumentError(n, *arg.token));
+  if (!(reads & plan.targets)) return false;
+  if (arg.token->Token == tk::Register && regSize(arg.token->Reg) != 32)
+    c.Error("Operands must be equal size \"" + arg.token->Str + "\"");
+  return true;
+}
+
+// Stack arguments, last first, then the object of a method (the object read with the method's
+// name, else its class register). Returns the bytes pushed.
+static int32_t pushStackArguments(TCompiler& c, TSteps& steps, PFunction proc, const TRegisterPlan& plan,
+                                  const std::vector<TArgument>& args, TRegister objectReg, PCurrentToken object) {
   int32_t pushed = 0;
   bool nestedSeen = false;
-  for (size_t n = args.size(); n-- > inRegisters;) {
+  for (size_t n = args.size(); n-- > plan.inRegisters;) {
     const TArgument& arg = args[n];
+    checkStackArgument(c, arg, n, nestedSeen);
     if (arg.isNested) {
       steps.insert(steps.end(), arg.nested.begin(), arg.nested.end());
       nestedSeen = true;
-    } else if (nestedSeen && registersRead(c, *arg.token)) {
-      c.Error(argumentError(n, *arg.token));
     }
     PCurrentToken value = arg.token;
     if (value->Token == tk::Register && regSize(value->Reg) == 16)  // a dword slot, like every argument
@@ -302,8 +322,15 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
     steps.push_back({ctPush, self});
     pushed += 4;
   }
+  return pushed;
+}
+
+// Nested results and kept values go on the stack, the other loads follow, then the kept
+// values are popped into their registers.
+static void loadRegisterArguments(TCompiler& c, TSteps& steps, TCallMethod method, const TRegisterPlan& plan,
+                                  const std::vector<TArgument>& args) {
   std::vector<TRegister> kept;
-  for (size_t n = inRegisters; n-- > 0;) {  // nested results first
+  for (size_t n = plan.inRegisters; n-- > 0;) {  // nested results first
     TRegister r = rdEAX;
     argumentRegister(method, n, r);
     if (!args[n].isNested) continue;
@@ -312,16 +339,12 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
     kept.push_back(r);
   }
   std::vector<TStep> loads;
-  for (size_t n = inRegisters; n-- > 0;) {
+  for (size_t n = plan.inRegisters; n-- > 0;) {
     TRegister r = rdEAX;
     argumentRegister(method, n, r);
     const TArgument& arg = args[n];
     if (arg.isNested) continue;
-    const uint32_t reads = registersRead(c, *arg.token);
-    if (reads && anyNested) c.Error(argumentError(n, *arg.token));
-    if (reads & targets) {
-      if (arg.token->Token == tk::Register && regSize(arg.token->Reg) != 32)
-        c.Error("Operands must be equal size \"" + arg.token->Str + "\"");
+    if (mustKeep(c, plan, arg, n)) {
       steps.push_back({ctPush, arg.token});
       kept.push_back(r);
     } else {
@@ -330,7 +353,11 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
   }
   steps.insert(steps.end(), loads.begin(), loads.end());
   for (size_t k = kept.size(); k-- > 0;) steps.push_back({popCommand(kept[k]), c.RegisterToken(kept[k])});
-  // The call itself.
+}
+
+// The call itself, then the clean-up its method asks for.
+static void pushCallAndCleanUp(TCompiler& c, TSteps& steps, PFunction proc, uint32_t memberOffset,
+                               TRegister objectReg, size_t inRegisters, int32_t pushed) {
   PCurrentToken target = c.RegisterToken(objectReg);
   if (proc->isPointer && proc->isClassFunc) {
     target->Token = tk::RegPointer;
@@ -348,14 +375,28 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
     target->Proc = proc;
     steps.push_back({ctCALLfuncid, target});
   }
-  if (method == cmCdecl) {
+  if (proc->CallMethod == cmCdecl) {
     PCurrentToken cleanUp = c.RegisterToken(rdESP);
     cleanUp->Token = tk::Number;
     cleanUp->Int = pushed;
     steps.push_back({ctAddREGNO, cleanUp});
-  } else if (method == cmKelCall) {
+  } else if (proc->CallMethod == cmKelCall) {
     for (size_t k = 1; k < inRegisters; ++k) steps.push_back({popCommand(kKelcallRegs[k]), c.RegisterToken(kKelcallRegs[k])});
   }
+}
+
+// The steps of a whole call, in the order their code runs.
+static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, const std::vector<TArgument>& args,
+                       PCurrentToken object) {
+  const TRegister objectReg = c.curClassReg;
+  const TCallMethod method = proc->CallMethod;
+  const TRegisterPlan plan = assignRegisters(method, args);
+  TSteps steps;
+  if (method == cmKelCall)
+    for (size_t k = plan.inRegisters; k-- > 1;) steps.push_back({ctPush, c.RegisterToken(kKelcallRegs[k])});
+  const int32_t pushed = pushStackArguments(c, steps, proc, plan, args, objectReg, object);
+  loadRegisterArguments(c, steps, method, plan, args);
+  pushCallAndCleanUp(c, steps, proc, memberOffset, objectReg, plan.inRegisters, pushed);
   return steps;
 }
 
@@ -363,6 +404,7 @@ static TSteps planCall(TCompiler& c, PFunction proc, uint32_t memberOffset, cons
 // compiler's own stack runs out.
 constexpr int kMaxCallDepth = 200;
 
+// "name(argument, ...)" | "name;" a call of a declared procedure
 bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) {
   struct TDepth {
     int& depth;

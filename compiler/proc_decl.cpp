@@ -124,6 +124,7 @@ void TCompiler::EmitPrologue(PFunction proc) {
   EmitPatchArea(a);
 }
 
+// "function|procedure name(params)[: type] [uses regs] { ... }"
 bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType classType) {
   const TRegister savedLocalsReg = Settings.localsReg;
   const bool isFunction = curToken.Token == tk::Function;

@@ -56,6 +56,7 @@ PFunction TCompiler::ParseProcHeader(bool addIdentifier) {
   return proc;
 }
 
+// "function|procedure *name(params)[: type];" a pointer to a procedure
 bool TCompiler::CompileProcPointerDecl(bool isMethod, TRegister objectReg, PDataType classType) {
   const bool isFunction = curToken.Token == tk::Function;
   // Every method of an interface is a slot: its "*" may be left out.

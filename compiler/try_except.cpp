@@ -80,6 +80,7 @@ void TCompiler::checkTryBodyJumps(size_t firstFixUp, size_t firstLabel) {
   }
 }
 
+// "try { ... } except { ... }"
 bool TCompiler::CompileTryExcept() {
   ExpectOrRaise(tk::LBrace);
   TAssembler& a = curFunc->recAssembler;

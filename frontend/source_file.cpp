@@ -6,8 +6,8 @@
 #include <limits>
 #include <sstream>
 #include <stdexcept>
-#include <sys/stat.h>
 
+#include "platform/file_status.h"
 #include "platform/system.h"
 
 namespace kelvo {
@@ -34,15 +34,15 @@ int TAFile::LoadFromFile(const std::string& fileName, int32_t parent) {
   strSource.clear();
   intSourceLen = 0;
   const std::string host = platform::toHostPath(fileName);
-  struct stat st {};
-  if (stat(host.c_str(), &st) != 0)
+  platform::TFileStatus st;
+  if (!platform::fileStatus(host, st))
     throw std::runtime_error("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
-  if (S_ISDIR(st.st_mode))
+  if (st.isFolder)
     throw std::runtime_error("Cannot open file \"" + fileName + "\": it is a folder");
-  if (static_cast<uint64_t>(st.st_size) > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+  if (st.size > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
     throw std::runtime_error("File \"" + fileName + "\" is too large");
-  const auto size = static_cast<size_t>(st.st_size);
-  if (size < TSourceText::kMapFrom || !S_ISREG(st.st_mode) || !strSource.map(host, size)) {
+  const auto size = static_cast<size_t>(st.size);
+  if (size < TSourceText::kMapFrom || !st.isRegular || !strSource.map(host, size)) {
     std::ifstream in(host, std::ios::binary);
     if (!in) throw std::runtime_error("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
     // One read into a string of the file's size: a stream buffer would copy the text twice.
