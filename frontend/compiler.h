@@ -192,6 +192,7 @@ struct TCompiler {
   bool DirectiveRepeat();
   void DirectiveIfdef(bool negated);
   void DirectiveInclude(const std::string& name, bool reinclude);
+  void CompileResource();
   bool IsDefined(std::string_view name) const;
   std::string findInclude(const std::string& name, bool reinclude) const;
 
