@@ -286,6 +286,11 @@ struct TCompiler {
   bool CompileLabel();
   bool CompileAssume();
   bool CompileDrop();
+  // enum, type, uses, blob
+  bool CompileEnum();
+  bool CompileTypeAlias();
+  bool CompileRegisterList();
+  bool CompileEmit();
 
   // --- imports and exports
   bool CompileImports();
