@@ -99,6 +99,10 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::Inherit: return fromFlag(CompileDataPrefix(code));
     case tk::Const: return fromFlag(CompileConst());
     case tk::Static: return fromFlag(CompileStatic());
+    case tk::Enum: return fromFlag(CompileEnum());
+    case tk::Type: return fromFlag(CompileTypeAlias());
+    case tk::Uses: return fromFlag(CompileRegisterList());
+    case tk::Blob: return fromFlag(CompileEmit());
     case tk::Label: return fromFlag(CompileLabel());
     case tk::Assume: return fromFlag(CompileAssume());
     // record, class and interface types

@@ -195,6 +195,7 @@ struct TCompiler {
   bool DirectiveRepeat();
   void DirectiveIfdef(bool negated);
   void DirectiveInclude(const std::string& name, bool reinclude);
+  void CompileResource();
   bool IsDefined(std::string_view name) const;
   std::string findInclude(const std::string& name, bool reinclude) const;
 
@@ -306,6 +307,11 @@ struct TCompiler {
   bool CompileLabel();
   bool CompileAssume();
   bool CompileDrop();
+  // enum, type, uses, blob
+  bool CompileEnum();
+  bool CompileTypeAlias();
+  bool CompileRegisterList();
+  bool CompileEmit();
 
   // --- imports and exports
   bool CompileImports();

@@ -82,7 +82,7 @@ bool TCompiler::CompileDirective() {
     }
     case TDirective::dLocals: directiveLocals(); return false;
     case TDirective::dExit: return directiveExit();
-    case TDirective::dResource: Error("Resources are not supported by this build");
+    case TDirective::dResource: CompileResource(); return false;
     case TDirective::dInclude: DirectiveInclude(expectString(), false); return false;
     case TDirective::dReinclude: DirectiveInclude(expectString(), true); return false;
     case TDirective::dDefine:

@@ -27,7 +27,7 @@ MISTAKES = [
     ("#undef NEVER;", '[2,12]: "NEVER" is not defined'),
     ("#include 'nothere.kel'", '[2,22]: Included file not found "nothere.kel"'),
     ("#include nothere", "[2,16]: Expected constant string but found nothere"),
-    ("#resource 'a.res'", "[2,9]: Resources are not supported by this build"),
+    ("#resource 'a.res'", '[2,17]: Resource file "a.res" does not exist'),
     ("#return 5", "[2,7]: #return can only be used inside a macro body"),
     ("#if 1 == 1:\n nop\n", "[4,1]: if statement is missing end in e.kpr"),
     ("#if 1 == 2:\n nop\n", "[4,1]: if statement is missing end in e.kpr"),

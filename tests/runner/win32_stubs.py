@@ -103,3 +103,66 @@ def HeapFree(p, heap, flags, ptr):
     if ptr and not p.heap.free(ptr):
         raise ApiMisuse(f"{ptr:#x} is not a live heap block")
     return 1
+
+
+# --- module handles and string resources
+
+USER32 = "user32.dll"
+
+
+def user32_api(nargs):
+    def register(func):
+        API[(USER32, func.__name__)] = (nargs, func)
+        return func
+    return register
+
+
+@api(1)
+def GetModuleHandleA(p, name_ptr):
+    if name_ptr:
+        raise ApiMisuse("GetModuleHandleA is only provided for the program itself (NULL)")
+    return p.modules.exe.base
+
+
+def _u16(p, addr):
+    return int.from_bytes(p.mem.read(addr, 2), "little")
+
+
+def _directory_entry(p, directory, wanted):
+    """The offset an id entry of a resource directory points at; the first when `wanted` is None."""
+    named, ids = _u16(p, directory + 12), _u16(p, directory + 14)
+    for k in range(named, named + ids):
+        entry = directory + 16 + 8 * k
+        if wanted is None or p.mem.read_u32(entry) == wanted:
+            return p.mem.read_u32(entry + 4)
+    return None
+
+
+def _find_resource(p, base, rtype, rid):
+    """(address, size) of a resource of the image at `base`, in its first language; None when absent."""
+    optional = base + p.mem.read_u32(base + 0x3C) + 24
+    root_rva = p.mem.read_u32(optional + 96 + 2 * 8)
+    if not root_rva:
+        return None
+    root, offset = base + root_rva, 0
+    for wanted in (rtype, rid, None):
+        offset = _directory_entry(p, root + (offset & 0x7FFFFFFF), wanted)
+        if offset is None:
+            return None
+    data = root + offset
+    return base + p.mem.read_u32(data), p.mem.read_u32(data + 4)
+
+
+@user32_api(4)
+def LoadStringA(p, instance, uid, buf, size):
+    """The string `uid` of the string table (type 6, block uid/16+1) as 8-bit text."""
+    found = _find_resource(p, instance, 6, uid // 16 + 1)
+    if found is None or size == 0:
+        return 0
+    at = found[0]
+    for _ in range(uid % 16):
+        at += 2 + 2 * _u16(p, at)
+    length = min(_u16(p, at), size - 1)
+    text = bytes(_u16(p, at + 2 + 2 * i) & 0xFF for i in range(length))
+    p.mem.write(buf, text + b"\0")
+    return length

@@ -1,0 +1,26 @@
+// "#resource 'file.res';": the resources of a compiled resource file go into the image.
+#include <fstream>
+#include <iterator>
+
+#include "frontend/compiler.h"
+#include "frontend/token_codes.h"
+#include "output/res_file.h"
+#include "platform/system.h"
+
+namespace kelvo {
+
+void TCompiler::CompileResource() {
+  const std::string name = expectString();
+  std::string path = strProjectFolder + name;
+  if (!platform::fileExists(path)) path = name;
+  if (!platform::fileExists(path)) Error("Resource file \"" + name + "\" does not exist");
+  expectSemicolon();
+  std::ifstream in(platform::toHostPath(path), std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) Error("Resource file \"" + name + "\" cannot be read");
+  const std::string why = ReadResFile(bytes, PEFile.resMan);
+  if (why == kResTypeNotSupported || why == kResNameNotSupported) Error(why);
+  if (!why.empty()) Error("Resource file \"" + name + "\" is damaged: " + why);
+}
+
+}  // namespace kelvo
