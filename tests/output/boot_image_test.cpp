@@ -17,21 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class BootImage : public ::testing::Test {
+class BootImage : public kelvo::testing::TScratchFolderTest {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("kelvo-boot-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
-  static std::string read(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  BootImage() : TScratchFolderTest("kelvo-boot-") {}
   // Builds the image; the text of the error, or "" when it was written.
   std::string build(THandProgram& p, const std::string& name = "boot") {
     ::testing::internal::CaptureStdout();
@@ -73,7 +61,6 @@ class BootImage : public ::testing::Test {
   }
   static void exitQemu(TFunction& f) { THandProgram::bytes(f, {0xB0, 0x00, 0xE6, 0xF4, 0xFA, 0xF4}); }
 
-  fs::path dir;
   std::string printed;
 };
 

@@ -28,14 +28,9 @@ struct TObject {
   std::string code;
 };
 
-class CoffWriter : public ::testing::Test {
+class CoffWriter : public kelvo::testing::TScratchFolderTest {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("kelvo-coff-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  CoffWriter() : TScratchFolderTest("kelvo-coff-") {}
 
   // Writes the object; its relocations read back, or the error in `error`.
   TObject write(THandProgram& p) {
@@ -68,7 +63,6 @@ class CoffWriter : public ::testing::Test {
     }
     return o;
   }
-  fs::path dir;
   std::string error;
 };
 

@@ -2,7 +2,13 @@
 // tests.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -10,6 +16,31 @@
 #include "frontend/compiler.h"
 
 namespace kelvo::testing {
+
+// A folder of its own for each test, removed after it.
+class TScratchFolderTest : public ::testing::Test {
+ protected:
+  explicit TScratchFolderTest(const char* prefix) : prefix_(prefix) {}
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          (prefix_ + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::string path(const std::string& name) const { return (dir / name).string(); }
+  static std::string read(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  std::filesystem::path dir;
+
+ private:
+  std::string prefix_;
+};
 
 class THandProgram {
  public:

@@ -13,27 +13,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class LinkStep : public ::testing::Test {
+class LinkStep : public kelvo::testing::TScratchFolderTest {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("kelvo-link-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
-  static std::string read(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  LinkStep() : TScratchFolderTest("kelvo-link-") {}
   static void exitWith(THandProgram& p, uint8_t code) {
     TFunction& exitProcess = p.import("kernel32.dll", "ExitProcess");
     p.bytes(p.global(), {0x6A, code});
     p.call(p.global(), exitProcess);
   }
-  fs::path dir;
 };
 
 }  // namespace
