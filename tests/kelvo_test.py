@@ -1,5 +1,6 @@
 """Shared helpers for the end-to-end tests: run the built compiler as a user would."""
 import os
+import pty
 import shutil
 import subprocess
 import sys
@@ -27,6 +28,26 @@ def run_kelvo(*args, stdin=b"", cwd=None, kelvo=None, timeout=60):
     proc = subprocess.run([kelvo or KELVO, *args], input=stdin, capture_output=True, cwd=cwd,
                           timeout=timeout)
     return Result(proc)
+
+
+def run_on_terminal(args):
+    """Runs a command with a terminal as its output, where colours are written; returns the
+    text (latin-1, as written) and the exit code."""
+    master, slave = pty.openpty()
+    proc = subprocess.Popen(args, stdout=slave, stderr=slave)
+    os.close(slave)
+    data = b""
+    while True:
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:  # EIO: the program has closed the terminal
+            break
+        if not chunk:
+            break
+        data += chunk
+    code = proc.wait()
+    os.close(master)
+    return data.decode("latin-1"), code
 
 
 class KelvoCase(unittest.TestCase):

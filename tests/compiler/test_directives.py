@@ -2,11 +2,9 @@
 where included files are found, and every mistake reported at its line and column with exit
 code 1 and no output file."""
 import os
-import pty
 import shutil
-import subprocess
 
-from kelvo_test import KELVO, KelvoCase, main, run_kelvo
+from kelvo_test import KELVO, KelvoCase, main, run_kelvo, run_on_terminal
 
 HEAD = "program win32cui 'T'\n"
 
@@ -86,21 +84,9 @@ class Directives(KelvoCase):
         path = self.write("e.kpr", HEAD + "inline function f(v) {\n #depreciated 'g';\n #return $v\n}\n"
                           "#echo 'said'\n#warning 'careful'\nentry:\n mov eax, f(1)\n mov eax, f(2)\n"
                           "#raise 'stopped'\n")
-        master, slave = pty.openpty()
-        proc = subprocess.Popen([KELVO, path, "-nolog", "-nopause", "x"], stdout=slave, stderr=slave)
-        os.close(slave)
-        data = b""
-        while True:
-            try:
-                chunk = os.read(master, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            data += chunk
-        self.assertEqual(proc.wait(), 1)
-        os.close(master)
-        text = data.decode("latin-1").replace("\r\n", "\n")
+        text, code = run_on_terminal([KELVO, path, "-nolog", "-nopause", "x"])
+        self.assertEqual(code, 1)
+        text = text.replace("\r\n", "\n")
         self.assertIn("\x1b[0msaid\n", text)
         self.assertIn("\x1b[93m[7,18]: Warning: careful in [e.kpr]\n", text)
         # The first use declares the replacement; later ones are warned.

@@ -1,10 +1,8 @@
 """Error and warning reports as a user sees them: console lines, colours, the log and exit codes."""
 import os
-import pty
 import shutil
-import subprocess
 
-from kelvo_test import KelvoCase, main, run_kelvo, KELVO
+from kelvo_test import KelvoCase, main, run_kelvo, run_on_terminal, KELVO
 
 
 class Reports(KelvoCase):
@@ -56,21 +54,7 @@ class Reports(KelvoCase):
 
     def test_colours_on_a_terminal(self):
         path = self.write("p.kpr", b"program @x 'y'")
-        master, slave = pty.openpty()
-        proc = subprocess.Popen([KELVO, path, "-nolog", "-nopause", "x"], stdout=slave, stderr=slave)
-        os.close(slave)
-        data = b""
-        while True:
-            try:
-                chunk = os.read(master, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            data += chunk
-        proc.wait()
-        os.close(master)
-        text = data.decode("latin-1")
+        text, _ = run_on_terminal([KELVO, path, "-nolog", "-nopause", "x"])
         self.assertIn("\x1b[93m[1,10]: Warning:", text)  # 14, yellow
         self.assertIn("\x1b[91m[1,10]: Expected sub system", text)  # 12, red
 

@@ -2,7 +2,6 @@
 and put into a "plugins" folder beside a copy of kelvo; the log they write shows what the
 compiler called and what its routines answered, and the programs they help compile run."""
 import os
-import pty
 import re
 import shutil
 import subprocess
@@ -13,7 +12,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "runner"))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import run_pe  # noqa: E402
-from kelvo_test import KELVO, KelvoCase, SOURCE_DIR, main, run_kelvo  # noqa: E402
+from kelvo_test import KELVO, KelvoCase, SOURCE_DIR, main, run_kelvo, run_on_terminal  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 HEADER_DIR = os.path.join(SOURCE_DIR, "plugins")
@@ -161,22 +160,8 @@ class Plugins(KelvoCase):
     def test_bad_plugins_in_the_folder_are_skipped_in_colour(self):
         kelvo = self.compiler_with("alpha", "noinit", "notaso", "nodesc")
         path = self.write("src/p.kpr", "program win32cui 'x'\nentry:\n  floats 2.5;\n  nop\n")
-        master, slave = pty.openpty()
-        proc = subprocess.Popen([kelvo, path, "-nolog", "-nopause", "x"], stdout=slave, stderr=slave)
-        os.close(slave)
-        data = b""
-        while True:
-            try:
-                chunk = os.read(master, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            data += chunk
-        proc.wait()
-        os.close(master)
-        text = data.decode("latin-1")
-        self.assertEqual(proc.returncode, 0, text)
+        text, code = run_on_terminal([kelvo, path, "-nolog", "-nopause", "x"])
+        self.assertEqual(code, 0, text)
         self.assertIn("\x1b[92mPlugSys: alpha is ready", text)  # 10, green: a plug-in's message
         self.assertIn("\x1b[92mPlugSys: alpha test plug-in", text)
         self.assertIn("\x1b[92mPlugSys: nodesc.so\r\n", text)  # no description: the file name
