@@ -64,7 +64,9 @@ def command_line(exe_path, args):
 
 
 class Process:
-    def __init__(self, exe_path, args=(), timeout=20):
+    def __init__(self, exe_path, args=(), timeout=20, console_input=b""):
+        self.console_input = bytearray(console_input)
+        self.console_modes = {}
         self.uc = Uc(UC_ARCH_X86, UC_MODE_32)
         self.mem = AddressSpace(self.uc)
         self.timeout = timeout
@@ -291,10 +293,10 @@ class Process:
         self._enter_pending_call()
 
 
-def run_exe(exe_path, args=(), timeout=20):
+def run_exe(exe_path, args=(), timeout=20, console_input=b""):
     """Emulate the EXE; returns an EmuOutcome (never raises for bad EXEs)."""
     try:
-        process = Process(exe_path, args, timeout)
+        process = Process(exe_path, args, timeout, console_input)
     except (ImageError, ModuleError, OSError) as err:
         return EmuOutcome(b"", None, f"cannot load: {err}")
     return process.run()

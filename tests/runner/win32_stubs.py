@@ -103,3 +103,46 @@ def HeapFree(p, heap, flags, ptr):
     if ptr and not p.heap.free(ptr):
         raise ApiMisuse(f"{ptr:#x} is not a live heap block")
     return 1
+
+
+# --- console input -------------------------------------------------------
+# The bytes a program reads come from p.console_input (given to the run); the
+# mode is only remembered, since the input is already raw bytes. Reading past
+# the end fails the run instead of blocking, as a console with no one typing would.
+
+@api(2)
+def GetConsoleMode(p, handle, mode_ptr):
+    if handle not in (STDIN, STDOUT, STDERR):
+        return _fail(p, ERROR_INVALID_HANDLE)
+    p.mem.write_u32(mode_ptr, p.console_modes.get(handle, 0x7 if handle == STDIN else 0x3))
+    return 1
+
+
+@api(2)
+def SetConsoleMode(p, handle, mode):
+    if handle not in (STDIN, STDOUT, STDERR):
+        return _fail(p, ERROR_INVALID_HANDLE)
+    p.console_modes[handle] = mode
+    return 1
+
+
+@api(5)
+def ReadConsoleA(p, handle, buf, count, read_ptr, control):
+    if handle != STDIN:
+        return _fail(p, ERROR_INVALID_HANDLE)
+    if not p.console_input:
+        raise ApiMisuse("waits for console input that the run did not supply")
+    data = p.console_input[:count]
+    del p.console_input[:len(data)]
+    p.mem.write(buf, bytes(data))
+    if read_ptr:
+        p.mem.write_u32(read_ptr, len(data))
+    return 1
+
+
+@api(1)
+def GetSystemInfo(p, info_ptr):
+    # SYSTEM_INFO of one x86 processor with 4 KiB pages.
+    fields = [0, 0x1000, 0x10000, 0x7FFEFFFF, 1, 1, 586, 0x10000, 0x0006_0000]
+    for i, value in enumerate(fields):
+        p.mem.write_u32(info_ptr + 4 * i, value)

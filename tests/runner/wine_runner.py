@@ -96,7 +96,7 @@ def _drain(fd, out, limit=2.0):
             return
 
 
-def run_on_pty(cmd, env, cwd, timeout):
+def run_on_pty(cmd, env, cwd, timeout, console_input=b""):
     """Run cmd with a terminal as stdin/stdout/stderr.
 
     Returns (raw output, exit status), the status being None on timeout."""
@@ -106,6 +106,8 @@ def run_on_pty(cmd, env, cwd, timeout):
         ["timeout", "-k", "5", str(int(timeout) + 5)] + cmd, cwd=cwd, env=env,
         stdin=slave, stdout=slave, stderr=slave, start_new_session=True)
     os.close(slave)
+    if console_input:  # typed ahead: the terminal keeps it until the program reads
+        os.write(master, console_input)
     out, deadline = bytearray(), time.monotonic() + timeout
     try:
         while proc.poll() is None and time.monotonic() < deadline:
@@ -120,12 +122,12 @@ def run_on_pty(cmd, env, cwd, timeout):
     return bytes(out), status
 
 
-def run_wine(exe_path, args=(), timeout=20, prefix=None):
+def run_wine(exe_path, args=(), timeout=20, prefix=None, console_input=b""):
     """Run the EXE under wine; assumes probe() said wine works."""
     exe = os.path.abspath(exe_path)
     raw, status = run_on_pty([wine_command(), exe, *args],
                              wine_env(prefix or default_prefix()),
-                             os.path.dirname(exe), timeout)
+                             os.path.dirname(exe), timeout, console_input)
     text = clean_console_text(raw)
     if status is None:
         return WineOutcome(text, None, f"timeout: still running after "
