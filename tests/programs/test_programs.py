@@ -52,7 +52,10 @@ def build_and_run(source):
             return "compile failed:\n" + r.out, None
         exe = os.path.splitext(project)[0] + ".exe"
         typed = os.path.splitext(source)[0] + ".input"
-        console_input = open(typed, "rb").read() if os.path.exists(typed) else b""
+        console_input = b""
+        if os.path.exists(typed):
+            with open(typed, "rb") as f:
+                console_input = f.read()
         result = run_pe.run(exe, runner="both", timeout=20, console_input=console_input)
         if result.error:
             return "run failed (%s): %s" % (result.runner_name, result.error), None

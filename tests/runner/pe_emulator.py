@@ -20,6 +20,7 @@ from emu_memory import AddressSpace, BadPointer, Heap
 from pe_image import ImageError
 from pe_modules import ModuleError, ModuleTable
 from win32_stubs import API, ApiMisuse
+import user32_stubs  # noqa: F401  (registers the user32 functions)
 
 STACK_SIZE = 0x100000
 _STUB_AREA = 0x10000

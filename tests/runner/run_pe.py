@@ -88,6 +88,8 @@ def _describe(result):
 
 def _run_both(exe_path, args, timeout, console_input=b""):
     runners = available_runners()
+    if "wine" in runners and wine_runner.is_windowed(exe_path) and wine_runner.display_reason():
+        runners.remove("wine")
     if runners == ["emu"]:
         result = _run_emu(exe_path, args, timeout, console_input)
         result.runner_name = "emu (wine unavailable)"

@@ -146,3 +146,12 @@ def GetSystemInfo(p, info_ptr):
     fields = [0, 0x1000, 0x10000, 0x7FFEFFFF, 1, 1, 586, 0x10000, 0x0006_0000]
     for i, value in enumerate(fields):
         p.mem.write_u32(info_ptr + 4 * i, value)
+
+
+@api(1)
+def GetModuleHandleA(p, name_ptr):
+    if not name_ptr:
+        return p.modules.exe.base
+    name = p.mem.read_cstr(name_ptr).decode("cp1252").lower()
+    image = p.modules.images.get(name if "." in name else name + ".dll")
+    return image.base if image else 0

@@ -122,10 +122,41 @@ def run_on_pty(cmd, env, cwd, timeout, console_input=b""):
     return bytes(out), status
 
 
+def is_windowed(exe_path):
+    """True for an EXE of the GUI subsystem, whose windows need a display."""
+    try:
+        with open(exe_path, "rb") as f:
+            head = f.read(0x400)
+    except OSError:
+        return False  # wine will say what is wrong with it
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    return head[pe + 24 + 68:pe + 24 + 70] == b"\x02\x00"
+
+
+def windowed_prefix():
+    return default_prefix() + "-windowed"
+
+
+def display_reason():
+    """Why a windowed program cannot run under wine here, or None."""
+    return None if shutil.which("xvfb-run") else "xvfb-run is missing (package xvfb)"
+
+
 def run_wine(exe_path, args=(), timeout=20, prefix=None, console_input=b""):
-    """Run the EXE under wine; assumes probe() said wine works."""
+    """Run the EXE under wine (a windowed one on a virtual display); assumes probe() said
+    wine works."""
     exe = os.path.abspath(exe_path)
-    raw, status = run_on_pty([wine_command(), exe, *args],
+    cmd = [wine_command(), exe, *args]
+    if is_windowed(exe) and prefix is None:
+        # A wineserver outlives its programs for a while and keeps the display it started
+        # with: windowed programs get a prefix of their own, whose server ends with the run.
+        prefix = windowed_prefix()
+        reason = display_reason() or unavailable_reason(prefix)
+        if reason:
+            return WineOutcome("", None, reason)
+        cmd = ["xvfb-run", "-a", "sh", "-c", 'wine_rc=0; "$@" || wine_rc=$?; wineserver -k; '
+               'exit $wine_rc', "sh"] + cmd
+    raw, status = run_on_pty(cmd,
                              wine_env(prefix or default_prefix()),
                              os.path.dirname(exe), timeout, console_input)
     text = clean_console_text(raw)

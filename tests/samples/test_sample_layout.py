@@ -82,6 +82,35 @@ class SampleLayout(KelvoCase):
         self.assertEqual(data[lookup - 0x1000 + 2:lookup - 0x1000 + 16], b"GetConsoleMode")
         self.assertEqual(size, 2560)  # our code is shorter than the reference build's 3,072 bytes
 
+    def test_window_sample(self):
+        pe, size = self.build("window-sample", "window-sample.kpr", ["VORTA.dll.kpr"])
+        self.check_common(pe, 2)
+        self.assertEqual(pe.sections[0].Misc_VirtualSize, 0x1D4)
+        thunks = self.check_imports(pe, [
+            ("kernel32.dll", ["GetModuleHandleA", "ExitProcess"]),
+            ("user32.dll", ["CreateWindowExA", "DefWindowProcA", "DispatchMessageA", "PeekMessageA",
+                            "PostQuitMessage", "RegisterClassA", "ShowWindow", "TranslateMessage"]),
+            ("VORTA.dll", ["InitVORTA", "CleanupVORTA", "RenderVORTA"])])
+        # windowProc follows the thirteen thunks and ends the code: its last instruction is
+        # "ret 16", as a stdcall procedure of four arguments returns.
+        code = pe.sections[2]
+        self.assertEqual(code.get_data()[code.Misc_VirtualSize - 3:code.Misc_VirtualSize], b"\xC2\x10\x00")
+        self.assertLess(thunks + 13 * 6, code.Misc_VirtualSize)
+        self.assertEqual(code.Misc_VirtualSize, 0x172)
+        self.assertEqual(size, 2048)
+
+    def test_stand_in_library(self):
+        """The stand-in VORTA is a DLL at the EXE's own base, so a loader must move it."""
+        work = os.path.join(self.dir, "vorta")
+        shutil.copytree(os.path.join(SAMPLES, "window-sample"), work)
+        r = run_kelvo(os.path.join(work, "VORTA.dll.kpr"), "-nopause", "-nolog", "x")
+        self.assertEqual(r.code, 0, r.out)
+        dll = pefile.PE(os.path.join(work, "VORTA.dll"))
+        self.assertTrue(dll.FILE_HEADER.Characteristics & 0x2000)
+        self.assertEqual(sorted(e.name for e in dll.DIRECTORY_ENTRY_EXPORT.symbols),
+                         [b"CleanupVORTA", b"InitVORTA", b"RenderVORTA"])
+        self.assertTrue(dll.DIRECTORY_ENTRY_BASERELOC)
+
 
 if __name__ == "__main__":
     main()
