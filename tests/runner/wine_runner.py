@@ -156,9 +156,12 @@ def run_wine(exe_path, args=(), timeout=20, prefix=None, console_input=b""):
             return WineOutcome("", None, reason)
         cmd = ["xvfb-run", "-a", "sh", "-c", 'wine_rc=0; "$@" || wine_rc=$?; wineserver -k; '
                'exit $wine_rc', "sh"] + cmd
-    raw, status = run_on_pty(cmd,
-                             wine_env(prefix or default_prefix()),
-                             os.path.dirname(exe), timeout, console_input)
+        with _locked(prefix + ".run.lock"):  # one at a time: each run ends the server
+            raw, status = run_on_pty(cmd, wine_env(prefix), os.path.dirname(exe), timeout,
+                                     console_input)
+    else:
+        raw, status = run_on_pty(cmd, wine_env(prefix or default_prefix()),
+                                 os.path.dirname(exe), timeout, console_input)
     text = clean_console_text(raw)
     if status is None:
         return WineOutcome(text, None, f"timeout: still running after "
