@@ -112,5 +112,21 @@ class SampleLayout(KelvoCase):
         self.assertTrue(dll.DIRECTORY_ENTRY_BASERELOC)
 
 
+    def test_hello_sample_without_input_stops(self):
+        """With nothing typed the emulator stops the wait for a key with a message, not a hang."""
+        try:
+            import pe_emulator
+        except ImportError as err:
+            self.skipTest("the emulator cannot run: %s (package python3-unicorn)" % err)
+        self.build("hello-sample", "hello-sample.kpr")
+        exe = os.path.join(self.dir, "hello-sample", "hello-sample.exe")
+        out = pe_emulator.run_exe(exe, timeout=20)
+        self.assertIsNone(out.exit_code)
+        self.assertIn("ReadConsoleA: waits for console input", out.error)
+        self.assertTrue(out.output.endswith(b"Press any key to continue\r\n"))
+        out = pe_emulator.run_exe(exe, timeout=20, console_input=b"x")
+        self.assertEqual(out.exit_code, 0)
+
+
 if __name__ == "__main__":
     main()
