@@ -14,7 +14,8 @@ fi
 
 cmake -S . -B build/app -G Ninja -DKELVO_TESTS=OFF >/dev/null
 cmake --build build/app -j "$(nproc)"
-out="$PWD/build/app/hello.exe"
-build/app/kelvo samples/hello/hello.kpr -out "$out" -nopause -nolog x
+out="$PWD/build/app/hello-sample.exe"
+build/app/kelvo samples/hello-sample/hello-sample.kpr -out "$out" -nopause -nolog x
 echo "--- running $out"
-/usr/bin/python3 tests/runner/run_pe.py "$out"
+# The sample waits for a key: Enter is typed ahead for it.
+/usr/bin/python3 tests/runner/run_pe.py --input '\n' "$out"

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev binutils binutils-mingw-w64-i686
   gcc-mingw-w64-i686 libbenchmark-dev python3 python3-pefile python3-unicorn qemu-system-x86
-  wine wine32:i386 clang libclang-rt-14-dev)
+  wine wine32:i386 clang libclang-rt-14-dev xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do

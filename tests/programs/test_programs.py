@@ -1,6 +1,7 @@
 """Programs with their expected result beside them: every NAME.kpr in this folder (and in
 folders below it, and the samples) is compiled by kelvo, run, and its console text and exit code compared with
-NAME.expect. The last line of an expectation is "exit code: N".
+NAME.expect. The last line of an expectation is "exit code: N". A program that reads the
+console gets the bytes of NAME.input, typed ahead.
 
 Regenerate one expectation after checking the program by hand:
     KELVO=build/release/kelvo python3 tests/programs/test_programs.py --regenerate NAME
@@ -50,7 +51,12 @@ def build_and_run(source):
         if r.code != 0:
             return "compile failed:\n" + r.out, None
         exe = os.path.splitext(project)[0] + ".exe"
-        result = run_pe.run(exe, runner="both", timeout=20)
+        typed = os.path.splitext(source)[0] + ".input"
+        console_input = b""
+        if os.path.exists(typed):
+            with open(typed, "rb") as f:
+                console_input = f.read()
+        result = run_pe.run(exe, runner="both", timeout=20, console_input=console_input)
         if result.error:
             return "run failed (%s): %s" % (result.runner_name, result.error), None
         text = result.text.replace("\r\n", "\n")

@@ -20,6 +20,7 @@ from emu_memory import AddressSpace, BadPointer, Heap
 from pe_image import ImageError
 from pe_modules import ModuleError, ModuleTable
 from win32_stubs import API, ApiMisuse
+import user32_stubs  # noqa: F401  (registers the user32 functions)
 
 STACK_SIZE = 0x100000
 _STUB_AREA = 0x10000
@@ -64,7 +65,9 @@ def command_line(exe_path, args):
 
 
 class Process:
-    def __init__(self, exe_path, args=(), timeout=20):
+    def __init__(self, exe_path, args=(), timeout=20, console_input=b""):
+        self.console_input = bytearray(console_input)
+        self.console_modes = {}
         self.uc = Uc(UC_ARCH_X86, UC_MODE_32)
         self.mem = AddressSpace(self.uc)
         self.timeout = timeout
@@ -291,10 +294,10 @@ class Process:
         self._enter_pending_call()
 
 
-def run_exe(exe_path, args=(), timeout=20):
+def run_exe(exe_path, args=(), timeout=20, console_input=b""):
     """Emulate the EXE; returns an EmuOutcome (never raises for bad EXEs)."""
     try:
-        process = Process(exe_path, args, timeout)
+        process = Process(exe_path, args, timeout, console_input)
     except (ImageError, ModuleError, OSError) as err:
         return EmuOutcome(b"", None, f"cannot load: {err}")
     return process.run()

@@ -64,15 +64,15 @@ def _normalise(text):
     return text.replace("\r\n", "\n")
 
 
-def _run_wine(exe_path, args, timeout):
-    out = wine_runner.run_wine(exe_path, args, timeout)
+def _run_wine(exe_path, args, timeout, console_input=b""):
+    out = wine_runner.run_wine(exe_path, args, timeout, console_input=console_input)
     code = None if out.exit_code is None else out.exit_code & 0xFF
     return Result(_normalise(out.output), code, "wine", out.error)
 
 
-def _run_emu(exe_path, args, timeout):
+def _run_emu(exe_path, args, timeout, console_input=b""):
     import pe_emulator
-    out = pe_emulator.run_exe(exe_path, args, timeout)
+    out = pe_emulator.run_exe(exe_path, args, timeout, console_input)
     code = None if out.exit_code is None else out.exit_code & 0xFF
     text = _normalise(out.output.decode("cp1252", "replace"))
     return Result(text, code, "emu", out.error)
@@ -86,13 +86,15 @@ def _describe(result):
             f"error {result.error!r}, text {result.text!r}")
 
 
-def _run_both(exe_path, args, timeout):
+def _run_both(exe_path, args, timeout, console_input=b""):
     runners = available_runners()
+    if "wine" in runners and wine_runner.is_windowed(exe_path) and wine_runner.display_reason():
+        runners.remove("wine")
     if runners == ["emu"]:
-        result = _run_emu(exe_path, args, timeout)
+        result = _run_emu(exe_path, args, timeout, console_input)
         result.runner_name = "emu (wine unavailable)"
         return result
-    results = [_RUN[r](exe_path, args, timeout) for r in runners]
+    results = [_RUN[r](exe_path, args, timeout, console_input) for r in runners]
     first = results[0]
     name = "+".join(runners)
     if all((r.text, r.exit_code, r.ok) == (first.text, first.exit_code,
@@ -102,29 +104,32 @@ def _run_both(exe_path, args, timeout):
                   "; ".join(_describe(r) for r in results))
 
 
-def run(exe_path, runner="auto", timeout=20, args=()):
-    """Run the EXE with the chosen runner; returns a Result."""
+def run(exe_path, runner="auto", timeout=20, args=(), console_input=b""):
+    """Run the EXE with the chosen runner, console_input being what is typed; returns a Result."""
     if runner not in RUNNERS:
         raise ValueError(f"unknown runner {runner!r}; pick one of {RUNNERS}")
     if runner == "auto":
         runner = "wine" if unavailable_reason("wine") is None else "emu"
     if runner == "both":
-        return _run_both(exe_path, list(args), timeout)
+        return _run_both(exe_path, list(args), timeout, console_input)
     reason = unavailable_reason(runner)
     if reason:
         return Result("", None, runner, f"{runner} runner unavailable: "
                                         f"{reason}")
-    return _RUN[runner](exe_path, list(args), timeout)
+    return _RUN[runner](exe_path, list(args), timeout, console_input)
 
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--runner", choices=RUNNERS, default="auto")
     parser.add_argument("--timeout", type=float, default=20)
+    parser.add_argument("--input", default="",
+                        help="console input typed ahead (\\n for Enter)")
     parser.add_argument("exe")
     parser.add_argument("args", nargs=argparse.REMAINDER)
     opts = parser.parse_args(argv)
-    result = run(opts.exe, opts.runner, opts.timeout, opts.args)
+    typed = opts.input.replace("\\n", "\n").encode()
+    result = run(opts.exe, opts.runner, opts.timeout, opts.args, typed)
     sys.stdout.write(result.text)
     sys.stdout.flush()
     print(f"run_pe: ran with {result.runner_name}", file=sys.stderr)

@@ -105,64 +105,56 @@ def HeapFree(p, heap, flags, ptr):
     return 1
 
 
-# --- module handles and string resources
+# --- console input -------------------------------------------------------
+# The bytes a program reads come from p.console_input (given to the run); the
+# mode is only remembered, since the input is already raw bytes. Reading past
+# the end fails the run instead of blocking, as a console with no one typing would.
 
-USER32 = "user32.dll"
+@api(2)
+def GetConsoleMode(p, handle, mode_ptr):
+    if handle not in (STDIN, STDOUT, STDERR):
+        return _fail(p, ERROR_INVALID_HANDLE)
+    p.mem.write_u32(mode_ptr, p.console_modes.get(handle, 0x7 if handle == STDIN else 0x3))
+    return 1
 
 
-def user32_api(nargs):
-    def register(func):
-        API[(USER32, func.__name__)] = (nargs, func)
-        return func
-    return register
+@api(2)
+def SetConsoleMode(p, handle, mode):
+    if handle not in (STDIN, STDOUT, STDERR):
+        return _fail(p, ERROR_INVALID_HANDLE)
+    p.console_modes[handle] = mode
+    return 1
+
+
+@api(5)
+def ReadConsoleA(p, handle, buf, count, read_ptr, control):
+    if handle != STDIN:
+        return _fail(p, ERROR_INVALID_HANDLE)
+    if not p.console_input:
+        raise ApiMisuse("waits for console input that the run did not supply")
+    data = p.console_input[:count]
+    del p.console_input[:len(data)]
+    p.mem.write(buf, bytes(data))
+    if read_ptr:
+        p.mem.write_u32(read_ptr, len(data))
+    return 1
 
 
 @api(1)
+def GetSystemInfo(p, info_ptr):
+    # SYSTEM_INFO of one x86 processor with 4 KiB pages.
+    fields = [0, 0x1000, 0x10000, 0x7FFEFFFF, 1, 1, 586, 0x10000, 0x0006_0000]
+    for i, value in enumerate(fields):
+        p.mem.write_u32(info_ptr + 4 * i, value)
+
+
+# --- module handles
+
+@api(1)
 def GetModuleHandleA(p, name_ptr):
-    if name_ptr:
-        raise ApiMisuse("GetModuleHandleA is only provided for the program itself (NULL)")
-    return p.modules.exe.base
+    if not name_ptr:
+        return p.modules.exe.base
+    name = p.mem.read_cstr(name_ptr).decode("cp1252").lower()
+    image = p.modules.images.get(name if "." in name else name + ".dll")
+    return image.base if image else 0
 
-
-def _u16(p, addr):
-    return int.from_bytes(p.mem.read(addr, 2), "little")
-
-
-def _directory_entry(p, directory, wanted):
-    """The offset an id entry of a resource directory points at; the first when `wanted` is None."""
-    named, ids = _u16(p, directory + 12), _u16(p, directory + 14)
-    for k in range(named, named + ids):
-        entry = directory + 16 + 8 * k
-        if wanted is None or p.mem.read_u32(entry) == wanted:
-            return p.mem.read_u32(entry + 4)
-    return None
-
-
-def _find_resource(p, base, rtype, rid):
-    """(address, size) of a resource of the image at `base`, in its first language; None when absent."""
-    optional = base + p.mem.read_u32(base + 0x3C) + 24
-    root_rva = p.mem.read_u32(optional + 96 + 2 * 8)
-    if not root_rva:
-        return None
-    root, offset = base + root_rva, 0
-    for wanted in (rtype, rid, None):
-        offset = _directory_entry(p, root + (offset & 0x7FFFFFFF), wanted)
-        if offset is None:
-            return None
-    data = root + offset
-    return base + p.mem.read_u32(data), p.mem.read_u32(data + 4)
-
-
-@user32_api(4)
-def LoadStringA(p, instance, uid, buf, size):
-    """The string `uid` of the string table (type 6, block uid/16+1) as 8-bit text."""
-    found = _find_resource(p, instance, 6, uid // 16 + 1)
-    if found is None or size == 0:
-        return 0
-    at = found[0]
-    for _ in range(uid % 16):
-        at += 2 + 2 * _u16(p, at)
-    length = min(_u16(p, at), size - 1)
-    text = bytes(_u16(p, at + 2 + 2 * i) & 0xFF for i in range(length))
-    p.mem.write(buf, text + b"\0")
-    return length

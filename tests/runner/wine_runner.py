@@ -96,7 +96,7 @@ def _drain(fd, out, limit=2.0):
             return
 
 
-def run_on_pty(cmd, env, cwd, timeout):
+def run_on_pty(cmd, env, cwd, timeout, console_input=b""):
     """Run cmd with a terminal as stdin/stdout/stderr.
 
     Returns (raw output, exit status), the status being None on timeout."""
@@ -106,6 +106,8 @@ def run_on_pty(cmd, env, cwd, timeout):
         ["timeout", "-k", "5", str(int(timeout) + 5)] + cmd, cwd=cwd, env=env,
         stdin=slave, stdout=slave, stderr=slave, start_new_session=True)
     os.close(slave)
+    if console_input:  # typed ahead: the terminal keeps it until the program reads
+        os.write(master, console_input)
     out, deadline = bytearray(), time.monotonic() + timeout
     try:
         while proc.poll() is None and time.monotonic() < deadline:
@@ -120,12 +122,46 @@ def run_on_pty(cmd, env, cwd, timeout):
     return bytes(out), status
 
 
-def run_wine(exe_path, args=(), timeout=20, prefix=None):
-    """Run the EXE under wine; assumes probe() said wine works."""
+def is_windowed(exe_path):
+    """True for an EXE of the GUI subsystem, whose windows need a display."""
+    try:
+        with open(exe_path, "rb") as f:
+            head = f.read(0x400)
+    except OSError:
+        return False  # wine will say what is wrong with it
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    return head[pe + 24 + 68:pe + 24 + 70] == b"\x02\x00"
+
+
+def windowed_prefix():
+    return default_prefix() + "-windowed"
+
+
+def display_reason():
+    """Why a windowed program cannot run under wine here, or None."""
+    return None if shutil.which("xvfb-run") else "xvfb-run is missing (package xvfb)"
+
+
+def run_wine(exe_path, args=(), timeout=20, prefix=None, console_input=b""):
+    """Run the EXE under wine (a windowed one on a virtual display); assumes probe() said
+    wine works."""
     exe = os.path.abspath(exe_path)
-    raw, status = run_on_pty([wine_command(), exe, *args],
-                             wine_env(prefix or default_prefix()),
-                             os.path.dirname(exe), timeout)
+    cmd = [wine_command(), exe, *args]
+    if is_windowed(exe) and prefix is None:
+        # A wineserver outlives its programs for a while and keeps the display it started
+        # with: windowed programs get a prefix of their own, whose server ends with the run.
+        prefix = windowed_prefix()
+        reason = display_reason() or unavailable_reason(prefix)
+        if reason:
+            return WineOutcome("", None, reason)
+        cmd = ["xvfb-run", "-a", "sh", "-c", 'wine_rc=0; "$@" || wine_rc=$?; wineserver -k; '
+               'exit $wine_rc', "sh"] + cmd
+        with _locked(prefix + ".run.lock"):  # one at a time: each run ends the server
+            raw, status = run_on_pty(cmd, wine_env(prefix), os.path.dirname(exe), timeout,
+                                     console_input)
+    else:
+        raw, status = run_on_pty(cmd, wine_env(prefix or default_prefix()),
+                                 os.path.dirname(exe), timeout, console_input)
     text = clean_console_text(raw)
     if status is None:
         return WineOutcome(text, None, f"timeout: still running after "
