@@ -16,7 +16,7 @@ import test_instruction_forms as T  # noqa: E402
 from kelvo_test import main, run_kelvo  # noqa: E402
 
 
-class FpuForms(T.InstructionForms):
+class FpuForms(T.BinutilsCase):
     def test_every_form_matches_gnu_as(self):
         self.assertEqual(F.PARAM_SIZE, T.F.PARAM_SIZE)  # the frame TImage strips
         forms = F.all_forms()

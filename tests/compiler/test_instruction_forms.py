@@ -115,7 +115,8 @@ def decode_chunks(folder, chunks):
     return out
 
 
-class InstructionForms(KelvoCase):
+class BinutilsCase(KelvoCase):
+    """Skipped, with the reason, where GNU binutils or pefile are missing."""
     def setUp(self):
         super().setUp()
         missing = [t for t in ("as", "objdump", "objcopy", "nm") if not have(t)]
@@ -125,6 +126,9 @@ class InstructionForms(KelvoCase):
             import pefile  # noqa: F401
         except ImportError:
             self.skipTest("python3-pefile is not installed")
+
+
+class InstructionForms(BinutilsCase):
 
     def test_every_form_matches_gnu_as(self):
         forms = F.all_forms()

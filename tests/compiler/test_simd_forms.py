@@ -15,7 +15,7 @@ sys.path.insert(0, os.path.join(HERE, ".."))
 sys.path.insert(0, HERE)
 import simd_forms as F  # noqa: E402
 import test_instruction_forms as T  # noqa: E402
-from kelvo_test import KelvoCase, main, run_kelvo  # noqa: E402
+from kelvo_test import main, run_kelvo  # noqa: E402
 
 PROLOGUE = b"\x55\x8b\xec\x83\xc4" + bytes([256 - F.LOCAL_SIZE])
 EPILOGUE = b"\xc9\xc2" + struct.pack("<H", F.PARAM_SIZE)
@@ -29,16 +29,7 @@ class TSimdImage(T.TImage):
         return code[len(PROLOGUE):-len(EPILOGUE)], self.base + start + len(PROLOGUE)
 
 
-class SimdForms(KelvoCase):
-    def setUp(self):
-        super().setUp()
-        missing = [t for t in ("as", "objdump", "objcopy", "nm") if not T.have(t)]
-        if missing:
-            self.skipTest("GNU binutils missing: " + ", ".join(missing))
-        try:
-            import pefile  # noqa: F401
-        except ImportError:
-            self.skipTest("python3-pefile is not installed")
+class SimdForms(T.BinutilsCase):
 
     def test_every_form_matches_gnu_as(self):
         forms = F.all_forms()
