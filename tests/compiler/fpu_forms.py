@@ -4,6 +4,8 @@ instruction in GNU assembler Intel syntax (see instruction_forms.py for the conv
 Intel syntax only: AT&T swaps fsub/fsubr and fdiv/fdivr in the DC and DE rows.
 """
 
+from instruction_forms import procedures_project
+
 # The frame every procedure shares (55 8B EC ... C9 C2 20 00), with its EBP offsets.
 PARAMS = "double pd; single ps; int32 pi; word pw; extended pe"
 PARAM_SIZE = 32
@@ -193,15 +195,5 @@ def all_forms():
 
 
 def project(forms):
-    """One procedure per form, each called from the entry code after one LEA per global."""
-    out = ["program win32cui 'FpuForms'"]
-    out += ["%s %s;" % (kind, name) for name, (kind, _) in GLOBALS.items()]
-    for i, (text, _) in enumerate(forms):
-        out.append("procedure p%d(%s) {" % (i, PARAMS))
-        out += ["  " + line for line in text.split("\n")]
-        out.append("}")
-    out += ["procedure pend() { nop }", "entry:"]
-    out += ["  lea eax, %s" % name for name in GLOBALS]
-    out += ["  call p%d" % i for i in range(len(forms))]
-    out += ["  call pend", "  ret", ""]
-    return "\n".join(out)
+    declarations = ["%s %s;" % (kind, name) for name, (kind, _) in GLOBALS.items()]
+    return procedures_project("FpuForms", declarations, forms, PARAMS, GLOBALS)

@@ -295,16 +295,20 @@ def all_forms():
     return forms
 
 
-def project(forms):
-    """The kelvo project: one procedure per form, each called from the entry code, after
+def procedures_project(title, declarations, forms, params, globals_, body_head=()):
+    """A kelvo project with one procedure per form, each called from the entry code, after
     one LEA per global that tells the test where the globals lie."""
-    out = ["program win32cui 'Forms'", "int32 gd;", "word gw;", "byte gb;"]
+    out = ["program win32cui '%s'" % title, *declarations]
     for i, (text, _) in enumerate(forms):
-        out.append("procedure p%d(%s) {" % (i, PARAMS))
-        out += ["  " + line for line in text.split("\n")]
+        out.append("procedure p%d(%s) {" % (i, params))
+        out += ["  " + line for line in (*body_head, *text.split("\n"))]
         out.append("}")
     out += ["procedure pend() { nop }", "entry:"]
-    out += ["  lea eax, %s" % name for name in GLOBALS]
+    out += ["  lea eax, %s" % name for name in globals_]
     out += ["  call p%d" % i for i in range(len(forms))]
     out += ["  call pend", "  ret", ""]
     return "\n".join(out)
+
+
+def project(forms):
+    return procedures_project("Forms", ["int32 gd;", "word gw;", "byte gb;"], forms, PARAMS, GLOBALS)

@@ -4,7 +4,7 @@ the same instruction in GNU assembler Intel syntax (see instruction_forms.py for
 Each procedure has the same parameters and locals (PARAMS, LOCALS), so every one has the same
 frame; the globals are listed in GLOBALS and found through one LEA each in the entry code.
 """
-from instruction_forms import MEMS
+from instruction_forms import MEMS, procedures_project
 
 MM = ["mm%d" % i for i in range(8)]
 XMM = ["xmm%d" % i for i in range(8)]
@@ -135,15 +135,4 @@ def all_forms():
 
 
 def project(forms):
-    """One procedure per form, each called from the entry code after one LEA per global."""
-    out = ["program win32cui 'SimdForms'", GLOBALS_TEXT]
-    for i, (text, _) in enumerate(forms):
-        out.append("procedure p%d(%s) {" % (i, PARAMS))
-        out.append("  " + LOCALS_TEXT)
-        out += ["  " + line for line in text.split("\n")]
-        out.append("}")
-    out += ["procedure pend() { nop }", "entry:"]
-    out += ["  lea eax, %s" % name for name in GLOBALS]
-    out += ["  call p%d" % i for i in range(len(forms))]
-    out += ["  call pend", "  ret", ""]
-    return "\n".join(out)
+    return procedures_project("SimdForms", [GLOBALS_TEXT], forms, PARAMS, GLOBALS, [LOCALS_TEXT])
