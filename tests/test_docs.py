@@ -1,6 +1,7 @@
 """The kelvo blocks of the README and of docs/: each is compiled, so that the text can not
 drift from the compiler. A fenced block marked ```kelvo is a fragment, compiled after a
-console program head, unless it starts with its own `program` head: then it is a complete
+console program head (and before an empty main program when it has no `entry:` of its own),
+unless it starts with its own `program` head: then it is a complete
 program, and the ```output block after it (C files may stand between) says what it prints
 when run.
 
