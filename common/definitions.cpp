@@ -25,16 +25,6 @@ bool sameText(std::string_view a, std::string_view b) {
   return true;
 }
 
-uint16_t strToVarKind(std::string_view text) {
-  const std::string t = lowerCase(text);
-  if (t == "string") return 21;
-  if (t == "int") return 120;
-  if (t == "float") return 122;
-  if (t == "register") return 105;
-  if (t == "segment") return 106;
-  return 13;
-}
-
 TCallMethod strToCallMethod(std::string_view text) {
   const std::string t = lowerCase(text);
   if (t == "stdcall") return cmStdcall;

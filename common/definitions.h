@@ -121,7 +121,8 @@ constexpr int regSize(TRegister r) { return r < rdAX ? 32 : (r < rdAL ? 16 : 8);
 // The register's number inside its bank, as x86 encodes it.
 constexpr int regNumber(TRegister r) { return static_cast<int>(r) & 7; }
 
-std::string opcodeToStr(uint16_t code);  // defined with the token table
+// Token codes: both defined with the token table.
+std::string opcodeToStr(uint16_t code);
 uint16_t strToVarKind(std::string_view text);
 TCallMethod strToCallMethod(std::string_view text);
 TRegister strToReg(std::string_view text);

@@ -169,7 +169,7 @@ struct TCompiler {
   TPluginAnswer OfferPluginKeyword(std::string_view lowerText);
 
   // --- constant expressions
-  // The general evaluator: leaves the value in curToken as 122 (asFloat) or 120.
+  // The general evaluator: leaves the value in curToken as a Float (asFloat) or a Number.
   uint16_t ConstExpression(bool asFloat);
   // The same, when the expression's first token is the one just read.
   uint16_t ConstExpressionFromCurrent(bool asFloat);
@@ -350,7 +350,7 @@ struct TCompiler {
   // Emits and removes the queued call steps from index `first` on, last step first.
   void ReplayCallQueue(size_t first);
   void EmitCallStep(PCurrentToken step);
-  // A saved register token (code 105, size of its bank) for a call step.
+  // A saved register token (tk::Register, size of its bank) for a call step.
   PCurrentToken RegisterToken(TRegister reg);
 
   // --- integer instruction statements
