@@ -130,8 +130,6 @@ TSegment strToSeg(std::string_view text);
 uint32_t strToCharConst(std::string_view text);
 uint16_t strToSubSystem(std::string_view text);
 int64_t hexToInt64(std::string_view digits);
-int32_t hexToInt(std::string_view digits);
-uint16_t alignWord(uint16_t value, uint16_t alignment);
 uint32_t alignValue(uint32_t value, uint32_t alignment);
 
 // Letter-case helpers for the 8-bit texts of the language.
