@@ -169,7 +169,7 @@ struct TCompiler {
   TPluginAnswer OfferPluginKeyword(std::string_view lowerText);
 
   // --- constant expressions
-  // The general evaluator: leaves the value in curToken as 122 (asFloat) or 120.
+  // The general evaluator: leaves the value in curToken as a Float (asFloat) or a Number.
   uint16_t ConstExpression(bool asFloat);
   // The same, when the expression's first token is the one just read.
   uint16_t ConstExpressionFromCurrent(bool asFloat);
@@ -185,7 +185,6 @@ struct TCompiler {
   // The small evaluator: groups from the right, register names count as their numbers.
   int32_t IntOperand(bool& done, int32_t& depth);
   int32_t IntExpression(bool& done, int32_t& depth, int32_t accumulator);
-  static bool TokenInSet(uint16_t code, const uint16_t* list, int32_t high);
   bool constSawFloat_ = false;  // the last general evaluation read a float operand
 
   // --- compile-time directives
@@ -350,7 +349,7 @@ struct TCompiler {
   // Emits and removes the queued call steps from index `first` on, last step first.
   void ReplayCallQueue(size_t first);
   void EmitCallStep(PCurrentToken step);
-  // A saved register token (code 105, size of its bank) for a call step.
+  // A saved register token (tk::Register, size of its bank) for a call step.
   PCurrentToken RegisterToken(TRegister reg);
 
   // --- integer instruction statements
