@@ -95,7 +95,7 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
     for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, x, bases);
 }
 
-void TCodeLayout::patchDataAddresses(const TImageBases& bases) const {
+void TCodeLayout::patchDataAddresses(const TImageBases& bases) {
   TDataMan& data = *in_.dataImage;
   for (const TDataAddressSlot& s : data.addressSlots) {
     const uint32_t value = s.isProcedure ? bases.code + in_.procs()[s.target]->Address : bases.data + s.target;

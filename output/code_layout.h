@@ -41,7 +41,7 @@ class TCodeLayout {
   // is reported here, as the jumps are patched: after every label of the program was found.
   void finalFixup(const TImageBases& bases);
   // Writes the addresses that globals are initialised with into the data image.
-  void patchDataAddresses(const TImageBases& bases) const;
+  void patchDataAddresses(const TImageBases& bases);
 
   const std::vector<TFunction*>& laidOut() const { return laidOut_; }
   uint32_t f_codesize = 0;
