@@ -315,6 +315,8 @@ struct TCompiler {
   // --- imports and exports
   bool CompileImports();
   bool CompileExports();
+  // A procedure called or addressed here goes into the image; an import can not, in a boot image.
+  void UseProcedure(TFunction& proc);
   // Procedures before this index come from the standard include: "exports +" leaves them out.
   size_t firstProjectProcedure = 1;
 
@@ -437,9 +439,13 @@ struct TCompiler {
   std::string readConstText(std::string text);
   bool compileTypedConst(PData item, PDataType type);
   void readImportHeader(PFunction proc);
+  bool readingStandardInclude_ = false;  // its procedures are checked when the link reaches them
   // directives
+  void checkRepetitions(int64_t count);
   int32_t passiveEnds_ = 0;    // "#end"s ahead that close an #ifdef, #ifndef or #else, not a body
   bool elsePending_ = false;   // the branches before an "#else" were not taken
+  int64_t repetitions_ = 0;    // bodies of #repeat compiled or begun so far in this build
+  int64_t repeatsAround_ = 1;  // times the text being read is still to be compiled, by the #repeats around it
   struct TConditionOperand {
     TCurrentToken token;
     std::string text;
