@@ -150,6 +150,11 @@ void SalRegImm(TAssembler& a, TRegister reg, uint8_t count) { shiftRegImm(a, shS
 void ShrRegImm(TAssembler& a, TRegister reg, uint8_t count) { shiftRegImm(a, shShr, reg, count); }
 void SarRegImm(TAssembler& a, TRegister reg, uint8_t count) { shiftRegImm(a, shSar, reg, count); }
 
+// Always the imm8 form, also for a count of 1.
+void SarMemImm(TAssembler& a, int32_t size, const TMemOperand& m, uint8_t count) {
+  EncodeLocImm(a, kForms[fmSarRmImm], size, MemLocation(m), count);
+}
+
 // --- XCHG and MOVZX
 
 // Only dword registers are supported; the size is checked first so that a word or byte

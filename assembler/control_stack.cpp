@@ -47,6 +47,27 @@ void EmitRetImm(TAssembler& a, uint16_t count) {
   Emit(a, in);
 }
 
+static const TForm& jumpRow(uint16_t kind, bool shortForm) {
+  if (kind == kJumpAlways) return kForms[shortForm ? fmJmpRel8 : fmJmpRel];
+  if (kind == kJumpEcxZero) return kForms[fmJecxzRel8];  // JECXZ has no near form
+  return kForms[shortForm ? kJccForms[kind].short8 : kJccForms[kind].near];
+}
+
+TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel) {
+  assert(kind < 16 || kind == kJumpAlways || kind == kJumpEcxZero);
+  const TForm& f = jumpRow(kind, shortForm);
+  const int bytes = mode == 16 ? 2 : 4;
+  TInstr in;
+  in.wordPrefix = mode != 16;
+  PutRaw(in, f, bytes);
+  PutImmediate(in, f, bytes, static_cast<uint32_t>(rel));
+  return in;
+}
+
+uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode) {
+  return LabelJump(kind, shortForm, mode, 0).n;
+}
+
 void IntImm(TAssembler& a, uint8_t vector) {
   TInstr in;
   if (vector == 3) {

@@ -14,9 +14,17 @@
 
 namespace kelvo {
 
+// The operand size an instruction of the row names: 2 or 4, or 0 where none shows in the
+// bytes (byte operands, x87, MMX and SSE rows).
+constexpr int OperandSize(const TForm& f, int bytes) {
+  if (f.rules & frWord) return 2;
+  if (f.rules & frDword) return 4;
+  return (f.rules & frSized) && bytes != 1 ? bytes : 0;
+}
+
 // Prefixes and opcode bytes; `plus` is added to the last byte (+r and +i forms).
 inline void PutOpcode(TInstr& in, const TForm& f, int bytes, uint8_t segPrefix = 0, uint8_t plus = 0) {
-  if (bytes == 2 && (f.rules & frSized) && in.wordPrefix) in.put(0x66);
+  if (OperandSize(f, bytes) == 2 && in.wordPrefix) in.put(0x66);
   if (segPrefix) in.put(segPrefix);
   const int last = f.opLen - 1;
   for (int i = 0; i < last; ++i) in.put(f.opcode[i]);
@@ -78,6 +86,12 @@ inline void PutReg(TInstr& in, const TForm& f, int bytes, TRegister reg) {
   if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
   else if (f.enc == feRaw) PutRaw(in, f, bytes);
   else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(reg));
+}
+// A row without operands.
+inline void EncodeRaw(TAssembler& a, const TForm& f) {
+  TInstr in;
+  PutRaw(in, f, 4);
+  Emit(a, in);
 }
 inline void EncodeReg(TAssembler& a, const TForm& f, TRegister reg) {
   TInstr in;

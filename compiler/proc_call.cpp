@@ -462,8 +462,7 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
     case ctPOPeax: PopReg(a, rdEAX); return;
     case ctPushSign: {
       PushOperand(step->Token, step);
-      static const uint8_t kSarTop31[] = {0xC1, 0x3C, 0x24, 0x1F};  // SAR dword [ESP], 31
-      EmitBytes(a, kSarTop31, sizeof kSarTop31);
+      SarMemImm(a, 4, BaseDisp(rdESP, 0), 31);  // the high dword: the low one's sign
       return;
     }
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "output/link_input.h"
+#include "assembler/encoders.h"
 #include "assembler/form_encoders.h"
 #include "output/pe_headers.h"
 
@@ -12,8 +13,6 @@ namespace {
 
 constexpr uint32_t kPrologueSize = 9;  // 55 / 8B EC / six bytes for the locals' reservation
 constexpr uint32_t kJumpArea = 6;      // what the encoder leaves for a label jump
-constexpr uint16_t kJmpAlways = 16;
-constexpr uint16_t kJmpJecxz = 115;
 
 std::string procName(const TFunction& f) {
   return f.Name.empty() ? "procedure " + std::to_string(f.FuncIndex) : "procedure " + f.Name;
@@ -175,9 +174,10 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
     const TFixUp& x = fixups[jumps_[j]];
     if (x.fixAddr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
     if (fitsShort(distance(f, x))) {
-      removals_.add(x.fixAddr + 2, 4);
+      const uint32_t size = LabelJumpSize(x.fixJmp, true, jumpMode(x));
+      removals_.add(x.fixAddr + size, kJumpArea - size);
       shortened_[j] = 1;
-    } else if (x.fixSize == 16 && x.fixJmp != kJmpJecxz) {
+    } else if (x.fixSize == 16 && x.fixJmp != kJumpEcxZero) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
       const uint32_t size = longJumpSize(x);
       removals_.add(x.fixAddr + size, kJumpArea - size);
@@ -205,14 +205,14 @@ void TProcedureLayout::checkJumps(const TFunction& f) {
   for (size_t j = 0; j < jumps_.size(); ++j) {
     const TFixUp& x = f.recAssembler.FixUps[jumps_[j]];
     const int64_t d = distance(f, x);
-    if (x.fixJmp > 15 && x.fixJmp != kJmpAlways && x.fixJmp != kJmpJecxz)
+    if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero)
       internalError("jump kind " + std::to_string(x.fixJmp) + " in " + procName(f));
     if (fitsShort(d)) continue;
     if (shortened_[j]) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
     const int64_t rel16 = d + 1 - longJumpSize(x);
-    if (x.fixSize == 16 && x.fixJmp != kJmpJecxz && (rel16 < -32768 || rel16 > 32767))
+    if (x.fixSize == 16 && x.fixJmp != kJumpEcxZero && (rel16 < -32768 || rel16 > 32767))
       compileError("Jump too far for 16-bit code (" + std::to_string(d) + " bytes)");
-    if (x.fixJmp != kJmpJecxz || jumps_[j] > farIndex) continue;
+    if (x.fixJmp != kJumpEcxZero || jumps_[j] > farIndex) continue;
     if (!strict_) throw TNotNow{};
     farIndex = jumps_[j];
     farJecxz_ = "JECXZ jump too far (" + std::to_string(d - 5) + " bytes)";
@@ -220,7 +220,10 @@ void TProcedureLayout::checkJumps(const TFunction& f) {
 }
 
 // The long form of a label jump in 16-bit code: E9 rw or 0F 80+cc rw.
-uint32_t TProcedureLayout::longJumpSize(const TFixUp& x) { return x.fixJmp == kJmpAlways ? 3 : 4; }
+uint32_t TProcedureLayout::longJumpSize(const TFixUp& x) { return LabelJumpSize(x.fixJmp, false, 16); }
+
+// A label jump recorded in 16-bit code carries fixSize 16.
+uint16_t TProcedureLayout::jumpMode(const TFixUp& x) { return x.fixSize == 16 ? 16 : 32; }
 
 // From the byte after the jump's first one to its label, once the removed bytes are gone.
 int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
@@ -228,29 +231,16 @@ int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
   return int64_t{removals_.map(label)} - (int64_t{removals_.map(x.fixAddr)} + 1);
 }
 
-// The short form wherever the label is close enough, else
-//   JMP:  E9 rel32          Jcc: 0F 80+cc rel32     (E9 rel16, 0F 80+cc rel16 in 16-bit code)
-// Positions are already those of the closed-up code.
+// The short form wherever the label is close enough, else the near one; in 32-bit code the
+// near JMP leaves the sixth byte of its area as a NOP. Positions are already those of the
+// closed-up code.
 void TProcedureLayout::writeJump(const TFunction& f, const TFixUp& x, std::string& code) const {
   const uint32_t pos = x.fixAddr;
   const int64_t d = int64_t{f.jmpLabels[x.fixLabelID].position} - (int64_t{pos} + 1);
-  const uint16_t kind = x.fixJmp;
-  if (fitsShort(d)) {
-    code[pos] = static_cast<char>(kind == kJmpAlways ? 0xEB : kind == kJmpJecxz ? 0xE3 : 0x70 + kind);
-    code[pos + 1] = static_cast<char>(d - 1);
-  } else if (x.fixSize == 16) {
-    const uint32_t size = longJumpSize(x);
-    if (kind != kJmpAlways) code[pos] = '\x0F';
-    code[size - 3 + pos] = static_cast<char>(kind == kJmpAlways ? 0xE9 : 0x80 + kind);
-    patchLE(code, pos + size - 2, static_cast<uint32_t>(d + 1 - size), 2);
-  } else if (kind == kJmpAlways) {
-    code[pos] = '\xE9';
-    patchLE(code, pos + 1, static_cast<uint32_t>(d - 4), 4);
-  } else {
-    code[pos] = '\x0F';
-    code[pos + 1] = static_cast<char>(0x80 + kind);
-    patchLE(code, pos + 2, static_cast<uint32_t>(d - 5), 4);
-  }
+  const bool shortForm = fitsShort(d);
+  const uint32_t size = LabelJumpSize(x.fixJmp, shortForm, jumpMode(x));
+  const TInstr jump = LabelJump(x.fixJmp, shortForm, jumpMode(x), static_cast<int32_t>(d + 1 - size));
+  code.replace(pos, jump.n, reinterpret_cast<const char*>(jump.b), jump.n);
 }
 
 }  // namespace kelvo

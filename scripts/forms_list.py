@@ -3,7 +3,8 @@
 
 Each line of the list is `instruction ; bytes`; this script assembles every instruction with
 `as --32` (Intel syntax) and writes the bytes after the ';'. Lines starting with '#' and blank
-lines are kept as they are.
+lines are kept as they are, and so are lines starting with '!': instructions GNU as does not
+know, with their bytes from the processor manual.
 
     python3 scripts/forms_list.py            rewrite the list
     python3 scripts/forms_list.py --check    exit 1 when a line's bytes differ from GNU as
@@ -62,7 +63,7 @@ def main():
         print("GNU as, objcopy or nm is missing: skipped")
         sys.exit(77 if check else 1)
     lines = read_list(LIST)
-    rows = [i for i, l in enumerate(lines) if l.strip() and not l.lstrip().startswith("#")]
+    rows = [i for i, l in enumerate(lines) if l.strip() and not l.lstrip().startswith(("#", "!"))]
     encoded = assemble([instruction(lines[i]) for i in rows])
     stale = 0
     for i, code in zip(rows, encoded):
