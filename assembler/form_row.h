@@ -50,6 +50,7 @@ enum TFormRule : uint8_t {
   frOnlyByte = 2,  // byte operands only; the opcode is written as the byte form
   frWord = 4,      // operand size 16 whatever the operands (cbw, lodsw)
   frDword = 8,     // operand size 32 whatever the operands (cwde, lodsd, bswap r32)
+  frEcx = 0x10,    // counts in ECX (jecxz): 67 in 16-bit code
   frSized = 0x80,  // set by the reader: a plain class (or imm8s), so word operands take 66
 };
 

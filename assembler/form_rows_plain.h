@@ -34,6 +34,8 @@
   F(Sahf,   "sahf",   "", "9E",       frNone) \
   F(Pushf,  "pushf",  "", "9C",       frNone) \
   F(Popf,   "popf",   "", "9D",       frNone) \
+  F(Pushfd, "pushfd", "", "9C",       frDword) \
+  F(Popfd,  "popfd",  "", "9D",       frDword) \
   F(Pusha,  "pusha",  "", "60",       frNone) \
   F(Popa,   "popa",   "", "61",       frNone) \
   /* strings: b, w and d forms */ \
@@ -70,7 +72,7 @@
   F(Invd,   "invd",   "", "0F 08",    frNone) \
   F(Wbinvd, "wbinvd", "", "0F 09",    frNone) \
   F(Iret,   "iret",   "", "CF",       frNone) \
-  F(Iretw,  "iretw",  "", "CF",       frWord) \
+  F(Iretd,  "iretd",  "", "CF",       frDword) \
   F(Emms,   "emms",   "", "0F 77",    frNone) \
   F(Femms,  "femms",  "", "0F 0E",    frNone) \
   F(Wait,   "wait",   "", "9B",       frNone) \
@@ -113,7 +115,7 @@
   /* the conditional rows in condition-code order */ \
   F(JmpRel8,  "jmp",   "rel8", "EB cb",    frNone) \
   F(JmpRel,   "jmp",   "rel",  "E9 cz",    frNone) \
-  F(JecxzRel8, "jecxz", "rel8", "E3 cb",   frNone) \
+  F(JecxzRel8, "jecxz", "rel8", "E3 cb",   frEcx) \
   F(JoRel8,   "jo",    "rel8", "70 cb",    frNone) \
   F(JnoRel8,  "jno",   "rel8", "71 cb",    frNone) \
   F(JbRel8,   "jb",    "rel8", "72 cb",    frNone) \

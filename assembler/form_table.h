@@ -144,10 +144,6 @@ constexpr bool Is32(TRegister r) { return r < rdAX; }
 constexpr bool Is16(TRegister r) { return r >= rdAX && r < rdAL; }
 constexpr bool Is8(TRegister r) { return r >= rdAL; }
 constexpr int RegBytes(TRegister r) { return Is32(r) ? 4 : (Is16(r) ? 2 : 1); }
-// 66 for word operands, emitted whatever the procedure's bit mode is.
-inline void PutSizePrefix(TInstr& in, int bytes) {
-  if (bytes == 2) in.put(0x66);
-}
 // 66 for word operands unless the procedure is 16-bit code (the Prefix16 rule).
 inline void PutModePrefix(TInstr& in, const TAssembler& a, int bytes) {
   if (bytes == 2 && a.cpuMode != 16) in.put(0x66);

@@ -166,7 +166,7 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
       if (const TSimdStatement* simd = FindSimdStatement(code)) return fromFlag(CompileSimdInstruction(*simd));
       break;
   }
-  if (const TForm* form = OperandlessForm(code)) {
+  if (const TForm* form = OperandlessForm(code, curToken.Str)) {
     EncodeRaw(curFunc->recAssembler, *form);
     return R::next;
   }

@@ -13,7 +13,7 @@ struct TOperandless {
   TFormId form;
 };
 
-// The statement words without operands and their rows. iretd is written with the word form.
+// The statement words without operands and their rows.
 constexpr TOperandless kOperandless[] = {
     {tk::MnAaa, fmAaa}, {tk::MnAad, fmAad}, {tk::MnAam, fmAam}, {tk::MnAas, fmAas},
     {tk::MnCbw, fmCbw}, {tk::MnCwd, fmCwd}, {tk::MnCwde, fmCwde}, {tk::MnCdq, fmCdq},
@@ -22,7 +22,7 @@ constexpr TOperandless kOperandless[] = {
     {tk::MnCpuid, fmCpuid}, {tk::MnDaa, fmDaa}, {tk::MnDas, fmDas}, {tk::MnEmms, fmEmms},
     {tk::MnFemms, fmFemms}, {tk::MnHlt, fmHlt}, {tk::MnInsb, fmInsb}, {tk::MnInsw, fmInsw},
     {tk::MnInsd, fmInsd}, {tk::MnInto, fmInto}, {tk::MnInvd, fmInvd}, {tk::MnIret, fmIret},
-    {tk::MnIretd, fmIretw}, {tk::MnLahf, fmLahf}, {tk::MnLeave, fmLeave}, {tk::MnLock, fmLock},
+    {tk::MnIretd, fmIretd}, {tk::MnLahf, fmLahf}, {tk::MnLeave, fmLeave}, {tk::MnLock, fmLock},
     {tk::MnLodsb, fmLodsb}, {tk::MnLodsw, fmLodsw}, {tk::MnLodsd, fmLodsd}, {tk::MnMovsb, fmMovsb},
     {tk::MnMovsw, fmMovsw}, {tk::MnMovsd, fmMovsd}, {tk::MnNop, fmNop}, {tk::MnOutsb, fmOutsb},
     {tk::MnOutsw, fmOutsw}, {tk::MnOutsd, fmOutsd}, {tk::MnPopa, fmPopa}, {tk::MnPopf, fmPopf},
@@ -56,6 +56,17 @@ constexpr auto kIndex = buildIndex();
 
 }  // namespace
 
-const TForm* OperandlessForm(uint16_t code) { return code < kCodeLimit ? kIndex[code] : nullptr; }
+// pushad, popad, pushfd and popfd share the token of the forms of the code's own size, but
+// name a dword operand size: in 16-bit code they take 66.
+const TForm* OperandlessForm(uint16_t code, std::string_view word) {
+  if (code >= kCodeLimit) return nullptr;
+  if (!word.empty() && (word.back() == 'd' || word.back() == 'D')) {
+    if (code == tk::MnPusha) return &kForms[fmPushad];
+    if (code == tk::MnPopa) return &kForms[fmPopad];
+    if (code == tk::MnPushf) return &kForms[fmPushfd];
+    if (code == tk::MnPopf) return &kForms[fmPopfd];
+  }
+  return kIndex[code];
+}
 
 }  // namespace kelvo

@@ -436,6 +436,9 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
   TAssembler& a = curFunc->recAssembler;
   switch (step->Command) {
     case ctCallGV:
+      // The indirect call of 16-bit code pushes a dword return address, which the 16-bit
+      // return of the procedure called does not take back.
+      if (a.cpuMode == 16) Error("Calls through a pointer or an object need 32-bit code");
       if (step->Token == tk::RegPointer && step->Proc && !step->Proc->slotInTable) {
         CallMem(a, step->Reg, static_cast<int32_t>(step->DataOffset));  // a slot inside the object
       } else if (step->Token == tk::RegPointer) {  // a slot in the object's table

@@ -87,8 +87,10 @@ void TCompiler::checkTryBodyJumps(size_t firstFixUp, size_t firstLabel) {
 
 // "try { ... } except { ... }"
 bool TCompiler::CompileTryExcept() {
-  ExpectOrRaise(tk::LBrace);
   TAssembler& a = curFunc->recAssembler;
+  // The handler record hangs off FS:[0], which only Windows threads have.
+  if (a.cpuMode == 16) Error("try/except needs 32-bit code");
+  ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btIf).id;
   const std::string handler = LevelLabel("=EXCEPT_", n);
   SubRegImm(a, rdESP, 8, ftNone);

@@ -11,7 +11,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr uint32_t kPrologueSize = 9;  // 55 / 8B EC / six bytes for the locals' reservation
 constexpr uint32_t kJumpArea = 6;      // what the encoder leaves for a label jump
 
 std::string procName(const TFunction& f) {
@@ -131,16 +130,17 @@ void TProcedureLayout::resolveLabels(TFunction& f) const {
   if (!missing.empty()) compileError(missing);
 }
 
-// The prologue 55 / 8B EC / six 90 bytes becomes the reservation for the locals, in its
-// shortest form, or goes away where nothing needs a frame. Writing the reservation twice
-// gives the same bytes, so a layout given up after it can be done again.
+// The prologue 55 / 8B EC / six 90 bytes (66 55 / 66 8B EC / six 90 in 16-bit code) becomes
+// the reservation for the locals, in its shortest form, or goes away where nothing needs a
+// frame. Writing the reservation twice gives the same bytes, so a layout given up after it
+// can be done again.
 void TProcedureLayout::shrinkPrologue(TFunction& f) {
   std::string& code = f.recAssembler.strCode;
   const uint32_t at = f.localFixupOffset - 1;  // 0-based start of the six bytes
-  if (code.size() < kPrologueSize || f.localFixupOffset == 0 || at + 6 > code.size())
-    internalError(procName(f) + " has no prologue");
+  const uint32_t prologueSize = at + 6;
+  if (f.localFixupOffset == 0 || prologueSize > code.size()) internalError(procName(f) + " has no prologue");
   if (!f.HasFrame()) {
-    removals_.add(0, kPrologueSize);
+    removals_.add(0, prologueSize);
     return;
   }
   if (f.dwTotalLocalSize == 0) {
@@ -148,14 +148,18 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
     return;
   }
   // ADD ESP, -size; the full form from 128 bytes of locals on, even where -128 would fit a byte.
+  // 16-bit code takes ADD SP, which fits the area in either form: its stack moves SP only.
   const uint32_t reserve = 0u - alignValue(f.dwTotalLocalSize, 4);
   const bool shortForm = f.dwTotalLocalSize <= 127;
   const TForm& add = kForms[shortForm ? fmAddRmImm8 : fmAddRmImm];
   TInstr in;
-  PutModRMReg(in, add, 4, 0, RegNum(rdESP));
-  PutImmediate(in, add, 4, reserve);
+  in.mode = prologueMode(at);
+  if (in.mode == 16 && alignValue(f.dwTotalLocalSize, 4) > 0x7FFC)
+    internalError("the locals of " + procName(f) + " do not fit a 16-bit reservation");
+  PutModRMReg(in, add, in.mode / 8, 0, RegNum(rdESP));
+  PutImmediate(in, add, in.mode / 8, reserve);
   code.replace(at, in.n, reinterpret_cast<const char*>(in.b), in.n);
-  if (shortForm) removals_.add(at + 3, 3);
+  if (in.n < 6) removals_.add(at + in.n, 6 - in.n);
 }
 
 // A label jump becomes the two-byte form when its label lies close enough with the bytes
@@ -221,6 +225,10 @@ void TProcedureLayout::checkJumps(const TFunction& f) {
 
 // The long form of a label jump in 16-bit code: E9 rw or 0F 80+cc rw.
 uint32_t TProcedureLayout::longJumpSize(const TFixUp& x) { return LabelJumpSize(x.fixJmp, false, 16); }
+
+// The frame moves in front of the six bytes: three in 32-bit code, five with the 66 prefixes
+// of 16-bit code.
+uint16_t TProcedureLayout::prologueMode(uint32_t areaStart) { return areaStart == 5 ? 16 : 32; }
 
 // A label jump recorded in 16-bit code carries fixSize 16.
 uint16_t TProcedureLayout::jumpMode(const TFixUp& x) { return x.fixSize == 16 ? 16 : 32; }
