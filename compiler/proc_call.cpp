@@ -448,7 +448,16 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
         CallVar(a, static_cast<uint32_t>(step->Data->dataIdent), step->DataOffset);
       }
       return;
-    case ctCALLfuncid: CallRel(a, static_cast<uint32_t>(step->Proc->FuncIndex)); return;
+    case ctCALLfuncid: {
+      // The call pushes a return address of the caller's size, the return takes back one of
+      // the callee's.
+      const uint16_t callee = step->Proc->recAssembler.cpuMode;
+      if (callee != a.cpuMode)
+        Error("\"" + step->Proc->Name + "\" is " + std::to_string(callee) + "-bit code and can not be called from " +
+              std::to_string(a.cpuMode) + "-bit code");
+      CallRel(a, static_cast<uint32_t>(step->Proc->FuncIndex));
+      return;
+    }
     case ctPush: PushOperand(step->Token, step); return;
     case ctAddREGNO: AddRegImm(a, step->Reg, static_cast<int32_t>(step->Int), ftNone); return;
     case ctMOVeax: case ctMOVecx: case ctMOVedx: case ctMOVebx: case ctMOVesi: case ctMOVedi: {
