@@ -17,12 +17,6 @@ void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }
 
-void EmitDword(TAssembler& a, uint32_t value) {
-  const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-  EmitBytes(a, bytes, 4);
-}
-
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
               uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel) {
   // In prepend mode the field's position counts from the front of the bytes still to come.

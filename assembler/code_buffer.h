@@ -45,7 +45,6 @@ inline constexpr uint16_t kJumpNone = 1000;
 
 // --- emission
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count);
-void EmitDword(TAssembler& a, uint32_t value);
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
               uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel = {});
 // Records a label jump at `address` (fixUID `uid`) and leaves six NOPs for the layout to
