@@ -94,6 +94,90 @@ class BootImages(KelvoCase):
         self.assertEqual(r.code, 0, r.out)  # 510 bytes: the signature still closes the sector
 
 
+QEMU = shutil.which("qemu-system-i386")
+
+# Real-mode code from source: 32-bit registers, immediates and memory operands, a procedure
+# with a parameter and a function with two parameters and two locals, called with arguments,
+# a loop and a case; it prints through the debug port 0xE9 and leaves through port 0xF4.
+REAL_MODE = """\
+program bootloader 'real'
+#bits 16;
+dword counter = 0x11223344;
+byte text[8] = 'real';
+
+// Prints one character: its parameter lies behind the 2-byte return address.
+procedure putc(dword c) {
+  mov eax, c
+  out 233, al
+}
+
+// Two parameters and two locals; the result in EAX.
+function mix(dword a; dword b) {
+  dword t = 0;
+  dword u = 0;
+  mov eax, a
+  mov t, eax
+  mov eax, b
+  mov u, eax
+  mov eax, t
+  add eax, u
+}
+
+entry:
+  cli
+  xor eax, eax
+  mov ds, ax
+  mov ss, ax
+  mov esp, 0x7C00
+  esi = @text
+  mov ecx, 4
+  repeat {
+    mov al, [esi]
+    out 233, al
+    inc esi
+    dec ecx
+  } until (ecx == 0);
+  putc(0x20)
+  mov eax, 0x12345678
+  shr eax, 16
+  if (eax == 0x1234) putc(0x33);
+  mix(0x30, 0x02)
+  putc(eax)
+  mov ebx, counter
+  if (ebx == 0x11223344) putc(0x21);
+  mov ecx, 0
+  while (ecx < 3) {
+    inc ecx
+    case (ecx) {
+      state 1: putc(0x61) break;
+      state 2: putc(0x62) break;
+      default: putc(0x63)
+    }
+  }
+  mov al, 0
+  out 244, al
+  cli
+  hlt
+"""
+
+
+class RealModeBoot(KelvoCase):
+    def test_sixteen_bit_code_runs_as_written(self):
+        if not QEMU:
+            self.skipTest("qemu-system-i386 is not installed")
+        r = run_kelvo(self.write("real.kpr", REAL_MODE), "-nopause", "-nolog", "x")
+        self.assertEqual(r.code, 0, r.out)
+        out = os.path.join(self.dir, "debugcon.txt")
+        subprocess.run([QEMU, "-boot", "a", "-drive", "format=raw,if=floppy,file=" + os.path.join(self.dir, "real.img"),
+                        "-debugcon", "file:" + out, "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04",
+                        "-display", "none", "-no-reboot", "-monitor", "none", "-serial", "none"],
+                       capture_output=True, timeout=20)
+        with open(out, "rb") as f:
+            # the text through [esi], "3" from a 32-bit immediate shifted, "2" from the function,
+            # "!" from a dword variable, then the loop's three states
+            self.assertEqual(f.read(), b"real 32!abc")
+
+
 class RunOption(KelvoCase):
     def test_run_starts_programs_only(self):
         """"-run" hands an EXE to wine (a stand-in here, which notes what it was given);
