@@ -16,7 +16,7 @@ TStatementResult TCompiler::CompileClosingBrace() {
     return TStatementResult::endBlock;
   }
   if (!bInProcedure) Error("Unexpected character \"}\".");
-  if (prevTokenType != tk::Ret) CompileRet();
+  if (prevTokenType != tk::Ret || !CurBody().retAtOwnLevel) CompileRet();
   listUses.clear();
   // The link step keeps the frame for the locals; an earlier return did not undo it.
   if (curFunc->HasFrame() && CurBody().framelessRetLine > 0)
