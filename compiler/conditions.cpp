@@ -72,7 +72,7 @@ void TCompiler::readLeftOperand(TCurrentToken& left) {
     const PFunction proc = curToken.Proc;
     if (!proc->isFunction)
       Error("\"" + proc->Name + "\" is not a function and can not be used in this manner");
-    if (!CompileCall(proc, false, 0)) RaiseError();
+    if (!CompileCall(proc, false, curToken.DataOffset)) RaiseError();  // a method slot's offset
     left = TCurrentToken{};
     left.Token = tk::Register;
     left.Reg = rdEAX;
