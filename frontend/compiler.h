@@ -340,7 +340,7 @@ struct TCompiler {
   TLocation OperandLocation(const TCurrentToken& t);
   // Memory operands that wait in the call queue, each token pointing at its own by `Int`.
   std::vector<TBaseExpression> queuedBaseExpressions;
-  void StoreFunctionResult(PFunction proc, const TLocation& place, bool registerBound);
+  void StoreFunctionResult(const TCurrentToken& call, const TLocation& place, bool registerBound);
   void StoreFloat(const TLocation& place, long double value);
   void RequireFunction(PFunction proc);
 

@@ -46,12 +46,12 @@ int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
       break;
   }
   const uint16_t read = curToken.Token;
+  curToken.DataType = d->dataType;  // a member read below gives its own type
   if (read == tk::Variable || read == tk::LocalVar || read == tk::LocalParam) {
     if (PeekChar(1) == '[') lexIndex(d);
     if (PeekChar(1) == '.' && lexMember(d) != 0) return 1;
   }
   curToken.Data = d;
-  curToken.DataType = d->dataType;
   code = curToken.Token;
   return 0;
 }
@@ -109,6 +109,7 @@ int TCompiler::lexMember(PData d) {
   curToken.Str = info.locStr;
   curToken.DataOffset = base + info.offset;
   curToken.Token = itemCode;
+  if (info.memberType) curToken.DataType = info.memberType;
   if (!info.origData) Error("Invalid variable \"" + curToken.Str + "\"");
   return 0;
 }
