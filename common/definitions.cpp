@@ -10,12 +10,24 @@ const char* const kRegisterNames[kRegisterCount] = {
 
 const char* const kSegmentNames[kSegmentCount] = {"cs", "ss", "ds", "es", "fs", "gs"};
 
-static char lowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 std::string lowerCase(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = lowerChar(c);
   return out;
+}
+
+int32_t memberPosition(const TDataType& type, std::string_view name) {
+  thread_local std::string key;  // reused, so a lookup does not allocate
+  key.assign(name);
+  for (char& c : key) c = lowerChar(c);
+  const auto found = type.typeMemberIndex.find(key);
+  return found == type.typeMemberIndex.end() ? -1 : static_cast<int32_t>(found->second);
+}
+
+void addMemberName(TDataType& type, std::string_view name) {
+  type.typeMemberIndex.emplace(lowerCase(name), static_cast<uint32_t>(type.typeVars.size()));
+  type.typeVars.emplace_back(name);
 }
 
 bool sameText(std::string_view a, std::string_view b) {

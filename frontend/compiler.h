@@ -15,6 +15,7 @@
 #include "compiler/member_access.h"
 #include "compiler/operand_location.h"
 #include "compiler/state_stack.h"
+#include "frontend/define_list.h"
 #include "frontend/function.h"
 #include "frontend/ident_table.h"
 #include "frontend/macro_tables.h"
@@ -80,7 +81,7 @@ struct TCompiler {
   std::vector<std::unique_ptr<TData>> listData;
   std::vector<std::unique_ptr<TDataType>> listTypes;
   std::vector<std::string> slistDLLs;
-  std::vector<std::string> listDefines;
+  TDefineList listDefines;
   std::vector<TRegister> listUses;
   std::vector<std::unique_ptr<TStateInfo>> StateStack;
   std::vector<std::unique_ptr<TCurrentToken>> NCTList;

@@ -141,7 +141,8 @@ def write_gas(path, procs):
 
 def write_nasm_like(path, procs, fasm):
     with open(path, "w") as f:
-        f.write("use32\n" if fasm else "bits 32\n")
+        # fasm takes no section before it knows the output format; an object file like nasm's.
+        f.write("format MS COFF\nuse32\n" if fasm else "bits 32\n")
         f.write("section '.text' code readable executable\n" if fasm else "section .text\n")
         write_procs(f, procs, 2, {"@L": ".L:", "@skip": ".skip:"})
         f.write("section '.data' data readable writeable\n" if fasm else "section .data\n")
