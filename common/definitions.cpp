@@ -56,9 +56,36 @@ TCallMethod strToCallMethod(std::string_view text) {
   return cmUnknown;
 }
 
+namespace {
+
+// Up to four characters lower-cased into one number, so a name compares in one step.
+uint32_t packedName(std::string_view text) {
+  uint32_t key = 0;
+  for (char c : text) key = (key << 8) | static_cast<uint8_t>(lowerChar(c));
+  return key;
+}
+
+template <size_t N>
+struct TPackedNames {
+  uint32_t keys[N];
+  explicit TPackedNames(const char* const (&names)[N]) {
+    for (size_t i = 0; i < N; ++i) keys[i] = packedName(names[i]);
+  }
+  int find(std::string_view text) const {
+    if (text.size() < 2 || text.size() > 3) return -1;
+    const uint32_t key = packedName(text);
+    for (size_t i = 0; i < N; ++i)
+      if (keys[i] == key) return static_cast<int>(i);
+    return -1;
+  }
+};
+
+}  // namespace
+
 TRegister strToReg(std::string_view text) {
-  for (int i = 0; i < kRegisterCount; ++i)
-    if (sameText(text, kRegisterNames[i])) return static_cast<TRegister>(i);
+  static const TPackedNames registers(kRegisterNames);
+  const int found = registers.find(text);
+  if (found >= 0) return static_cast<TRegister>(found);
   // Register numbers written as digits stand for the 32-bit bank.
   if (text.size() == 1 && text[0] >= '1' && text[0] <= '7')
     return static_cast<TRegister>(text[0] - '0');
@@ -66,9 +93,9 @@ TRegister strToReg(std::string_view text) {
 }
 
 TSegment strToSeg(std::string_view text) {
-  for (int i = 0; i < kSegmentCount; ++i)
-    if (sameText(text, kSegmentNames[i])) return static_cast<TSegment>(i);
-  return segCS;
+  static const TPackedNames segments(kSegmentNames);
+  const int found = segments.find(text);
+  return found >= 0 ? static_cast<TSegment>(found) : segCS;
 }
 
 uint32_t strToCharConst(std::string_view text) {

@@ -2,19 +2,6 @@
 
 namespace kelvo {
 
-char TCompiler::NextChar() {
-  ++curFile->intCurChar;
-  ++curFile->intCurLineChar;
-  return curFile->CharAt(curFile->intCurChar);
-}
-
-void TCompiler::PrevChar() {
-  --curFile->intCurChar;
-  --curFile->intCurLineChar;
-}
-
-char TCompiler::PeekChar(int32_t offset) { return curFile->CharAt(curFile->intCurChar + offset); }
-
 static bool isBlank(char c) {
   const auto u = static_cast<unsigned char>(c);
   return u >= 1 && u <= 32;

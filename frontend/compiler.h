@@ -121,10 +121,17 @@ struct TCompiler {
   [[noreturn]] void Error(const std::string& message);
   void Warning(const std::string& message);
 
-  // --- character access on curFile
-  char NextChar();
-  void PrevChar();
-  char PeekChar(int32_t offset);
+  // --- character access on curFile; here, so the lexer's every character is no call
+  char NextChar() {
+    ++curFile->intCurChar;
+    ++curFile->intCurLineChar;
+    return curFile->CharAt(curFile->intCurChar);
+  }
+  void PrevChar() {
+    --curFile->intCurChar;
+    --curFile->intCurLineChar;
+  }
+  char PeekChar(int32_t offset) const { return curFile->CharAt(curFile->intCurChar + offset); }
   char PeekNonBlank();
   char SkipToChars(const std::string& character);
   bool IsLineEndAhead();
@@ -511,10 +518,11 @@ struct TCompiler {
   uint16_t lexHash();
   uint16_t lexNumber(char first);
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again
-  uint16_t lexFixedWord(const TKeyword& kw);
-  uint16_t lexRegister32();
+  int offerWordToPlugins(std::string_view word, uint16_t& code);  // -1: not taken
+  uint16_t lexFixedWord(const TKeyword& kw, std::string_view word);
+  uint16_t lexRegister32(std::string_view word);
   uint16_t lexFpuStack();
-  uint16_t lexSegment();
+  uint16_t lexSegment(std::string_view word);
   uint16_t lexFunction(const TKeyword& kw);
   uint16_t fnSizeof();
   uint16_t fnTypeText(bool deftype);

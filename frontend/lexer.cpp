@@ -104,7 +104,7 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
     }
     if (lexDepth_ == 1)
       tokenStart = {curFile->intCurChar - 1, curFile->intCurLine, curFile->intCurLineChar - 1};
-    if (!Settings.skipPluginKeywords) {
+    if (!Settings.skipPluginKeywords && pluginSys && pluginSys->HasEntries()) {
       const int32_t col = curFile->intCurLineChar, pos = curFile->intCurChar, line = curFile->intCurLine;
       const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
       const TPluginAnswer answer = OfferPluginToken(std::string_view(&lower, 1));

@@ -70,18 +70,29 @@ class TKeywordIndex {
       slots_[s] = static_cast<int16_t>(i);
     }
   }
+  // Lower-cases and hashes the word in one pass: no copy of it is kept.
   const TKeyword* find(std::string_view word) const {
-    for (size_t s = hash(word) & kMask; slots_[s] >= 0; s = (s + 1) & kMask)
-      if (word == kKeywords[slots_[s]].word) return &kKeywords[slots_[s]];
+    char lower[kLongestKeyword];
+    uint32_t h = kSeed;
+    for (size_t i = 0; i < word.size(); ++i) {
+      lower[i] = lowerChar(word[i]);
+      h = step(h, lower[i]);
+    }
+    const std::string_view key(lower, word.size());
+    for (size_t s = finish(h) & kMask; slots_[s] >= 0; s = (s + 1) & kMask)
+      if (kKeywords[slots_[s]].word == key) return &kKeywords[slots_[s]];
     return nullptr;
   }
 
  private:
   static constexpr size_t kSize = 2048, kMask = kSize - 1;
+  static constexpr uint32_t kSeed = 2166136261u;
+  static uint32_t step(uint32_t h, char c) { return (h ^ static_cast<uint8_t>(c)) * 16777619u; }
+  static size_t finish(uint32_t h) { return h ^ (h >> 15); }
   static size_t hash(std::string_view w) {
-    uint32_t h = 2166136261u;
-    for (char c : w) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
-    return h ^ (h >> 15);
+    uint32_t h = kSeed;
+    for (char c : w) h = step(h, c);
+    return finish(h);
   }
   std::array<int16_t, kSize> slots_{};
 };
@@ -131,7 +142,7 @@ class TDisplayTable {
     names_.fill(nullptr);
     for (const TDisplayName& d : kDisplayNames) names_[d.code] = d.text;
     for (const TKeyword& k : kKeywords)
-      if (k.kind == TWordKind::plain && showsItsWord(k.code) && !names_[k.code]) names_[k.code] = k.word;
+      if (k.kind == TWordKind::plain && showsItsWord(k.code) && !names_[k.code]) names_[k.code] = k.word.data();
   }
   const char* find(uint16_t code) const { return code < names_.size() ? names_[code] : nullptr; }
 
@@ -141,9 +152,9 @@ class TDisplayTable {
 
 }  // namespace
 
-const TKeyword* findKeyword(std::string_view lowerWord) {
-  if (lowerWord.size() < kShortestKeyword || lowerWord.size() > kLongestKeyword) return nullptr;
-  return keywordIndex().find(lowerWord);
+const TKeyword* findKeyword(std::string_view word) {
+  if (word.size() < kShortestKeyword || word.size() > kLongestKeyword) return nullptr;
+  return keywordIndex().find(word);
 }
 
 std::span<const TKeyword> keywordTable() { return kKeywords; }
