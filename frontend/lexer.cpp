@@ -2,6 +2,7 @@
 #include <array>
 
 #include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
@@ -88,6 +89,10 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
     const char c = NextChar();
     const auto u = static_cast<unsigned char>(c);
     if (u <= 32) {
+      if (c == ' ' || c == '\t') {  // the rest of a run of blanks in one step
+        lex::advanceWhile(*curFile, [](char b) { return b == ' ' || b == '\t'; });
+        continue;
+      }
       if (c == '\0') {
         checkNotNul(c);
         if (curFile->intCurChar > curFile->intSourceLen + 1) PrevChar();  // stay just past the end

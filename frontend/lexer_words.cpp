@@ -127,7 +127,13 @@ uint16_t TCompiler::lexRegister32(std::string_view word) {
 
 uint16_t TCompiler::lexFpuStack() {
   int64_t n = 0;
-  if (PeekToken() == tk::LParen) {
+  const char digit = PeekChar(2);
+  const bool plain = !(pluginSys && pluginSys->HasEntries());  // else a plug-in may take "(" or ")"
+  if (plain && PeekChar(1) == '(' && digit >= '0' && digit <= '7' && PeekChar(3) == ')') {  // "st(n)" as usually written
+    n = digit - '0';
+    curFile->intCurChar += 3;
+    curFile->intCurLineChar += 3;
+  } else if (PeekToken() == tk::LParen) {
     GetToken();
     expectOrRaise({tk::Number});
     n = curToken.Int;
