@@ -82,10 +82,40 @@ struct TPackedNames {
 
 }  // namespace
 
+// The two letters of a 16-bit or 8-bit register name, lower-cased, as one number.
+constexpr int twoLetters(char a, char b) { return (a << 8) | b; }
+
+// 0-7 for "ax" to "di" (so also "eax" to "edi" after the "e"), 8-15 for "al" to "bh", else -1.
+static int twoLetterRegister(char a, char b) {
+  switch (twoLetters(lowerChar(a), lowerChar(b))) {
+    case twoLetters('a', 'x'): return 0;
+    case twoLetters('c', 'x'): return 1;
+    case twoLetters('d', 'x'): return 2;
+    case twoLetters('b', 'x'): return 3;
+    case twoLetters('s', 'p'): return 4;
+    case twoLetters('b', 'p'): return 5;
+    case twoLetters('s', 'i'): return 6;
+    case twoLetters('d', 'i'): return 7;
+    case twoLetters('a', 'l'): return 8;
+    case twoLetters('c', 'l'): return 9;
+    case twoLetters('d', 'l'): return 10;
+    case twoLetters('b', 'l'): return 11;
+    case twoLetters('a', 'h'): return 12;
+    case twoLetters('c', 'h'): return 13;
+    case twoLetters('d', 'h'): return 14;
+    case twoLetters('b', 'h'): return 15;
+    default: return -1;
+  }
+}
+
 TRegister strToReg(std::string_view text) {
-  static const TPackedNames registers(kRegisterNames);
-  const int found = registers.find(text);
-  if (found >= 0) return static_cast<TRegister>(found);
+  if (text.size() == 2) {
+    const int r = twoLetterRegister(text[0], text[1]);
+    if (r >= 0) return static_cast<TRegister>(r + rdAX);
+  } else if (text.size() == 3 && lowerChar(text[0]) == 'e') {
+    const int r = twoLetterRegister(text[1], text[2]);
+    if (r >= 0 && r < 8) return static_cast<TRegister>(r);
+  }
   // Register numbers written as digits stand for the 32-bit bank.
   if (text.size() == 1 && text[0] >= '1' && text[0] <= '7')
     return static_cast<TRegister>(text[0] - '0');
