@@ -7,7 +7,7 @@ static bool isBlank(char c) {
   return u >= 1 && u <= 32;
 }
 
-char TCompiler::PeekNonBlank() {
+char TCompiler::peekNonBlankAfter() {
   int32_t pos = curFile->intCurChar + 1;
   while (isBlank(curFile->CharAt(pos))) ++pos;
   return curFile->CharAt(pos);

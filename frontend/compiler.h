@@ -132,7 +132,12 @@ struct TCompiler {
     --curFile->intCurLineChar;
   }
   char PeekChar(int32_t offset) const { return curFile->CharAt(curFile->intCurChar + offset); }
-  char PeekNonBlank();
+  // The next character that is not blank; most often the very next one.
+  char PeekNonBlank() {
+    const char c = PeekChar(1);
+    return static_cast<unsigned char>(c - 1) < 32 ? peekNonBlankAfter() : c;
+  }
+  char peekNonBlankAfter();
   char SkipToChars(const std::string& character);
   bool IsLineEndAhead();
 
@@ -499,6 +504,7 @@ struct TCompiler {
     bool endsInAssign = false;
   } operatorRun_;
   uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  [[gnu::noinline]] bool offerCharToPlugins(char c);
   void startLine();
   void checkNotNul(char c);
   uint16_t lexOperator(char c);
