@@ -97,7 +97,9 @@ static bool compileAddSub(TCompiler& c, const TAddSubOps& ops) {
       return true;
     }
     case tk::LocalVar: case tk::LocalParam: case tk::Variable: {
-      c.WarnWideRead(reg, t.Size, t.Str);  // only read: no size check
+      // A global is only read and keeps its warning; a local or parameter must match.
+      if (t.Token == tk::Variable) c.WarnWideRead(reg, t.Size, t.Str);
+      else requireSameSize(c, reg, t.Size, t.Str);
       if (isAbsolute(t)) {
         ops.regVar(a, t.Data->dataIdent, reg, t.DataOffset);
       } else {

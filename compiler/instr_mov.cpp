@@ -85,11 +85,14 @@ static bool movToData(TCompiler& c) {
       MovVarImm(a, item.Size, ident, t.Int, item.DataOffset, ftProcAddress, static_cast<uint32_t>(t.Int));
       return true;
     case tk::Variable: {
-      // Through the accumulator of the items' width, which the second XCHG gives back.
+      // Through the accumulator, which the second XCHG gives back: four bytes into an item of
+      // four or more, else two or one between items of that same width.
       if (!absolute || t.Data->dataUseRegister) c.Error("This operation is not supported");
-      if (t.Size != item.Size || (t.Size != 1 && t.Size != 2 && t.Size != 4))
+      const bool narrow = item.Size < 4;
+      if (narrow && (t.Size != item.Size || (t.Size != 1 && t.Size != 2)))
         c.Error("Operands must be the same size - \"" + t.Str + "\"");
-      const TRegister acc = t.Size == 4 ? rdEAX : t.Size == 2 ? rdAX : rdAL;
+      const TRegister acc = !narrow ? rdEAX : t.Size == 2 ? rdAX : rdAL;
+      if (!narrow) c.WarnWideRead(acc, t.Size, t.Str);
       const uint32_t source = static_cast<uint32_t>(t.Data->dataIdent);
       XchgRegVar(a, acc, source, t.DataOffset);
       MovVarReg(a, ident, acc, item.DataOffset);

@@ -3,6 +3,7 @@ where included files are found, and every mistake reported at its line and colum
 code 1 and no output file."""
 import os
 import shutil
+import subprocess
 
 from kelvo_test import KELVO, KelvoCase, main, run_kelvo, run_on_terminal
 
@@ -128,6 +129,21 @@ class Directives(KelvoCase):
         self.assertEqual(r.code, 1, r.out)
         self.assertIn('Includes are nested too deeply at "again.kel" in [again.kel]', r.out)
         self.assertFalse(os.path.exists(exe))
+
+    def test_an_unreadable_include_is_reported_at_its_directive(self):
+        # Root reads every file: the compiler runs as an ordinary user where it can.
+        setpriv = shutil.which("setpriv")
+        if os.geteuid() == 0 and not setpriv:
+            self.skipTest("root reads every file and setpriv is missing")
+        os.chmod(self.dir, 0o755)
+        os.chmod(self.write("locked.kel", "nop\n"), 0)
+        project = self.write("e.kpr", HEAD + "\n  #include 'locked.kel'\nentry:\n ret\n")
+        user = [setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
+        proc = subprocess.run(user + [KELVO, project, "-nopause", "-nolog", "x"], capture_output=True)
+        out = proc.stdout.decode("latin-1")
+        self.assertEqual(proc.returncode, 1, out)
+        self.assertIn('[3,23]: Cannot open file "locked.kel": Permission denied in [e.kpr]', out)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["e.kpr", "locked.kel"])
 
 
 if __name__ == "__main__":

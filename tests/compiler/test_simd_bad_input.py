@@ -64,9 +64,9 @@ SIMD_MISTAKES = [
                            "local parameter but found xmm0"),
     ("movd eax, xmm0", 16, "Expected mmx register but found xmm0"),
     ("movntq xmm0, mm1", 13, "Expected [expression] or variable or local variable or local parameter "
-                             "but found xmm0"),
+                             "or opcode but found xmm0"),
     ("prefetchnta xmm1", 18, "Expected [expression] or variable or local variable or local parameter "
-                             "but found xmm1"),
+                             "or opcode but found xmm1"),
     # a register alone is no statement
     ("xmm3", 6, 'Unknown Identifier "xmm3"'),
     ("mm0, mm1", 5, 'Unknown Identifier "mm0"'),
