@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 #include "output/data_image.h"
@@ -90,7 +91,7 @@ static bool movToData(TCompiler& c) {
       if (!absolute || t.Data->dataUseRegister) c.Error("This operation is not supported");
       const bool narrow = item.Size < 4;
       if (narrow && (t.Size != item.Size || (t.Size != 1 && t.Size != 2)))
-        c.Error("Operands must be the same size - \"" + t.Str + "\"");
+        c.Error(SizeMessage(TSizeMessage::sameSize, t.Str));
       const TRegister acc = !narrow ? rdEAX : t.Size == 2 ? rdAX : rdAL;
       if (!narrow) c.WarnWideRead(acc, t.Size, t.Str);
       const uint32_t source = static_cast<uint32_t>(t.Data->dataIdent);
@@ -144,7 +145,7 @@ static bool movToRegister(TCompiler& c) {
     }
     case tk::Register:
       // The encoder takes the width from the destination: mov eax, bl would read EBX.
-      if (regSize(t.Reg) != regSize(reg)) c.Error("Operands must be the same size - \"" + t.Str + "\"");
+      if (regSize(t.Reg) != regSize(reg)) c.Error(SizeMessage(TSizeMessage::sameSize, t.Str));
       MovRegReg(a, reg, t.Reg);
       return true;
     case tk::ProcAddress:
@@ -185,7 +186,7 @@ static bool movToMemory(TCompiler& c) {
   if (c.ExpectToken({tk::Register, tk::Number, tk::Hex, tk::Minus, tk::ProcAddress}) == tk::Invalid) c.RaiseError();
   const TCurrentToken& t = c.curToken;
   if (t.Token == tk::Register) {
-    if (e.dt && e.dtSize != regSize(t.Reg) / 8) c.Error("Operands must be the same size - \"" + t.Str + "\"");
+    if (e.dt && e.dtSize != regSize(t.Reg) / 8) c.Error(SizeMessage(TSizeMessage::sameSize, t.Str));
     MovMemReg(a, m.regCount, t.Reg, m.base, m.index, m.disp, m.scale);
     return true;
   }

@@ -1,6 +1,7 @@
 // Statements that begin with a register: assignment, calls through it, ++/--, shifts,
 // += and -=, and "as" for the type it points to.
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -10,8 +11,6 @@ namespace {
 
 constexpr uint16_t kOrMnemonic = 485;
 constexpr uint16_t kXorMnemonic = 551;
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 }  // namespace
 
@@ -57,14 +56,14 @@ bool TCompiler::CompileRegisterStatement(PCurrentToken regToken) {
         return true;
       }
       if (curToken.Token == tk::Register) {
-        if (regSize(curToken.Reg) != regSize(reg)) Error("Operands must be equal size " + quoted(curToken.Str));
+        if (regSize(curToken.Reg) != regSize(reg)) Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
         if (add) AddRegReg(a, reg, curToken.Reg);
         else SubRegReg(a, reg, curToken.Reg);
         return true;
       }
       const TLocation loc = OperandLocation(curToken);
       // The item is read at the register's width: a narrower item would take bytes beyond it.
-      if (loc.size < regSize(reg) / 8) Error("Operands must be equal size " + quoted(curToken.Str));
+      if (loc.size < regSize(reg) / 8) Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
       LocAluRegLoc(a, add ? aluAdd : aluSub, reg, loc);
       return true;
     }
@@ -154,7 +153,7 @@ bool TCompiler::CompileRegisterAssign(PCurrentToken regToken) {
     case kOrMnemonic: OrRegReg(a, reg, reg); break;
     case kXorMnemonic: XorRegReg(a, reg, reg); break;
     case tk::Register:
-      if (regSize(curToken.Reg) != regSize(reg)) Error("Operands must be equal size " + quoted(curToken.Str));
+      if (regSize(curToken.Reg) != regSize(reg)) Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
       MovRegReg(a, reg, curToken.Reg);
       break;
     default: CompileVarOperand(regToken, &curToken); break;
