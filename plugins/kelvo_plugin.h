@@ -89,8 +89,8 @@ typedef uintptr_t (*kelvo_set_file_text_fn)(uintptr_t handle, const char* text, 
 typedef const char* (*kelvo_get_file_text_fn)(uintptr_t handle);
 /* Registers a keyword (a word, any letter case) with its handler; returns its id, counting
  * from 0 (-1 and an error for an empty name or a NULL handler). The keyword is offered where
- * a statement starts; not to a token the compiler expects or peeks at (an operand, the rest of
- * a statement), nor while a host routine reads tokens or compiles text. */
+ * a statement starts, not for every token: never as an operand the compiler expects, a token
+ * it peeks at, or while a host routine reads tokens or compiles text. */
 #define KELVO_FN_ADD_KEYWORD 2000
 typedef int32_t (*kelvo_add_keyword_fn)(const char* name, kelvo_handler handler);
 /* Removes the keyword of that name added last: 1 when one was found, else 0. */
