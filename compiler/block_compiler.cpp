@@ -189,7 +189,7 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     EmitBytes(curFunc->recAssembler, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return R::next;
   }
-  if (code >= 300 && code <= 392) return fromFlag(CompileFpuInstruction(code));
+  if (code >= tk::MnF2xm1 && code <= tk::MnFpush) return fromFlag(CompileFpuInstruction(code));
   return CompileOtherStatement(code);
 }
 

@@ -412,7 +412,7 @@ bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) 
     ~TDepth() { --depth; }
   } guard{++callDepth_};
   if (callDepth_ > kMaxCallDepth) Error("Source nested too deeply");
-  proc->Called = true;
+  UseProcedure(*proc);
   const size_t first = tokenStack.Count();
   const TRegister objectReg = curClassReg;
   const PCurrentToken object = proc->isClassFunc ? methodObject : nullptr;

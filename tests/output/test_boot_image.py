@@ -11,6 +11,8 @@ from kelvo_test import KelvoCase, main, run_kelvo
 
 FLOPPY = 1474560
 OBJDUMP = shutil.which("objdump")
+QEMU = shutil.which("qemu-system-i386")
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class BootImages(KelvoCase):
@@ -46,6 +48,32 @@ class BootImages(KelvoCase):
                                   "--stop-address=%d" % code_size, os.path.join(self.dir, "boot.img")],
                                  capture_output=True, text=True, check=True).stdout
             self.assertIn("mov    0x%x,%%eax" % address, dis)
+
+    def test_globals_initialised_with_addresses_hold_them_at_the_load_address(self):
+        with open(os.path.join(HERE, "boot", "addresses.kpr")) as f:
+            r = self.compile(f.read())
+        self.assertEqual(r.code, 0, r.out)
+        with open(os.path.join(self.dir, "boot.img"), "rb") as f:
+            img = f.read()
+        code_size = 0x2D + 10  # the global code, then show()
+        greeting, tail, slots = code_size, code_size + 12, code_size + 21
+        self.assertEqual(img[greeting:greeting + 11], b"booted with")
+        self.assertEqual(struct.unpack_from("<3I", img, slots), (0x7C00 + greeting, 0x7C00 + tail, 0x7C00 + 0x2D))
+        self.assertEqual(img[0x2D:0x2E], b"\xAC")  # show() starts where its address says
+
+    def test_globals_initialised_with_addresses_work_when_booted(self):
+        if not QEMU:
+            self.skipTest("qemu-system-i386 is not installed")
+        with open(os.path.join(HERE, "boot", "addresses.kpr")) as f:
+            r = self.compile(f.read())
+        self.assertEqual(r.code, 0, r.out)
+        printed = os.path.join(self.dir, "debugcon.txt")
+        subprocess.run([QEMU, "-boot", "a", "-drive", "format=raw,if=floppy,file=" + os.path.join(self.dir, "boot.img"),
+                        "-debugcon", "file:" + printed, "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04",
+                        "-display", "none", "-no-reboot", "-monitor", "none", "-serial", "none"],
+                       capture_output=True, timeout=30)
+        with open(printed, "rb") as f:
+            self.assertEqual(f.read(), b"booted with address")
 
     def test_what_a_boot_sector_can_not_hold_stops_the_build(self):
         cases = [
