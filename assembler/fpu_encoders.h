@@ -81,6 +81,10 @@ void FxchSt(TAssembler& a, int32_t index);
 void FfreeSt(TAssembler& a, int32_t index);
 
 // --- integer operands: fiadd .. fidivr by their reg field (digit * 8), word or dword
+enum TFpuIntOp : uint8_t {
+  fiAdd = 0x00, fiMul = 0x08, fiCom = 0x10, fiComp = 0x18,
+  fiSub = 0x20, fiSubr = 0x28, fiDiv = 0x30, fiDivr = 0x38,
+};
 void FpuIntOpVar(TAssembler& a, uint8_t regField, int32_t size, uint32_t dataIdent, uint32_t offset);
 void FpuIntOpPtr(TAssembler& a, uint8_t regField, int32_t size, TRegister base, int32_t disp);
 
@@ -111,6 +115,12 @@ void FsaveVar(TAssembler& a, int32_t size, uint32_t dataIdent, uint32_t offset);
 void FsavePtr(TAssembler& a, int32_t size, TRegister base, int32_t disp);
 
 // --- conditional moves (686 and up): the two opcode bytes of the condition, st(0) <- st(second)
+struct TFcmovCode {
+  uint8_t op1, op2;
+};
+inline constexpr TFcmovCode kFcmovB{0xDA, 0xC0}, kFcmovE{0xDA, 0xC8}, kFcmovBe{0xDA, 0xD0},
+    kFcmovU{0xDA, 0xD8}, kFcmovNb{0xDB, 0xC0}, kFcmovNe{0xDB, 0xC8}, kFcmovNbe{0xDB, 0xD0},
+    kFcmovNu{0xDB, 0xD8};
 void FcmovSt(TAssembler& a, uint8_t op1, uint8_t op2, int32_t first, int32_t second);
 
 }  // namespace kelvo

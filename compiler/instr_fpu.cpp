@@ -195,7 +195,7 @@ void compileLoadStore(TCompiler& c, const TFpuMemStatement& s, TOneStForm st, st
   if (strict) requireSemicolon(c);
 }
 
-void compileIntOp(TCompiler& c, uint8_t regField) {
+void compileIntOp(TCompiler& c, TFpuIntOp regField) {
   expect(c, {tk::Variable, tk::LocalVar, tk::LocalParam, tk::BaseExpr});
   const TFpuOperand op = memoryOperand(c, "", lwPlain);
   TAssembler& a = c.curFunc->recAssembler;
@@ -210,11 +210,11 @@ void compileStatusWord(TCompiler& c, const TFpuMemStatement& s, void (*ax)(TAsse
   emitMemory(c, s);
 }
 
-void compileFcmov(TCompiler& c, uint8_t op1, uint8_t op2) {
+void compileFcmov(TCompiler& c, TFcmovCode code) {
   const int32_t i = readStack(c);
   expect(c, {tk::Comma});
   const int32_t j = readStack(c);
-  FcmovSt(c.curFunc->recAssembler, op1, op2, i, j);
+  FcmovSt(c.curFunc->recAssembler, code.op1, code.op2, i, j);
   requireSemicolon(c);
 }
 
@@ -310,14 +310,14 @@ bool TCompiler::CompileFpuInstruction(uint16_t code) {
     case tk::MnFistp: compileLoadStore(*this, kFistp, nullptr, {P, L, G, M}); break;
     case tk::MnFbld: compileLoadStore(*this, kFbld, nullptr, {G, L, P, M, T}, true); break;
     case tk::MnFbstp: compileLoadStore(*this, kFbstp, nullptr, {G, L, P, M, T}, true); break;
-    case tk::MnFiadd: compileIntOp(*this, 0x00); break;
-    case tk::MnFimul: compileIntOp(*this, 0x08); break;
-    case tk::MnFicom: compileIntOp(*this, 0x10); break;
-    case tk::MnFicomp: compileIntOp(*this, 0x18); break;
-    case tk::MnFisub: compileIntOp(*this, 0x20); break;
-    case tk::MnFisubr: compileIntOp(*this, 0x28); break;
-    case tk::MnFidiv: compileIntOp(*this, 0x30); break;
-    case tk::MnFidivr: compileIntOp(*this, 0x38); break;
+    case tk::MnFiadd: compileIntOp(*this, fiAdd); break;
+    case tk::MnFimul: compileIntOp(*this, fiMul); break;
+    case tk::MnFicom: compileIntOp(*this, fiCom); break;
+    case tk::MnFicomp: compileIntOp(*this, fiComp); break;
+    case tk::MnFisub: compileIntOp(*this, fiSub); break;
+    case tk::MnFisubr: compileIntOp(*this, fiSubr); break;
+    case tk::MnFidiv: compileIntOp(*this, fiDiv); break;
+    case tk::MnFidivr: compileIntOp(*this, fiDivr); break;
     case tk::MnFldcw: compileLoadStore(*this, kFldcw, nullptr, {G, L, P, M}); break;
     case tk::MnFnstcw: compileLoadStore(*this, kFnstcw, nullptr, {G, L, P, M}); break;
     case tk::MnFstcw: compileLoadStore(*this, kFstcw, nullptr, {G, L, P, M}); break;
@@ -329,14 +329,14 @@ bool TCompiler::CompileFpuInstruction(uint16_t code) {
     case tk::MnFsave: compileLoadStore(*this, kFsave, nullptr, {G, L, P, M}); break;
     case tk::MnFnstsw: compileStatusWord(*this, kFnstsw, FnstswAx); break;
     case tk::MnFstsw: compileStatusWord(*this, kFstsw, FstswAx); break;
-    case tk::MnFcmovb: compileFcmov(*this, 0xDA, 0xC0); break;
-    case tk::MnFcmove: compileFcmov(*this, 0xDA, 0xC8); break;
-    case tk::MnFcmovbe: compileFcmov(*this, 0xDA, 0xD0); break;
-    case tk::MnFcmovu: compileFcmov(*this, 0xDA, 0xD8); break;
-    case tk::MnFcmovnb: compileFcmov(*this, 0xDB, 0xC0); break;
-    case tk::MnFcmovne: compileFcmov(*this, 0xDB, 0xC8); break;
-    case tk::MnFcmovnbe: compileFcmov(*this, 0xDB, 0xD0); break;
-    case tk::MnFcmovnu: compileFcmov(*this, 0xDB, 0xD8); break;
+    case tk::MnFcmovb: compileFcmov(*this, kFcmovB); break;
+    case tk::MnFcmove: compileFcmov(*this, kFcmovE); break;
+    case tk::MnFcmovbe: compileFcmov(*this, kFcmovBe); break;
+    case tk::MnFcmovu: compileFcmov(*this, kFcmovU); break;
+    case tk::MnFcmovnb: compileFcmov(*this, kFcmovNb); break;
+    case tk::MnFcmovne: compileFcmov(*this, kFcmovNe); break;
+    case tk::MnFcmovnbe: compileFcmov(*this, kFcmovNbe); break;
+    case tk::MnFcmovnu: compileFcmov(*this, kFcmovNu); break;
     case tk::MnFpush: compileFpush(*this); break;
     default: Error("\"" + curToken.Str + "\" statements are not supported by this build");
   }
