@@ -185,6 +185,7 @@ struct TCompiler {
   // The small evaluator: groups from the right, register names count as their numbers.
   int32_t IntOperand(bool& done, int32_t& depth);
   int32_t IntExpression(bool& done, int32_t& depth, int32_t accumulator);
+  int32_t IntChain(bool& done, int32_t& depth, bool readOperand, int32_t accumulator);
   static bool TokenInSet(uint16_t code, const uint16_t* list, int32_t high);
   bool constSawFloat_ = false;  // the last general evaluation read a float operand
 
