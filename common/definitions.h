@@ -91,6 +91,7 @@ struct TData {
   TDataSubMode dataSubMode = smLong;
   TRegister dataRegister = rdEAX;
   bool dataSigned = false;
+  bool dataIsArray = false;  // declared with [n] or []: an index picks elements even for one
 };
 
 // A built-in or declared type; the four member arrays run in parallel.

@@ -432,7 +432,8 @@ struct TCompiler {
   PData newDataItem(const std::string& name, TDataMode mode, PDataType type);
   PDataType writtenType(PDataType type) const;
   void storeLocalValue(PData item);
-  bool storeGlobalValues(PData item, bool sized, uint32_t count);
+  bool storeGlobalValues(PData item, uint32_t count, bool open);
+  void storeArrayText(PData item, uint32_t count, bool open);
   void storeGlobalElement(PData item, uint32_t size);
   void compileGlobalInitCode(PData item);
   void warnSkippedInitialisers();
