@@ -137,5 +137,6 @@ uint32_t alignValue(uint32_t value, uint32_t alignment);
 // Letter-case helpers for the 8-bit texts of the language.
 std::string lowerCase(std::string_view text);
 bool sameText(std::string_view a, std::string_view b);
+bool isFloatType(const TDataType* t);  // single, double, extended and their real names
 
 }  // namespace kelvo

@@ -16,13 +16,6 @@ namespace {
 // Past this many bytes an array is a mistake, not data: the image is built in memory.
 constexpr int64_t kLargestItem = 0x10000000;
 
-bool isFloatType(const TDataType* t) {
-  static const char* const kFloatTypes[] = {"real4", "real8", "real10", "single", "double", "extended"};
-  for (const char* name : kFloatTypes)
-    if (sameText(t->typeName, name)) return true;
-  return false;
-}
-
 // The bytes of a float of 4, 8 or 10 bytes, little-endian.
 std::string floatBytes(long double value, int32_t size) {
   std::string out(static_cast<size_t>(size), '\0');

@@ -65,6 +65,7 @@ void TCompiler::FollowMembers(PDataType type, TVarInfo& info) {
     info.offset += static_cast<uint32_t>(offset);
     info.offsetSize = size;
     type = type->typeFields[static_cast<size_t>(index)];
+    info.memberType = type;
     if (PeekChar(1) == '[') info.offset += readElementIndex(*this, size);
   }
 }

@@ -14,6 +14,7 @@ struct TVarInfo {
   PFunction Func = nullptr;  // the method when the chain ends in one
   std::string locStr;        // the text for the token
   uint32_t offset = 0;       // the member's offset within the item
+  PDataType memberType = nullptr;  // the last data member's declared type; nil when none is read
 };
 
 }  // namespace kelvo

@@ -179,6 +179,16 @@ static TArgument readArgument(TCompiler& c, PFunction proc, size_t n) {
   return arg;
 }
 
+// An integer literal for a float parameter goes as that float, not as the integer's bits.
+static PCurrentToken asFloatArgument(TCompiler& c, PCurrentToken value, PDataType declared) {
+  if ((value->Token != tk::Number && value->Token != tk::Hex) || !isFloatType(declared)) return value;
+  const PCurrentToken f = cloneToken(c, *value);
+  f->Token = tk::Float;
+  f->Ext = static_cast<long double>(value->Token == tk::Hex ? hexToInt64(value->Str) : value->Int);
+  f->Size = declared->typeSize;
+  return f;
+}
+
 // Queues one stack argument so that it fills exactly its parameter's slot, which is what the
 // callee's RET and frame expect: a narrower value is widened by zero or sign dwords above it,
 // a wider one is refused. Returns the bytes pushed.
@@ -314,6 +324,7 @@ static int32_t pushStackArguments(TCompiler& c, TSteps& steps, PFunction proc, c
     PCurrentToken value = arg.token;
     if (value->Token == tk::Register && regSize(value->Reg) == 16)  // a dword slot, like every argument
       value = c.RegisterToken(static_cast<TRegister>(regNumber(value->Reg)));
+    value = asFloatArgument(c, value, proc->paramType(n));
     pushed += pushArgument(c, steps, arg, value, proc->paramType(n), n);
   }
   if (proc->isClassFunc) {

@@ -528,7 +528,7 @@ struct TCompiler {
   uint16_t lexMacro(PMacro macro);
   int lexData(PData data, std::string_view word, uint16_t& code);  // 0 token ready, 1 scan again
   void lexIndex(PData data);
-  int lexMember(PData data);
+  int lexMember(PData data, PDataType& type);
   void expectOrRaise(std::initializer_list<uint16_t> codes);
 };
 

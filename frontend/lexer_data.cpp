@@ -46,12 +46,13 @@ int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
       break;
   }
   const uint16_t read = curToken.Token;
+  PDataType type = d->dataType;
   if (read == tk::Variable || read == tk::LocalVar || read == tk::LocalParam) {
     if (PeekChar(1) == '[') lexIndex(d);
-    if (PeekChar(1) == '.' && lexMember(d) != 0) return 1;
+    if (PeekChar(1) == '.' && lexMember(d, type) != 0) return 1;
   }
   curToken.Data = d;
-  curToken.DataType = d->dataType;
+  curToken.DataType = type;
   code = curToken.Token;
   return 0;
 }
@@ -75,8 +76,9 @@ void TCompiler::lexIndex(PData d) {
   curToken.DataType = item.DataType;
 }
 
-// name.member; returns 1 when the source was rewritten and scanning must start over.
-int TCompiler::lexMember(PData d) {
+// name.member; returns 1 when the source was rewritten and scanning must start over. A data
+// member's own type becomes `type`, so that its users see a float or a sign where it has one.
+int TCompiler::lexMember(PData d, PDataType& type) {
   const uint32_t base = curToken.DataOffset;
   const uint16_t itemCode = curToken.Token;
   const bool isPointer = typeNamed(*d, "pointer");
@@ -109,6 +111,7 @@ int TCompiler::lexMember(PData d) {
   curToken.Str = info.locStr;
   curToken.DataOffset = base + info.offset;
   curToken.Token = itemCode;
+  if (info.memberType) type = info.memberType;
   if (!info.origData) Error("Invalid variable \"" + curToken.Str + "\"");
   return 0;
 }
