@@ -443,6 +443,10 @@ struct TCompiler {
   // directives
   int32_t passiveEnds_ = 0;    // "#end"s ahead that close an #ifdef, #ifndef or #else, not a body
   bool elsePending_ = false;   // the branches before an "#else" were not taken
+  TAFile* exitedFile_ = nullptr;  // an included text left by "#exit": the bodies inside it end
+  TAFile* bodyText_ = nullptr;    // the text that holds the directive body being compiled
+  TAFile* holdingText(TAFile* f) const;
+  bool exitEndsBody() const;
   struct TConditionOperand {
     TCurrentToken token;
     std::string text;

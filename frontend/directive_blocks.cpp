@@ -112,11 +112,14 @@ void TCompiler::compileTakenBranch() {
 void TCompiler::compileDirectiveBody() {
   const int32_t passive = passiveEnds_;
   const bool pending = elsePending_;
+  TAFile* const holder = bodyText_;
   passiveEnds_ = 0;
   elsePending_ = false;
+  bodyText_ = holdingText(curFile);
   if (!CompileBlock(-1, true, false, false)) RaiseError();
   passiveEnds_ = passive;
   elsePending_ = pending;
+  bodyText_ = holder;
 }
 
 void TCompiler::DirectiveIfdef(bool negated) {
@@ -148,10 +151,11 @@ bool TCompiler::DirectiveRepeat() {
   goBack();
   for (int64_t i = 1; i < count; ++i) {
     compileDirectiveBody();
+    if (exitedFile_ && exitedFile_ == holdingText(f)) return exitEndsBody();  // the text was left
     goBack();
   }
   compileDirectiveBody();
-  return true;
+  return exitEndsBody();
 }
 
 // Where an included file is found: the project folder, "includes" beside the compiler, then
