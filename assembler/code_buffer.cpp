@@ -17,17 +17,6 @@ void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }
 
-void EmitWord(TAssembler& a, uint16_t value) {
-  const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
-  EmitBytes(a, bytes, 2);
-}
-
-void EmitDword(TAssembler& a, uint32_t value) {
-  const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-  EmitBytes(a, bytes, 4);
-}
-
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
               uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel) {
   // In prepend mode the field's position counts from the front of the bytes still to come.
@@ -54,20 +43,15 @@ void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::st
 }
 
 void EmitPatchArea(TAssembler& a) {
-  TInstr in;
+  TInstr in(a);
   for (int i = 0; i < 6; ++i) PutRaw(in, kForms[fmNop], 4);
   Emit(a, in);
 }
 
 uint8_t RegNum(TRegister r) { return r < kRegisterCount ? static_cast<uint8_t>(r & 7) : 0; }
 
-void Prefix16(TAssembler& a) {
-  static constexpr uint8_t kOperandSize = 0x66;
-  if (a.cpuMode != 16) EmitBytes(a, &kOperandSize, 1);
-}
-
 static void emitRaw(TAssembler& a, TFormId form) {
-  TInstr in;
+  TInstr in(a);
   PutRaw(in, kForms[form], 4);
   Emit(a, in);
 }

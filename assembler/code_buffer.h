@@ -45,8 +45,6 @@ inline constexpr uint16_t kJumpNone = 1000;
 
 // --- emission
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count);
-void EmitWord(TAssembler& a, uint16_t value);
-void EmitDword(TAssembler& a, uint32_t value);
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
               uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel = {});
 // Records a label jump at `address` (fixUID `uid`) and leaves six NOPs for the layout to
@@ -56,9 +54,8 @@ void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::st
 // Six NOPs: room the layout fills later (a label jump, the locals' reservation).
 void EmitPatchArea(TAssembler& a);
 
-// --- registers and prefixes
+// --- registers and fixed sequences
 uint8_t RegNum(TRegister r);
-void Prefix16(TAssembler& a);  // 0x66 unless the procedure is 16-bit code
 void EmitPushad(TAssembler& a);
 void EmitPopad(TAssembler& a);
 void EmitLeave(TAssembler& a);

@@ -11,7 +11,7 @@ static void requireOperandSize(int32_t size) {
 }
 
 static void cmpLocImm(TAssembler& a, int32_t size, const TLocation& loc, int32_t imm, bool shortImm) {
-  TInstr in;
+  TInstr in(a);
   PutAluLocImm(in, aluCmp, size, loc, imm, shortImm);
   Emit(a, in);
 }
@@ -90,17 +90,15 @@ void XorRegReg(TAssembler& a, TRegister first, TRegister second) {
 // Always [base + index*scale + disp8/disp32], with at least a one-byte displacement; no 66
 // in 16-bit code.
 void XorRegMem(TAssembler& a, TRegister reg, TRegister base, int32_t disp, TRegister index, int32_t scale) {
-  TInstr in;
-  in.wordPrefix = a.cpuMode != 16;
-  PutOpcode(in, kForms[fmXorRRm], RegBytes(reg));
+  TInstr in(a);
+  PutOpcode(in, kForms[fmXorRRm], RegBytes(reg), 0, 0, true);
   PutMemOperand(in, RegNum(reg), {2, base, index, disp, scale}, true);
   Emit(a, in);
 }
 
 // No 66 in 16-bit code.
 void OrRegReg(TAssembler& a, TRegister first, TRegister second) {
-  TInstr in;
-  in.wordPrefix = a.cpuMode != 16;
+  TInstr in(a);
   PutModRMReg(in, kForms[fmOrRRm], RegBytes(first), RegNum(first), RegNum(second));
   Emit(a, in);
 }
@@ -149,6 +147,11 @@ void ShlRegImm(TAssembler& a, TRegister reg, uint8_t count) { shiftRegImm(a, shS
 void SalRegImm(TAssembler& a, TRegister reg, uint8_t count) { shiftRegImm(a, shSal, reg, count); }
 void ShrRegImm(TAssembler& a, TRegister reg, uint8_t count) { shiftRegImm(a, shShr, reg, count); }
 void SarRegImm(TAssembler& a, TRegister reg, uint8_t count) { shiftRegImm(a, shSar, reg, count); }
+
+// Always the imm8 form, also for a count of 1.
+void SarMemImm(TAssembler& a, int32_t size, const TMemOperand& m, uint8_t count) {
+  EncodeLocImm(a, kForms[fmSarRmImm], size, MemLocation(m), count);
+}
 
 // --- XCHG and MOVZX
 

@@ -20,7 +20,7 @@ void CallVar(TAssembler& a, uint32_t dataIdent, uint32_t offset) {
 // relative to the end of the instruction and only the link step knows the target.
 void CallRel(TAssembler& a, uint32_t procIndex) {
   const int bytes = a.cpuMode == 16 ? 2 : 4;
-  TInstr in;
+  TInstr in(a);
   in.put(0xE8);
   in.fixHere(ftCall, static_cast<uint8_t>(bytes * 8), procIndex, 0);
   in.putImm(0, bytes);
@@ -34,21 +34,42 @@ void JmpReg(TAssembler& a, TRegister reg) {
 
 // The import thunk JMP [slot]: the slot address is image-relative until the base is added.
 void EmitImportJump(TAssembler& a, uint32_t slotAddress) {
-  TInstr in;
-  PutOpcode(in, kForms[fmJmpRm32], 4);
+  TInstr in(a);
+  PutOpcode(in, kForms[fmJmpRm32], 4, 0, 0, true);
   PutAbsoluteFixOperand(in, RegField(kForms[fmJmpRm32], 0), slotAddress, ftAppendBase, 0, 0);
   Emit(a, in);
 }
 
 void EmitRetImm(TAssembler& a, uint16_t count) {
-  TInstr in;
+  TInstr in(a);
   PutRaw(in, kForms[fmRetImm], 4);
   PutImmediate(in, kForms[fmRetImm], 4, count);
   Emit(a, in);
 }
 
+static const TForm& jumpRow(uint16_t kind, bool shortForm) {
+  if (kind == kJumpAlways) return kForms[shortForm ? fmJmpRel8 : fmJmpRel];
+  if (kind == kJumpEcxZero) return kForms[fmJecxzRel8];  // JECXZ has no near form
+  return kForms[shortForm ? kJccForms[kind].short8 : kJccForms[kind].near];
+}
+
+TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel) {
+  assert(kind < 16 || kind == kJumpAlways || kind == kJumpEcxZero);
+  const TForm& f = jumpRow(kind, shortForm);
+  const int bytes = mode == 16 ? 2 : 4;
+  TInstr jump;
+  jump.mode = mode;
+  PutRaw(jump, f, bytes);
+  PutImmediate(jump, f, bytes, static_cast<uint32_t>(rel));
+  return jump;
+}
+
+uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode) {
+  return LabelJump(kind, shortForm, mode, 0).n;
+}
+
 void IntImm(TAssembler& a, uint8_t vector) {
-  TInstr in;
+  TInstr in(a);
   if (vector == 3) {
     PutRaw(in, kForms[fmInt3], 4);  // the one-byte breakpoint
   } else {
@@ -69,7 +90,7 @@ void PopSeg(TAssembler& a, TSegment seg) {
   if (seg == segCS) EncoderError("Invalid Operand");  // there is no POP CS
   static constexpr TFormId kPopSeg[kSegmentCount] = {fmPopSs /* unused */, fmPopSs, fmPopDs,
                                                       fmPopEs, fmPopFs, fmPopGs};
-  TInstr in;
+  TInstr in(a);
   PutRaw(in, kForms[kPopSeg[seg]], 4);
   Emit(a, in);
 }

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "assembler/code_buffer.h"
+#include "assembler/instruction.h"
 #include "assembler/memory_operand.h"
 
 namespace kelvo {
@@ -91,6 +92,11 @@ void CallRel(TAssembler& a, uint32_t procIndex);
 void JmpReg(TAssembler& a, TRegister reg);
 void EmitImportJump(TAssembler& a, uint32_t slotAddress);
 void EmitRetImm(TAssembler& a, uint16_t count);
+// A label jump of `kind` (a condition code 0..15, kJumpAlways or kJumpEcxZero) in its short
+// form or its near one (rel16 in 16-bit code, else rel32), with the displacement counted from
+// its end; for the layout, which writes the jumps into the areas left for them.
+TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel);
+uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode);
 void IntImm(TAssembler& a, uint8_t vector);
 
 // --- POP
@@ -156,6 +162,7 @@ void ShlRegImm(TAssembler& a, TRegister reg, uint8_t count);
 void SalRegImm(TAssembler& a, TRegister reg, uint8_t count);
 void ShrRegImm(TAssembler& a, TRegister reg, uint8_t count);
 void SarRegImm(TAssembler& a, TRegister reg, uint8_t count);
+void SarMemImm(TAssembler& a, int32_t size, const TMemOperand& m, uint8_t count);
 
 // --- XCHG and MOVZX
 void XchgRegReg(TAssembler& a, TRegister first, TRegister second);

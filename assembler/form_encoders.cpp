@@ -13,7 +13,7 @@ void PutForm(TInstr& in, const TForm& f, int bytes, const TFormOperand* ops) {
   switch (f.enc) {
     case feRaw:
       if (rm && rm->kind == TFormOperand::okLoc) {  // moffs
-        PutOpcode(in, f, bytes, segmentByte(rm->loc));
+        PutOpcode(in, f, bytes, segmentByte(rm->loc), 0, true);
         if (rm->loc.isVar) {
           in.fixHere(ftDataAddress, 32, rm->loc.dataIdent, rm->loc.offset);
           in.put32(0);

@@ -4,7 +4,7 @@
 // the byte opcode (w bit clear) and the 66 prefix for words; rows whose classes have a size of
 // their own ignore it, except that it still sizes an "iz" immediate.
 //
-//   [66] [segment] opcode bytes [+reg] [ModRM [SIB] [disp]] [immediate]
+//   [9B] [67] [66] [segment] opcode bytes [+reg] [ModRM [SIB] [disp]] [immediate]
 #pragma once
 
 #include <cstdint>
@@ -14,12 +14,31 @@
 
 namespace kelvo {
 
-// Prefixes and opcode bytes; `plus` is added to the last byte (+r and +i forms).
-inline void PutOpcode(TInstr& in, const TForm& f, int bytes, uint8_t segPrefix = 0, uint8_t plus = 0) {
-  if (bytes == 2 && (f.rules & frSized) && in.wordPrefix) in.put(0x66);
+// The operand size an instruction of the row names: 2 or 4, or 0 where none shows in the
+// bytes (byte operands, x87, MMX and SSE rows).
+constexpr int OperandSize(const TForm& f, int bytes) {
+  if (f.rules & frWord) return 2;
+  if (f.rules & frDword) return 4;
+  return (f.rules & frSized) && bytes != 1 ? bytes : 0;
+}
+
+// Prefixes and opcode bytes; `plus` is added to the last byte (+r and +i forms). The size
+// prefixes follow the code's bit mode: 66 where the instruction's operand size is not the
+// mode's own, and in 16-bit code 67 for a memory operand (`memory`) or the ECX count of JECXZ,
+// since addressing is always 32-bit.
+//   16-bit code: [67] [66] [segment] opcode      32-bit code: [66] [segment] opcode
+inline void PutOpcode(TInstr& in, const TForm& f, int bytes, uint8_t segPrefix = 0, uint8_t plus = 0,
+                      bool memory = false) {
+  // The 9B of an x87 waiting form is an instruction of its own: the prefixes belong to the
+  // one behind it.
+  const int wait = f.opLen > 1 && f.opcode[0] == 0x9B ? 1 : 0;
+  if (wait) in.put(0x9B);
+  if (in.mode == 16 && (memory || (f.rules & frEcx))) in.put(0x67);
+  const int size = OperandSize(f, bytes);
+  if (size != 0 && size * 8 != in.mode) in.put(0x66);
   if (segPrefix) in.put(segPrefix);
   const int last = f.opLen - 1;
-  for (int i = 0; i < last; ++i) in.put(f.opcode[i]);
+  for (int i = wait; i < last; ++i) in.put(f.opcode[i]);
   uint8_t op = f.opcode[last];
   if (bytes == 1 && (f.rules & frByte)) op = static_cast<uint8_t>(op & ~1u);
   in.put(static_cast<uint8_t>(op + plus));
@@ -51,13 +70,13 @@ inline void PutModRMReg(TInstr& in, const TForm& f, int bytes, uint8_t regNum, u
 }
 // ModRM with memory in r/m: a global data item (disp32 with its fix-up) or [base+index*scale+disp].
 inline void PutModRMLoc(TInstr& in, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
-  PutOpcode(in, f, bytes, loc.segPrefix >= 0 ? kSegment[loc.segPrefix].prefix : 0);
+  PutOpcode(in, f, bytes, loc.segPrefix >= 0 ? kSegment[loc.segPrefix].prefix : 0, 0, true);
   if (loc.isVar) PutVarOperand(in, RegField(f, regNum), loc.dataIdent, loc.offset);
   else PutMemOperand(in, RegField(f, regNum), loc.mem);
 }
 // "moffs": the accumulator's [disp32] without a ModRM byte, on a global data item.
 inline void PutMoffsVar(TInstr& in, const TForm& f, int bytes, uint32_t dataIdent, uint32_t offset) {
-  PutOpcode(in, f, bytes);
+  PutOpcode(in, f, bytes, 0, 0, true);
   in.fixHere(ftDataAddress, 32, dataIdent, offset);
   in.put32(0);
 }
@@ -66,7 +85,7 @@ inline void PutMoffsVar(TInstr& in, const TForm& f, int bytes, uint32_t dataIden
 // operation's constant row folds into straight-line code.
 // Two registers (/r, or an implicit accumulator with +r); the operand size is the first's.
 inline void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister op1) {
-  TInstr in;
+  TInstr in(a);
   const int bytes = RegBytes(op0);
   const TRegister reg = f.regIndex == 1 ? op1 : op0;
   if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
@@ -79,27 +98,33 @@ inline void PutReg(TInstr& in, const TForm& f, int bytes, TRegister reg) {
   else if (f.enc == feRaw) PutRaw(in, f, bytes);
   else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(reg));
 }
+// A row without operands.
+inline void EncodeRaw(TAssembler& a, const TForm& f) {
+  TInstr in(a);
+  PutRaw(in, f, 4);
+  Emit(a, in);
+}
 inline void EncodeReg(TAssembler& a, const TForm& f, TRegister reg) {
-  TInstr in;
+  TInstr in(a);
   PutReg(in, f, RegBytes(reg), reg);
   Emit(a, in);
 }
 inline void EncodeRegImm(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm) {
-  TInstr in;
+  TInstr in(a);
   PutReg(in, f, RegBytes(reg), reg);
   PutImmediate(in, f, RegBytes(reg), imm);
   Emit(a, in);
 }
 // Memory with a register or a digit; `regNum` is ignored by /digit rows.
 inline void EncodeLoc(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
-  TInstr in;
+  TInstr in(a);
   PutModRMLoc(in, f, bytes, regNum, loc);
   Emit(a, in);
 }
 // Memory and an immediate; a fix-up kind other than ftNone is noted at the immediate.
 inline void EncodeLocImm(TAssembler& a, const TForm& f, int bytes, const TLocation& loc, uint32_t imm,
                          TFixType fix = ftNone, uint32_t fixIndex = 0, uint32_t fixOffset = 0) {
-  TInstr in;
+  TInstr in(a);
   PutModRMLoc(in, f, bytes, 0, loc);
   PutImmediate(in, f, bytes, imm, fix, fixIndex, fixOffset);
   Emit(a, in);

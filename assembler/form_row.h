@@ -23,6 +23,7 @@ enum TOpClass : uint8_t {
   ocMoffs,                           // "moffs": [disp32] without ModRM (accumulator moves)
   ocImm,                             // "imm": the operand size, 1, 2 or 4 bytes
   ocImm8, ocImm8S, ocImm16, ocImm32, // "imm8", "imm8s" (-128..127, sign-extended), ...
+  ocRel8, ocRel,                     // "rel8", "rel": a jump's displacement, short or the operand size
   ocAcc, ocOne, ocCL, ocDX, ocAX,    // "acc" (AL/AX/EAX), "1", "cl", "dx", "ax": implicit
   ocSreg,                            // "sreg"
   ocCS, ocSS, ocDS, ocES, ocFS, ocGS,  // one segment register, implicit (TSegment order)
@@ -47,6 +48,9 @@ enum TFormRule : uint8_t {
   frNone = 0,
   frByte = 1,      // byte operands too, with the opcode's w bit (bit 0 of the last byte) clear
   frOnlyByte = 2,  // byte operands only; the opcode is written as the byte form
+  frWord = 4,      // operand size 16 whatever the operands (cbw, lodsw)
+  frDword = 8,     // operand size 32 whatever the operands (cwde, lodsd, bswap r32)
+  frEcx = 0x10,    // counts in ECX (jecxz): 67 in 16-bit code
   frSized = 0x80,  // set by the reader: a plain class (or imm8s), so word operands take 66
 };
 
@@ -86,7 +90,8 @@ inline constexpr TClassName kClassNames[] = {
     {"m", ocMem},         {"m8", ocMem8},        {"m16", ocMem16},      {"m32", ocMem32},
     {"m64", ocMem64},     {"m80", ocMem80},      {"m128", ocMem128},    {"moffs", ocMoffs},
     {"imm", ocImm},       {"imm8", ocImm8},      {"imm8s", ocImm8S},    {"imm16", ocImm16},
-    {"imm32", ocImm32},   {"acc", ocAcc},        {"1", ocOne},          {"cl", ocCL},
+    {"imm32", ocImm32},   {"rel8", ocRel8},      {"rel", ocRel},        {"acc", ocAcc},
+    {"1", ocOne},         {"cl", ocCL},
     {"dx", ocDX},         {"ax", ocAX},          {"sreg", ocSreg},      {"st(0)", ocSt0},
     {"cs", ocCS},         {"ss", ocSS},          {"ds", ocDS},          {"es", ocES},
     {"fs", ocFS},         {"gs", ocGS},          {"st(i)", ocSti},     {"mm", ocMm},          {"mm/m32", ocMmM32},   {"mm/m64", ocMmM64},
@@ -117,7 +122,7 @@ constexpr bool IsRMClass(TOpClass c) {
   return (c >= ocRM && c <= ocMem128) || c == ocMmM32 || c == ocMmM64 || c == ocXmmM32 || c == ocXmmM64 ||
          c == ocXmmM128;
 }
-constexpr bool IsImmClass(TOpClass c) { return c >= ocImm && c <= ocImm32; }
+constexpr bool IsImmClass(TOpClass c) { return c >= ocImm && c <= ocRel; }
 
 consteval TForm MakeForm(const char* mnemonic, const char* operands, const char* encoding,
                          uint8_t rules = frNone) {
@@ -145,7 +150,9 @@ consteval TForm MakeForm(const char* mnemonic, const char* operands, const char*
       f.enc = p[1] == 'r' ? feModRM : feDigit;
       if (f.enc == feDigit) f.digit = static_cast<int8_t>(Hex(p[1]));
       p += 2;
-    } else if (*p == 'i') {
+    } else if (*p == 'i' || (*p == 'c' && (p[1] == 'b' || p[1] == 'w' || p[1] == 'd' || p[1] == 'z'))) {
+      // "ib" "iw" "id" "iz" an immediate, "cb" "cz" a jump displacement (lower case, so that
+      // the opcode byte CB stays an opcode)
       f.immBytes = p[1] == 'b' ? 1 : p[1] == 'w' ? 2 : p[1] == 'd' ? 4 : kImmOperandSize;
       p += 2;
     } else {
@@ -174,7 +181,8 @@ consteval TForm MakeForm(const char* mnemonic, const char* operands, const char*
   }
   for (int i = 0; i < count; ++i) {
     const TOpClass c = f.ops[i];
-    if (c == ocReg || c == ocRM || c == ocMem || c == ocImm || c == ocImm8S || c == ocAcc) f.rules |= frSized;
+    if (c == ocReg || c == ocRM || c == ocMem || c == ocImm || c == ocImm8S || c == ocAcc || c == ocRel)
+      f.rules |= frSized;
   }
   if ((f.immIndex >= 0) != (f.immBytes != 0)) throw "immediate class and size disagree";
   if (f.enc == feDigit) {

@@ -77,9 +77,9 @@
   F(MovRmImm,    "mov", "r/m, imm",   "C7 /0 iz", frByte) \
   F(MovSregRm,   "mov", "sreg, r/m16", "8E /r",   frNone) \
   F(MovzxRRm8,   "movzx", "r, r/m8",    "0F B6 /r", frNone) \
-  F(MovzxR32Rm16, "movzx", "r32, r/m16", "0F B7 /r", frNone) \
+  F(MovzxR32Rm16, "movzx", "r32, r/m16", "0F B7 /r", frDword) \
   F(MovsxRRm8,   "movsx", "r, r/m8",    "0F BE /r", frNone) \
-  F(MovsxR32Rm16, "movsx", "r32, r/m16", "0F BF /r", frNone) \
+  F(MovsxR32Rm16, "movsx", "r32, r/m16", "0F BF /r", frDword) \
   F(LeaRM,       "lea", "r, m",        "8D /r",    frNone) \
   F(XchgAccR,    "xchg", "acc, r",     "90+r",     frNone) \
   F(XchgRAcc,    "xchg", "r, acc",     "90+r",     frNone) \
@@ -124,7 +124,7 @@
   F(BtrRmR,   "btr",   "r/m, r",    "0F B3 /r",    frNone) \
   F(BtcRmR,   "btc",   "r/m, r",    "0F BB /r",    frNone) \
   F(SetaeRm8, "setae", "r/m8",      "0F 93 /0",    frNone) \
-  F(BswapR32, "bswap", "r32",       "0F C8+r",     frNone) \
+  F(BswapR32, "bswap", "r32",       "0F C8+r",     frDword) \
   F(SldtRm16, "sldt",  "r/m16",     "0F 00 /0",    frNone) \
   F(VerrRm16, "verr",  "r/m16",     "0F 00 /4",    frNone) \
   F(VerwRm16, "verw",  "r/m16",     "0F 00 /5",    frNone) \
@@ -132,14 +132,14 @@
   F(InAccImm, "in",    "acc, imm8", "E5 ib",       frByte) \
   F(OutImmAcc, "out",  "imm8, acc", "E7 ib",       frByte) \
   /* control transfer */ \
-  F(CallRm32, "call", "r/m32", "FF /2",  frNone) \
-  F(JmpRm32,  "jmp",  "r/m32", "FF /4",  frNone) \
+  F(CallRm32, "call", "r/m32", "FF /2",  frDword) \
+  F(JmpRm32,  "jmp",  "r/m32", "FF /4",  frDword) \
   F(RetImm,   "ret",  "imm16", "C2 iw",  frNone) \
   F(Ret,      "ret",  "",      "C3",     frNone) \
   F(Int3,     "int3", "",      "CC",     frNone) \
   F(IntImm,   "int",  "imm8",  "CD ib",  frNone) \
-  F(Pushad,   "pushad", "",    "60",     frNone) \
-  F(Popad,    "popad",  "",    "61",     frNone) \
+  F(Pushad,   "pushad", "",    "60",     frDword) \
+  F(Popad,    "popad",  "",    "61",     frDword) \
   F(Leave,    "leave",  "",    "C9",     frNone) \
   F(Nop,      "nop",    "",    "90",     frNone)
 // clang-format on

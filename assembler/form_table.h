@@ -11,15 +11,16 @@
 //        F(FaddSt0Sti, "fadd", "st(0), st(i)", "D8 C0+i",     frNone)
 //        F(AddssXmm,  "addss", "xmm, xmm/m32", "F3 0F 58 /r", frNone)
 //      Operand classes (form_row.h has the full list): r r8 r16 r32, r/m r/m8 r/m16 r/m32 r32/m16,
-//      m m8 m16 m32 m64 m80 m128, moffs, imm imm8 imm8s imm16 imm32, acc 1 cl dx ax, sreg,
+//      m m8 m16 m32 m64 m80 m128, moffs, imm imm8 imm8s imm16 imm32, rel8 rel, acc 1 cl dx ax, sreg,
 //      cs ss ds es fs gs,
 //      st(0) st(i), mm mm/m32 mm/m64, xmm xmm/m32 xmm/m64 xmm/m128. Plain r, r/m, m, imm and
 //      acc take the instruction's operand size; the others have their own.
 //      Encoding: opcode bytes in hex (mandatory prefixes such as 9B, 66, F2, F3 included),
 //      then "+r" or "+i" (number added to the last byte), "/r" (register in the reg field,
 //      the r/m operand in r/m) or "/0".."/7" (digit in the reg field), then "ib", "iw", "id"
-//      or "iz" (immediate of the operand size). The rule is frNone, frByte (byte operands
-//      too, through the opcode's w bit) or frOnlyByte.
+//      or "iz" (immediate of the operand size), or "cb" / "cz" for a jump's displacement. The
+//      rule is frNone, frByte (byte operands too, through the opcode's w bit), frOnlyByte, or
+//      frWord / frDword for a form that names its operand size itself (lodsw, cwde, bswap r32).
 //      The row is checked when the compiler reads it: a misspelt class or encoding does not
 //      build. Where forms of one mnemonic overlap, put the shortest first.
 //   2. Add one line to tests/assembler/forms.list with an instruction that takes the form
@@ -41,6 +42,7 @@
 
 #include "assembler/form_row.h"
 #include "assembler/form_rows_integer.h"
+#include "assembler/form_rows_plain.h"
 #include "assembler/form_rows_simd.h"
 #include "assembler/form_rows_x87.h"
 #include "assembler/instruction.h"
@@ -48,7 +50,7 @@
 
 namespace kelvo {
 
-#define KELVO_FORMS(F) KELVO_FORMS_INTEGER(F) KELVO_FORMS_X87(F) KELVO_FORMS_SIMD(F)
+#define KELVO_FORMS(F) KELVO_FORMS_INTEGER(F) KELVO_FORMS_PLAIN(F) KELVO_FORMS_X87(F) KELVO_FORMS_SIMD(F)
 
 // fmAddRmImm8, fmFaddM32, ...: a row's position in kForms.
 enum TFormId : uint16_t {
@@ -126,15 +128,22 @@ inline constexpr TSegmentRow kSegment[kSegmentCount] = {
     /* ES */ {0x26, 0}, /* FS */ {0x64, 4}, /* GS */ {0x65, 5},
 };
 
+// Label jumps by kind (condition codes 0..15): the short row and the near one.
+struct TJumpForms {
+  TFormId short8, near;
+};
+inline constexpr TJumpForms kJccForms[16] = {
+    {fmJoRel8, fmJoRel}, {fmJnoRel8, fmJnoRel}, {fmJbRel8, fmJbRel}, {fmJaeRel8, fmJaeRel},
+    {fmJeRel8, fmJeRel}, {fmJneRel8, fmJneRel}, {fmJbeRel8, fmJbeRel}, {fmJaRel8, fmJaRel},
+    {fmJsRel8, fmJsRel}, {fmJnsRel8, fmJnsRel}, {fmJpRel8, fmJpRel}, {fmJnpRel8, fmJnpRel},
+    {fmJlRel8, fmJlRel}, {fmJgeRel8, fmJgeRel}, {fmJleRel8, fmJleRel}, {fmJgRel8, fmJgRel},
+};
+
 // --- operand size
 constexpr bool Is32(TRegister r) { return r < rdAX; }
 constexpr bool Is16(TRegister r) { return r >= rdAX && r < rdAL; }
 constexpr bool Is8(TRegister r) { return r >= rdAL; }
 constexpr int RegBytes(TRegister r) { return Is32(r) ? 4 : (Is16(r) ? 2 : 1); }
-// 66 for word operands, emitted whatever the procedure's bit mode is.
-inline void PutSizePrefix(TInstr& in, int bytes) {
-  if (bytes == 2) in.put(0x66);
-}
 // 66 for word operands unless the procedure is 16-bit code (the Prefix16 rule).
 inline void PutModePrefix(TInstr& in, const TAssembler& a, int bytes) {
   if (bytes == 2 && a.cpuMode != 16) in.put(0x66);

@@ -25,7 +25,7 @@ constexpr int kOwnSize = 4;
 void regReg(TAssembler& a, TSimdSet set, TFormId form, uint8_t reg, uint8_t rm) {
   checkSwitch(set);
   assert(reg < 8 && rm < 8);
-  TInstr in;
+  TInstr in(a);
   PutModRMReg(in, kForms[form], kOwnSize, reg, rm);
   Emit(a, in);
 }
@@ -51,7 +51,7 @@ constexpr TSimdSet kSse = TSimdSet::sse;
 
 void Sfence(TAssembler& a) {
   checkSwitch(kSse);
-  TInstr in;
+  TInstr in(a);
   PutRaw(in, kForms[fmSfence], kOwnSize);
   Emit(a, in);
 }

@@ -124,7 +124,7 @@ void encFpuIntOp(TAssembler& a, uint8_t regField, int32_t size, const TLocation&
 bool outOfStack(int32_t i) { return i < 0 || i > 7; }
 
 void encFpuSt(TAssembler& a, TFormId id, int32_t i) {
-  TInstr in;
+  TInstr in(a);
   PutPlusReg(in, kForms[id], kNoPrefix, static_cast<uint8_t>(i));
   Emit(a, in);
 }
@@ -219,7 +219,7 @@ void encFpuOneSt(TAssembler& a, TFpuOneId op, int32_t i) {
 // The status word into AX.
 void encFpuAx(TAssembler& a, TFormId id, TRegister reg, const char* message) {
   if (reg != rdAX) EncoderError(message);
-  TInstr in;
+  TInstr in(a);
   PutRaw(in, kForms[id], kNoPrefix);
   Emit(a, in);
 }

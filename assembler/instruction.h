@@ -25,8 +25,12 @@ struct TInstr {
   uint8_t n = 0;
   TPendingFix fix[2];
   uint8_t fixCount = 0;
-  // Word operands take the 66 prefix; false for the forms that leave it out in 16-bit code.
-  bool wordPrefix = true;
+  // The code's bit mode, 16 or 32: which operand size takes the 66 prefix, and whether a
+  // memory operand takes 67 (addressing is always 32-bit).
+  uint16_t mode = 32;
+
+  TInstr() = default;
+  explicit TInstr(const TAssembler& a) : mode(a.cpuMode) {}
 
   void put(uint8_t v) {
     assert(n < sizeof b);

@@ -26,7 +26,7 @@ void PushMem(TAssembler& a, int32_t regCount, int32_t size, TRegister base, TReg
 
 void PushVar(TAssembler& a, int32_t size, uint32_t dataIdent, uint32_t offset) {
   if (size != 2 && size != 4) EncoderError("Expected word or 2 word variable");
-  TInstr in;
+  TInstr in(a);
   if (size == 2) {
     // A zero word first, then the word itself: the value arrives zero-extended in a dword slot.
     PutRaw(in, kForms[fmPushImm8], 2);
@@ -41,14 +41,14 @@ void PushImm(TAssembler& a, int32_t size, int32_t imm, TFixType fix, uint32_t fi
   if (size == 2 && fix != ftNone) EncoderError("Invalid instruction");
   // a patched value always needs the full field
   const TForm& f = kForms[fix == ftNone && FitsInt8(imm) ? fmPushImm8 : fmPushImm];
-  TInstr in;
+  TInstr in(a);
   PutRaw(in, f, size);
   PutImmediate(in, f, size, static_cast<uint32_t>(imm), fix, static_cast<uint32_t>(imm), fixOffset);
   Emit(a, in);
 }
 
 void PushSeg(TAssembler& a, TSegment seg, uint32_t address) {
-  TInstr in;
+  TInstr in(a);
   if (address == 0) {  // the segment register itself
     static constexpr TFormId kPushSeg[kSegmentCount] = {fmPushCs, fmPushSs, fmPushDs, fmPushEs, fmPushFs, fmPushGs};
     PutRaw(in, kForms[kPushSeg[seg]], 4);
@@ -90,7 +90,7 @@ static void varImm(TAssembler& a, TFormId low, TFormId high, const char* sizeErr
   if (fix != ftNone && (size == 1 || size == 2 || size == 8)) EncoderError("Expected 32bit variable");
   if (size != 1 && size != 2 && size != 4 && size != 8) EncoderError(sizeError);
   const auto value = static_cast<uint64_t>(imm);
-  TInstr in;
+  TInstr in(a);
   if (size == 8) {
     PutModRMLoc(in, kForms[low], 4, 0, VarLocation(dataIdent, offset));
     PutImmediate(in, kForms[low], 4, static_cast<uint32_t>(value));
@@ -166,8 +166,8 @@ void SubRegReg(TAssembler& a, TRegister dst, TRegister src) { EncodeRegReg(a, kF
 // LEA reg, [value]: the displacement itself carries the fix-up.
 void LeaRegVar(TAssembler& a, TRegister reg, uint32_t value, TFixType fix, uint32_t fixOffset) {
   if (Is8(reg)) EncoderError("Expected 32 or 16 bit register");
-  TInstr in;
-  PutOpcode(in, kForms[fmLeaRM], RegBytes(reg));
+  TInstr in(a);
+  PutOpcode(in, kForms[fmLeaRM], RegBytes(reg), 0, 0, true);
   PutAbsoluteFixOperand(in, RegNum(reg), value, fix, value, fixOffset);
   Emit(a, in);
 }
@@ -196,7 +196,7 @@ void ImulRegImm(TAssembler& a, TRegister reg, int32_t imm) {
   if (Is8(reg)) EncoderError("byte register can not be first operand");
   const TForm& f = kForms[FitsInt8(imm) ? fmImulRRmImm8 : fmImulRRmImm];
   const int bytes = RegBytes(reg);
-  TInstr in;
+  TInstr in(a);
   PutModRMReg(in, f, bytes, RegNum(reg), RegNum(reg));
   PutImmediate(in, f, bytes, static_cast<uint32_t>(imm));
   Emit(a, in);
@@ -223,7 +223,7 @@ void MovMemImm(TAssembler& a, int32_t regCount, int32_t size, int32_t imm, TRegi
 // The accumulator has its own absolute-address forms (A0-A3) with no ModRM byte.
 static void movVar(TAssembler& a, bool load, TRegister reg, uint32_t dataIdent, uint32_t offset) {
   if (RegNum(reg) != 0) return regLoc(a, load ? fmMovRRm : fmMovRmR, reg, VarLocation(dataIdent, offset));
-  TInstr in;
+  TInstr in(a);
   PutMoffsVar(in, kForms[load ? fmMovAccMoffs : fmMovMoffsAcc], RegBytes(reg), dataIdent, offset);
   Emit(a, in);
 }
@@ -249,9 +249,9 @@ void MovRegMem(TAssembler& a, int32_t regCount, TRegister reg, TRegister base, T
 void MovSegMemReg(TAssembler& a, TSegment seg, uint32_t address, TRegister reg) {
   if (Is8(reg)) EncoderError("Invalid operand.");
   const int bytes = RegBytes(reg);
-  TInstr in;
+  TInstr in(a);
   if (RegNum(reg) == 0) {  // the accumulator's moffs form
-    PutOpcode(in, kForms[fmMovMoffsAcc], bytes, kSegment[seg].prefix);
+    PutOpcode(in, kForms[fmMovMoffsAcc], bytes, kSegment[seg].prefix, 0, true);
     in.put32(address);
   } else {
     PutModRMLoc(in, kForms[fmMovRmR], bytes, RegNum(reg), segAddress(seg, address));
@@ -262,7 +262,7 @@ void MovSegMemReg(TAssembler& a, TSegment seg, uint32_t address, TRegister reg) 
 void MovSegReg(TAssembler& a, TSegment seg, TRegister reg) {
   if (Is8(reg)) EncoderError("Invalid operand.");
   if (seg == segCS) EncoderError("Invalid operand.");  // loading CS by MOV faults (#UD)
-  TInstr in;
+  TInstr in(a);
   // Deliberately longer: a word register carries 66 outside 16-bit code, although the
   // segment register takes a word either way.
   PutModePrefix(in, a, RegBytes(reg));
@@ -281,8 +281,7 @@ void MovRegImm(TAssembler& a, TRegister reg, int32_t imm, TFixType fix) {
   if (fix != ftNone && (bytes == 1 || (bytes == 2 && a.cpuMode != 16)))
     EncoderError("Expected 32 bit register");
   const TForm& f = kForms[bytes == 1 ? fmMovR8Imm : fmMovRImm];
-  TInstr in;
-  in.wordPrefix = a.cpuMode != 16;
+  TInstr in(a);
   PutPlusReg(in, f, bytes, RegNum(reg));
   PutImmediate(in, f, bytes, static_cast<uint32_t>(imm), fix, static_cast<uint32_t>(imm), 0);
   Emit(a, in);

@@ -39,7 +39,6 @@ void LocIncDec(TAssembler& a, const TLocation& loc, bool inc) {
 // The address is always a dword: no 66 even for a word register.
 void LocLea(TAssembler& a, TRegister reg, const TLocation& loc) { EncodeLoc(a, kForms[fmLeaRM], 4, RegNum(reg), loc); }
 void LocXchg(TAssembler& a, TRegister reg, const TLocation& loc) { regLoc(a, fmXchgRRm, reg, loc); }
-void LocCall(TAssembler& a, const TLocation& loc) { EncodeLoc(a, kForms[fmCallRm32], 4, 0, loc); }
 
 TRegister SizedRegister(TRegister reg32, int32_t bytes) {
   const int n = regNumber(reg32);

@@ -24,7 +24,6 @@ void LocPop(TAssembler& a, const TLocation& loc, int32_t bytes);   // bytes 2 or
 void LocIncDec(TAssembler& a, const TLocation& loc, bool inc);
 void LocLea(TAssembler& a, TRegister reg, const TLocation& loc);
 void LocXchg(TAssembler& a, TRegister reg, const TLocation& loc);
-void LocCall(TAssembler& a, const TLocation& loc);
 
 // The item's value into a 32-bit register, widened by its signedness when it is narrower.
 void LocLoadWide(TAssembler& a, TRegister reg32, const TLocation& loc);

@@ -7,7 +7,7 @@ namespace kelvo {
 
 void CmpMemOperandImm(TAssembler& a, int32_t size, const TMemOperand& m, int32_t imm) {
   if (size != 1 && size != 2 && size != 4) EncoderError("Invalid operand size");
-  TInstr in;
+  TInstr in(a);
   PutAluLocImm(in, aluCmp, size, MemLocation(m), imm, FitsInt8(imm));
   Emit(a, in);
 }

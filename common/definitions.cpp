@@ -33,16 +33,6 @@ bool isFloatType(const TDataType* t) {
   return false;
 }
 
-uint16_t strToVarKind(std::string_view text) {
-  const std::string t = lowerCase(text);
-  if (t == "string") return 21;
-  if (t == "int") return 120;
-  if (t == "float") return 122;
-  if (t == "register") return 105;
-  if (t == "segment") return 106;
-  return 13;
-}
-
 TCallMethod strToCallMethod(std::string_view text) {
   const std::string t = lowerCase(text);
   if (t == "stdcall") return cmStdcall;
@@ -76,19 +66,6 @@ uint32_t strToCharConst(std::string_view text) {
 
 uint16_t strToSubSystem(std::string_view text) { return text == "WIN32GUI" ? 2 : 3; }
 
-int32_t hexToInt(std::string_view digits) {
-  uint32_t value = 0;
-  for (char c : digits) {
-    const char l = lowerChar(c);
-    int d;
-    if (l >= '0' && l <= '9') d = l - '0';
-    else if (l >= 'a' && l <= 'f') d = l - 'a' + 10;
-    else break;  // conversion stops at the first non-digit
-    value = (value << 4) | static_cast<uint32_t>(d);
-  }
-  return static_cast<int32_t>(value);
-}
-
 // All the digits, as far as 64 bits hold them; the lexer refuses longer numbers.
 int64_t hexToInt64(std::string_view digits) {
   uint64_t value = 0;
@@ -97,16 +74,10 @@ int64_t hexToInt64(std::string_view digits) {
     int d;
     if (l >= '0' && l <= '9') d = l - '0';
     else if (l >= 'a' && l <= 'f') d = l - 'a' + 10;
-    else break;
+    else break;  // conversion stops at the first non-digit
     value = (value << 4) | static_cast<uint64_t>(d);
   }
   return static_cast<int64_t>(value);
-}
-
-uint16_t alignWord(uint16_t value, uint16_t alignment) {
-  if (alignment == 0) return value;
-  const uint16_t rest = value % alignment;
-  return rest ? static_cast<uint16_t>(value + alignment - rest) : value;
 }
 
 // An empty size grows to one whole unit: the image writers rely on it.

@@ -122,7 +122,8 @@ constexpr int regSize(TRegister r) { return r < rdAX ? 32 : (r < rdAL ? 16 : 8);
 // The register's number inside its bank, as x86 encodes it.
 constexpr int regNumber(TRegister r) { return static_cast<int>(r) & 7; }
 
-std::string opcodeToStr(uint16_t code);  // defined with the token table
+// Token codes: both defined with the token table.
+std::string opcodeToStr(uint16_t code);
 uint16_t strToVarKind(std::string_view text);
 TCallMethod strToCallMethod(std::string_view text);
 TRegister strToReg(std::string_view text);
@@ -130,8 +131,6 @@ TSegment strToSeg(std::string_view text);
 uint32_t strToCharConst(std::string_view text);
 uint16_t strToSubSystem(std::string_view text);
 int64_t hexToInt64(std::string_view digits);
-int32_t hexToInt(std::string_view digits);
-uint16_t alignWord(uint16_t value, uint16_t alignment);
 uint32_t alignValue(uint32_t value, uint32_t alignment);
 
 // Letter-case helpers for the 8-bit texts of the language.

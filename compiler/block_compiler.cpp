@@ -1,5 +1,6 @@
 // The spine of the compiler: reads one statement at a time and hands it to its handler.
 #include "assembler/code_buffer.h"
+#include "assembler/form_encoders.h"
 #include "compiler/operandless_table.h"
 #include "compiler/simd_statements.h"
 #include "frontend/compiler.h"
@@ -165,12 +166,11 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
       if (const TSimdStatement* simd = FindSimdStatement(code)) return fromFlag(CompileSimdInstruction(*simd));
       break;
   }
-  const std::string_view bytes = OperandlessBytes(code);
-  if (!bytes.empty()) {
-    EmitBytes(curFunc->recAssembler, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  if (const TForm* form = OperandlessForm(code, curToken.Str)) {
+    EncodeRaw(curFunc->recAssembler, *form);
     return R::next;
   }
-  if (code >= 300 && code <= 392) return fromFlag(CompileFpuInstruction(code));
+  if (code >= tk::MnF2xm1 && code <= tk::MnFpush) return fromFlag(CompileFpuInstruction(code));
   return CompileOtherStatement(code);
 }
 

@@ -153,8 +153,9 @@ bool TCompiler::CompileRet() {
   if (!curFunc->HasFrame() && curFunc->localFixupOffset != 0 && CurBody().framelessRetLine == 0)
     CurBody().framelessRetLine = curFile->intCurLine;
   if (curFunc->HasFrame()) {
-    // LEAVE restores ESP from EBP: right only when the frame register is EBP.
-    if (curCPUMode < 486 && Settings.localsReg == rdEBP) {
+    // LEAVE restores ESP from EBP: right only when the frame register is EBP, and not in
+    // 16-bit code, where it pops a word of the dword the prologue pushed.
+    if (curCPUMode < 486 && Settings.localsReg == rdEBP && a.cpuMode != 16) {
       EmitLeave(a);
     } else {
       MovRegReg(a, rdESP, Settings.localsReg);

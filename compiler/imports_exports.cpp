@@ -3,6 +3,7 @@
 
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
+#include "output/raw_writer.h"
 
 namespace kelvo {
 
@@ -123,6 +124,15 @@ bool TCompiler::CompileImports() {
     lastAddedProc = proc;
   }
   return true;
+}
+
+// A boot image is loaded by the BIOS, which resolves nothing: an import would be a call into
+// the bytes before the image. The standard include's procedures that use imports are refused
+// by the link step, only when the program reaches them.
+void TCompiler::UseProcedure(TFunction& proc) {
+  proc.Called = true;
+  if (PEFile.F_FileType != petBOOTLOADER || proc.DLLIndex == -1 || readingStandardInclude_) return;
+  Error(NoImportsInBootImage(proc.Name, slistDLLs[static_cast<size_t>(proc.DLLIndex)]));
 }
 
 // exports name, name;  or  exports +;  (every procedure with a body the project declared so far)

@@ -143,7 +143,7 @@ bool TCompiler::CompileLea() {
       break;
     }
     case tk::ProcCall:
-      t.Proc->Called = true;
+      UseProcedure(*t.Proc);
       LeaRegVar(a, reg, static_cast<uint32_t>(t.Proc->FuncIndex), ftProcAddress, 0);
       break;
     case tk::String:

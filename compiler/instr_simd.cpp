@@ -25,7 +25,7 @@ void expect(TCompiler& c, std::initializer_list<uint16_t> codes) {
 
 uint8_t vectorRegister(const TCompiler& c) { return static_cast<uint8_t>(c.curToken.Int & 7); }
 
-// "," and then the register of `code` (600 or 650).
+// "," and then the register of `code` (tk::MmxRegister or tk::SseRegister).
 uint8_t commaRegister(TCompiler& c, uint16_t code) {
   expect(c, {tk::Comma});
   expect(c, {code});
@@ -201,7 +201,6 @@ bool TCompiler::CompileSimdInstruction(const TSimdStatement& row) {
     case TSimdHandler::sfence: Sfence(curFunc->recAssembler); break;
     case TSimdHandler::movntq: compileMovntq(*this, row.form); break;
     case TSimdHandler::prefetchnta: compilePrefetchnta(*this, row.form); break;
-    case TSimdHandler::none: break;
   }
   return true;
 }

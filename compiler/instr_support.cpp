@@ -86,7 +86,7 @@ bool TCompiler::CompileCallInstruction() {
   if (ExpectToken({tk::ProcCall, tk::Register, tk::BaseExpr, tk::RegPointer}) == tk::Invalid) RaiseError();
   switch (curToken.Token) {
     case tk::ProcCall:
-      curToken.Proc->Called = true;
+      UseProcedure(*curToken.Proc);
       CallRel(a, static_cast<uint32_t>(curToken.Proc->FuncIndex));
       break;
     case tk::Register: CallReg(a, curToken.Reg); break;

@@ -8,9 +8,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr uint16_t kOrMnemonic = 485;
-constexpr uint16_t kXorMnemonic = 551;
-
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 }  // namespace
@@ -120,8 +117,8 @@ bool TCompiler::CompileRegisterAssign(PCurrentToken regToken) {
   const uint16_t code =
       ExpectToken({tk::BaseExpr, tk::String, tk::Label, tk::RegPointer, tk::MacroCall, tk::ProcCall,
                    tk::LocalVar, tk::LocalParam, tk::Variable, tk::Minus, tk::DataAddress, tk::LocalAddress,
-                   tk::RegPointerAddress, tk::Register, tk::Number, tk::Hex, tk::Constant, tk::ProcAddress, kOrMnemonic,
-                   kXorMnemonic});
+                   tk::RegPointerAddress, tk::Register, tk::Number, tk::Hex, tk::Constant, tk::ProcAddress, tk::MnOr,
+                   tk::MnXor});
   switch (code) {
     case tk::Invalid: return false;
     case tk::String:
@@ -151,8 +148,8 @@ bool TCompiler::CompileRegisterAssign(PCurrentToken regToken) {
       if (ExpectToken({tk::Number}) == tk::Invalid) return false;
       MovRegImm(a, reg, static_cast<int32_t>(-curToken.Int), ftNone);
       break;
-    case kOrMnemonic: OrRegReg(a, reg, reg); break;
-    case kXorMnemonic: XorRegReg(a, reg, reg); break;
+    case tk::MnOr: OrRegReg(a, reg, reg); break;
+    case tk::MnXor: XorRegReg(a, reg, reg); break;
     case tk::Register:
       if (regSize(curToken.Reg) != regSize(reg)) Error("Operands must be equal size " + quoted(curToken.Str));
       MovRegReg(a, reg, curToken.Reg);

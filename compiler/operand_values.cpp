@@ -177,7 +177,7 @@ bool TCompiler::PushOperand(uint16_t code, PCurrentToken t) {
       const TLocation loc = OperandLocation(*t);
       PushReg(a, loc.mem.base);
       if (loc.mem.disp != 0) {
-        TInstr in;  // ADD dword [ESP], offset
+        TInstr in(a);  // ADD dword [ESP], offset
         PutAluMemImm(in, aluAdd, 4, BaseDisp(rdESP, 0), loc.mem.disp, FitsInt8(loc.mem.disp));
         Emit(a, in);
       }

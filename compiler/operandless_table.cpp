@@ -10,48 +10,45 @@ namespace {
 
 struct TOperandless {
   uint16_t code;
-  std::string_view bytes;
+  TFormId form;
 };
 
-// The "w" string forms, cbw/cwd and iretd carry the 66 prefix whatever the code's bit mode.
+// The statement words without operands and their rows.
 constexpr TOperandless kOperandless[] = {
-    {tk::MnAaa, "\x37"}, {tk::MnAad, "\xD5\x0A"}, {tk::MnAam, "\xD4\x0A"}, {tk::MnAas, "\x3F"},
-    {tk::MnCbw, "\x66\x98"}, {tk::MnCwd, "\x66\x99"}, {tk::MnCwde, "\x98"}, {tk::MnCdq, "\x99"},
-    {tk::MnClc, "\xF8"}, {tk::MnCld, "\xFC"}, {tk::MnCli, "\xFA"}, {tk::MnClts, "\x0F\x06"},
-    {tk::MnCmc, "\xF5"}, {tk::MnCmpsb, "\xA6"}, {tk::MnCmpsw, "\x66\xA7"}, {tk::MnCmpsd, "\xA7"},
-    {tk::MnCpuid, "\x0F\xA2"}, {tk::MnDaa, "\x27"}, {tk::MnDas, "\x2F"}, {tk::MnEmms, "\x0F\x77"},
-    {tk::MnFemms, "\x0F\x0E"}, {tk::MnHlt, "\xF4"}, {tk::MnInsb, "\x6C"}, {tk::MnInsw, "\x66\x6D"},
-    {tk::MnInsd, "\x6D"}, {tk::MnInto, "\xCE"}, {tk::MnInvd, "\x0F\x08"}, {tk::MnIret, "\xCF"},
-    {tk::MnIretd, "\x66\xCF"}, {tk::MnLahf, "\x9F"}, {tk::MnLeave, "\xC9"}, {tk::MnLock, "\xF0"},
-    {tk::MnLodsb, "\xAC"}, {tk::MnLodsw, "\x66\xAD"}, {tk::MnLodsd, "\xAD"}, {tk::MnMovsb, "\xA4"},
-    {tk::MnMovsw, "\x66\xA5"}, {tk::MnMovsd, "\xA5"}, {tk::MnNop, "\x90"}, {tk::MnOutsb, "\x6E"},
-    {tk::MnOutsw, "\x66\x6F"}, {tk::MnOutsd, "\x6F"}, {tk::MnPopa, "\x61"}, {tk::MnPopf, "\x9D"},
-    {tk::MnPusha, "\x60"}, {tk::MnPushf, "\x9C"}, {tk::MnRep, "\xF3"}, {tk::MnRepne, "\xF2"},
-    {tk::MnSahf, "\x9E"}, {tk::MnSalc, "\xD6"}, {tk::MnScasb, "\xAE"}, {tk::MnScasw, "\x66\xAF"},
-    {tk::MnScasd, "\xAF"}, {tk::MnStc, "\xF9"}, {tk::MnStd, "\xFD"}, {tk::MnSti, "\xFB"},
-    {tk::MnStosb, "\xAA"}, {tk::MnStosw, "\x66\xAB"}, {tk::MnStosd, "\xAB"}, {tk::MnWait, "\x9B"},
-    {tk::MnWbinvd, "\x0F\x09"}, {tk::MnXlat, "\xD7"},
-    // x87
-    {tk::MnF2xm1, "\xD9\xF0"}, {tk::MnFabs, "\xD9\xE1"}, {tk::MnFchs, "\xD9\xE0"},
-    {tk::MnFclex, "\x9B\xDB\xE2"}, {tk::MnFcompp, "\xDE\xD9"}, {tk::MnFcos, "\xD9\xFF"},
-    {tk::MnFdecstp, "\xD9\xF6"}, {tk::MnFincstp, "\xD9\xF7"}, {tk::MnFinit, "\x9B\xDB\xE3"},
-    {tk::MnFld1, "\xD9\xE8"}, {tk::MnFldl2e, "\xD9\xEA"}, {tk::MnFldl2t, "\xD9\xE9"},
-    {tk::MnFldlg2, "\xD9\xEC"}, {tk::MnFldln2, "\xD9\xED"}, {tk::MnFldpi, "\xD9\xEB"},
-    {tk::MnFldz, "\xD9\xEE"}, {tk::MnFnclex, "\xDB\xE2"}, {tk::MnFninit, "\xDB\xE3"},
-    {tk::MnFnop, "\xD9\xD0"}, {tk::MnFpatan, "\xD9\xF3"}, {tk::MnFprem, "\xD9\xF8"},
-    {tk::MnFprem1, "\xD9\xF5"}, {tk::MnFptan, "\xD9\xF2"}, {tk::MnFrndint, "\xD9\xFC"},
-    {tk::MnFscale, "\xD9\xFD"}, {tk::MnFsin, "\xD9\xFE"}, {tk::MnFsincos, "\xD9\xFB"},
-    {tk::MnFsqrt, "\xD9\xFA"}, {tk::MnFtst, "\xD9\xE4"}, {tk::MnFucompp, "\xDA\xE9"},
-    {tk::MnFxam, "\xD9\xE5"}, {tk::MnFxtract, "\xD9\xF4"}, {tk::MnFyl2x, "\xD9\xF1"},
-    {tk::MnFyl2xp1, "\xD9\xF9"},
+    {tk::MnAaa, fmAaa}, {tk::MnAad, fmAad}, {tk::MnAam, fmAam}, {tk::MnAas, fmAas},
+    {tk::MnCbw, fmCbw}, {tk::MnCwd, fmCwd}, {tk::MnCwde, fmCwde}, {tk::MnCdq, fmCdq},
+    {tk::MnClc, fmClc}, {tk::MnCld, fmCld}, {tk::MnCli, fmCli}, {tk::MnClts, fmClts},
+    {tk::MnCmc, fmCmc}, {tk::MnCmpsb, fmCmpsb}, {tk::MnCmpsw, fmCmpsw}, {tk::MnCmpsd, fmCmpsd},
+    {tk::MnCpuid, fmCpuid}, {tk::MnDaa, fmDaa}, {tk::MnDas, fmDas}, {tk::MnEmms, fmEmms},
+    {tk::MnFemms, fmFemms}, {tk::MnHlt, fmHlt}, {tk::MnInsb, fmInsb}, {tk::MnInsw, fmInsw},
+    {tk::MnInsd, fmInsd}, {tk::MnInto, fmInto}, {tk::MnInvd, fmInvd}, {tk::MnIret, fmIret},
+    {tk::MnIretd, fmIretd}, {tk::MnLahf, fmLahf}, {tk::MnLeave, fmLeave}, {tk::MnLock, fmLock},
+    {tk::MnLodsb, fmLodsb}, {tk::MnLodsw, fmLodsw}, {tk::MnLodsd, fmLodsd}, {tk::MnMovsb, fmMovsb},
+    {tk::MnMovsw, fmMovsw}, {tk::MnMovsd, fmMovsd}, {tk::MnNop, fmNop}, {tk::MnOutsb, fmOutsb},
+    {tk::MnOutsw, fmOutsw}, {tk::MnOutsd, fmOutsd}, {tk::MnPopa, fmPopa}, {tk::MnPopf, fmPopf},
+    {tk::MnPusha, fmPusha}, {tk::MnPushf, fmPushf}, {tk::MnRep, fmRep}, {tk::MnRepne, fmRepne},
+    {tk::MnSahf, fmSahf}, {tk::MnSalc, fmSalc}, {tk::MnScasb, fmScasb}, {tk::MnScasw, fmScasw},
+    {tk::MnScasd, fmScasd}, {tk::MnStc, fmStc}, {tk::MnStd, fmStd}, {tk::MnSti, fmSti},
+    {tk::MnStosb, fmStosb}, {tk::MnStosw, fmStosw}, {tk::MnStosd, fmStosd}, {tk::MnWait, fmWait},
+    {tk::MnWbinvd, fmWbinvd}, {tk::MnXlat, fmXlat}, {tk::MnF2xm1, fmF2xm1}, {tk::MnFabs, fmFabs},
+    {tk::MnFchs, fmFchs}, {tk::MnFclex, fmFclex}, {tk::MnFcompp, fmFcompp}, {tk::MnFcos, fmFcos},
+    {tk::MnFdecstp, fmFdecstp}, {tk::MnFincstp, fmFincstp}, {tk::MnFinit, fmFinit},
+    {tk::MnFld1, fmFld1}, {tk::MnFldl2e, fmFldl2e}, {tk::MnFldl2t, fmFldl2t},
+    {tk::MnFldlg2, fmFldlg2}, {tk::MnFldln2, fmFldln2}, {tk::MnFldpi, fmFldpi},
+    {tk::MnFldz, fmFldz}, {tk::MnFnclex, fmFnclex}, {tk::MnFninit, fmFninit}, {tk::MnFnop, fmFnop},
+    {tk::MnFpatan, fmFpatan}, {tk::MnFprem, fmFprem}, {tk::MnFprem1, fmFprem1},
+    {tk::MnFptan, fmFptan}, {tk::MnFrndint, fmFrndint}, {tk::MnFscale, fmFscale},
+    {tk::MnFsin, fmFsin}, {tk::MnFsincos, fmFsincos}, {tk::MnFsqrt, fmFsqrt}, {tk::MnFtst, fmFtst},
+    {tk::MnFucompp, fmFucompp}, {tk::MnFxam, fmFxam}, {tk::MnFxtract, fmFxtract},
+    {tk::MnFyl2x, fmFyl2x}, {tk::MnFyl2xp1, fmFyl2xp1},
 };
 
 constexpr size_t kCodeLimit = 700;
 
 // Indexed by token code, so the block compiler finds an entry in one step.
-constexpr std::array<std::string_view, kCodeLimit> buildIndex() {
-  std::array<std::string_view, kCodeLimit> index{};
-  for (const TOperandless& row : kOperandless) index[row.code] = row.bytes;
+constexpr std::array<const TForm*, kCodeLimit> buildIndex() {
+  std::array<const TForm*, kCodeLimit> index{};
+  for (const TOperandless& row : kOperandless) index[row.code] = &kForms[row.form];
   return index;
 }
 
@@ -59,8 +56,17 @@ constexpr auto kIndex = buildIndex();
 
 }  // namespace
 
-std::string_view OperandlessBytes(uint16_t code) {
-  return code < kCodeLimit ? kIndex[code] : std::string_view();
+// pushad, popad, pushfd and popfd share the token of the forms of the code's own size, but
+// name a dword operand size: in 16-bit code they take 66.
+const TForm* OperandlessForm(uint16_t code, std::string_view word) {
+  if (code >= kCodeLimit) return nullptr;
+  if (!word.empty() && (word.back() == 'd' || word.back() == 'D')) {
+    if (code == tk::MnPusha) return &kForms[fmPushad];
+    if (code == tk::MnPopa) return &kForms[fmPopad];
+    if (code == tk::MnPushf) return &kForms[fmPushfd];
+    if (code == tk::MnPopf) return &kForms[fmPopfd];
+  }
+  return kIndex[code];
 }
 
 }  // namespace kelvo

@@ -422,7 +422,7 @@ bool TCompiler::CompileCall(PFunction proc, bool nested, uint32_t memberOffset) 
     ~TDepth() { --depth; }
   } guard{++callDepth_};
   if (callDepth_ > kMaxCallDepth) Error("Source nested too deeply");
-  proc->Called = true;
+  UseProcedure(*proc);
   const size_t first = tokenStack.Count();
   const TRegister objectReg = curClassReg;
   const PCurrentToken object = proc->isClassFunc ? methodObject : nullptr;
@@ -447,6 +447,9 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
   TAssembler& a = curFunc->recAssembler;
   switch (step->Command) {
     case ctCallGV:
+      // The indirect call of 16-bit code pushes a dword return address, which the 16-bit
+      // return of the procedure called does not take back.
+      if (a.cpuMode == 16) Error("Calls through a pointer or an object need 32-bit code");
       if (step->Token == tk::RegPointer && step->Proc && !step->Proc->slotInTable) {
         CallMem(a, step->Reg, static_cast<int32_t>(step->DataOffset));  // a slot inside the object
       } else if (step->Token == tk::RegPointer) {  // a slot in the object's table
@@ -456,7 +459,16 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
         CallVar(a, static_cast<uint32_t>(step->Data->dataIdent), step->DataOffset);
       }
       return;
-    case ctCALLfuncid: CallRel(a, static_cast<uint32_t>(step->Proc->FuncIndex)); return;
+    case ctCALLfuncid: {
+      // The call pushes a return address of the caller's size, the return takes back one of
+      // the callee's.
+      const uint16_t callee = step->Proc->recAssembler.cpuMode;
+      if (callee != a.cpuMode)
+        Error("\"" + step->Proc->Name + "\" is " + std::to_string(callee) + "-bit code and can not be called from " +
+              std::to_string(a.cpuMode) + "-bit code");
+      CallRel(a, static_cast<uint32_t>(step->Proc->FuncIndex));
+      return;
+    }
     case ctPush: PushOperand(step->Token, step); return;
     case ctAddREGNO: AddRegImm(a, step->Reg, static_cast<int32_t>(step->Int), ftNone); return;
     case ctMOVeax: case ctMOVecx: case ctMOVedx: case ctMOVebx: case ctMOVesi: case ctMOVedi: {
@@ -473,8 +485,7 @@ void TCompiler::EmitCallStep(PCurrentToken step) {
     case ctPOPeax: PopReg(a, rdEAX); return;
     case ctPushSign: {
       PushOperand(step->Token, step);
-      static const uint8_t kSarTop31[] = {0xC1, 0x3C, 0x24, 0x1F};  // SAR dword [ESP], 31
-      EmitBytes(a, kSarTop31, sizeof kSarTop31);
+      SarMemImm(a, 4, BaseDisp(rdESP, 0), 31);  // the high dword: the low one's sign
       return;
     }
   }

@@ -24,7 +24,9 @@ TRegister registerParam(TCallMethod method, int32_t position) {
 
 PFunction TCompiler::NewProcedure(const std::string& name, bool isFunction) {
   auto proc = std::make_unique<TFunction>();
-  proc->recAssembler.cpuMode = 32;
+  // A procedure declared in 16-bit code is 16-bit code from its prologue on: a "bits"
+  // directive in its body would come too late for the frame and the parameters.
+  proc->recAssembler.cpuMode = curFunc ? curFunc->recAssembler.cpuMode : 32;
   proc->Name = name;
   proc->isFunction = isFunction;
   proc->CallMethod = defaultCallMethod;
@@ -156,7 +158,7 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
                                         : lowerCase(proc->Name);
     DeclareIdent(ident, isFunction ? itFunction : itProcedure, proc->FuncIndex);
   }
-  const int32_t firstOffset = 4;
+  const int32_t firstOffset = proc->recAssembler.cpuMode == 16 ? 2 : 4;  // the return address
   int32_t offset = firstOffset;
   SmartIdents.NextScope();
   PData self = isMethod ? DeclareThis(proc, objectReg, classType, offset) : nullptr;
@@ -240,6 +242,9 @@ PData TCompiler::DeclareThis(PFunction proc, TRegister objectReg, PDataType clas
 // Anything wrong with it is left for the link step, which reports it only if the procedure
 // is part of the program.
 void TCompiler::FinishProcedure(PFunction proc) {
+  // 16-bit code reserves its locals with ADD SP, imm16.
+  if (proc->recAssembler.cpuMode == 16 && alignValue(proc->dwTotalLocalSize, 4) > 0x7FFC)
+    Error("The locals of \"" + proc->Name + "\" take more than the 32 KB that 16-bit code can reserve");
   procedureLayout_.layOut(nullptr, *proc, nullptr, false);
   proc->FitToSize();
 }

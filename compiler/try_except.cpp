@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "assembler/encoders.h"
+#include "assembler/operand_location.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -17,34 +18,38 @@ namespace kelvo {
 
 namespace {
 
-constexpr uint8_t kPushFs0[] = {0x64, 0xFF, 0x35, 0, 0, 0, 0};  // PUSH dword FS:[0]
-constexpr uint8_t kMovFs0Esp[] = {0x64, 0x89, 0x25, 0, 0, 0, 0};  // MOV FS:[0], ESP
-constexpr uint8_t kPopFs0[] = {0x64, 0x8F, 0x05, 0, 0, 0, 0};  // POP dword FS:[0]
+// FS:[0], the head of the thread's registration records.
+TLocation recordHead() {
+  TLocation head = MemLocation(AbsoluteOperand(0));
+  head.segPrefix = segFS;
+  return head;
+}
+
+TLocation stackAt(int32_t disp) { return MemLocation(BaseDisp(rdESP, disp)); }
 
 // Called as handler(record, frame, context, dispatcher): never returns to the system.
-constexpr uint8_t kHandlerEntry[] = {
-    0x8B, 0x44, 0x24, 0x04,  // MOV EAX, [ESP+4]     the exception record
-    0x8B, 0x48, 0x0C,        // MOV ECX, [EAX+12]    its address
-    0x8B, 0x00,              // MOV EAX, [EAX]       its code
-    0x8B, 0x64, 0x24, 0x08,  // MOV ESP, [ESP+8]     back to the registration record
-};
-constexpr uint8_t kHandlerExit[] = {
-    0x83, 0xC4, 0x04,        // ADD ESP, 4           the handler address
-    0x89, 0x44, 0x24, 0x24,  // MOV [ESP+36], EAX
-    0x89, 0x4C, 0x24, 0x20,  // MOV [ESP+32], ECX
-    0x61,                    // POPAD
-    0x59,                    // POP ECX
-    0x58,                    // POP EAX
-};
+void emitHandlerEntry(TAssembler& a) {
+  LocMovRegLoc(a, rdEAX, stackAt(4));                     // the exception record
+  LocMovRegLoc(a, rdECX, MemLocation(BaseDisp(rdEAX, 12)));  // its address
+  LocMovRegLoc(a, rdEAX, MemLocation(BaseDisp(rdEAX, 0)));   // its code
+  LocMovRegLoc(a, rdESP, stackAt(8));                     // back to the registration record
+}
 
-void emit(TAssembler& a, const uint8_t* bytes, size_t count) { EmitBytes(a, bytes, count); }
+void emitHandlerExit(TAssembler& a) {
+  AddRegImm(a, rdESP, 4, ftNone);  // the handler address
+  LocMovLocReg(a, stackAt(36), rdEAX);
+  LocMovLocReg(a, stackAt(32), rdECX);
+  EmitPopad(a);
+  PopReg(a, rdECX);
+  PopReg(a, rdEAX);
+}
 
 }  // namespace
 
 // Unregisters the record and drops it with the saved registers: ESP is as before the try.
 void TCompiler::emitTryUnwind() {
   TAssembler& a = curFunc->recAssembler;
-  emit(a, kPopFs0, sizeof kPopFs0);
+  LocPop(a, recordHead(), 4);
   AddRegImm(a, rdESP, 44, ftNone);
 }
 
@@ -82,16 +87,18 @@ void TCompiler::checkTryBodyJumps(size_t firstFixUp, size_t firstLabel) {
 
 // "try { ... } except { ... }"
 bool TCompiler::CompileTryExcept() {
-  ExpectOrRaise(tk::LBrace);
   TAssembler& a = curFunc->recAssembler;
+  // The handler record hangs off FS:[0], which only Windows threads have.
+  if (a.cpuMode == 16) Error("try/except needs 32-bit code");
+  ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btIf).id;
   const std::string handler = LevelLabel("=EXCEPT_", n);
   SubRegImm(a, rdESP, 8, ftNone);
   EmitPushad(a);
   curFunc->ofsLabels.emplace_back(handler, static_cast<int64_t>(a.strCode.size()));
   PushImm(a, 4, static_cast<int32_t>(curFunc->ofsLabels.size() - 1), ftOffsetLabelAddress, 0);
-  emit(a, kPushFs0, sizeof kPushFs0);
-  emit(a, kMovFs0Esp, sizeof kMovFs0Esp);
+  LocPush(a, recordHead(), 4);
+  LocMovLocReg(a, recordHead(), rdESP);
   const uint32_t body = curFunc->PushBrace(btIf).id;
   const size_t firstFixUp = a.FixUps.size(), firstLabel = curFunc->jmpLabels.size();
   CurBody().tryBodies.push_back(body);
@@ -103,9 +110,9 @@ bool TCompiler::CompileTryExcept() {
   if (GetToken(false, true) != tk::Except) Error("Expected except but found " + curToken.Str);
   ExpectOrRaise(tk::LBrace);
   DefineLabel(handler);
-  emit(a, kHandlerEntry, sizeof kHandlerEntry);
-  emit(a, kPopFs0, sizeof kPopFs0);
-  emit(a, kHandlerExit, sizeof kHandlerExit);
+  emitHandlerEntry(a);
+  LocPop(a, recordHead(), 4);
+  emitHandlerExit(a);
   CompileBracedBody("Error 34512313");
   DefineLabel(LevelLabel("=EXCEPTEND_", n));
   return true;

@@ -28,6 +28,15 @@ constexpr TBuiltinType kBuiltinTypes[] = {
     {"extended", 10, 0, 0},
 };
 
+// A plug-in named in the source is looked for only in the plug-ins folder: a project must not
+// load native code from any path it names.
+bool isPlainPluginName(const std::string& name) {
+  if (name.empty() || name.find("..") != std::string::npos) return false;
+  for (char c : name)
+    if (platform::isSeparator(c) || c == ':') return false;
+  return true;
+}
+
 }  // namespace
 
 void TCompiler::RegisterBuiltInTypes() {
@@ -60,6 +69,8 @@ void TCompiler::readPluginStatements() {
       continue;
     }
     const std::string name = curToken.Str;
+    if (!isPlainPluginName(name))
+      Error("A plug-in is named without a folder: \"" + name + "\" is not a plain name");
     automatic = false;
     manual = true;
     long double version = 0;
@@ -130,7 +141,9 @@ bool TCompiler::Compile(const std::string& outputName) {
   loadStandardInclude();
   PFunction global = listProcedures[0].get();
   curFunc = global;
+  readingStandardInclude_ = true;
   if (!CompileBlock(-1, false, false, true)) RaiseError();
+  readingStandardInclude_ = false;
   firstProjectProcedure = listProcedures.size();
   pluginSys->ExecProgramEntry(appTypeText.c_str());
   curFile = project;

@@ -169,7 +169,7 @@ struct TCompiler {
   TPluginAnswer OfferPluginKeyword(std::string_view lowerText);
 
   // --- constant expressions
-  // The general evaluator: leaves the value in curToken as 122 (asFloat) or 120.
+  // The general evaluator: leaves the value in curToken as a Float (asFloat) or a Number.
   uint16_t ConstExpression(bool asFloat);
   // The same, when the expression's first token is the one just read.
   uint16_t ConstExpressionFromCurrent(bool asFloat);
@@ -186,7 +186,6 @@ struct TCompiler {
   int32_t IntOperand(bool& done, int32_t& depth);
   int32_t IntExpression(bool& done, int32_t& depth, int32_t accumulator);
   int32_t IntChain(bool& done, int32_t& depth, bool readOperand, int32_t accumulator);
-  static bool TokenInSet(uint16_t code, const uint16_t* list, int32_t high);
   bool constSawFloat_ = false;  // the last general evaluation read a float operand
 
   // --- compile-time directives
@@ -317,6 +316,8 @@ struct TCompiler {
   // --- imports and exports
   bool CompileImports();
   bool CompileExports();
+  // A procedure called or addressed here goes into the image; an import can not, in a boot image.
+  void UseProcedure(TFunction& proc);
   // Procedures before this index come from the standard include: "exports +" leaves them out.
   size_t firstProjectProcedure = 1;
 
@@ -351,7 +352,7 @@ struct TCompiler {
   // Emits and removes the queued call steps from index `first` on, last step first.
   void ReplayCallQueue(size_t first);
   void EmitCallStep(PCurrentToken step);
-  // A saved register token (code 105, size of its bank) for a call step.
+  // A saved register token (tk::Register, size of its bank) for a call step.
   PCurrentToken RegisterToken(TRegister reg);
 
   // --- integer instruction statements
@@ -440,9 +441,13 @@ struct TCompiler {
   std::string readConstText(std::string text);
   bool compileTypedConst(PData item, PDataType type);
   void readImportHeader(PFunction proc);
+  bool readingStandardInclude_ = false;  // its procedures are checked when the link reaches them
   // directives
+  void checkRepetitions(int64_t count);
   int32_t passiveEnds_ = 0;    // "#end"s ahead that close an #ifdef, #ifndef or #else, not a body
   bool elsePending_ = false;   // the branches before an "#else" were not taken
+  int64_t repetitions_ = 0;    // bodies of #repeat compiled or begun so far in this build
+  int64_t repeatsAround_ = 1;  // times the text being read is still to be compiled, by the #repeats around it
   TAFile* exitedFile_ = nullptr;  // an included text left by "#exit": the bodies inside it end
   TAFile* bodyText_ = nullptr;    // the text that holds the directive body being compiled
   TAFile* holdingText(TAFile* f) const;

@@ -35,12 +35,6 @@ bool isTermOperator(uint16_t op) {
 
 }  // namespace
 
-bool TCompiler::TokenInSet(uint16_t code, const uint16_t* list, int32_t high) {
-  for (int32_t i = 0; i <= high; ++i)
-    if (list[i] == code) return true;
-  return false;
-}
-
 // Nearest integer, halves to even; a value no 64-bit integer holds stops the build.
 int64_t TCompiler::constToInt(long double value) {
   if (!(value > -kInt64Limit - 1 && value < kInt64Limit)) Error("Constant value out of range");

@@ -1,5 +1,7 @@
 // The directives that choose or repeat text: #if/#elseif, #ifdef/#ifndef, #repeat, and the
 // inclusion of files.
+#include <algorithm>
+
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 #include "platform/system.h"
@@ -10,6 +12,10 @@ namespace {
 
 // Includes nest this deep at most; a file that reincludes itself stops here.
 constexpr int kMaxIncludeDepth = 64;
+
+// A build repeats at most this many bodies of #repeat in all, so that a mistyped count stops
+// with a report instead of running for days. 100 MB of code fits.
+constexpr int64_t kMaxRepetitions = 100000000;
 
 bool isBlankChar(char c) { return static_cast<unsigned char>(c) <= 32; }
 
@@ -135,7 +141,8 @@ void TCompiler::DirectiveIfdef(bool negated) {
 
 bool TCompiler::DirectiveRepeat() {
   expectOrRaise({tk::Number});
-  const int64_t count = curToken.Int;
+  const int64_t count = std::max<int64_t>(curToken.Int, 1);
+  checkRepetitions(count);
   expectOrRaise({tk::Colon});
   TAFile* f = curFile;
   const int32_t pos = f->intCurChar, line = f->intCurLine, column = f->intCurLineChar;
@@ -149,13 +156,27 @@ bool TCompiler::DirectiveRepeat() {
   int32_t bodyEnd = 0;
   scanToEnd(false, false, bodyEnd, "repeat");
   goBack();
-  for (int64_t i = 1; i < count; ++i) {
+  repetitions_ += count;
+  const int64_t around = repeatsAround_;
+  for (int64_t i = 1; i <= count; ++i) {
+    // A #repeat inside meets this body's remaining repetitions, and those of every later
+    // pass over this one.
+    repeatsAround_ = count - i + 1 + (around - 1) * count;
     compileDirectiveBody();
-    if (exitedFile_ && exitedFile_ == holdingText(f)) return exitEndsBody();  // the text was left
-    goBack();
+    if (exitedFile_ && exitedFile_ == holdingText(f)) break;  // the text was left: no more rounds
+    if (i < count) goBack();
   }
-  compileDirectiveBody();
+  repeatsAround_ = around;
   return exitEndsBody();
+}
+
+// A #repeat of `count` asks for `count` repetitions each time the text around it is compiled
+// again; what all of them would add to the build's total must stay within the limit.
+void TCompiler::checkRepetitions(int64_t count) {
+  const int64_t left = kMaxRepetitions - repetitions_;
+  if (count > left || repeatsAround_ > left / count)
+    Error("Too many repetitions: a build may repeat at most " + std::to_string(kMaxRepetitions) +
+          " times (nested #repeat counts multiply)");
 }
 
 // Where an included file is found: the project folder, "includes" beside the compiler, then

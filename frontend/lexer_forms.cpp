@@ -103,7 +103,7 @@ uint16_t TCompiler::addressOfCurrent() {
   switch (curToken.Token) {
     case tk::ProcCall:
       if (!curToken.Proc) return 0;
-      curToken.Proc->Called = true;
+      UseProcedure(*curToken.Proc);
       return SetToken(tk::ProcAddress, std::to_string(curToken.Proc->FuncIndex));
     case tk::Constant:
       if (!curToken.Data) return 0;

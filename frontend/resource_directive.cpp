@@ -10,6 +10,9 @@
 namespace kelvo {
 
 void TCompiler::CompileResource() {
+  // Only a PE image has a resource section; anything else would drop them without a word.
+  if (PEFile.F_FileType == petBOOTLOADER) Error("A boot image has no resources: #resource can not be used");
+  if (PEFile.F_FileType == petCOFF) Error("An object file has no resources: #resource can not be used");
   const std::string name = expectString();
   std::string path = strProjectFolder + name;
   if (!platform::fileExists(path)) path = name;
@@ -19,7 +22,7 @@ void TCompiler::CompileResource() {
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   if (in.bad()) Error("Resource file \"" + name + "\" cannot be read");
   const std::string why = ReadResFile(bytes, PEFile.resMan);
-  if (why == kResTypeNotSupported || why == kResNameNotSupported) Error(why);
+  if (why == kResTypeNotSupported || why == kResNameNotSupported || why.rfind(kResDuplicate, 0) == 0) Error(why);
   if (!why.empty()) Error("Resource file \"" + name + "\" is damaged: " + why);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/definitions.h"
+#include "frontend/token_codes.h"
 
 namespace kelvo {
 
@@ -17,7 +18,7 @@ enum TCommand : uint8_t {
 };
 
 struct TCurrentToken {
-  uint16_t Token = 13;
+  uint16_t Token = tk::Invalid;
   std::string Str;
   TRegister Reg = rdEAX;
   TSegment Seg = segCS;

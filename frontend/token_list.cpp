@@ -5,11 +5,6 @@
 
 namespace kelvo {
 
-void TTokenList::PushFront(TCommand command, PCurrentToken token) {
-  token->Command = command;
-  items_.insert(items_.begin(), token);
-}
-
 size_t TTokenList::Push(TCommand command, PCurrentToken token) {
   token->Command = command;
   items_.push_back(token);
@@ -21,8 +16,6 @@ PCurrentToken TTokenList::Pop(size_t index) {
   items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
   return token;
 }
-
-PCurrentToken TTokenList::Peek(size_t index) const { return items_.at(index); }
 
 static bool isRegisterMove(TCommand c) {
   return c == ctMOVecx || c == ctMOVedx || c == ctMOVedi || c == ctMOVesi || c == ctMOVebx;

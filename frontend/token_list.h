@@ -12,11 +12,9 @@ class TTokenList {
  public:
   void Clear() { items_.clear(); }
   size_t Count() const { return items_.size(); }
-  void PushFront(TCommand command, PCurrentToken token);
   size_t Push(TCommand command, PCurrentToken token);
-  // Both throw std::out_of_range for an index outside the list.
+  // Throws std::out_of_range for an index outside the list.
   PCurrentToken Pop(size_t index);
-  PCurrentToken Peek(size_t index) const;
   // Lets each register move climb over the pushes directly before it.
   void Optimise();
 

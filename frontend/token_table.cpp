@@ -154,4 +154,14 @@ std::string opcodeToStr(uint16_t code) {
   return name ? name : "opcode";
 }
 
+uint16_t strToVarKind(std::string_view text) {
+  const std::string t = lowerCase(text);
+  if (t == "string") return tk::String;
+  if (t == "int") return tk::Number;
+  if (t == "float") return tk::Float;
+  if (t == "register") return tk::Register;
+  if (t == "segment") return tk::Segment;
+  return tk::Invalid;
+}
+
 }  // namespace kelvo

@@ -95,6 +95,14 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
     for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, x, bases);
 }
 
+void TCodeLayout::patchDataAddresses(const TImageBases& bases) {
+  TDataMan& data = *in_.dataImage;
+  for (const TDataAddressSlot& s : data.addressSlots) {
+    const uint32_t value = s.isProcedure ? bases.code + in_.procs()[s.target]->Address : bases.data + s.target;
+    patchLE(data.F_DataString, s.offset, value, 4);
+  }
+}
+
 // One fix-up, in the procedure's own code; `at` is where its field lies in the image.
 void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases) {
   std::string& code = f.recAssembler.strCode;

@@ -40,6 +40,8 @@ class TCodeLayout {
   // Patches every fix-up of the laid-out procedures, in their own code. A JECXZ out of reach
   // is reported here, as the jumps are patched: after every label of the program was found.
   void finalFixup(const TImageBases& bases);
+  // Writes the addresses that globals are initialised with into the data image.
+  void patchDataAddresses(const TImageBases& bases);
 
   const std::vector<TFunction*>& laidOut() const { return laidOut_; }
   uint32_t f_codesize = 0;

@@ -78,6 +78,7 @@ bool TCOFFWriter::buildObject() {
   }
   addDefinedSymbols();
   COFFfinalCodeFixups();
+  dataAddressRelocs();
   writeImage();
   return true;
 }
@@ -98,6 +99,24 @@ void TCOFFWriter::addDefinedSymbols() {
 void TCOFFWriter::COFFfinalCodeFixups() {
   for (TFunction* f : layout_.laidOut())
     for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, x);
+}
+
+// A global initialised with an address holds the offset inside its section, or 0 for a
+// procedure of another object; the linker adds the symbol's address.
+void TCOFFWriter::dataAddressRelocs() {
+  TDataMan& data = *in_.dataImage;
+  for (const TDataAddressSlot& s : data.addressSlots) {
+    uint32_t symbol = dataSymbol_, addend = s.target;
+    if (s.isProcedure) {
+      if (s.target >= in_.procs().size()) TLinkInput::InternalError("a global holds a procedure that does not exist");
+      const TFunction& t = *in_.procs()[s.target];
+      const bool here = t.Address != 0xFFFFFFFFu && t.DLLIndex == -1;
+      symbol = here ? textSymbol_ : externalSymbol(DecoratedName(t), kTypeFunction);
+      addend = here ? t.Address : 0;
+    }
+    patchLE(data.F_DataString, s.offset, addend, 4);
+    dataRelocs_.push_back({s.offset, symbol, kRelDir32});
+  }
 }
 
 // A 32-bit absolute address: the symbol's address plus what the field holds.
@@ -161,15 +180,32 @@ void TCOFFWriter::patch(TFunction& f, const TFixUp& x) {
   }
 }
 
-// header, section headers, code, relocations, data, symbols, strings.
+namespace {
+
+std::string relocationTable(const std::vector<TObjectBaseRelocation>& relocs) {
+  std::string table;
+  for (const TObjectBaseRelocation& r : relocs) {
+    putLE(table, r.VirtualAddress, 4);
+    putLE(table, r.SymbolTableIndex, 4);
+    putLE(table, r._Type, 2);
+  }
+  return table;
+}
+
+}  // namespace
+
+// header, section headers, code, its relocations, data, its relocations, symbols, strings.
 void TCOFFWriter::writeImage() {
-  if (f_relocs.size() > std::numeric_limits<uint16_t>::max())
-    in_.Error("Too many relocations for an object file (" + std::to_string(f_relocs.size()) + ", at most 65535)");
+  for (const auto* relocs : {&f_relocs, &dataRelocs_})
+    if (relocs->size() > std::numeric_limits<uint16_t>::max())
+      in_.Error("Too many relocations for an object file (" + std::to_string(relocs->size()) + ", at most 65535)");
   const uint32_t codeAt = kFileHeaderSize + 2 * kSectionHeaderSize;
   const uint32_t relocsAt = codeAt + f_codesize;
   const uint32_t relocCount = static_cast<uint32_t>(f_relocs.size());
   const uint32_t dataAt = relocsAt + kRelocSize * relocCount;
-  const uint32_t symbolsAt = dataAt + f_datasize;
+  const uint32_t dataRelocsAt = dataAt + f_datasize;
+  const uint32_t dataRelocCount = static_cast<uint32_t>(dataRelocs_.size());
+  const uint32_t symbolsAt = dataRelocsAt + kRelocSize * dataRelocCount;
   TCOFFFileHeader h;
   h.Machine = kMachineI386;
   h.NumberOfSections = 2;
@@ -186,19 +222,15 @@ void TCOFFWriter::writeImage() {
   text.Header.NumberOfRelocations = static_cast<uint16_t>(relocCount);
   data.Header.SizeOfRawData = f_datasize;
   data.Header.PointerToRawData = f_datasize ? dataAt : 0;
-  data.Header.PointerToRelocations = 0;
+  data.Header.PointerToRelocations = dataRelocCount ? dataRelocsAt : 0;
+  data.Header.NumberOfRelocations = static_cast<uint16_t>(dataRelocCount);
   appendFileHeader(file_data, h);
   appendSectionHeader(file_data, text.Header);
   appendSectionHeader(file_data, data.Header);
   addFileView(layout_.laidOut());
-  std::string tables;
-  for (const TObjectBaseRelocation& r : f_relocs) {
-    putLE(tables, r.VirtualAddress, 4);
-    putLE(tables, r.SymbolTableIndex, 4);
-    putLE(tables, r._Type, 2);
-  }
-  addFileBytes(tables);
+  addFileBytes(relocationTable(f_relocs));
   addFileView(in_.dataImage->F_DataString);
+  addFileBytes(relocationTable(dataRelocs_));
   std::string strings;
   addFileBytes(writeSymbolTable(strings));
   addFileBytes(strings);

@@ -45,6 +45,7 @@ class TCOFFWriter : public TFileWriter {
   TCodeLayout layout_;
   std::vector<TSmartSymbol> f_symbols;
   std::vector<TObjectBaseRelocation> f_relocs;
+  std::vector<TObjectBaseRelocation> dataRelocs_;  // of ".data": globals initialised with addresses
   std::unordered_map<std::string, uint32_t> undefined_;  // external names already in f_symbols
   uint32_t textSymbol_ = 0, dataSymbol_ = 0;
 
@@ -53,6 +54,7 @@ class TCOFFWriter : public TFileWriter {
   uint32_t externalSymbol(const std::string& name, uint16_t type);
   void addDefinedSymbols();
   void COFFfinalCodeFixups();
+  void dataAddressRelocs();
   void patch(TFunction& f, const TFixUp& x);
   void absolute(TFunction& f, const TFixUp& x, uint32_t symbol, uint32_t addend);
   void writeImage();

@@ -139,11 +139,6 @@ uint32_t TDataMan::AddFixedString(std::string_view text, uint32_t size) {
   return append(bytes);
 }
 
-int64_t TDataMan::FindString(std::string_view text, uint32_t length) const {
-  const auto it = strings_.find(literalBytes(text, literalLength(text, length)));
-  return it == strings_.end() ? int64_t{-1} : int64_t{it->second};
-}
-
 uint32_t TDataMan::AddString(std::string_view text, uint32_t length) {
   length = literalLength(text, length);
   std::string bytes = literalBytes(text, length);
@@ -160,11 +155,6 @@ uint32_t TDataMan::AddString(std::string_view text, uint32_t length) {
 }
 
 // Constants are shared by their exact bytes, so 0.0 and -0.0 stay apart.
-int64_t TDataMan::FindFloat(long double value) const {
-  const auto it = values_.find(encodeExtended(value));
-  return it == values_.end() ? int64_t{-1} : int64_t{it->second};
-}
-
 uint32_t TDataMan::AddExtConst(long double value) {
   std::string bytes = encodeExtended(value);
   const auto found = values_.find(bytes);

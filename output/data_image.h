@@ -44,8 +44,6 @@ struct TDataMan {
   uint32_t AddExtConst(long double value);
   uint32_t AddRaw(std::string_view bytes);
   uint32_t AddAddress(uint32_t target, bool isProcedure);  // a zero dword, filled in at link time
-  int64_t FindString(std::string_view text, uint32_t length = 0) const;
-  int64_t FindFloat(long double value) const;
 
  private:
   // Lookups by content, so that de-duplication costs the same however much data there is.

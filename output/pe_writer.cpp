@@ -253,11 +253,7 @@ void TPECOFF::finalFixup() {
   bases.code = kImageBase + codeRVA_;
   bases.data = kImageBase + dataRVA_;
   layout_.finalFixup(bases);
-  TDataMan& data = *in_.dataImage;
-  for (const TDataAddressSlot& s : data.addressSlots) {
-    const uint32_t value = s.isProcedure ? bases.code + in_.procs()[s.target]->Address : bases.data + s.target;
-    patchLE(data.F_DataString, s.offset, value, 4);
-  }
+  layout_.patchDataAddresses(bases);
 }
 
 // --- headers and the file

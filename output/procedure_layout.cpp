@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "output/link_input.h"
+#include "assembler/encoders.h"
 #include "assembler/form_encoders.h"
 #include "output/pe_headers.h"
 
@@ -10,10 +11,7 @@ namespace kelvo {
 
 namespace {
 
-constexpr uint32_t kPrologueSize = 9;  // 55 / 8B EC / six bytes for the locals' reservation
 constexpr uint32_t kJumpArea = 6;      // what the encoder leaves for a label jump
-constexpr uint16_t kJmpAlways = 16;
-constexpr uint16_t kJmpJecxz = 115;
 
 std::string procName(const TFunction& f) {
   return f.Name.empty() ? "procedure " + std::to_string(f.FuncIndex) : "procedure " + f.Name;
@@ -132,16 +130,17 @@ void TProcedureLayout::resolveLabels(TFunction& f) const {
   if (!missing.empty()) compileError(missing);
 }
 
-// The prologue 55 / 8B EC / six 90 bytes becomes the reservation for the locals, in its
-// shortest form, or goes away where nothing needs a frame. Writing the reservation twice
-// gives the same bytes, so a layout given up after it can be done again.
+// The prologue 55 / 8B EC / six 90 bytes (66 55 / 66 8B EC / six 90 in 16-bit code) becomes
+// the reservation for the locals, in its shortest form, or goes away where nothing needs a
+// frame. Writing the reservation twice gives the same bytes, so a layout given up after it
+// can be done again.
 void TProcedureLayout::shrinkPrologue(TFunction& f) {
   std::string& code = f.recAssembler.strCode;
   const uint32_t at = f.localFixupOffset - 1;  // 0-based start of the six bytes
-  if (code.size() < kPrologueSize || f.localFixupOffset == 0 || at + 6 > code.size())
-    internalError(procName(f) + " has no prologue");
+  const uint32_t prologueSize = at + 6;
+  if (f.localFixupOffset == 0 || prologueSize > code.size()) internalError(procName(f) + " has no prologue");
   if (!f.HasFrame()) {
-    removals_.add(0, kPrologueSize);
+    removals_.add(0, prologueSize);
     return;
   }
   if (f.dwTotalLocalSize == 0) {
@@ -149,14 +148,18 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
     return;
   }
   // ADD ESP, -size; the full form from 128 bytes of locals on, even where -128 would fit a byte.
+  // 16-bit code takes ADD SP, which fits the area in either form: its stack moves SP only.
   const uint32_t reserve = 0u - alignValue(f.dwTotalLocalSize, 4);
   const bool shortForm = f.dwTotalLocalSize <= 127;
   const TForm& add = kForms[shortForm ? fmAddRmImm8 : fmAddRmImm];
   TInstr in;
-  PutModRMReg(in, add, 4, 0, RegNum(rdESP));
-  PutImmediate(in, add, 4, reserve);
+  in.mode = prologueMode(at);
+  if (in.mode == 16 && alignValue(f.dwTotalLocalSize, 4) > 0x7FFC)
+    internalError("the locals of " + procName(f) + " do not fit a 16-bit reservation");
+  PutModRMReg(in, add, in.mode / 8, 0, RegNum(rdESP));
+  PutImmediate(in, add, in.mode / 8, reserve);
   code.replace(at, in.n, reinterpret_cast<const char*>(in.b), in.n);
-  if (shortForm) removals_.add(at + 3, 3);
+  if (in.n < 6) removals_.add(at + in.n, 6 - in.n);
 }
 
 // A label jump becomes the two-byte form when its label lies close enough with the bytes
@@ -175,9 +178,10 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
     const TFixUp& x = fixups[jumps_[j]];
     if (x.fixAddr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
     if (fitsShort(distance(f, x))) {
-      removals_.add(x.fixAddr + 2, 4);
+      const uint32_t size = LabelJumpSize(x.fixJmp, true, jumpMode(x));
+      removals_.add(x.fixAddr + size, kJumpArea - size);
       shortened_[j] = 1;
-    } else if (x.fixSize == 16 && x.fixJmp != kJmpJecxz) {
+    } else if (x.fixSize == 16 && x.fixJmp != kJumpEcxZero) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
       const uint32_t size = longJumpSize(x);
       removals_.add(x.fixAddr + size, kJumpArea - size);
@@ -205,14 +209,14 @@ void TProcedureLayout::checkJumps(const TFunction& f) {
   for (size_t j = 0; j < jumps_.size(); ++j) {
     const TFixUp& x = f.recAssembler.FixUps[jumps_[j]];
     const int64_t d = distance(f, x);
-    if (x.fixJmp > 15 && x.fixJmp != kJmpAlways && x.fixJmp != kJmpJecxz)
+    if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero)
       internalError("jump kind " + std::to_string(x.fixJmp) + " in " + procName(f));
     if (fitsShort(d)) continue;
     if (shortened_[j]) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
     const int64_t rel16 = d + 1 - longJumpSize(x);
-    if (x.fixSize == 16 && x.fixJmp != kJmpJecxz && (rel16 < -32768 || rel16 > 32767))
+    if (x.fixSize == 16 && x.fixJmp != kJumpEcxZero && (rel16 < -32768 || rel16 > 32767))
       compileError("Jump too far for 16-bit code (" + std::to_string(d) + " bytes)");
-    if (x.fixJmp != kJmpJecxz || jumps_[j] > farIndex) continue;
+    if (x.fixJmp != kJumpEcxZero || jumps_[j] > farIndex) continue;
     if (!strict_) throw TNotNow{};
     farIndex = jumps_[j];
     farJecxz_ = "JECXZ jump too far (" + std::to_string(d - 5) + " bytes)";
@@ -220,7 +224,14 @@ void TProcedureLayout::checkJumps(const TFunction& f) {
 }
 
 // The long form of a label jump in 16-bit code: E9 rw or 0F 80+cc rw.
-uint32_t TProcedureLayout::longJumpSize(const TFixUp& x) { return x.fixJmp == kJmpAlways ? 3 : 4; }
+uint32_t TProcedureLayout::longJumpSize(const TFixUp& x) { return LabelJumpSize(x.fixJmp, false, 16); }
+
+// The frame moves in front of the six bytes: three in 32-bit code, five with the 66 prefixes
+// of 16-bit code.
+uint16_t TProcedureLayout::prologueMode(uint32_t areaStart) { return areaStart == 5 ? 16 : 32; }
+
+// A label jump recorded in 16-bit code carries fixSize 16.
+uint16_t TProcedureLayout::jumpMode(const TFixUp& x) { return x.fixSize == 16 ? 16 : 32; }
 
 // From the byte after the jump's first one to its label, once the removed bytes are gone.
 int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
@@ -228,29 +239,16 @@ int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
   return int64_t{removals_.map(label)} - (int64_t{removals_.map(x.fixAddr)} + 1);
 }
 
-// The short form wherever the label is close enough, else
-//   JMP:  E9 rel32          Jcc: 0F 80+cc rel32     (E9 rel16, 0F 80+cc rel16 in 16-bit code)
-// Positions are already those of the closed-up code.
+// The short form wherever the label is close enough, else the near one; in 32-bit code the
+// near JMP leaves the sixth byte of its area as a NOP. Positions are already those of the
+// closed-up code.
 void TProcedureLayout::writeJump(const TFunction& f, const TFixUp& x, std::string& code) const {
   const uint32_t pos = x.fixAddr;
   const int64_t d = int64_t{f.jmpLabels[x.fixLabelID].position} - (int64_t{pos} + 1);
-  const uint16_t kind = x.fixJmp;
-  if (fitsShort(d)) {
-    code[pos] = static_cast<char>(kind == kJmpAlways ? 0xEB : kind == kJmpJecxz ? 0xE3 : 0x70 + kind);
-    code[pos + 1] = static_cast<char>(d - 1);
-  } else if (x.fixSize == 16) {
-    const uint32_t size = longJumpSize(x);
-    if (kind != kJmpAlways) code[pos] = '\x0F';
-    code[size - 3 + pos] = static_cast<char>(kind == kJmpAlways ? 0xE9 : 0x80 + kind);
-    patchLE(code, pos + size - 2, static_cast<uint32_t>(d + 1 - size), 2);
-  } else if (kind == kJmpAlways) {
-    code[pos] = '\xE9';
-    patchLE(code, pos + 1, static_cast<uint32_t>(d - 4), 4);
-  } else {
-    code[pos] = '\x0F';
-    code[pos + 1] = static_cast<char>(0x80 + kind);
-    patchLE(code, pos + 2, static_cast<uint32_t>(d - 5), 4);
-  }
+  const bool shortForm = fitsShort(d);
+  const uint32_t size = LabelJumpSize(x.fixJmp, shortForm, jumpMode(x));
+  const TInstr jump = LabelJump(x.fixJmp, shortForm, jumpMode(x), static_cast<int32_t>(d + 1 - size));
+  code.replace(pos, jump.n, reinterpret_cast<const char*>(jump.b), jump.n);
 }
 
 }  // namespace kelvo

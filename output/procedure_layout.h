@@ -66,6 +66,8 @@ class TProcedureLayout {
   void checkJumps(const TFunction& f);
   int64_t distance(const TFunction& f, const TFixUp& x) const;
   static uint32_t longJumpSize(const TFixUp& x);
+  static uint16_t jumpMode(const TFixUp& x);
+  static uint16_t prologueMode(uint32_t areaStart);
   void writeJumps(TFunction& f) const;
   void writeJump(const TFunction& f, const TFixUp& x, std::string& code) const;
 };

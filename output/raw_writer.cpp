@@ -12,6 +12,10 @@ constexpr uint32_t kFloppySize = 1474560;     // 80 tracks, 2 heads, 18 sectors 
 
 }  // namespace
 
+std::string NoImportsInBootImage(const std::string& procedure, const std::string& dll) {
+  return "A boot image has no imports: \"" + procedure + "\" of " + dll + " can not be used";
+}
+
 // lay out → patch for 0x7C00 with the data behind the code → code, data, signature, fill.
 void TRawBinary::build() {
   layout_.markReachable(-1);
@@ -21,6 +25,16 @@ void TRawBinary::build() {
 }
 
 void TRawBinary::codeFixups() {
+  // Nothing resolves imports before a boot sector runs: a call would land below 0x7C00. The
+  // compiler refuses them where the program names them; this catches those reached through
+  // the standard include.
+  for (size_t i = 0; i < in_.procs().size(); ++i) {
+    const TFunction& f = *in_.procs()[i];
+    if (f.DLLIndex == -1 || !layout_.isReachable(i)) continue;
+    if (f.DLLIndex < 0 || static_cast<size_t>(f.DLLIndex) >= in_.dlls->size())
+      TLinkInput::InternalError(f.Name + " names no imported DLL");
+    in_.Error(NoImportsInBootImage(f.Name, (*in_.dlls)[static_cast<size_t>(f.DLLIndex)]));
+  }
   uint32_t entryOffset = in_.entryOffset;
   layout_.codeFixups(&entryOffset);
   f_codesize = layout_.f_codesize;
@@ -52,6 +66,7 @@ void TRawBinary::finalFixup(uint32_t dofs) {
   bases.code = kLoadAddress;
   bases.data = kLoadAddress + dofs;
   layout_.finalFixup(bases);
+  layout_.patchDataAddresses(bases);
 }
 
 void TRawBinary::writeImage() {

@@ -3,12 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "output/code_layout.h"
 #include "output/file_writer.h"
 #include "output/link_input.h"
 
 namespace kelvo {
+
+// The report for an imported procedure that a boot image would call or hold the address of.
+std::string NoImportsInBootImage(const std::string& procedure, const std::string& dll);
 
 enum TFileImageType : uint8_t { fttFloppy };
 

@@ -11,6 +11,8 @@ const char* const kResTypeNotSupported =
 const char* const kResNameNotSupported =
     "This type of resource name is not supported yet, please ask a developer for details.";
 
+const char* const kResDuplicate = "Duplicate resource";
+
 namespace {
 
 // An entry's header, each field a little-endian number at a fixed offset:
@@ -51,6 +53,23 @@ std::string readEntry(std::string_view file, size_t offset, size_t& next, TResEn
   return {};
 }
 
+// A resource the image already holds or this file gave before: the directory would name it
+// twice, and which one the loader finds would be chance.
+bool isDuplicate(const TResEntry& e, const TResMan& store, const std::vector<TResEntry>& earlier) {
+  for (const TResource& r : store.res[static_cast<size_t>(e.type)])
+    if (r.id == e.id && r.langID == e.language) return true;
+  for (const TResEntry& x : earlier)
+    if (x.type == e.type && x.id == e.id && x.language == e.language) return true;
+  return false;
+}
+
+std::string hex4(int32_t v) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string s = "0x";
+  for (int shift = 12; shift >= 0; shift -= 4) s += digits[(v >> shift) & 0xF];
+  return s;
+}
+
 }  // namespace
 
 std::string ReadResFile(std::string_view file, TResMan& store) {
@@ -67,6 +86,9 @@ std::string ReadResFile(std::string_view file, TResMan& store) {
     const size_t t = static_cast<size_t>(e.type);
     if (store.cnt[t] + ++added[t] > TResMan::kPerType)
       return damage(offset, "is more than 51 resources of type " + std::to_string(e.type));
+    if (isDuplicate(e, store, entries))
+      return std::string(kResDuplicate) + ": type " + std::to_string(e.type) + ", id " + std::to_string(e.id) +
+             ", language " + hex4(e.language);
     entries.push_back(e);
   }
   for (const TResEntry& e : entries)

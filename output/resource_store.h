@@ -29,13 +29,12 @@ struct TResMan {
   uint32_t arResSize = 0;                    // the length the directory part will have
   uint32_t resSize = 0, dataSize = 0;
 
-  // Whether one more resource of this type fits the store.
+  // Whether the store has a table for this resource type.
   static bool typeInRange(int32_t type) { return type >= 0 && type < kTypes; }
-  bool hasRoomFor(int32_t type) const { return typeInRange(type) && cnt[static_cast<size_t>(type)] < kPerType; }
   // Appends to the directory part (result: its new length) or to the data part (result: the
   // offset the bytes were placed at).
   uint32_t AddData(bool toDirectory, const void* bytes, uint32_t length);
-  // Registers one resource; the caller keeps inside hasRoomFor. Result: its data offset.
+  // Registers one resource; the caller keeps to typeInRange and kPerType. Result: its data offset.
   uint32_t AddResource(int32_t type, int32_t id, uint32_t length, const void* data, const std::string& name,
                        int32_t language);
   // The resource section for a section placed at sectionRVA; empty when there are no resources.

@@ -49,7 +49,7 @@ class TPluginManager {
   TSmartList keywordList;
   TSmartList tokenList;
   uint32_t keywordIDs = 0;
-  uint32_t tokenIDs = 5000;
+  uint32_t tokenIDs = KELVO_TOKEN_FIRST_PLUGIN;
   bool HasEntries() const { return keywordCount_ + tokenCount_ > 0; }
   int32_t AddEntry(bool token, const char* name, kelvo_handler handler);
   bool RemoveKeyword(const char* name);

@@ -6,7 +6,8 @@
 
 Compiles with both binaries, in the same folder one after the other:
   - every project under tests/ and samples/ (*.kpr, and the *.kel sources used as projects),
-  - the instruction-forms project of the tests and each bad input of the bad-input tests,
+    the bad-input cases of tests/bad_input/ among them,
+  - the instruction-forms project of the tests,
   - the benchmark's generated programs (benchmark.py) at the given sizes,
   - --generated programs drawn at random from the instruction forms, about half of them with
     planted mistakes (tokens dropped, doubled or swapped, wrong registers and values, cut
@@ -61,17 +62,6 @@ def text_input(name, source):
 def test_inputs():
     import instruction_forms as forms
     yield text_input("instruction forms", forms.project(forms.all_forms()))
-    try:
-        import test_bad_input as bad
-    except Exception as e:  # the module needs nothing but the test helpers
-        print("bad-input cases not read: %s" % e)
-        return
-    for i, (source, _) in enumerate(bad.PROGRAM_MISTAKES):
-        yield text_input("bad program %d" % i, bad.HEAD + source)
-    for i, (line, _) in enumerate(bad.CALL_MISTAKES):
-        yield text_input("bad call %d" % i, bad.HEAD + bad.CALLS + line + "\n")
-    for i, case in enumerate(bad.INSTRUCTION_MISTAKES):
-        yield text_input("bad instruction %d" % i, bad.HEAD + bad.INSTRUCTIONS + "  " + case[0] + "\n}\n")
 
 
 def bench_inputs(sizes):

@@ -5,11 +5,13 @@ whatever it includes or reads. Comment lines at the top of the project file say 
 compile must report:
 
     // expect: [5,6]: Expected : but found (
+    // shows: two(1);
     // args: -i extra
 
 `expect` is the report's head up to " in [file]" (or the whole head); the compile must exit
-with 1, print that head as its first report, and leave no file behind. `args` are options put
-before the project file's name. The header's own lines count: a position is the line and
+with 1, print that head as its first report, and leave no file behind. `shows` is text the
+report must show besides (the offending line, say). `args` are options put before the project
+file's name. The header's own lines count: a position is the line and
 column in the file as it stands.
 """
 import glob
@@ -29,17 +31,21 @@ def case_paths():
 
 
 def read_header(path):
-    expect, args = None, []
+    expect, shows, args = None, None, []
     with open(path, encoding="latin-1") as f:
         for line in f:
             if not line.startswith("//"):
                 break
-            word, _, rest = line[2:].strip().partition(":")
+            word, _, rest = line[2:].partition(":")
+            word, rest = word.strip(), rest.rstrip("\r\n")
+            rest = rest[1:] if rest.startswith(" ") else rest  # a report may end in a space
             if word == "expect":
-                expect = rest.strip()
+                expect = rest
+            elif word == "shows":
+                shows = rest
             elif word == "args":
                 args = rest.split()
-    return expect, args
+    return expect, shows, args
 
 
 def first_report(out):
@@ -51,7 +57,7 @@ def first_report(out):
 
 class BadInputFiles(KelvoCase):
     def check(self, path):
-        expect, args = read_header(path)
+        expect, shows, args = read_header(path)
         self.assertIsNotNone(expect, "no // expect: line")
         folder = os.path.dirname(path)
         if os.path.basename(path) == "main.kpr":
@@ -67,6 +73,8 @@ class BadInputFiles(KelvoCase):
         self.assertIsNotNone(report, res.out)
         if report != expect:
             self.assertTrue(report.startswith(expect + " in ["), f"\nexpected {expect}\nreported {report}")
+        if shows:
+            self.assertIn(shows, res.out)
         self.assertEqual(set(os.listdir(self.dir)), before, "a file was left behind")
 
     def test_every_case(self):

@@ -10,6 +10,7 @@
 #include "assembler/encoders_simd.h"
 #include "compiler/simd_statements.h"
 #include "frontend/compiler.h"
+#include "frontend/token_codes.h"
 #include "frontend/token_table.h"
 
 using namespace kelvo;
@@ -135,22 +136,20 @@ TEST(SimdSwitches, ComeFromTheHostAndAreOnWithoutOne) {
   EXPECT_EQ(a.strCode, "\x0F\xFE\xC1\x0F\xAE\xF8\x0F\xFE\xC1");
 }
 
-// Each row stands at its mnemonic's token code: a row out of place compiles another instruction.
-TEST(SimdStatements, EveryRowIsItsMnemonicsTokenCode) {
-  int rows = 0;
-  for (size_t i = 0; i < SimdStatements().size(); ++i) {
-    const TSimdStatement& row = SimdStatements()[i];
-    if (!row.mnemonic) continue;
+// Each row is found by its mnemonic's token code: a row under another code compiles another
+// instruction.
+TEST(SimdStatements, EveryRowIsFoundByItsMnemonicsTokenCode) {
+  for (const TSimdStatement& row : SimdStatements()) {
     const TKeyword* keyword = findKeyword(row.mnemonic);
     ASSERT_NE(keyword, nullptr) << row.mnemonic;
-    EXPECT_EQ(keyword->code, kFirstSimdCode + i) << row.mnemonic;
+    EXPECT_EQ(keyword->code, row.token) << row.mnemonic;
     EXPECT_EQ(FindSimdStatement(keyword->code), &row) << row.mnemonic;
-    ++rows;
   }
-  EXPECT_EQ(rows, 63);
-  EXPECT_EQ(FindSimdStatement(600), nullptr);  // the register codes are no statements
-  EXPECT_EQ(FindSimdStatement(650), nullptr);
-  EXPECT_EQ(FindSimdStatement(669), nullptr);
+  EXPECT_EQ(SimdStatements().size(), 63u);
+  EXPECT_EQ(FindSimdStatement(tk::MmxRegister), nullptr);  // the register codes are no statements
+  EXPECT_EQ(FindSimdStatement(tk::SseRegister), nullptr);
+  EXPECT_EQ(FindSimdStatement(tk::MnPrefetchnta + 1), nullptr);
+  EXPECT_EQ(FindSimdStatement(tk::MnMovd - 1), nullptr);
 }
 
 }  // namespace

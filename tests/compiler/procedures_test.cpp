@@ -73,6 +73,24 @@ TEST_F(Procedures, OperandlessInstructionsAndLabels) {
   EXPECT_TRUE(proc("p").jmpLabels.empty()) << "labels kept after their jumps were written";
 }
 
+// The w and d forms carry 66 where their operand size is not the code's: iretd is CF in
+// 32-bit code (66 CF is the 16-bit return from an interrupt).
+TEST_F(Procedures, WordAndDwordFormsFollowTheBitMode) {
+  const std::string body = "{ iretd iret cwde cbw pushad pusha popfd popf lodsd lodsw }\n";
+  ASSERT_EQ(compile(kHead + "procedure p() " + body + "#bits 16;\nprocedure q() " + body), "");
+  EXPECT_EQ(code("p"), "CF CF 98 66 98 60 60 9D 9D AD 66 AD C3");
+  EXPECT_EQ(code("q"), "66 CF CF 66 98 98 66 60 60 66 9D 9D 66 AD AD C3");
+}
+
+// A procedure declared in 16-bit code keeps a dword frame (66 55 / 66 8B EC), reserves its
+// locals with ADD SP, finds its parameters behind a 2-byte return address, leaves without
+// LEAVE (which pops a word there) and returns with the 16-bit RET n.
+TEST_F(Procedures, SixteenBitFramesAndParameters) {
+  ASSERT_EQ(compile(kHead + "#bits 16;\nprocedure r(dword x) { dword t = 0; mov eax, x }\n"), "");
+  EXPECT_EQ(code("r"),
+            "66 55 66 8B EC 83 C4 FC 67 66 C7 45 FC 00 00 00 00 67 66 8B 45 06 66 8B E5 66 5D C2 04 00");
+}
+
 using CompileDriver = CompileFixture;
 
 TEST_F(CompileDriver, ProgramKinds) {

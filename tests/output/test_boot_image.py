@@ -11,6 +11,8 @@ from kelvo_test import KelvoCase, main, run_kelvo
 
 FLOPPY = 1474560
 OBJDUMP = shutil.which("objdump")
+QEMU = shutil.which("qemu-system-i386")
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class BootImages(KelvoCase):
@@ -47,6 +49,32 @@ class BootImages(KelvoCase):
                                  capture_output=True, text=True, check=True).stdout
             self.assertIn("mov    0x%x,%%eax" % address, dis)
 
+    def test_globals_initialised_with_addresses_hold_them_at_the_load_address(self):
+        with open(os.path.join(HERE, "boot", "addresses.kpr")) as f:
+            r = self.compile(f.read())
+        self.assertEqual(r.code, 0, r.out)
+        with open(os.path.join(self.dir, "boot.img"), "rb") as f:
+            img = f.read()
+        code_size = 0x2D + 10  # the global code, then show()
+        greeting, tail, slots = code_size, code_size + 12, code_size + 21
+        self.assertEqual(img[greeting:greeting + 11], b"booted with")
+        self.assertEqual(struct.unpack_from("<3I", img, slots), (0x7C00 + greeting, 0x7C00 + tail, 0x7C00 + 0x2D))
+        self.assertEqual(img[0x2D:0x2E], b"\xAC")  # show() starts where its address says
+
+    def test_globals_initialised_with_addresses_work_when_booted(self):
+        if not QEMU:
+            self.skipTest("qemu-system-i386 is not installed")
+        with open(os.path.join(HERE, "boot", "addresses.kpr")) as f:
+            r = self.compile(f.read())
+        self.assertEqual(r.code, 0, r.out)
+        printed = os.path.join(self.dir, "debugcon.txt")
+        subprocess.run([QEMU, "-boot", "a", "-drive", "format=raw,if=floppy,file=" + os.path.join(self.dir, "boot.img"),
+                        "-debugcon", "file:" + printed, "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04",
+                        "-display", "none", "-no-reboot", "-monitor", "none", "-serial", "none"],
+                       capture_output=True, timeout=30)
+        with open(printed, "rb") as f:
+            self.assertEqual(f.read(), b"booted with address")
+
     def test_what_a_boot_sector_can_not_hold_stops_the_build(self):
         cases = [
             ("byte buf[500];\nentry:\n  cli\n" + "  hlt\n" * 10,
@@ -64,6 +92,90 @@ class BootImages(KelvoCase):
             self.assertFalse(os.path.exists(os.path.join(self.dir, "bad.img")))
         r = self.compile("program bootloader 'b'\nbyte buf[500];\nentry:\n  cli\n" + "  hlt\n" * 9, "fits")
         self.assertEqual(r.code, 0, r.out)  # 510 bytes: the signature still closes the sector
+
+
+QEMU = shutil.which("qemu-system-i386")
+
+# Real-mode code from source: 32-bit registers, immediates and memory operands, a procedure
+# with a parameter and a function with two parameters and two locals, called with arguments,
+# a loop and a case; it prints through the debug port 0xE9 and leaves through port 0xF4.
+REAL_MODE = """\
+program bootloader 'real'
+#bits 16;
+dword counter = 0x11223344;
+byte text[8] = 'real';
+
+// Prints one character: its parameter lies behind the 2-byte return address.
+procedure putc(dword c) {
+  mov eax, c
+  out 233, al
+}
+
+// Two parameters and two locals; the result in EAX.
+function mix(dword a; dword b) {
+  dword t = 0;
+  dword u = 0;
+  mov eax, a
+  mov t, eax
+  mov eax, b
+  mov u, eax
+  mov eax, t
+  add eax, u
+}
+
+entry:
+  cli
+  xor eax, eax
+  mov ds, ax
+  mov ss, ax
+  mov esp, 0x7C00
+  esi = @text
+  mov ecx, 4
+  repeat {
+    mov al, [esi]
+    out 233, al
+    inc esi
+    dec ecx
+  } until (ecx == 0);
+  putc(0x20)
+  mov eax, 0x12345678
+  shr eax, 16
+  if (eax == 0x1234) putc(0x33);
+  mix(0x30, 0x02)
+  putc(eax)
+  mov ebx, counter
+  if (ebx == 0x11223344) putc(0x21);
+  mov ecx, 0
+  while (ecx < 3) {
+    inc ecx
+    case (ecx) {
+      state 1: putc(0x61) break;
+      state 2: putc(0x62) break;
+      default: putc(0x63)
+    }
+  }
+  mov al, 0
+  out 244, al
+  cli
+  hlt
+"""
+
+
+class RealModeBoot(KelvoCase):
+    def test_sixteen_bit_code_runs_as_written(self):
+        if not QEMU:
+            self.skipTest("qemu-system-i386 is not installed")
+        r = run_kelvo(self.write("real.kpr", REAL_MODE), "-nopause", "-nolog", "x")
+        self.assertEqual(r.code, 0, r.out)
+        out = os.path.join(self.dir, "debugcon.txt")
+        subprocess.run([QEMU, "-boot", "a", "-drive", "format=raw,if=floppy,file=" + os.path.join(self.dir, "real.img"),
+                        "-debugcon", "file:" + out, "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04",
+                        "-display", "none", "-no-reboot", "-monitor", "none", "-serial", "none"],
+                       capture_output=True, timeout=20)
+        with open(out, "rb") as f:
+            # the text through [esi], "3" from a 32-bit immediate shifted, "2" from the function,
+            # "!" from a dword variable, then the loop's three states
+            self.assertEqual(f.read(), b"real 32!abc")
 
 
 class RunOption(KelvoCase):

@@ -65,23 +65,27 @@ class CoffCase(KelvoCase):
 
 class CoffObjects(CoffCase):
 
-    def test_program_runs_with_calls_data_and_addresses_both_ways(self):
+    def link_and_run(self, kpr, c_file, exe_name):
+        """Links the kelvo object with a C object of MinGW's and runs the program."""
         if not MINGW_GCC:
             self.skipTest("i686-w64-mingw32-gcc is not installed")
         reason = run_pe.skip_reason()
         if reason:
             self.skipTest(reason)
-        for name in ("mixed.kpr", "cside.c"):
-            shutil.copy(os.path.join(HERE, "coff", name), self.dir)
-        obj = self.build(mixed_source(), "mixed")
-        c_obj = os.path.join(self.dir, "cside.o")
-        exe = os.path.join(self.dir, "mixed.exe")
+        shutil.copy(os.path.join(HERE, "coff", c_file), self.dir)
+        with open(os.path.join(HERE, "coff", kpr)) as f:
+            obj = self.build(f.read(), os.path.splitext(kpr)[0])
+        c_obj = os.path.join(self.dir, os.path.splitext(c_file)[0] + ".o")
+        exe = os.path.join(self.dir, exe_name)
         subprocess.run([MINGW_GCC, "-O1", "-ffreestanding", "-fno-asynchronous-unwind-tables", "-c",
-                        os.path.join(self.dir, "cside.c"), "-o", c_obj], check=True)
+                        os.path.join(self.dir, c_file), "-o", c_obj], check=True)
         link = subprocess.run([MINGW_GCC, "-nostdlib", "-o", exe, obj, c_obj, "-lkernel32", "-Wl,-e,_entry"],
                               capture_output=True, text=True)
         self.assertEqual(link.returncode, 0, link.stderr)
-        result = run_pe.run(exe, runner="both", timeout=20)
+        return obj, run_pe.run(exe, runner="both", timeout=20)
+
+    def test_program_runs_with_calls_data_and_addresses_both_ways(self):
+        _, result = self.link_and_run("mixed.kpr", "cside.c", "mixed.exe")
         self.assertIsNone(result.error, result.error)
         self.assertEqual(result.text.replace("\r\n", "\n"),
                          "hello from kelvo\n"
@@ -91,6 +95,21 @@ class CoffObjects(CoffCase):
                          "addresses 511\n"     # procedure, label, jump through a label
                          "hidden 3\n")
         self.assertEqual(result.exit_code, 7)
+
+    def test_globals_initialised_with_addresses_hold_what_the_linker_gave(self):
+        obj, result = self.link_and_run("addresses.kpr", "addresses.c", "addresses.exe")
+        self.assertIsNone(result.error, result.error)
+        self.assertEqual(result.exit_code, 31)  # one bit per address, all right
+        # The object says so itself: .data carries one absolute relocation per address.
+        coff = read_coff(obj)
+        data = coff["sections"][1]
+        relocs = [struct.unpack_from("<IIH", coff["data"], data["relptr"] + 10 * i) for i in range(data["nrel"])]
+        names = [coff["symbols"][index]["name"] for _, index, _ in relocs]
+        self.assertEqual([(at, kind) for at, _, kind in relocs], [(8, 6), (12, 6), (16, 6), (20, 6)])
+        self.assertEqual(names, [".data", ".text", "_cfunc", "_ExitProcess@4"])
+        image = coff["data"][data["rawptr"]:data["rawptr"] + data["rawsize"]]
+        helper = next(s["value"] for s in coff["symbols"] if s["name"] == "_helper")
+        self.assertEqual(struct.unpack_from("<4I", image, 8), (4, helper, 0, 0))  # the offsets added to
 
     def test_objdump_lists_what_the_object_defines_and_needs(self):
         obj = self.build(mixed_source(), "mixed")

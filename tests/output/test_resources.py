@@ -2,6 +2,7 @@
 back with pefile; the same .res linked by MinGW must give the same tree. The directory layout
 is checked on the bytes, and damaged or unsupported .res files must be refused."""
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -231,6 +232,33 @@ class BadResourceFiles(KelvoCase):
         self.refused(res_file([(32, 1, 0, b"x")]), damaged + "has the resource type 32")
         self.refused(res_file([(10, i, 0, b"x") for i in range(52)]),
                      "the entry at offset %d is more than 51 resources of type 10" % (32 + 51 * 36))
+
+    def test_a_resource_given_twice_is_refused_by_type_id_and_language(self):
+        if not shutil.which(WINDRES):
+            self.skipTest(WINDRES + " is not installed")
+        texts = {"a": 'LANGUAGE 9, 1\n5 RCDATA { "one" }\n',
+                 "b": 'LANGUAGE 9, 1\n5 RCDATA { "two" }\n6 RCDATA { "six" }\n',
+                 "german": 'LANGUAGE 7, 1\n5 RCDATA { "eins" }\n'}
+        for name, text in texts.items():
+            self.write(name + ".rc", text)
+            subprocess.run([WINDRES, "-O", "res", name + ".rc", name + ".res"], cwd=self.dir, check=True)
+        with open(os.path.join(self.dir, "a.res"), "rb") as a, open(os.path.join(self.dir, "b.res"), "rb") as b:
+            self.write("both.res", a.read() + b.read())  # one file that holds 10/5/0x0409 twice
+        duplicate = "Duplicate resource: type 10, id 5, language 0x0409 in [prog.kpr]"
+        for files, line in ((["a.res", "b.res"], 3), (["both.res"], 2)):
+            with self.subTest(files=files):
+                source = "program win32cui 'T'\n" + "".join("#resource '%s';\n" % f for f in files) + "entry:\n  ret\n"
+                r = run_kelvo(self.write("prog.kpr", source), "-nopause", "-nolog", "x")
+                self.assertEqual(r.code, 1, r.out)
+                self.assertRegex(r.out, r"\[%d,\d+\]: %s" % (line, re.escape(duplicate)))
+                self.assertFalse(os.path.exists(os.path.join(self.dir, "prog.exe")))
+        # The same id in another language is another resource.
+        if pefile is None:
+            self.skipTest("python3-pefile is not installed: the other language is not checked")
+        source = "program win32cui 'T'\n#resource 'a.res';\n#resource 'german.res';\nentry:\n  ret\n"
+        r = run_kelvo(self.write("prog.kpr", source), "-nopause", "-nolog", "x")
+        self.assertEqual(r.code, 0, r.out)
+        self.assertEqual([t[:3] for t in pe_tree(os.path.join(self.dir, "prog.exe"))], [(10, 5, 1031), (10, 5, 1033)])
 
 
 if __name__ == "__main__":

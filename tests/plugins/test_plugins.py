@@ -185,6 +185,36 @@ class Plugins(KelvoCase):
                 self.assertIn("[1,%d]: %s in [p.kpr]" % (len(name) + 11, message), r.out)
                 self.assertFalse(os.path.exists(exe))
 
+    def test_a_plugin_named_by_a_path_is_refused_and_never_runs(self):
+        """A shared object outside the plug-ins folder whose code, once loaded, leaves a mark:
+        a project that names it by a path gets an error at the name and the mark stays away.
+        The same object in the folder, named plainly, does leave it."""
+        outside = os.path.join(self.dir, "elsewhere")
+        os.makedirs(outside)
+        mark = os.path.join(self.dir, "it-ran")
+        code = ("#include <stdio.h>\n"
+                "__attribute__((constructor)) static void loaded(void) {\n"
+                "  FILE *f = fopen(\"%s\", \"w\"); if (f) fclose(f);\n}\n"
+                "const char *InitPlugin(void *lookup) { loaded(); return \"evil\"; }\n" % mark)
+        source = self.write("elsewhere/evil.c", code)
+        subprocess.run([CC, "-shared", "-fPIC", "-o", os.path.join(outside, "evil.so"), source], check=True)
+        kelvo = self.compiler_with()
+        plugins = os.path.join(os.path.dirname(kelvo), "plugins")
+        up = os.path.relpath(os.path.join(outside, "evil"), plugins)
+        for name in (up, os.path.join(outside, "evil"), "sub/../../elsewhere/evil", "..\\elsewhere\\evil"):
+            with self.subTest(name=name):
+                literal = name.replace("\\", "\\\\")  # as written in the source
+                r, _, exe = self.compile(kelvo, "plugins '%s';\nprogram win32cui 'x'\nentry:\n  ret\n" % literal)
+                self.assertEqual(r.code, 1, r.out)
+                self.assertIn('[1,%d]: A plug-in is named without a folder: "%s" is not a plain name in [p.kpr]'
+                              % (len(literal) + 10, name), r.out)
+                self.assertFalse(os.path.exists(mark), "the plug-in's code ran")
+                self.assertFalse(os.path.exists(exe))
+        shutil.copy(os.path.join(outside, "evil.so"), plugins)
+        r, _, _ = self.compile(kelvo, "plugins 'evil';\nprogram win32cui 'x'\nentry:\n  ret\n")
+        self.assertEqual(r.code, 0, r.out)
+        self.assertTrue(os.path.exists(mark), "the test plug-in leaves no mark when it runs")
+
     def test_bad_input_from_a_plugin_is_reported_once_and_nothing_is_written(self):
         kelvo = self.compiler_with("beta")
         direct, _, _ = self.compile(kelvo, "program win32cui 'x'\nentry:\n  mov eax, nosuchname;\n")
