@@ -130,6 +130,16 @@ static PCurrentToken cloneToken(TCompiler& c, const TCurrentToken& t) {
   return c.NCTList.back().get();
 }
 
+// An integer literal for a float parameter goes as that float, not as the integer's bits.
+static PCurrentToken asFloatArgument(TCompiler& c, PCurrentToken value, PDataType declared) {
+  if ((value->Token != tk::Number && value->Token != tk::Hex) || !isFloatType(declared)) return value;
+  const PCurrentToken f = cloneToken(c, *value);
+  f->Token = tk::Float;
+  f->Ext = static_cast<long double>(value->Token == tk::Hex ? hexToInt64(value->Str) : value->Int);
+  f->Size = declared->typeSize;
+  return f;
+}
+
 // One argument as written; a nested call is compiled into its own steps here.
 static TArgument readArgument(TCompiler& c, PFunction proc, size_t n) {
   static constexpr uint16_t kArgumentCodes[] = {
@@ -177,16 +187,6 @@ static TArgument readArgument(TCompiler& c, PFunction proc, size_t n) {
     arg.token->Size = size;
   }
   return arg;
-}
-
-// An integer literal for a float parameter goes as that float, not as the integer's bits.
-static PCurrentToken asFloatArgument(TCompiler& c, PCurrentToken value, PDataType declared) {
-  if ((value->Token != tk::Number && value->Token != tk::Hex) || !isFloatType(declared)) return value;
-  const PCurrentToken f = cloneToken(c, *value);
-  f->Token = tk::Float;
-  f->Ext = static_cast<long double>(value->Token == tk::Hex ? hexToInt64(value->Str) : value->Int);
-  f->Size = declared->typeSize;
-  return f;
 }
 
 // Queues one stack argument so that it fills exactly its parameter's slot, which is what the
@@ -268,6 +268,8 @@ static std::vector<TArgument> readArguments(TCompiler& c, PFunction proc) {
     arg.token = cloneToken(c, *static_cast<const TCurrentToken*>(param->defaultValue.ct));
     args.push_back(arg);
   }
+  for (size_t n = 0; n < args.size(); ++n)
+    if (!args[n].isNested) args[n].token = asFloatArgument(c, args[n].token, proc->paramType(n));
   checkArgumentCount(c, proc, args.size());
   return args;
 }
@@ -324,7 +326,6 @@ static int32_t pushStackArguments(TCompiler& c, TSteps& steps, PFunction proc, c
     PCurrentToken value = arg.token;
     if (value->Token == tk::Register && regSize(value->Reg) == 16)  // a dword slot, like every argument
       value = c.RegisterToken(static_cast<TRegister>(regNumber(value->Reg)));
-    value = asFloatArgument(c, value, proc->paramType(n));
     pushed += pushArgument(c, steps, arg, value, proc->paramType(n), n);
   }
   if (proc->isClassFunc) {
