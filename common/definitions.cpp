@@ -10,12 +10,24 @@ const char* const kRegisterNames[kRegisterCount] = {
 
 const char* const kSegmentNames[kSegmentCount] = {"cs", "ss", "ds", "es", "fs", "gs"};
 
-static char lowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 std::string lowerCase(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = lowerChar(c);
   return out;
+}
+
+int32_t memberPosition(const TDataType& type, std::string_view name) {
+  thread_local std::string key;  // reused, so a lookup does not allocate
+  key.assign(name);
+  for (char& c : key) c = lowerChar(c);
+  const auto found = type.typeMemberIndex.find(key);
+  return found == type.typeMemberIndex.end() ? -1 : static_cast<int32_t>(found->second);
+}
+
+void addMemberName(TDataType& type, std::string_view name) {
+  type.typeMemberIndex.emplace(lowerCase(name), static_cast<uint32_t>(type.typeVars.size()));
+  type.typeVars.emplace_back(name);
 }
 
 bool sameText(std::string_view a, std::string_view b) {
@@ -42,9 +54,66 @@ TCallMethod strToCallMethod(std::string_view text) {
   return cmUnknown;
 }
 
+namespace {
+
+// Up to four characters lower-cased into one number, so a name compares in one step.
+uint32_t packedName(std::string_view text) {
+  uint32_t key = 0;
+  for (char c : text) key = (key << 8) | static_cast<uint8_t>(lowerChar(c));
+  return key;
+}
+
+template <size_t N>
+struct TPackedNames {
+  uint32_t keys[N];
+  explicit TPackedNames(const char* const (&names)[N]) {
+    for (size_t i = 0; i < N; ++i) keys[i] = packedName(names[i]);
+  }
+  int find(std::string_view text) const {
+    if (text.size() < 2 || text.size() > 3) return -1;
+    const uint32_t key = packedName(text);
+    for (size_t i = 0; i < N; ++i)
+      if (keys[i] == key) return static_cast<int>(i);
+    return -1;
+  }
+};
+
+}  // namespace
+
+// The two letters of a 16-bit or 8-bit register name, lower-cased, as one number.
+constexpr int twoLetters(char a, char b) { return (a << 8) | b; }
+
+// 0-7 for "ax" to "di" (so also "eax" to "edi" after the "e"), 8-15 for "al" to "bh", else -1.
+static int twoLetterRegister(char a, char b) {
+  switch (twoLetters(lowerChar(a), lowerChar(b))) {
+    case twoLetters('a', 'x'): return 0;
+    case twoLetters('c', 'x'): return 1;
+    case twoLetters('d', 'x'): return 2;
+    case twoLetters('b', 'x'): return 3;
+    case twoLetters('s', 'p'): return 4;
+    case twoLetters('b', 'p'): return 5;
+    case twoLetters('s', 'i'): return 6;
+    case twoLetters('d', 'i'): return 7;
+    case twoLetters('a', 'l'): return 8;
+    case twoLetters('c', 'l'): return 9;
+    case twoLetters('d', 'l'): return 10;
+    case twoLetters('b', 'l'): return 11;
+    case twoLetters('a', 'h'): return 12;
+    case twoLetters('c', 'h'): return 13;
+    case twoLetters('d', 'h'): return 14;
+    case twoLetters('b', 'h'): return 15;
+    default: return -1;
+  }
+}
+
 TRegister strToReg(std::string_view text) {
-  for (int i = 0; i < kRegisterCount; ++i)
-    if (sameText(text, kRegisterNames[i])) return static_cast<TRegister>(i);
+  if (text.size() == 2) {
+    const int r = twoLetterRegister(text[0], text[1]);
+    if (r >= 0) return static_cast<TRegister>(r + rdAX);
+  } else if (text.size() == 3 && lowerChar(text[0]) == 'e') {
+    const int r = twoLetterRegister(text[1], text[2]);
+    if (r >= 0 && r < 8) return static_cast<TRegister>(r);
+  }
   // Register numbers written as digits stand for the 32-bit bank.
   if (text.size() == 1 && text[0] >= '1' && text[0] <= '7')
     return static_cast<TRegister>(text[0] - '0');
@@ -52,9 +121,9 @@ TRegister strToReg(std::string_view text) {
 }
 
 TSegment strToSeg(std::string_view text) {
-  for (int i = 0; i < kSegmentCount; ++i)
-    if (sameText(text, kSegmentNames[i])) return static_cast<TSegment>(i);
-  return segCS;
+  static const TPackedNames segments(kSegmentNames);
+  const int found = segments.find(text);
+  return found >= 0 ? static_cast<TSegment>(found) : segCS;
 }
 
 uint32_t strToCharConst(std::string_view text) {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kelvo {
@@ -112,7 +113,15 @@ struct TDataType {
   std::vector<uint32_t> typeOffset;    // data member's byte offset
   int32_t typeLargestSize = 0;
   uint32_t typeInheritedCount = 0;     // leading members copied from the base type
+  // Member positions by lower-cased name, so that neither declaring nor finding a member walks
+  // the others: a type may have very many.
+  std::unordered_map<std::string, uint32_t> typeMemberIndex;
 };
+
+// The position of the member of that name (any letter case), or -1.
+int32_t memberPosition(const TDataType& type, std::string_view name);
+// Appends a member name to the type's names and index.
+void addMemberName(TDataType& type, std::string_view name);
 
 extern const char* const kRegisterNames[kRegisterCount];
 extern const char* const kSegmentNames[kSegmentCount];
@@ -134,6 +143,7 @@ int64_t hexToInt64(std::string_view digits);
 uint32_t alignValue(uint32_t value, uint32_t alignment);
 
 // Letter-case helpers for the 8-bit texts of the language.
+inline char lowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 std::string lowerCase(std::string_view text);
 bool sameText(std::string_view a, std::string_view b);
 bool isFloatType(const TDataType* t);  // single, double, extended and their real names

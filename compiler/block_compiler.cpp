@@ -89,7 +89,9 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::Inline: return fromFlag(CompileInline());
     case tk::Macro: return fromFlag(CompileMacroDecl());
     case tk::Setae: return fromFlag(CompileSetae());
-    case tk::Ret: return fromFlag(CompileRet());
+    case tk::Ret:
+      CurBody().retAtOwnLevel = curFunc->braceCounter == 0;
+      return fromFlag(CompileRet());
     // data declarations
     case tk::TypeName:
       return fromFlag(bInProcedure ? DeclareLocalData(curToken.DataType, false)

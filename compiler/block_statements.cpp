@@ -16,7 +16,7 @@ TStatementResult TCompiler::CompileClosingBrace() {
     return TStatementResult::endBlock;
   }
   if (!bInProcedure) Error("Unexpected character \"}\".");
-  if (prevTokenType != tk::Ret) CompileRet();
+  if (prevTokenType != tk::Ret || !CurBody().retAtOwnLevel) CompileRet();
   listUses.clear();
   // The link step keeps the frame for the locals; an earlier return did not undo it.
   if (curFunc->HasFrame() && CurBody().framelessRetLine > 0)
@@ -114,13 +114,15 @@ bool TCompiler::CompileLoopExit(bool isBreak) {
   return true;
 }
 
-// continue counts only while and repeat levels: a case between goes to the loop around it.
+// continue counts the while, repeat and case levels as break does; a case it selects goes to
+// the loop around that case.
 int32_t TCompiler::findContinueLevel(uint32_t n) const {
-  for (size_t i = curFunc->braceLevel.size(); i-- > 0;) {
-    const TBraceType kind = curFunc->braceLevel[i].bracetype;
-    if (kind != btWhile && kind != btRepeat) continue;
-    if (n == 0) return static_cast<int32_t>(i);
-    --n;
+  const std::vector<TBraceLevel>& levels = curFunc->braceLevel;
+  int32_t i = curFunc->FindLoopBrace(n);
+  if (i < 0 || levels[static_cast<size_t>(i)].bracetype != btCase) return i;
+  while (i-- > 0) {
+    const TBraceType kind = levels[static_cast<size_t>(i)].bracetype;
+    if (kind == btWhile || kind == btRepeat) return i;
   }
   return -1;
 }

@@ -76,7 +76,7 @@ bool TCompiler::CompileProcStatement(PCurrentToken target) {
       RequireFunction(source);
       if (source->ResultType && source->ResultType->typeSize != 4)
         Error("Function has invalid result type \"" + source->Name + "\"");
-      if (!CompileCall(source, false, 0)) return false;
+      if (!CompileCall(source, false, curToken.DataOffset)) return false;  // a method slot's offset
       MovVarReg(a, slot, rdEAX, 0);
       return true;
     }

@@ -23,9 +23,11 @@ constexpr uint16_t kNoComparator = 0;  // ")" right after the left operand: comp
 
 bool isNumber(uint16_t code) { return code == tk::Number || code == tk::Hex; }
 
-// Whether the left operand's ordering is signed: only a data item declared signed is.
+// Whether the left operand's ordering is signed: only a data item declared signed is, or a
+// member of a record or class declared with a signed type.
 bool signedOperand(const TCurrentToken& t) {
   if (t.Token == tk::BaseExpr || t.Token == tk::Register || !t.Data) return false;
+  if (t.DataType && t.DataType != t.Data->dataType) return t.DataType->typeSigned;  // a member
   return t.Data->dataSigned;
 }
 
@@ -72,7 +74,7 @@ void TCompiler::readLeftOperand(TCurrentToken& left) {
     const PFunction proc = curToken.Proc;
     if (!proc->isFunction)
       Error("\"" + proc->Name + "\" is not a function and can not be used in this manner");
-    if (!CompileCall(proc, false, 0)) RaiseError();
+    if (!CompileCall(proc, false, curToken.DataOffset)) RaiseError();  // a method slot's offset
     left = TCurrentToken{};
     left.Token = tk::Register;
     left.Reg = rdEAX;
@@ -87,6 +89,7 @@ void TCompiler::readLeftOperand(TCurrentToken& left) {
     curBaseExpression.dtSize = type->typeSize;
   }
   CopyToken(&left, &curToken);
+  left.DataType = curToken.DataType;  // a member's own type decides its signedness
   left.Token = code == tk::TypeName ? static_cast<uint16_t>(tk::BaseExpr) : code;
   if (left.Token == tk::BaseExpr) {
     left.Int = 0;  // the operand is the one just parsed, kept below

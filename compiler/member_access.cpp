@@ -21,8 +21,9 @@ int32_t TCompiler::FindMember(PDataType type, std::string_view name, int32_t& in
   index = -1;
   size = 0;
   if (!type) return -1;
-  for (uint32_t i = 0; i < type->typeFieldCount; ++i) {
-    if (!sameText(type->typeVars[i], name)) continue;
+  const int32_t found = memberPosition(*type, name);
+  if (found >= 0 && static_cast<uint32_t>(found) < type->typeFieldCount) {
+    const auto i = static_cast<uint32_t>(found);
     if (type->typeFunc[i] >= 0) {
       index = type->typeFunc[i];
       // The slot's offset was fixed when the member was declared.

@@ -63,7 +63,7 @@ bool TCompiler::CompileDataStatement(PCurrentToken var, bool initialiser) {
       if (!curToken.Macro->isFunction) Error("Invalid assignment");
       curToken.Macro->Result = var;
       return InvokeMacro(curToken.Macro);
-    case tk::ProcCall: StoreFunctionResult(curToken.Proc, place, false); return true;
+    case tk::ProcCall: StoreFunctionResult(curToken, place, false); return true;
     case tk::Constant:
       if (curToken.Data && curToken.Data->dataSubMode == smFloat) {
         storeGlobalFloat(*this, *var, place, curToken.Data->dataValExt);

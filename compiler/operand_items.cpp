@@ -51,7 +51,7 @@ static bool assignToPlace(TCompiler& c, TLocation place, bool acceptFunction, bo
         c.strLastError = "Expected number or register but found " + c.curToken.Str;
         return false;
       }
-      c.StoreFunctionResult(c.curToken.Proc, place, false);
+      c.StoreFunctionResult(c.curToken, place, false);
       return true;
   }
 }
@@ -111,7 +111,7 @@ bool TCompiler::CompilePointerStatement() {
     return true;
   }
   switch (code) {
-    case tk::ProcCall: StoreFunctionResult(curToken.Proc, place, registerBound); return true;
+    case tk::ProcCall: StoreFunctionResult(curToken, place, registerBound); return true;
     case tk::Constant:
       if (curToken.Data && curToken.Data->dataSubMode == smFloat) {
         storeLocalFloat(*this, item, place, curToken.Data->dataValExt);

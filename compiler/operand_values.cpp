@@ -103,12 +103,13 @@ void TCompiler::RequireFunction(PFunction proc) {
   if (!proc->isFunction) Error("Invalid assignment to procedure " + quoted(proc->Name));
 }
 
-// The result of a function call (in EAX) into an item of 1, 2 or 4 bytes.
-void TCompiler::StoreFunctionResult(PFunction proc, const TLocation& place, bool registerBound) {
-  RequireFunction(proc);
+// The result of a function call (in EAX) into an item of 1, 2 or 4 bytes; `call` is the
+// function's token, with a method slot's offset.
+void TCompiler::StoreFunctionResult(const TCurrentToken& call, const TLocation& place, bool registerBound) {
+  RequireFunction(call.Proc);
   if (place.size != 1 && place.size != 2 && place.size != 4)
     Error(registerBound ? "Operating invalid, Error 32455" : "Operating invalid, Error 112455");
-  CompileCall(proc, false, 0);
+  CompileCall(call.Proc, false, call.DataOffset);
   LocMovLocReg(curFunc->recAssembler, place, SizedRegister(rdEAX, place.size));
 }
 
@@ -252,7 +253,7 @@ bool TCompiler::CompileVarOperand(PCurrentToken dst, PCurrentToken src) {
   if (dst->Token != tk::LocalVar) Error("10008: Invalid operand " + quoted(dst->Str));
   const TLocation place = OperandLocation(*dst);
   switch (src->Token) {
-    case tk::ProcCall: StoreFunctionResult(src->Proc, place, dst->Data && dst->Data->dataUseRegister); return true;
+    case tk::ProcCall: StoreFunctionResult(*src, place, dst->Data && dst->Data->dataUseRegister); return true;
     case tk::Constant: {
       const PData d = src->Data;
       if (d && d->dataSubMode == smFloat) {

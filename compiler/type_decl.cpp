@@ -14,8 +14,9 @@ PDataType TCompiler::NewRecordType(const std::string& name) {
 
 void TCompiler::AddTypeMember(PDataType type, const std::string& name, PDataType fieldType, int32_t funcIndex,
                               uint32_t offset) {
-  for (uint32_t i = 0; i < type->typeFieldCount; ++i) {
-    if (!sameText(type->typeVars[i], name)) continue;
+  const int32_t earlier = memberPosition(*type, name);
+  if (earlier >= 0) {
+    const auto i = static_cast<uint32_t>(earlier);
     // A method of the base type is overridden by a method of the same name.
     if (i < type->typeInheritedCount && funcIndex >= 0 && type->typeFunc[i] >= 0) {
       type->typeFunc[i] = funcIndex;
@@ -24,7 +25,7 @@ void TCompiler::AddTypeMember(PDataType type, const std::string& name, PDataType
     }
     Error("Member \"" + name + "\" is already declared in \"" + type->typeName + "\"");
   }
-  type->typeVars.push_back(name);
+  addMemberName(*type, name);
   type->typeFields.push_back(fieldType);
   type->typeFunc.push_back(funcIndex);
   type->typeOffset.push_back(offset);
@@ -144,6 +145,7 @@ static uint32_t inheritFrom(TCompiler& c, PDataType type) {
   if (!base->typeClass) c.Error("Expected class type for hierarchy.");
   if (type->typeInterface && !base->typeInterface) c.Error("Expected interface type for hierarchy.");
   type->typeVars = base->typeVars;
+  type->typeMemberIndex = base->typeMemberIndex;
   type->typeFields = base->typeFields;
   type->typeFunc = base->typeFunc;
   type->typeOffset = base->typeOffset;

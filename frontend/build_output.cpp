@@ -32,8 +32,7 @@ TLinkInput TCompiler::MakeLinkInput() {
   in.entryFuncId = PEFile.F_entryFuncID;
   in.entryOffset = static_cast<uint32_t>(PEFile.entryOffset);
   in.hasEntry = entryDeclared_ || PEFile.F_entryFuncID >= 0;
-  for (const std::string& d : listDefines)
-    if (sameText(d, "addreloc")) in.addReloc = true;
+  in.addReloc = IsDefined("addreloc");
   in.procedures = &listProcedures;
   in.data = &listData;
   in.dlls = &slistDLLs;

@@ -2,25 +2,12 @@
 
 namespace kelvo {
 
-char TCompiler::NextChar() {
-  ++curFile->intCurChar;
-  ++curFile->intCurLineChar;
-  return curFile->CharAt(curFile->intCurChar);
-}
-
-void TCompiler::PrevChar() {
-  --curFile->intCurChar;
-  --curFile->intCurLineChar;
-}
-
-char TCompiler::PeekChar(int32_t offset) { return curFile->CharAt(curFile->intCurChar + offset); }
-
 static bool isBlank(char c) {
   const auto u = static_cast<unsigned char>(c);
   return u >= 1 && u <= 32;
 }
 
-char TCompiler::PeekNonBlank() {
+char TCompiler::peekNonBlankAfter() {
   int32_t pos = curFile->intCurChar + 1;
   while (isBlank(curFile->CharAt(pos))) ++pos;
   return curFile->CharAt(pos);

@@ -15,6 +15,7 @@
 #include "compiler/member_access.h"
 #include "compiler/operand_location.h"
 #include "compiler/state_stack.h"
+#include "frontend/define_list.h"
 #include "frontend/function.h"
 #include "frontend/ident_table.h"
 #include "frontend/macro_tables.h"
@@ -80,7 +81,7 @@ struct TCompiler {
   std::vector<std::unique_ptr<TData>> listData;
   std::vector<std::unique_ptr<TDataType>> listTypes;
   std::vector<std::string> slistDLLs;
-  std::vector<std::string> listDefines;
+  TDefineList listDefines;
   std::vector<TRegister> listUses;
   std::vector<std::unique_ptr<TStateInfo>> StateStack;
   std::vector<std::unique_ptr<TCurrentToken>> NCTList;
@@ -120,11 +121,23 @@ struct TCompiler {
   [[noreturn]] void Error(const std::string& message);
   void Warning(const std::string& message);
 
-  // --- character access on curFile
-  char NextChar();
-  void PrevChar();
-  char PeekChar(int32_t offset);
-  char PeekNonBlank();
+  // --- character access on curFile; here, so the lexer's every character is no call
+  char NextChar() {
+    ++curFile->intCurChar;
+    ++curFile->intCurLineChar;
+    return curFile->CharAt(curFile->intCurChar);
+  }
+  void PrevChar() {
+    --curFile->intCurChar;
+    --curFile->intCurLineChar;
+  }
+  char PeekChar(int32_t offset) const { return curFile->CharAt(curFile->intCurChar + offset); }
+  // The next character that is not blank; most often the very next one.
+  char PeekNonBlank() {
+    const char c = PeekChar(1);
+    return static_cast<unsigned char>(c - 1) < 32 ? peekNonBlankAfter() : c;
+  }
+  char peekNonBlankAfter();
   char SkipToChars(const std::string& character);
   bool IsLineEndAhead();
 
@@ -341,7 +354,7 @@ struct TCompiler {
   TLocation OperandLocation(const TCurrentToken& t);
   // Memory operands that wait in the call queue, each token pointing at its own by `Int`.
   std::vector<TBaseExpression> queuedBaseExpressions;
-  void StoreFunctionResult(PFunction proc, const TLocation& place, bool registerBound);
+  void StoreFunctionResult(const TCurrentToken& call, const TLocation& place, bool registerBound);
   void StoreFloat(const TLocation& place, long double value);
   void RequireFunction(PFunction proc);
 
@@ -502,6 +515,7 @@ struct TCompiler {
     bool endsInAssign = false;
   } operatorRun_;
   uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  [[gnu::noinline]] bool offerCharToPlugins(char c);
   void startLine();
   void checkNotNul(char c);
   uint16_t lexOperator(char c);
@@ -521,10 +535,11 @@ struct TCompiler {
   uint16_t lexHash();
   uint16_t lexNumber(char first);
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again
-  uint16_t lexFixedWord(const TKeyword& kw);
-  uint16_t lexRegister32();
+  int offerWordToPlugins(std::string_view word, uint16_t& code);  // -1: not taken
+  uint16_t lexFixedWord(const TKeyword& kw, std::string_view word);
+  uint16_t lexRegister32(std::string_view word);
   uint16_t lexFpuStack();
-  uint16_t lexSegment();
+  uint16_t lexSegment(std::string_view word);
   uint16_t lexFunction(const TKeyword& kw);
   uint16_t fnSizeof();
   uint16_t fnTypeText(bool deftype);
@@ -537,7 +552,7 @@ struct TCompiler {
   uint16_t lexMacro(PMacro macro);
   int lexData(PData data, std::string_view word, uint16_t& code);  // 0 token ready, 1 scan again
   void lexIndex(PData data);
-  int lexMember(PData data, PDataType& type);
+  int lexMember(PData data);
   void expectOrRaise(std::initializer_list<uint16_t> codes);
 };
 

@@ -67,7 +67,7 @@ void TCompiler::directiveOnOff(bool& setting, const char* define, const char* me
   setting = word == "on";
   const bool present = IsDefined(define);
   if (setting && !present) listDefines.push_back(define);
-  if (!setting) std::erase_if(listDefines, [define](const std::string& d) { return sameText(d, define); });
+  if (!setting) listDefines.erase(define);
 }
 
 void TCompiler::directiveLocals() {
@@ -86,7 +86,7 @@ void TCompiler::directiveUndef() {
   expectOrRaise({tk::Identifier});
   const std::string name = curToken.Str;
   if (!IsDefined(name)) Error("\"" + name + "\" is not defined");
-  std::erase_if(listDefines, [&name](const std::string& d) { return sameText(d, name); });
+  listDefines.erase(name);
   expectSemicolon();
 }
 

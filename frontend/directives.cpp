@@ -34,11 +34,7 @@ TDirective directiveKind(const std::string& lower) {
   return TDirective::unknown;
 }
 
-bool TCompiler::IsDefined(std::string_view name) const {
-  for (const std::string& d : listDefines)
-    if (sameText(d, name)) return true;
-  return false;
-}
+bool TCompiler::IsDefined(std::string_view name) const { return listDefines.contains(name); }
 
 void TCompiler::expectSemicolon() { expectOrRaise({tk::Semicolon}); }
 

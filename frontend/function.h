@@ -110,6 +110,9 @@ struct TBodyState {
   // Line of the first return compiled while the procedure had no frame to undo (0: none).
   // A local declared after it would leave that return with the frame still on the stack.
   int32_t framelessRetLine = 0;
+  // Whether the last ret statement stood at the procedure's own level, not in a branch: only
+  // then does it stand for the return at the closing brace.
+  bool retAtOwnLevel = false;
   // Brace levels of the try bodies open in this body: leaving one removes its handler.
   std::vector<uint32_t> tryBodies;
 };

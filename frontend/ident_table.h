@@ -51,7 +51,7 @@ struct TSmartList {
 
  private:
   const std::vector<std::unique_ptr<TData>>* data_ = nullptr;
-  mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate
+  mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate; never shrinks
   std::string_view lowered(std::string_view name) const;
   bool visibleOutsideScope(const TIdentifier& entry) const;
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);

@@ -2,6 +2,7 @@
 #include <array>
 
 #include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
@@ -88,6 +89,10 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
     const char c = NextChar();
     const auto u = static_cast<unsigned char>(c);
     if (u <= 32) {
+      if (c == ' ' || c == '\t') {  // the rest of a run of blanks in one step
+        lex::advanceWhile(*curFile, [](char b) { return b == ' ' || b == '\t'; });
+        continue;
+      }
       if (c == '\0') {
         checkNotNul(c);
         if (curFile->intCurChar > curFile->intSourceLen + 1) PrevChar();  // stay just past the end
@@ -104,17 +109,8 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
     }
     if (lexDepth_ == 1)
       tokenStart = {curFile->intCurChar - 1, curFile->intCurLine, curFile->intCurLineChar - 1};
-    if (!Settings.skipPluginKeywords) {
-      const int32_t col = curFile->intCurLineChar, pos = curFile->intCurChar, line = curFile->intCurLine;
-      const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-      const TPluginAnswer answer = OfferPluginToken(std::string_view(&lower, 1));
-      if (answer == TPluginAnswer::accepted) return curToken.Token;
-      if (answer == TPluginAnswer::declined) {
-        curFile->intCurLineChar = col;
-        curFile->intCurChar = pos;
-        curFile->intCurLine = line;
-      }
-    }
+    if (!Settings.skipPluginKeywords && pluginSys && pluginSys->HasEntries() && offerCharToPlugins(c))
+      return curToken.Token;
     if (u >= 126) return SetToken(tk::Identifier, std::string_view(&c, 1));
     switch (kClasses[u]) {
       case ccNone: return SetToken(tk::Identifier, std::string_view(&c, 1));
@@ -142,6 +138,20 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
       }
     }
   }
+}
+
+// True when a plug-in took the character as its token. Apart, so the scanning loop stays small.
+bool TCompiler::offerCharToPlugins(char c) {
+  const int32_t col = curFile->intCurLineChar, pos = curFile->intCurChar, line = curFile->intCurLine;
+  const char lower = lowerChar(c);
+  const TPluginAnswer answer = OfferPluginToken(std::string_view(&lower, 1));
+  if (answer == TPluginAnswer::accepted) return true;
+  if (answer == TPluginAnswer::declined) {
+    curFile->intCurLineChar = col;
+    curFile->intCurChar = pos;
+    curFile->intCurLine = line;
+  }
+  return false;
 }
 
 // Two-character operators: the second character must follow at once.

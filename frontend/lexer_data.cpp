@@ -46,13 +46,12 @@ int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
       break;
   }
   const uint16_t read = curToken.Token;
-  PDataType type = d->dataType;
+  curToken.DataType = d->dataType;  // a member read below gives its own type
   if (read == tk::Variable || read == tk::LocalVar || read == tk::LocalParam) {
     if (PeekChar(1) == '[') lexIndex(d);
-    if (PeekChar(1) == '.' && lexMember(d, type) != 0) return 1;
+    if (PeekChar(1) == '.' && lexMember(d) != 0) return 1;
   }
   curToken.Data = d;
-  curToken.DataType = type;
   code = curToken.Token;
   return 0;
 }
@@ -76,9 +75,8 @@ void TCompiler::lexIndex(PData d) {
   curToken.DataType = item.DataType;
 }
 
-// name.member; returns 1 when the source was rewritten and scanning must start over. A data
-// member's own type becomes `type`, so that its users see a float or a sign where it has one.
-int TCompiler::lexMember(PData d, PDataType& type) {
+// name.member; returns 1 when the source was rewritten and scanning must start over.
+int TCompiler::lexMember(PData d) {
   const uint32_t base = curToken.DataOffset;
   const uint16_t itemCode = curToken.Token;
   const bool isPointer = typeNamed(*d, "pointer");
@@ -111,7 +109,7 @@ int TCompiler::lexMember(PData d, PDataType& type) {
   curToken.Str = info.locStr;
   curToken.DataOffset = base + info.offset;
   curToken.Token = itemCode;
-  if (info.memberType) type = info.memberType;
+  if (info.memberType) curToken.DataType = info.memberType;
   if (!info.origData) Error("Invalid variable \"" + curToken.Str + "\"");
   return 0;
 }

@@ -41,9 +41,7 @@ uint16_t TCompiler::lexFunction(const TKeyword& kw) {
       expectOrRaise({tk::Identifier, tk::String});
       const std::string name = curToken.Str;
       expectOrRaise({tk::RParen});
-      bool defined = false;
-      for (const std::string& d : listDefines) defined = defined || sameText(d, name);
-      return SetToken(tk::Number, defined ? "1" : "0");
+      return SetToken(tk::Number, IsDefined(name) ? "1" : "0");
     }
     case TWordKind::fnDeftype: return fnTypeText(true);
     case TWordKind::fnVartype: return fnTypeText(false);

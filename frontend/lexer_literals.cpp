@@ -11,6 +11,11 @@ using lex::advanceWhile;
 bool TCompiler::readQuoted(char quote, std::string& text) {
   text.clear();
   for (;;) {
+    // A run of plain characters at once: no quote, escape, line end or zero byte.
+    TAFile& f = *curFile;
+    const char* run = f.strSource.data() + f.intCurChar;
+    advanceWhile(f, [quote](char b) { return b != quote && b != '\\' && static_cast<unsigned char>(b) > 13; });
+    text.append(run, static_cast<size_t>(f.strSource.data() + f.intCurChar - run));
     char c = NextChar();
     if (c == '\0') {
       checkNotNul(c);

@@ -5,24 +5,48 @@
 
 namespace kelvo {
 
-// Returns 0 with the token in `code`, or 1 when scanning must start over.
+// Returns 0 with the token in `code`, or 1 when scanning must start over. The word is a view
+// into the source: it is copied only into the token that the caller gets.
 int TCompiler::lexWord(char /*first*/, uint16_t& code) {
   TAFile& f = *curFile;
   const int32_t start = f.intCurChar;
   lex::advanceWhile(f, lex::isWordChar);
-  const std::string_view word =
-      std::string_view(f.strSource).substr(static_cast<size_t>(start - 1), static_cast<size_t>(f.intCurChar - start + 1));
-  wordLower_.assign(word);
-  for (char& c : wordLower_)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  const std::string_view word(f.strSource.data() + (start - 1), static_cast<size_t>(f.intCurChar - start + 1));
+  if (pluginSys && pluginSys->HasEntries()) {
+    const int offered = offerWordToPlugins(word, code);
+    if (offered >= 0) return offered;
+  }
+  if (PeekNonBlank() == '(') {  // a macro call beats a keyword of the same name
+    const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);
+    if (e && e->identType == itMacro) {
+      if (const PMacro m = macroSys.MacroAt(e->identPos)) {
+        code = lexMacro(m);
+        return 0;
+      }
+    }
+  }
+  if (const TKeyword* kw = findKeyword(word)) {
+    // "int" is the interrupt instruction only before its number; anywhere else it is the type.
+    if (kw->code != tk::MnInt || intStartsInstruction()) {
+      code = lexFixedWord(*kw, word);
+      return 0;
+    }
+  }
+  return lexIdentifierWord(word, code);
+}
 
+// -1 when no plug-in took the word; else lexWord's answer.
+int TCompiler::offerWordToPlugins(std::string_view word, uint16_t& code) {
+  TAFile& f = *curFile;
+  wordLower_.assign(word);
+  for (char& c : wordLower_) c = lowerChar(c);
   const int32_t col = f.intCurLineChar, pos = f.intCurChar, line = f.intCurLine;
   auto putBack = [&] {
     f.intCurLineChar = col;
     f.intCurChar = pos;
     f.intCurLine = line;
   };
-  curToken.Str.assign(word);
+  curToken.Str.assign(word);  // a handler may read the word
   switch (OfferPluginToken(wordLower_)) {
     case TPluginAnswer::accepted: code = curToken.Token; return 0;
     case TPluginAnswer::declined: putBack(); break;
@@ -35,23 +59,7 @@ int TCompiler::lexWord(char /*first*/, uint16_t& code) {
       case TPluginAnswer::noEntry: break;
     }
   }
-  if (PeekNonBlank() == '(') {  // a macro call beats a keyword of the same name
-    const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);
-    if (e && e->identType == itMacro) {
-      if (const PMacro m = macroSys.MacroAt(e->identPos)) {
-        code = lexMacro(m);
-        return 0;
-      }
-    }
-  }
-  if (const TKeyword* kw = findKeyword(wordLower_)) {
-    // "int" is the interrupt instruction only before its number; anywhere else it is the type.
-    if (kw->code != tk::MnInt || intStartsInstruction()) {
-      code = lexFixedWord(*kw);
-      return 0;
-    }
-  }
-  return lexIdentifierWord(word, code);
+  return -1;
 }
 
 // "int" followed by a number or a constant's name is the interrupt instruction.
@@ -71,34 +79,33 @@ bool TCompiler::intStartsInstruction() const {
   return listData[static_cast<size_t>(e->identPos)]->dataMode == dmConst;
 }
 
-uint16_t TCompiler::lexFixedWord(const TKeyword& kw) {
-  const std::string word = curToken.Str;  // as written
+uint16_t TCompiler::lexFixedWord(const TKeyword& kw, std::string_view word) {
   switch (kw.kind) {
     case TWordKind::plain: return SetToken(kw.code, word);
     case TWordKind::register16or8: return SetToken(tk::Register, word);
-    case TWordKind::register32: return lexRegister32();
+    case TWordKind::register32: return lexRegister32(word);
     case TWordKind::fpuStack: return lexFpuStack();
-    case TWordKind::segment: return lexSegment();
-    case TWordKind::mmxRegister: case TWordKind::sseRegister: {
-      const std::string lower = wordLower_;
-      SetToken(kw.code, lower);
-      curToken.Int = lower.back() - '0';
+    case TWordKind::segment: return lexSegment(word);
+    case TWordKind::mmxRegister: case TWordKind::sseRegister:
+      SetToken(kw.code, kw.word);
+      curToken.Int = kw.word.back() - '0';
       return kw.code;
-    }
-    default: return lexFunction(kw);
+    default:
+      curToken.Str.assign(word);
+      return lexFunction(kw);
   }
 }
 
 // A 32-bit register may be followed at once by ".member", "[...]" or ":kind".
-uint16_t TCompiler::lexRegister32() {
-  const std::string word = curToken.Str;
-  const TRegister reg = strToReg(word);
+uint16_t TCompiler::lexRegister32(std::string_view word) {
   switch (PeekChar(1)) {
     case '.':
-      ParseRegPointer(reg);
+      curToken.Str.assign(word);  // the member path starts with the register as written
+      ParseRegPointer(strToReg(word));
       return curToken.Token;
     case '[':
-      ParseRegOffset(reg);
+      curToken.Str.assign(word);
+      ParseRegOffset(strToReg(word));
       return curToken.Token;
     case ':': {
       NextChar();
@@ -109,9 +116,9 @@ uint16_t TCompiler::lexRegister32() {
       }
       GetToken();
       const uint16_t kind = strToVarKind(curToken.Str);
-      rsReg32[regNumber(reg)].castKind = kind;
+      rsReg32[regNumber(strToReg(word))].castKind = kind;
       if (kind == tk::Invalid) Error("Invalid register type cast");
-      return SetToken(tk::Register, word);
+      return SetToken(tk::Register, word);  // the word stays where it was read
     }
     default:
       return SetToken(tk::Register, word);
@@ -120,20 +127,27 @@ uint16_t TCompiler::lexRegister32() {
 
 uint16_t TCompiler::lexFpuStack() {
   int64_t n = 0;
-  if (PeekToken() == tk::LParen) {
+  const char digit = PeekChar(2);
+  const bool plain = !(pluginSys && pluginSys->HasEntries());  // else a plug-in may take "(" or ")"
+  if (plain && PeekChar(1) == '(' && digit >= '0' && digit <= '7' && PeekChar(3) == ')') {  // "st(n)" as usually written
+    n = digit - '0';
+    curFile->intCurChar += 3;
+    curFile->intCurLineChar += 3;
+  } else if (PeekToken() == tk::LParen) {
     GetToken();
     expectOrRaise({tk::Number});
     n = curToken.Int;
     if (n < 0 || n > 7) Error("Expected FPU stack position st(0-7)");
     expectOrRaise({tk::RParen});
   }
-  SetToken(tk::FpuStack, "st(" + std::to_string(n) + ")");
+  static constexpr std::string_view kNames[8] = {"st(0)", "st(1)", "st(2)", "st(3)",
+                                                  "st(4)", "st(5)", "st(6)", "st(7)"};
+  SetToken(tk::FpuStack, kNames[n]);
   curToken.Int = n;
   return tk::FpuStack;
 }
 
-uint16_t TCompiler::lexSegment() {
-  const std::string word = curToken.Str;
+uint16_t TCompiler::lexSegment(std::string_view word) {
   if (PeekChar(1) != ':') return SetToken(tk::Segment, word);
   const TSegment seg = strToSeg(word);
   NextChar();

@@ -8,11 +8,21 @@ void TMacroEngine::Init() {
   F_CurrentMacroID = -1;
   F_Variables.clear();
   F_Macros.clear();
+  byName_.clear();
+  byMacro_.clear();
 }
 
 void TMacroEngine::Free() {
   F_Macros.clear();
+  byName_.clear();
+  byMacro_.clear();
   while (!F_Variables.empty()) F_Variables.pop_back();  // last first
+}
+
+const std::string& TMacroEngine::keyOf(std::string_view name) const {
+  key_.assign(name);
+  for (char& c : key_) c = lowerChar(c);
+  return key_;
 }
 
 PMacro TMacroEngine::NewMacro() {
@@ -34,26 +44,44 @@ PMacroVar TMacroEngine::AddVariable(int32_t macroID, std::string_view name, bool
   v->islocal = islocal;
   v->parentmacroid = macroID;
   F_Variables.push_back(std::move(v));
-  return F_Variables.back().get();
+  const PMacroVar added = F_Variables.back().get();
+  byName_[keyOf(name)].push_back(added);
+  byMacro_[macroID].push_back(added);
+  return added;
 }
 
 PMacroVar TMacroEngine::FindVariable(int32_t macroID, std::string_view name) const {
-  for (size_t i = F_Variables.size(); i-- > 0;) {
-    TMacroVariable& v = *F_Variables[i];
-    if ((!v.islocal || v.parentmacroid == macroID) && sameText(v.name, name)) return &v;
-  }
+  const auto found = byName_.find(keyOf(name));
+  if (found == byName_.end()) return nullptr;
+  const std::vector<PMacroVar>& vars = found->second;
+  for (size_t i = vars.size(); i-- > 0;)
+    if (!vars[i]->islocal || vars[i]->parentmacroid == macroID) return vars[i];
   return nullptr;
 }
 
 PMacroVar TMacroEngine::GetVariable(int32_t macroID, int32_t n) const {
-  if (n < 0) return nullptr;
-  for (const auto& v : F_Variables)
-    if (v->parentmacroid == macroID && n-- == 0) return v.get();
-  return nullptr;
+  const auto found = byMacro_.find(macroID);
+  if (n < 0 || found == byMacro_.end() || static_cast<size_t>(n) >= found->second.size()) return nullptr;
+  return found->second[static_cast<size_t>(n)];
 }
 
+// A macro's variables are made while it is expanded, so they lie at the end of the list but
+// for those of the macros and texts it opened: the walk from the end stops once all are gone.
 void TMacroEngine::RemoveVariables(int32_t macroID) {
-  std::erase_if(F_Variables, [macroID](const auto& v) { return v->parentmacroid == macroID; });
+  const auto found = byMacro_.find(macroID);
+  if (found == byMacro_.end()) return;
+  for (const PMacroVar v : found->second) {
+    std::vector<PMacroVar>& same = byName_[keyOf(v->name)];
+    same.erase(std::find(same.rbegin(), same.rend(), v).base() - 1);
+    if (same.empty()) byName_.erase(key_);
+  }
+  size_t left = found->second.size();
+  byMacro_.erase(found);
+  for (size_t i = F_Variables.size(); left > 0 && i-- > 0;) {
+    if (F_Variables[i]->parentmacroid != macroID) continue;
+    F_Variables.erase(F_Variables.begin() + static_cast<std::ptrdiff_t>(i));
+    --left;
+  }
 }
 
 }  // namespace kelvo

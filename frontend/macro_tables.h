@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/definitions.h"
@@ -50,6 +51,14 @@ struct TMacroEngine {
   PMacroVar FindVariable(int32_t macroID, std::string_view name) const;
   PMacroVar GetVariable(int32_t macroID, int32_t n) const;
   void RemoveVariables(int32_t macroID);
+
+ private:
+  // Every variable of a lower-cased name, oldest first, and every variable of a macro in the
+  // order they were made: no lookup walks all the variables.
+  std::unordered_map<std::string, std::vector<PMacroVar>> byName_;
+  std::unordered_map<int32_t, std::vector<PMacroVar>> byMacro_;
+  mutable std::string key_;  // reused, so a lookup does not allocate
+  const std::string& keyOf(std::string_view name) const;
 };
 
 }  // namespace kelvo

@@ -1,6 +1,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -22,7 +23,14 @@ static long double floatValue(const std::string& text) {
 
 uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
   TCurrentToken& t = curToken;
-  t.Str.assign(text.data(), text.size());  // first: the text may be the token's own
+  // First, as the text may be the token's own (then it is no longer than the string). The
+  // string keeps its room from token to token, so this is a plain copy.
+  const size_t n = text.size();
+  t.Str.resize(n);
+  char* out = t.Str.data();
+  if (n > 16) std::memmove(out, text.data(), n);
+  else  // a text of the token's own never lies before it: a forward copy is safe
+    for (size_t i = 0; i < n; ++i) out[i] = text[i];
   t.Data = nullptr;
   t.Proc = nullptr;
   t.Macro = nullptr;

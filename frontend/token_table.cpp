@@ -1,6 +1,7 @@
 #include "frontend/token_table.h"
 
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "common/definitions.h"
@@ -59,31 +60,50 @@ constexpr TKeyword kKeywords[] = {
     {"vartype", tk::String, K::fnVartype}, {"arrcount", tk::Number, K::fnArrcount},
 };
 
-// Open addressing over a power of two: one probe for nearly every word.
+// Open addressing over a power of two: one probe for nearly every word. A word is at most 11
+// characters, so lower-cased and padded with zeros it is two 64-bit numbers: hashed by two
+// multiplications and compared in two steps.
 class TKeywordIndex {
  public:
   TKeywordIndex() {
     slots_.fill(-1);
     for (size_t i = 0; i < std::size(kKeywords); ++i) {
-      size_t s = hash(kKeywords[i].word) & kMask;
+      const TKey k = keyOf(kKeywords[i].word);
+      keys_[i] = k;
+      size_t s = hash(k) & kMask;
       while (slots_[s] >= 0) s = (s + 1) & kMask;
       slots_[s] = static_cast<int16_t>(i);
     }
   }
   const TKeyword* find(std::string_view word) const {
-    for (size_t s = hash(word) & kMask; slots_[s] >= 0; s = (s + 1) & kMask)
-      if (word == kKeywords[slots_[s]].word) return &kKeywords[slots_[s]];
+    const TKey k = keyOf(word);
+    for (size_t s = hash(k) & kMask; slots_[s] >= 0; s = (s + 1) & kMask) {
+      const TKey& other = keys_[static_cast<size_t>(slots_[s])];
+      if (other.low == k.low && other.high == k.high) return &kKeywords[slots_[s]];
+    }
     return nullptr;
   }
 
  private:
+  struct TKey {
+    uint64_t low = 0, high = 0;
+  };
   static constexpr size_t kSize = 2048, kMask = kSize - 1;
-  static size_t hash(std::string_view w) {
-    uint32_t h = 2166136261u;
-    for (char c : w) h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
-    return h ^ (h >> 15);
+  // The word (2 to 11 characters, any case) lower-cased into its two numbers.
+  static TKey keyOf(std::string_view word) {
+    unsigned char bytes[16] = {};
+    for (size_t i = 0; i < word.size(); ++i) bytes[i] = static_cast<unsigned char>(lowerChar(word[i]));
+    TKey k;
+    std::memcpy(&k.low, bytes, 8);
+    std::memcpy(&k.high, bytes + 8, 8);
+    return k;
+  }
+  static size_t hash(const TKey& k) {
+    const uint64_t h = k.low * 0x9E3779B97F4A7C15ull ^ k.high * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<size_t>(h >> 40);
   }
   std::array<int16_t, kSize> slots_{};
+  std::array<TKey, std::size(kKeywords)> keys_{};
 };
 
 const TKeywordIndex& keywordIndex() {
@@ -131,7 +151,7 @@ class TDisplayTable {
     names_.fill(nullptr);
     for (const TDisplayName& d : kDisplayNames) names_[d.code] = d.text;
     for (const TKeyword& k : kKeywords)
-      if (k.kind == TWordKind::plain && showsItsWord(k.code) && !names_[k.code]) names_[k.code] = k.word;
+      if (k.kind == TWordKind::plain && showsItsWord(k.code) && !names_[k.code]) names_[k.code] = k.word.data();
   }
   const char* find(uint16_t code) const { return code < names_.size() ? names_[code] : nullptr; }
 
@@ -141,9 +161,9 @@ class TDisplayTable {
 
 }  // namespace
 
-const TKeyword* findKeyword(std::string_view lowerWord) {
-  if (lowerWord.size() < kShortestKeyword || lowerWord.size() > kLongestKeyword) return nullptr;
-  return keywordIndex().find(lowerWord);
+const TKeyword* findKeyword(std::string_view word) {
+  if (word.size() < kShortestKeyword || word.size() > kLongestKeyword) return nullptr;
+  return keywordIndex().find(word);
 }
 
 std::span<const TKeyword> keywordTable() { return kKeywords; }

@@ -16,7 +16,7 @@ enum class TWordKind : uint8_t {
 };
 
 struct TKeyword {
-  const char* word;  // lower case
+  std::string_view word;  // lower case
   uint16_t code;
   TWordKind kind;
 };
@@ -24,8 +24,8 @@ struct TKeyword {
 // Words are 2 to 11 characters; anything else is never a keyword.
 constexpr size_t kShortestKeyword = 2, kLongestKeyword = 11;
 
-// The entry of a lower-case word, or nullptr.
-const TKeyword* findKeyword(std::string_view lowerWord);
+// The entry of a word written in any letter case, or nullptr.
+const TKeyword* findKeyword(std::string_view word);
 // Every fixed word, in table order.
 std::span<const TKeyword> keywordTable();
 

@@ -1,26 +1,27 @@
 #!/usr/bin/env python3
-"""Compile-speed benchmark: kelvo against GNU as (and fasm, nasm when installed) on the same
+"""Compile-speed benchmark: kelvo against fasm, GNU as and nasm (those installed) on the same
 stream of typical inline integer instructions and structured statements (if chains, while and
 for loops, case) in procedures; the other tools get the compares and jumps written out.
 
-    python3 scripts/benchmark.py [--kelvo build/release/kelvo] [--sizes 10000,100000,1000000]
+    python3 scripts/benchmark.py [--kelvo build/release/kelvo] [--sizes 10000,200000,1000000]
 
-For each size it writes one program per tool, times each tool on it (best of --runs), and
-reads its peak memory from /usr/bin/time -v. It prints lines per second, the ratio of kelvo to
-the fastest other tool, peak memory against the source size, and whether time grows in step
-with size. Then it times what the compile-time text features cost: a small macro invoked
-100,000 times, a 10,000-line included file and 10,000 taken #if branches, each at half that
-size too, so the growth shows (--texts-only runs just these). Run on demand; the tests do not
-run it.
+For each size it writes one program per tool and runs the tools in turn, round after round
+(--runs rounds), so that each round compares them on the machine as it was just then. It
+prints each tool's median CPU seconds (user + system), lines per second and peak memory, side
+by side, and each tool's speed as a multiple of fasm's: the median of the rounds' ratios. Then
+it times what the compile-time text features cost at 25,000, 50,000 and 100,000 items: a small
+macro invoked, lines of an included file, taken #if branches, members of one record, #define
+names and macro variables, so that the growth shows (--texts-only runs just these). Run on
+demand; the tests do not run it.
 """
 import argparse
 import os
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 # One procedure body: (kelvo, GNU as Intel syntax, nasm/fasm syntax). "L" is the loop label.
 BODY = [
@@ -141,7 +142,8 @@ def write_gas(path, procs):
 
 def write_nasm_like(path, procs, fasm):
     with open(path, "w") as f:
-        f.write("use32\n" if fasm else "bits 32\n")
+        # fasm takes no section before it knows the output format; an object file like nasm's.
+        f.write("format MS COFF\nuse32\n" if fasm else "bits 32\n")
         f.write("section '.text' code readable executable\n" if fasm else "section .text\n")
         write_procs(f, procs, 2, {"@L": ".L:", "@skip": ".skip:"})
         f.write("section '.data' data readable writeable\n" if fasm else "section .data\n")
@@ -158,66 +160,113 @@ def runs_here(program):
 
 
 def timed(command, cwd):
-    """Wall seconds and peak resident kilobytes of one run."""
-    start = time.perf_counter()
-    r = subprocess.run(["/usr/bin/time", "-v"] + command, cwd=cwd, capture_output=True, text=True)
-    seconds = time.perf_counter() - start
-    if r.returncode != 0:
-        raise RuntimeError("%s failed:\n%s%s" % (command[0], r.stdout[-2000:], r.stderr[-2000:]))
-    peak = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", r.stderr).group(1))
-    return seconds, peak
+    """CPU seconds (user + system) and peak resident kilobytes of one run, from the kernel's
+    own accounting of the finished process. /usr/bin/time starts the tool, so its peak memory
+    is the tool's own and not this script's."""
+    peak_file = os.path.join(cwd, "peak.txt")
+    with subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file] + command, cwd=cwd,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT) as p:
+        output = p.stdout.read()
+        _, status, usage = os.wait4(p.pid, 0)
+        p.returncode = os.waitstatus_to_exitcode(status)
+    if p.returncode != 0:
+        raise RuntimeError("%s failed:\n%s" % (command[0], output[-2000:].decode(errors="replace")))
+    with open(peak_file) as f:
+        peak = int(f.read().split()[-1])
+    return usage.ru_utime + usage.ru_stime, peak
+
+
+def paired(commands, cwd, runs):
+    """Every command once a round, in turn: each one's median seconds, its peak memory and the
+    rounds' times, so ratios can be taken round by round."""
+    for command in commands.values():
+        timed(command, cwd)  # warm-up: files in the page cache, the tools loaded
+    rounds = {tool: [] for tool in commands}
+    peaks = {tool: 0 for tool in commands}
+    for _ in range(runs):
+        for tool, command in commands.items():
+            seconds, peak = timed(command, cwd)
+            rounds[tool].append(seconds)
+            peaks[tool] = max(peaks[tool], peak)
+    return {tool: (statistics.median(r), peaks[tool], r) for tool, r in rounds.items()}
 
 
 def best(command, cwd, runs):
-    results = [timed(command, cwd) for _ in range(runs)]
-    return min(r[0] for r in results), max(r[1] for r in results)
+    """The median CPU seconds and the peak memory of one command."""
+    r = paired({"one": command}, cwd, runs)["one"]
+    return r[0], r[1]
 
 
 TEXT_HEAD = "program win32cui 'B'\nimports ('kernel32.dll') {\n  procedure ExitProcess(dword code); stdcall;\n}\n"
 
 
+def write_program(path, body):
+    with open(path, "w") as f:
+        f.write(TEXT_HEAD + body + "  push eax\n  call ExitProcess\n")
+    return path
+
+
 def write_text_programs(work, n):
-    """The three compile-time text programs at size n: (name, project path, items)."""
-    macro = os.path.join(work, "m%d.kpr" % n)
-    with open(macro, "w") as f:
-        f.write(TEXT_HEAD + "inline procedure bump(r, v) {\n  add $r, $v\n}\nentry:\n  xor eax, eax\n")
-        f.write("  bump(eax, 1);\n" * n)
-        f.write("  push eax\n  call ExitProcess\n")
-    included = os.path.join(work, "lines%d.kel" % (n // 10))
+    """The compile-time text programs at size n: (name, project path, items)."""
+    included = os.path.join(work, "lines%d.kel" % n)
     with open(included, "w") as f:
-        f.write("  add eax, 1\n" * (n // 10))
-    include = os.path.join(work, "i%d.kpr" % n)
-    with open(include, "w") as f:
-        f.write(TEXT_HEAD + "entry:\n  xor eax, eax\n#include '%s'\n  push eax\n  call ExitProcess\n"
-                % os.path.basename(included))
-    branches = os.path.join(work, "b%d.kpr" % n)
-    with open(branches, "w") as f:
-        f.write(TEXT_HEAD + "entry:\n  xor eax, eax\n")
-        f.write("#if 1 == 1:\n  inc eax\n#end\n" * (n // 10))
-        f.write("  push eax\n  call ExitProcess\n")
-    return [("macro invocations", macro, n), ("included lines", include, n // 10),
-            ("taken #if branches", branches, n // 10)]
+        f.write("  add eax, 1\n" * n)
+    tenth = range(0, n, 10)
+    return [
+        ("macro invocations", write_program(os.path.join(work, "m%d.kpr" % n),
+         "inline procedure bump(r, v) {\n  add $r, $v\n}\nentry:\n  xor eax, eax\n" + "  bump(eax, 1);\n" * n), n),
+        ("included lines", write_program(os.path.join(work, "i%d.kpr" % n),
+         "entry:\n  xor eax, eax\n#include '%s'\n" % os.path.basename(included)), n),
+        ("taken #if branches", write_program(os.path.join(work, "b%d.kpr" % n),
+         "entry:\n  xor eax, eax\n" + "#if 1 == 1:\n  inc eax\n#end\n" * n), n),
+        # one record of n members, every tenth of them read
+        ("record members", write_program(os.path.join(work, "r%d.kpr" % n),
+         "block TBig {\n" + "".join("  int32 m%d;\n" % i for i in range(n)) + "}\nTBig g;\nentry:\n"
+         + "".join("  mov eax, g.m%d\n" % i for i in tenth)), n),
+        # n names defined, every tenth tested
+        ("#define names", write_program(os.path.join(work, "d%d.kpr" % n),
+         "".join("#define D%d;\n" % i for i in range(n)) + "entry:\n  xor eax, eax\n"
+         + "".join("#ifdef D%d\n  inc eax\n#end\n" % i for i in tenth)), n),
+        # n macro variables set, every tenth read
+        ("macro variables", write_program(os.path.join(work, "v%d.kpr" % n),
+         "".join("$v%d = %d;\n" % (i, i) for i in range(n)) + "entry:\n  xor eax, eax\n"
+         + "".join("  add eax, $v%d\n" % i for i in tenth)), n),
+    ]
 
 
 def time_texts(kelvo, work, runs):
-    print("\nCompile-time texts (kelvo, best of %d):" % runs)
+    print("\nCompile-time texts (kelvo, median CPU of %d runs):" % runs)
     print("  %-20s %9s %10s %14s %10s" % ("what", "items", "seconds", "items/second", "peak MiB"))
     rates = {}
-    for n in (50000, 100000):
+    for n in (25000, 50000, 100000):
         for name, path, items in write_text_programs(work, n):
             seconds, peak = best([kelvo, path, "-nopause", "-nolog", "x"], work, runs)
             rates.setdefault(name, []).append(items / seconds)
             print("  %-20s %9d %10.3f %14.0f %10.1f" % (name, items, seconds, items / seconds, peak / 1024))
-    for name, (half, full) in rates.items():
-        print("  %-20s %s" % (name, "linear" if full >= 0.7 * half else "slower than linear"))
+    for name, r in rates.items():
+        print("  %-20s %s" % (name, "linear" if r[-1] >= 0.7 * r[0] else "slower than linear"))
+
+
+def size_table(tools, results, lines):
+    """One size's figures, every tool side by side, and its speed as a multiple of fasm's."""
+    print("  %-6s %10s %14s %10s %12s" % ("tool", "CPU s", "lines/second", "peak MiB", "x fasm speed"))
+    for tool in tools:
+        seconds, peak, rounds = results[tool]
+        if "fasm" in results:
+            ratios = [f / t for f, t in zip(results["fasm"][2], rounds)]
+            versus = "%12.2f" % statistics.median(ratios)
+        else:
+            versus = "%12s" % "-"
+        print("  %-6s %10.3f %14.0f %10.1f %s" % (tool, seconds, lines / seconds, peak / 1024, versus))
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--kelvo", default=os.path.join(os.path.dirname(__file__), "..", "build", "release", "kelvo"))
-    ap.add_argument("--sizes", default="10000,100000,1000000")
-    ap.add_argument("--runs", type=int, default=3)
-    ap.add_argument("--texts-only", action="store_true", help="time only the macro, include and #if programs")
+    ap.add_argument("--sizes", default="10000,200000,1000000")
+    ap.add_argument("--runs", type=int, default=5, help="rounds: each tool runs once a round")
+    ap.add_argument("--texts-only", action="store_true",
+                    help="time only the macro, include, #if, member, #define and macro variable programs")
     args = ap.parse_args()
     kelvo = os.path.abspath(args.kelvo)
     if not os.path.exists(kelvo):
@@ -229,10 +278,10 @@ def main():
         finally:
             shutil.rmtree(work, ignore_errors=True)
         return
-    tools = {"kelvo": True, "as": shutil.which("as"), "fasm": shutil.which("fasm"), "nasm": shutil.which("nasm")}
+    tools = {"kelvo": True, "fasm": shutil.which("fasm"), "as": shutil.which("as"), "nasm": shutil.which("nasm")}
     missing = [t for t, found in tools.items() if not found]
     if missing:
-        print("not installed, left out: " + ", ".join(missing))
+        print("not installed, left out: " + ", ".join(missing) + " (scripts/install-test-deps.sh installs them)")
     for tool in ("fasm", "nasm"):
         if tools[tool] and not runs_here(tools[tool]):
             print("%s is installed but cannot start on this machine (a 32-bit program?), left out" % tool)
@@ -251,28 +300,21 @@ def main():
                    "fasm": os.path.join(work, "b.asm"), "nasm": os.path.join(work, "n.asm")}
             write_kelvo(src["kelvo"], procs)
             commands = {"kelvo": [kelvo, src["kelvo"], "-nopause", "-nolog", "x"]}
+            if tools["fasm"]:
+                write_nasm_like(src["fasm"], procs, True)
+                commands["fasm"] = ["fasm", "-m", "1000000", src["fasm"], os.path.join(work, "f.obj")]
             if tools["as"]:
                 write_gas(src["as"], procs)
                 commands["as"] = ["as", "--32", "-o", os.path.join(work, "b.o"), src["as"]]
-            if tools["fasm"]:
-                write_nasm_like(src["fasm"], procs, True)
-                commands["fasm"] = ["fasm", "-m", "1000000", src["fasm"], os.path.join(work, "f.bin")]
             if tools["nasm"]:
                 write_nasm_like(src["nasm"], procs, False)
                 commands["nasm"] = ["nasm", "-f", "elf32", "-o", os.path.join(work, "n.o"), src["nasm"]]
             source_kb = os.path.getsize(src["kelvo"]) / 1024
             print("\n%d lines (%d procedures), kelvo source %.0f KiB" % (lines, procs, source_kb))
-            print("  %-6s %12s %14s %12s" % ("tool", "seconds", "lines/second", "peak MiB"))
-            for tool, command in commands.items():
-                seconds, peak = best(command, work, args.runs if lines <= 200000 else 1)
+            results = paired(commands, work, args.runs)
+            for tool, (seconds, peak, _) in results.items():
                 rows.setdefault(tool, []).append((lines, seconds, peak, source_kb))
-                print("  %-6s %12.3f %14.0f %12.1f" % (tool, seconds, lines / seconds, peak / 1024))
-            others = [(rows[t][-1][1], t) for t in commands if t != "kelvo"]
-            if others:
-                fastest = min(others)
-                kelvo_lps = lines / rows["kelvo"][-1][1]
-                print("  kelvo / fastest other (%s): %.2f x the lines per second"
-                      % (fastest[1], kelvo_lps / (lines / fastest[0])))
+            size_table(commands, results, lines)
             peak_kb = rows["kelvo"][-1][2]
             print("  kelvo peak memory / source size: %.2f (%.2f above the one-procedure program's)"
                   % (peak_kb / source_kb, (peak_kb - empty_kb) / source_kb))

@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev binutils binutils-mingw-w64-i686
   gcc-mingw-w64-i686 libbenchmark-dev python3 python3-pefile python3-unicorn qemu-system-x86
-  wine wine32:i386 clang libclang-rt-14-dev xvfb xauth)
+  wine wine32:i386 clang libclang-rt-14-dev xvfb xauth
+  fasm nasm)  # the last two only for scripts/benchmark.py, which compares against them
 
 missing=()
 for p in "${packages[@]}"; do

@@ -34,5 +34,30 @@ TEST(MacroEngine, VariablesByMacroAndName) {
   EXPECT_TRUE(e.F_Variables.empty());
 }
 
+// A text a macro includes may make global variables while the macro's own are made: only the
+// macro's go when its expansion ends, and a name it hid shows again.
+TEST(MacroEngine, RemovingAMacrosVariablesKeepsTheOthers) {
+  TMacroEngine e;
+  e.Init();
+  e.NewMacro();
+  const PMacroVar outer = e.AddVariable(-1, "v", false, true);
+  const PMacroVar param = e.AddVariable(0, "V", true, true);
+  const PMacroVar global = e.AddVariable(-1, "g", false, true);
+  const PMacroVar second = e.AddVariable(0, "w", false, true);
+  EXPECT_EQ(e.FindVariable(0, "v"), param);
+  EXPECT_EQ(e.FindVariable(-1, "v"), outer);
+  EXPECT_EQ(e.GetVariable(0, 1), second);
+  e.RemoveVariables(0);
+  EXPECT_EQ(e.F_Variables.size(), 2u);
+  EXPECT_EQ(e.FindVariable(0, "v"), nullptr);  // a local of the top level is not seen in a macro
+  EXPECT_EQ(e.FindVariable(-1, "v"), outer);
+  EXPECT_EQ(e.FindVariable(-1, "G"), global);
+  EXPECT_EQ(e.FindVariable(0, "w"), nullptr);
+  EXPECT_EQ(e.GetVariable(0, 0), nullptr);
+  e.RemoveVariables(0);  // nothing left of it
+  EXPECT_EQ(e.F_Variables.size(), 2u);
+  e.Free();
+}
+
 }  // namespace
 }  // namespace kelvo
