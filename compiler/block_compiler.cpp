@@ -11,13 +11,32 @@ namespace kelvo {
 // Bodies nest by recursion; past this depth the source is refused rather than the stack.
 constexpr int kMaxBlockDepth = 400;
 
+// Reported where the nesting went too deep in the file the reader wrote: a branch or macro
+// body is a text of its own, whose lines count from its start.
+[[noreturn]] static void reportNestingTooDeep(TCompiler& c) {
+  TAFile* f = c.curFile;
+  int32_t charPos = f->intCurChar, line = f->intCurLine, column = f->intCurLineChar;
+  if (f->originFile >= 0) {
+    TAFile* loaded = c.listFiles[static_cast<size_t>(f->originFile)].get();
+    if (!loaded->strSource.isMapped()) {  // a mapped file may have given that page back
+      f->PlaceInOrigin(charPos, line, column);
+      f = loaded;
+      c.curFile = f;
+    }
+  }
+  f->intCurChar = charPos;
+  f->intCurLine = line;
+  f->intCurLineChar = column < 1 ? 1 : column;
+  c.Error("Blocks are nested too deeply");
+}
+
 bool TCompiler::CompileBlock(int32_t funcIndex, bool directiveEnds, bool singleStatement,
                              bool stopAtFileEnd) {
   struct TDepth {
     int& depth;
     ~TDepth() { --depth; }
   } guard{++blockDepth_};
-  if (blockDepth_ > kMaxBlockDepth) Error("Blocks are nested too deeply");
+  if (blockDepth_ > kMaxBlockDepth) reportNestingTooDeep(*this);
   // A procedure's body has its own open-body record for as long as it compiles.
   struct TBodyGuard {
     std::vector<TBodyState>* bodies;
@@ -176,18 +195,24 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
   return CompileOtherStatement(code);
 }
 
-// Statements whose handlers this build does not have yet, and unknown statement starts.
+// The statement's first token as written: an address form ("@name", "ptr name") carries a
+// number in its text, which would not tell the reader what was written.
+static std::string statementWord(const TCompiler& c) {
+  const TCurrentToken& t = c.curToken;
+  const bool rewritten = t.Token == tk::ProcAddress || t.Token == tk::DataAddress ||
+                         t.Token == tk::LocalAddress || t.Token == tk::RegPointerAddress;
+  const int32_t from = c.tokenStart.charPos, to = c.curFile->intCurChar;
+  if (!rewritten || from < 0 || from >= to || to > c.curFile->intSourceLen) return t.Str;
+  return c.curFile->strSource.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+}
+
+// A statement start that no handler takes.
 TStatementResult TCompiler::CompileOtherStatement(uint16_t code) {
   if (CompilerMode == cmMEAN && PeekToken() == tk::Assign) {
     RewindToTokenStart();  // the name is read again as the constant's
     return fromFlag(CompileConst());
   }
-  const bool statementCode = (code >= tk::SubSystem && code <= tk::Variable) ||
-                             (code >= tk::TypeName && code <= tk::FpuStack) ||
-                             (code >= tk::Entry && code <= tk::Union) ||
-                             (code >= tk::MnF2xm1 && code <= tk::MnCmovz);
-  if (statementCode) Error("\"" + curToken.Str + "\" statements are not supported by this build");
-  Error("Unknown Identifier \"" + curToken.Str + "\"");
+  Error("Unknown Identifier \"" + statementWord(*this) + "\"");
 }
 
 }  // namespace kelvo

@@ -1,6 +1,7 @@
 // The compare instruction of a condition, for every pair of operands a condition accepts.
 #include "assembler/encoders.h"
 #include "compiler/operand_location.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -63,7 +64,7 @@ void TCompiler::compareRegister(const TCurrentToken& left, const TCurrentToken& 
       return;
     }
     case tk::Register:
-      if (regSize(right.Reg) != regSize(reg)) Error("Operands must be equal size");
+      if (regSize(right.Reg) != regSize(reg)) Error(SizeMessage(TSizeMessage::equalSize));
       CmpRegReg(a, reg, right.Reg);
       return;
     default:

@@ -1,6 +1,6 @@
 // Constants and static byte blocks: values fixed at compile time, kept in the item or the
 // data image.
-#include <cstdio>
+#include <cstdint>
 
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -15,11 +15,41 @@ void appendLE(std::string& out, uint64_t value, int bytes) {
 
 }  // namespace
 
+// Anything but an operator or ";" after a constant's number. The report's head gives the position.
 static bool invalidSymbol(TCompiler& c) {
-  char where[64];
-  std::snprintf(where, sizeof where, "[%d,%d]: ", c.curFile->intCurLine, c.curFile->intCurLineChar);
-  c.strLastError = where + ("Invalid symbol \"" + c.curToken.Str + "\".");
+  c.strLastError = "Invalid symbol \"" + c.curToken.Str + "\".";
   return false;
+}
+
+// The operators after a constant's first number, up to ";": applied left to right without
+// precedence, each on a decimal or hexadecimal number (an integer constant arrives as one).
+bool TCompiler::ParseDataValues(int64_t& value) {
+  for (;;) {
+    const uint16_t op = GetToken();
+    if (op == tk::Semicolon) return true;
+    switch (op) {
+      case tk::Plus: case tk::Minus: case tk::Star: case tk::MnMul: case tk::MnAnd: case tk::MnOr:
+      case tk::MnDiv: case tk::MnShl: case tk::MnShr: break;
+      default: return invalidSymbol(*this);
+    }
+    if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) return false;
+    const int64_t n = curToken.Int;
+    // Unsigned arithmetic: overflow wraps as the 32-bit result will.
+    const auto u = static_cast<uint64_t>(value), un = static_cast<uint64_t>(n);
+    switch (op) {
+      case tk::Plus: value = static_cast<int64_t>(u + un); break;
+      case tk::Minus: value = static_cast<int64_t>(u - un); break;
+      case tk::Star: case tk::MnMul: value = static_cast<int64_t>(u * un); break;
+      case tk::MnAnd: value &= n; break;
+      case tk::MnOr: value |= n; break;
+      case tk::MnDiv:
+        if (n == 0) Error("Division by zero");
+        if (!(n == -1 && value == INT64_MIN)) value /= n;
+        break;
+      case tk::MnShl: value = static_cast<int64_t>(u << (n & 31)); break;
+      default: value = static_cast<int64_t>(static_cast<uint32_t>(u) >> (n & 31)); break;  // shr
+    }
+  }
 }
 
 // A text followed by any number of "+" and a string or a character code.
@@ -52,22 +82,26 @@ bool TCompiler::CompileConst() {
   TData value;
   value.dataMode = dmConst;
   value.dataType = dword;
+  bool ended = false;  // the operators read the ";"
   switch (GetToken()) {
     case tk::Float:
+      value.dataSubMode = smFloat;
+      value.dataValExt = curToken.Ext;
+      break;
     case tk::Minus:
-    case tk::Plus:
-    case tk::LParen:
     case tk::Number:
     case tk::Hex: {
-      // The value is a constant expression; a float operand anywhere makes a float constant.
-      constSawFloat_ = false;
-      ConstExpressionFromCurrent(false);
-      if (constSawFloat_) {
+      const bool negative = curToken.Token == tk::Minus;
+      if (negative && ExpectToken({tk::Number, tk::Float}) == tk::Invalid) return false;
+      if (curToken.Token == tk::Float) {
         value.dataSubMode = smFloat;
-        value.dataValExt = curToken.Ext;
-      } else {
-        value.dataAddress = static_cast<uint32_t>(static_cast<uint64_t>(curToken.Int));
+        value.dataValExt = -curToken.Ext;
+        break;
       }
+      int64_t n = negative ? -curToken.Int : curToken.Int;
+      if (!ParseDataValues(n)) return false;
+      value.dataAddress = static_cast<uint32_t>(static_cast<uint64_t>(n));
+      ended = true;
       break;
     }
     case tk::String:
@@ -106,7 +140,7 @@ bool TCompiler::CompileConst() {
     item->strLength = static_cast<int32_t>(value.strVal.size());
     item->dataAddress = PEFile.dataMan.AddString(value.strVal);
   }
-  return ExpectToken({tk::Semicolon}) != tk::Invalid;
+  return ended || ExpectToken({tk::Semicolon}) != tk::Invalid;
 }
 
 // "const type name = values": raw bytes or dwords.

@@ -2,6 +2,7 @@
 // stepped at the loop head, and the loop ends after the pass in which it equals the end.
 #include "assembler/encoders.h"
 #include "compiler/operand_location.h"
+#include "compiler/size_messages.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -64,9 +65,9 @@ static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
     expect({tk::RParen});
   }
   if (loop.step.Token == tk::Register && regSize(loop.step.Reg) != regSize(loop.reg))
-    c.Error("Operands must be equal size");
+    c.Error(SizeMessage(TSizeMessage::equalSize));
   if (loop.end.Token == tk::Register && regSize(loop.end.Reg) != regSize(loop.reg))
-    c.Error("Operands must be equal size");
+    c.Error(SizeMessage(TSizeMessage::equalSize));
   expect({tk::LBrace});
 }
 
@@ -82,7 +83,7 @@ static void countedLoopStart(TCompiler& c, const TCountedLoop& loop) {
     MovRegImm(a, loop.reg, static_cast<int32_t>(loop.start.Int), ftNone);
   } else {
     const TLocation from = c.OperandLocation(loop.start);
-    if (from.size != regSize(loop.reg) / 8) c.Error("Operands must be equal size");
+    if (from.size != regSize(loop.reg) / 8) c.Error(SizeMessage(TSizeMessage::equalSize));
     LocMovRegLoc(a, loop.reg, from);
   }
   stepRegister(a, loop, !loop.up);
@@ -98,7 +99,7 @@ static void countedLoopCompare(TCompiler& c, const TCountedLoop& loop) {
   }
   // A local, parameter or global, its offset (an element of an array) included.
   const TLocation to = c.OperandLocation(loop.end);
-  if (to.size != regSize(loop.reg) / 8) c.Error("Operands must be equal size");
+  if (to.size != regSize(loop.reg) / 8) c.Error(SizeMessage(TSizeMessage::equalSize));
   LocAluLocReg(a, aluCmp, to, loop.reg);
 }
 

@@ -5,6 +5,7 @@
 
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
@@ -215,7 +216,7 @@ void TCompiler::storeLocalValue(PData item) {
     case tk::Hex: return storeInt(hexToInt64(curToken.Str));  // the digits unsigned
     case tk::Float: return storeFloat(curToken.Ext);
     case tk::Register:
-      if (curToken.Size / 8 != size) Error("Operands must be equal size \"" + curToken.Str + "\"");
+      if (curToken.Size / 8 != size) Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
       return MovMemReg(a, 1, curToken.Reg, frame, rdEAX, disp, 0);
     case tk::String: return storeAddress(AddAnonymousString(curToken.Str)->dataAddress, ftAppendDataAddr);
     case tk::Constant:
@@ -374,7 +375,7 @@ void TCompiler::compileGlobalInitCode(PData item) {
   switch (curToken.Token) {
     case tk::Register:
       if (curToken.Size / 8 != item->dataType->typeSize)
-        Error("Operands must be equal size \"" + curToken.Str + "\"");
+        Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
       MovVarReg(a, ident, curToken.Reg, 0);
       break;
     case tk::String: {

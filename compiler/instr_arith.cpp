@@ -1,5 +1,6 @@
 // Instruction statements add and sub, lea and cmp.
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -35,7 +36,7 @@ bool isAbsolute(const TCurrentToken& t) { return t.Token == tk::Variable && !t.D
 // The operand of the register is as wide as the register: a data item or typed memory of
 // another width would be read or written only in part, or beyond its end.
 static void requireSameSize(TCompiler& c, TRegister reg, int32_t bytes, const std::string& text) {
-  if (regSize(reg) / 8 != bytes) c.Error("Operands must be the same size - \"" + text + "\"");
+  if (regSize(reg) / 8 != bytes) c.Error(SizeMessage(TSizeMessage::sameSize, text));
 }
 
 static bool compileAddSub(TCompiler& c, const TAddSubOps& ops) {
@@ -97,7 +98,9 @@ static bool compileAddSub(TCompiler& c, const TAddSubOps& ops) {
       return true;
     }
     case tk::LocalVar: case tk::LocalParam: case tk::Variable: {
-      c.WarnWideRead(reg, t.Size, t.Str);  // only read: no size check
+      // A global is only read and keeps its warning; a local or parameter must match.
+      if (t.Token == tk::Variable) c.WarnWideRead(reg, t.Size, t.Str);
+      else requireSameSize(c, reg, t.Size, t.Str);
       if (isAbsolute(t)) {
         ops.regVar(a, t.Data->dataIdent, reg, t.DataOffset);
       } else {
@@ -190,11 +193,11 @@ bool TCompiler::CompileCmp() {
   const TCurrentToken& t = curToken;
   switch (t.Token) {
     case tk::Register:
-      if (regSize(t.Reg) != regSize(reg)) Error("Operands must be equal size");
+      if (regSize(t.Reg) != regSize(reg)) Error(SizeMessage(TSizeMessage::equalSize));
       CmpRegReg(a, reg, t.Reg);
       return true;
     case tk::String:
-      if (bytes != t.Length) Error("Operands must be equal size");
+      if (bytes != t.Length) Error(SizeMessage(TSizeMessage::equalSize));
       CmpRegImm(a, reg, 0, static_cast<int32_t>(strToCharConst(t.Str)));
       return true;
     case tk::Constant:

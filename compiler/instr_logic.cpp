@@ -1,6 +1,7 @@
 // Instruction statements on registers: logic, multiply and divide, bit tests, shifts, ports,
 // xchg, movzx, int, inc and dec, cmovz.
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -28,7 +29,7 @@ bool TCompiler::CompileOr() {
     return false;
   }
   if (regSize(reg) != regSize(curToken.Reg)) {
-    strLastError = positionPrefix(*this) + "Registers must be equal size.";
+    strLastError = positionPrefix(*this) + SizeMessage(TSizeMessage::registersStop);
     return false;
   }
   OrRegReg(curFunc->recAssembler, reg, curToken.Reg);
@@ -48,7 +49,7 @@ bool TCompiler::CompileXor() {
     return true;
   }
   if (curToken.Token == tk::Register) {
-    if (regSize(reg) != regSize(curToken.Reg)) Error("Registers must be equal size.");
+    if (regSize(reg) != regSize(curToken.Reg)) Error(SizeMessage(TSizeMessage::registersStop));
     XorRegReg(a, reg, curToken.Reg);
     return true;
   }
@@ -83,7 +84,7 @@ bool TCompiler::CompileTest() {
       return true;
     }
     case tk::Register:
-      if (regSize(reg) != regSize(curToken.Reg)) Error("Operands must be the same size");
+      if (regSize(reg) != regSize(curToken.Reg)) Error(SizeMessage(TSizeMessage::sameSize));
       TestRegReg(a, reg, curToken.Reg);
       return true;
     default: {
@@ -173,7 +174,7 @@ bool TCompiler::CompileRegisterPair(uint16_t code) {
   TRegister first;
   if (!registerAndComma(*this, first) || ExpectToken({tk::Register}) == tk::Invalid) return false;
   const TRegister second = curToken.Reg;
-  if (regSize(first) != regSize(second)) Error("Operands must be the same size");
+  if (regSize(first) != regSize(second)) Error(SizeMessage(TSizeMessage::sameSize));
   TAssembler& a = curFunc->recAssembler;
   switch (code) {
     case tk::MnLar: LarRegReg(a, first, second); break;
@@ -190,7 +191,7 @@ bool TCompiler::CompileRegisterPair(uint16_t code) {
 bool TCompiler::CompileCmovz() {
   TRegister first;
   if (!registerAndComma(*this, first) || ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
-  if (regSize(first) != regSize(curToken.Reg)) Error("Operands must be the same size");
+  if (regSize(first) != regSize(curToken.Reg)) Error(SizeMessage(TSizeMessage::sameSize));
   CmovzRegReg(curFunc->recAssembler, first, curToken.Reg);
   return true;
 }
@@ -242,11 +243,11 @@ bool TCompiler::CompileXchg() {
   if (ExpectToken({tk::Variable, tk::Register}) == tk::Invalid) RaiseError();
   TAssembler& a = curFunc->recAssembler;
   if (curToken.Token == tk::Register) {
-    if (regSize(reg) != regSize(curToken.Reg)) Error("Registers must be equal size");
+    if (regSize(reg) != regSize(curToken.Reg)) Error(SizeMessage(TSizeMessage::registersEqual));
     XchgRegReg(a, reg, curToken.Reg);
     return true;
   }
-  if (curToken.Size != regSize(reg) / 8) Error("Operands must be the same size - \"" + curToken.Str + "\"");
+  if (curToken.Size != regSize(reg) / 8) Error(SizeMessage(TSizeMessage::sameSize, curToken.Str));
   if (curToken.Data->dataUseRegister) Error("This operation is not supported");
   XchgRegVar(a, reg, static_cast<uint32_t>(curToken.Data->dataIdent), curToken.DataOffset);
   return true;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 #include "output/data_image.h"
@@ -85,11 +86,14 @@ static bool movToData(TCompiler& c) {
       MovVarImm(a, item.Size, ident, t.Int, item.DataOffset, ftProcAddress, static_cast<uint32_t>(t.Int));
       return true;
     case tk::Variable: {
-      // Through the accumulator of the items' width, which the second XCHG gives back.
+      // Through the accumulator, which the second XCHG gives back: four bytes into an item of
+      // four or more, else two or one between items of that same width.
       if (!absolute || t.Data->dataUseRegister) c.Error("This operation is not supported");
-      if (t.Size != item.Size || (t.Size != 1 && t.Size != 2 && t.Size != 4))
-        c.Error("Operands must be the same size - \"" + t.Str + "\"");
-      const TRegister acc = t.Size == 4 ? rdEAX : t.Size == 2 ? rdAX : rdAL;
+      const bool narrow = item.Size < 4;
+      if (narrow && (t.Size != item.Size || (t.Size != 1 && t.Size != 2)))
+        c.Error(SizeMessage(TSizeMessage::sameSize, t.Str));
+      const TRegister acc = !narrow ? rdEAX : t.Size == 2 ? rdAX : rdAL;
+      if (!narrow) c.WarnWideRead(acc, t.Size, t.Str);
       const uint32_t source = static_cast<uint32_t>(t.Data->dataIdent);
       XchgRegVar(a, acc, source, t.DataOffset);
       MovVarReg(a, ident, acc, item.DataOffset);
@@ -141,7 +145,7 @@ static bool movToRegister(TCompiler& c) {
     }
     case tk::Register:
       // The encoder takes the width from the destination: mov eax, bl would read EBX.
-      if (regSize(t.Reg) != regSize(reg)) c.Error("Operands must be the same size - \"" + t.Str + "\"");
+      if (regSize(t.Reg) != regSize(reg)) c.Error(SizeMessage(TSizeMessage::sameSize, t.Str));
       MovRegReg(a, reg, t.Reg);
       return true;
     case tk::ProcAddress:
@@ -182,7 +186,7 @@ static bool movToMemory(TCompiler& c) {
   if (c.ExpectToken({tk::Register, tk::Number, tk::Hex, tk::Minus, tk::ProcAddress}) == tk::Invalid) c.RaiseError();
   const TCurrentToken& t = c.curToken;
   if (t.Token == tk::Register) {
-    if (e.dt && e.dtSize != regSize(t.Reg) / 8) c.Error("Operands must be the same size - \"" + t.Str + "\"");
+    if (e.dt && e.dtSize != regSize(t.Reg) / 8) c.Error(SizeMessage(TSizeMessage::sameSize, t.Str));
     MovMemReg(a, m.regCount, t.Reg, m.base, m.index, m.disp, m.scale);
     return true;
   }

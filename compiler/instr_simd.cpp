@@ -23,6 +23,15 @@ void expect(TCompiler& c, std::initializer_list<uint16_t> codes) {
   if (c.ExpectToken(codes) == tk::Invalid) c.RaiseError();
 }
 
+// The operand of movntq and prefetchnta: an xmm register is listed, as in the other SSE
+// statements, but has no form here and is refused with the same list.
+void expectPlace(TCompiler& c) {
+  static constexpr uint16_t kPlaces[] = {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam, tk::SseRegister};
+  const uint16_t read = c.ExpectToken(kPlaces, 4);
+  if (read == tk::SseRegister) c.SetExpectedError(kPlaces, 4);
+  if (read == tk::Invalid || read == tk::SseRegister) c.RaiseError();
+}
+
 uint8_t vectorRegister(const TCompiler& c) { return static_cast<uint8_t>(c.curToken.Int & 7); }
 
 // "," and then the register of `code` (tk::MmxRegister or tk::SseRegister).
@@ -115,7 +124,7 @@ void compileSseMove(TCompiler& c, TFormId op, TFormId store) {
 // movntq qword [mem]|global|local, mm
 void compileMovntq(TCompiler& c, TFormId op) {
   TAssembler& a = c.curFunc->recAssembler;
-  expect(c, {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
+  expectPlace(c);
   const TLocation p = storePlace(c, 8);
   const uint8_t src = commaRegister(c, tk::MmxRegister);
   if (p.isVar) SseVarReg(a, op, src, p.dataIdent, p.offset);
@@ -125,7 +134,7 @@ void compileMovntq(TCompiler& c, TFormId op) {
 // prefetchnta [mem]|global|local
 void compilePrefetchnta(TCompiler& c, TFormId op) {
   TAssembler& a = c.curFunc->recAssembler;
-  expect(c, {tk::BaseExpr, tk::Variable, tk::LocalVar, tk::LocalParam});
+  expectPlace(c);
   if (c.curToken.Token == tk::Variable) refuseBoundGlobal(c);
   const TLocation p = placeOf(c);
   if (p.isVar) SseVarReg(a, op, 0, p.dataIdent, p.offset);

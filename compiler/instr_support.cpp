@@ -126,6 +126,9 @@ bool TCompiler::CompilePush() {
   }
   const uint16_t code = curToken.Token;
   if (code == tk::Minus && ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
+  // PUSH has no byte form; only a call argument is widened to its slot.
+  if (code == tk::Variable && curToken.Size == 1 && !curToken.Data->dataUseRegister)
+    Error("Expected word or 2 word variable");
   return PushOperand(code, &curToken);
 }
 

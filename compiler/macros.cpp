@@ -55,7 +55,13 @@ bool TCompiler::CompileInline() {
   DeclareIdent(lowerCase(m->Name), itMacro, m->ID);
   if (ExpectToken({tk::LBrace}) == tk::Invalid) return false;
   auto body = std::make_unique<TAFile>();
+  const int32_t at = curFile->intCurChar;
+  int32_t line = curFile->intCurLine, column = curFile->intCurLineChar;
   body->InitFromText("macro " + m->Name, captureMacroBody(m->Name), curFile->intID);
+  int32_t first = at + 1;  // the body's first character, as captureMacroBody trims it
+  while (first < curFile->intCurChar && isBlankChar(curFile->CharAt(first))) ++first;
+  AdvancePosition(*curFile, at, first, line, column);
+  body->CutFrom(*curFile, first, line, column);
   body->macID = m->ID;
   body->bPopMacroStack = 1;
   body->intID = static_cast<int32_t>(listFiles.size());

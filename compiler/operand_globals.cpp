@@ -1,13 +1,12 @@
 // Statements that begin with a global variable, and string variables.
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
 
 namespace {
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // An address is four bytes: a narrower item would have its neighbours overwritten.
 void requireAddressWidth(TCompiler& c, const TLocation& place) {
@@ -96,7 +95,7 @@ bool TCompiler::CompileDataStatement(PCurrentToken var, bool initialiser) {
       LocMovLocImm(a, place, 4, static_cast<uint32_t>(curToken.Int), ftAppendDataAddr);
       return true;
     case tk::Register:
-      if (regSize(curToken.Reg) / 8 != place.size) Error("Operands must be equal size " + quoted(curToken.Str));
+      if (regSize(curToken.Reg) / 8 != place.size) Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
       LocMovLocReg(a, place, curToken.Reg);
       return true;
     default: storeNumber(a, place, curToken.Int); return true;

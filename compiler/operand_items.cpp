@@ -1,14 +1,13 @@
 // Statements that begin with a memory operand, a register member, a segment, or a local
 // variable or parameter.
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
 
 namespace {
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 bool isMemorySource(uint16_t code) {
   return code == tk::LocalVar || code == tk::LocalParam || code == tk::Variable || code == tk::BaseExpr ||
@@ -36,7 +35,7 @@ static bool assignToPlace(TCompiler& c, TLocation place, bool acceptFunction, bo
     case tk::Register:
       if (untyped) place.size = regSize(c.curToken.Reg) / 8;
       if (regSize(c.curToken.Reg) / 8 != place.size)
-        c.Error("Operands must be equal size " + quoted(c.curToken.Str));
+        c.Error(SizeMessage(TSizeMessage::equalSize, c.curToken.Str));
       LocMovLocReg(a, place, c.curToken.Reg);
       return true;
     case tk::Minus:

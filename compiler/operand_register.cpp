@@ -1,16 +1,11 @@
 // Statements that begin with a register: assignment, calls through it, ++/--, shifts,
 // += and -=, and "as" for the type it points to.
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
-
-namespace {
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
-
-}  // namespace
 
 // "reg as type" or "reg as nothing": what the register points to from here on.
 static void setPointsTo(TCompiler& c, TRegister reg) {
@@ -54,14 +49,14 @@ bool TCompiler::CompileRegisterStatement(PCurrentToken regToken) {
         return true;
       }
       if (curToken.Token == tk::Register) {
-        if (regSize(curToken.Reg) != regSize(reg)) Error("Operands must be equal size " + quoted(curToken.Str));
+        if (regSize(curToken.Reg) != regSize(reg)) Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
         if (add) AddRegReg(a, reg, curToken.Reg);
         else SubRegReg(a, reg, curToken.Reg);
         return true;
       }
       const TLocation loc = OperandLocation(curToken);
       // The item is read at the register's width: a narrower item would take bytes beyond it.
-      if (loc.size < regSize(reg) / 8) Error("Operands must be equal size " + quoted(curToken.Str));
+      if (loc.size < regSize(reg) / 8) Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
       LocAluRegLoc(a, add ? aluAdd : aluSub, reg, loc);
       return true;
     }
@@ -151,7 +146,7 @@ bool TCompiler::CompileRegisterAssign(PCurrentToken regToken) {
     case tk::MnOr: OrRegReg(a, reg, reg); break;
     case tk::MnXor: XorRegReg(a, reg, reg); break;
     case tk::Register:
-      if (regSize(curToken.Reg) != regSize(reg)) Error("Operands must be equal size " + quoted(curToken.Str));
+      if (regSize(curToken.Reg) != regSize(reg)) Error(SizeMessage(TSizeMessage::equalSize, curToken.Str));
       MovRegReg(a, reg, curToken.Reg);
       break;
     default: CompileVarOperand(regToken, &curToken); break;

@@ -4,6 +4,7 @@
 
 #include "assembler/encoders.h"
 #include "assembler/instruction.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 #include "output/data_image.h"
@@ -229,7 +230,7 @@ bool TCompiler::CompileVarOperand(PCurrentToken dst, PCurrentToken src) {
       case tk::ProcAddress: MovRegImm(a, reg, static_cast<int32_t>(src->Int), ftProcAddress); return true;
       case tk::LocalAddress: case tk::RegPointerAddress: LocLea(a, reg, OperandLocation(*src)); return true;
       case tk::Register:
-        if (regSize(src->Reg) != regSize(reg)) Error("Operands must be equal size " + quoted(src->Str));
+        if (regSize(src->Reg) != regSize(reg)) Error(SizeMessage(TSizeMessage::equalSize, src->Str));
         MovRegReg(a, reg, src->Reg);
         return true;
       case tk::Number: case tk::Hex:
@@ -269,7 +270,7 @@ bool TCompiler::CompileVarOperand(PCurrentToken dst, PCurrentToken src) {
       LocMovLocImm(a, place, 4, static_cast<uint32_t>(src->Int), ftProcAddress, static_cast<uint32_t>(src->Int));
       return true;
     case tk::Register:
-      if (regSize(src->Reg) / 8 != place.size) Error("Operands must be equal size " + quoted(src->Str));
+      if (regSize(src->Reg) / 8 != place.size) Error(SizeMessage(TSizeMessage::equalSize, src->Str));
       LocMovLocReg(a, place, src->Reg);
       return true;
     case tk::Number: case tk::Hex: case tk::Minus: {

@@ -13,6 +13,7 @@
 // so no load overwrites a value that a later load still reads, and no nested call runs
 // between the loads.
 #include "assembler/encoders.h"
+#include "compiler/size_messages.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -306,7 +307,7 @@ static bool mustKeep(TCompiler& c, const TRegisterPlan& plan, const TArgument& a
   if (reads && plan.anyNested) c.Error(argumentError(n, *arg.token));
   if (!(reads & plan.targets)) return false;
   if (arg.token->Token == tk::Register && regSize(arg.token->Reg) != 32)
-    c.Error("Operands must be equal size \"" + arg.token->Str + "\"");
+    c.Error(SizeMessage(TSizeMessage::equalSize, arg.token->Str));
   return true;
 }
 

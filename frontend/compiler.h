@@ -147,6 +147,8 @@ struct TCompiler {
   // The code read when it is one of `codes`; else 13 with the message in strLastError.
   uint16_t ExpectToken(std::initializer_list<uint16_t> codes);
   uint16_t ExpectToken(const uint16_t* codes, int32_t high);
+  // The "Expected ... but found ..." text for the current token, as ExpectToken leaves it.
+  void SetExpectedError(const uint16_t* codes, int32_t high);
   PCurrentToken SaveToken();
   void RestoreToken(const TCurrentToken* saved);
   static void CopyToken(TCurrentToken* destination, const TCurrentToken* source);
@@ -184,10 +186,6 @@ struct TCompiler {
   // --- constant expressions
   // The general evaluator: leaves the value in curToken as a Float (asFloat) or a Number.
   uint16_t ConstExpression(bool asFloat);
-  // The same, when the expression's first token is the one just read.
-  uint16_t ConstExpressionFromCurrent(bool asFloat);
-  uint16_t constOperand(std::initializer_list<uint16_t> codes);
-  bool constFirstRead_ = false;
   long double ConstSimpleExpression();
   long double ConstTerm();
   long double ConstFactor();
@@ -199,7 +197,6 @@ struct TCompiler {
   int32_t IntOperand(bool& done, int32_t& depth);
   int32_t IntExpression(bool& done, int32_t& depth, int32_t accumulator);
   int32_t IntChain(bool& done, int32_t& depth, bool readOperand, int32_t accumulator);
-  bool constSawFloat_ = false;  // the last general evaluation read a float operand
 
   // --- compile-time directives
   // True when the directive ends the construct being compiled.
@@ -452,6 +449,7 @@ struct TCompiler {
   void compileGlobalInitCode(PData item);
   void warnSkippedInitialisers();
   std::string readConstText(std::string text);
+  bool ParseDataValues(int64_t& value);
   bool compileTypedConst(PData item, PDataType type);
   void readImportHeader(PFunction proc);
   bool readingStandardInclude_ = false;  // its procedures are checked when the link reaches them
@@ -549,6 +547,7 @@ struct TCompiler {
   uint16_t lexTypeName(std::string_view word, PDataType type);
   bool intStartsInstruction() const;
   void checkHexWidth(std::string_view digits);
+  void checkDecimalWidth(std::string_view digits);
   uint16_t lexMacro(PMacro macro);
   int lexData(PData data, std::string_view word, uint16_t& code);  // 0 token ready, 1 scan again
   void lexIndex(PData data);

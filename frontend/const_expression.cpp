@@ -51,17 +51,9 @@ uint16_t TCompiler::ConstExpression(bool asFloat) {
   return code;
 }
 
-uint16_t TCompiler::ConstExpressionFromCurrent(bool asFloat) {
-  constFirstRead_ = true;
-  return ConstExpression(asFloat);
-}
-
 long double TCompiler::ConstSimpleExpression() {
-  const uint16_t sign = constFirstRead_ ? curToken.Token : PeekToken();
-  if (sign == tk::Plus || sign == tk::Minus) {
-    if (constFirstRead_) constFirstRead_ = false;
-    else GetToken();
-  }
+  const uint16_t sign = PeekToken();
+  if (sign == tk::Plus || sign == tk::Minus) GetToken();
   long double value = ConstTerm();
   if (sign == tk::Minus) value = -value;
   for (;;) {
@@ -111,37 +103,22 @@ long double TCompiler::ConstTerm() {
   }
 }
 
-// The next token when it is one of `codes` (else 13 with the message), or the token already
-// read when the expression starts with it.
-uint16_t TCompiler::constOperand(std::initializer_list<uint16_t> codes) {
-  if (!constFirstRead_) return ExpectToken(codes);
-  constFirstRead_ = false;
-  for (const uint16_t code : codes)
-    if (code == curToken.Token) return code;
-  std::string expected;
-  for (const uint16_t code : codes) expected += (expected.empty() ? "" : " or ") + opcodeToStr(code);
-  strLastError = "Expected " + expected + " but found " + curToken.Str;
-  return tk::Invalid;
-}
-
 long double TCompiler::ConstFactor() {
-  switch (constOperand({tk::Number, tk::Hex, tk::LParen, tk::Float})) {
+  switch (ExpectToken({tk::Number, tk::Hex, tk::LParen, tk::Float})) {
     case tk::LParen: {
       const long double value = ConstSimpleExpression();
       if (ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();
       return value;
     }
     case tk::Number: case tk::Hex: return static_cast<long double>(curToken.Int);
-    case tk::Float:
-      constSawFloat_ = true;
-      return curToken.Ext;
+    case tk::Float: return curToken.Ext;
     default: RaiseError();
   }
 }
 
 // A 32-bit operand on the right of an integer operator, sign-extended.
 int64_t TCompiler::ConstIntFactor() {
-  switch (constOperand({tk::Number, tk::Hex, tk::LParen})) {
+  switch (ExpectToken({tk::Number, tk::Hex, tk::LParen})) {
     case tk::LParen: {
       const long double value = ConstSimpleExpression();
       if (ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();

@@ -1,6 +1,7 @@
 // The directives that choose or repeat text: #if/#elseif, #ifdef/#ifndef, #repeat, and the
 // inclusion of files.
 #include <algorithm>
+#include <stdexcept>
 
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -85,6 +86,7 @@ bool TCompiler::DirectiveIf() {
 void TCompiler::compileTakenBranch() {
   TAFile* parent = curFile;
   const int32_t start = parent->intCurChar + 1;
+  int32_t line = parent->intCurLine, column = parent->intCurLineChar;
   int32_t branchEnd = 0;
   scanToEnd(true, false, branchEnd, "if");
   int32_t first = start, last = branchEnd - 1;
@@ -97,6 +99,8 @@ void TCompiler::compileTakenBranch() {
   // A branch inside a branch is named like the outer one: the file it comes from.
   branch->InitFromText(parent->isBranchText ? parent->strShortFileName : parent->strShortFileName + " @ if statement",
                        text, parent->intID);
+  AdvancePosition(*parent, start - 1, first, line, column);
+  branch->CutFrom(*parent, first, line, column);
   branch->macID = parent->macID;
   branch->isBranchText = true;
   branch->intID = static_cast<int32_t>(listFiles.size());
@@ -198,7 +202,16 @@ void TCompiler::DirectiveInclude(const std::string& name, bool reinclude) {
   int depth = 0;
   for (const TAFile* f = curFile; f->intParent >= 0; f = listFiles[static_cast<size_t>(f->intParent)].get())
     if (++depth > kMaxIncludeDepth) Error("Includes are nested too deeply at \"" + name + "\"");
-  curFile = listFiles[static_cast<size_t>(AddFile(path, curFile->intID))].get();
+  int32_t index = 0;
+  try {
+    index = AddFile(path, curFile->intID);
+  } catch (const std::runtime_error& e) {
+    // Said at the directive, with the name as written there, like a file that is missing.
+    std::string why = e.what();
+    if (const size_t at = why.find(path); at != std::string::npos) why.replace(at, path.size(), name);
+    Error(why);
+  }
+  curFile = listFiles[static_cast<size_t>(index)].get();
 }
 
 }  // namespace kelvo

@@ -1,4 +1,6 @@
 // Lexer: strings, ordinal strings, numbers and comments.
+#include <charconv>
+
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
@@ -150,6 +152,13 @@ void TCompiler::checkHexWidth(std::string_view digits) {
   Error("Hexadecimal number 0x" + std::string(digits) + " does not fit " + std::to_string(limit * 4) + " bits");
 }
 
+// A decimal number past the 64-bit range would be taken as 0: refuse it where it is written.
+void TCompiler::checkDecimalWidth(std::string_view digits) {
+  int64_t value = 0;
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), value).ec == std::errc::result_out_of_range)
+    Error("Decimal number " + std::string(digits) + " does not fit 64 bits");
+}
+
 uint16_t TCompiler::lexNumber(char first) {
   TAFile& f = *curFile;
   const int32_t start = f.intCurChar;
@@ -168,6 +177,9 @@ uint16_t TCompiler::lexNumber(char first) {
     NextChar();
     advanceWhile(f, lex::isDigit);
     code = tk::Float;
+  } else {
+    checkDecimalWidth(std::string_view(f.strSource).substr(static_cast<size_t>(start - 1),
+                                                           static_cast<size_t>(f.intCurChar - start + 1)));
   }
   return SetToken(code, std::string_view(f.strSource).substr(static_cast<size_t>(start - 1),
                                                              static_cast<size_t>(f.intCurChar - start + 1)));

@@ -82,4 +82,41 @@ int TAFile::InitFromText(const std::string& name, const std::string& text, int32
   return 0;
 }
 
+void AdvancePosition(const TAFile& f, int32_t from, int32_t to, int32_t& line, int32_t& column) {
+  for (int32_t p = from + 1; p <= to; ++p) {
+    const char c = f.CharAt(p);
+    if (c == '\r' || (c == '\n' && f.CharAt(p - 1) != '\r')) {
+      ++line;
+      column = 0;
+    } else if (c == '\n') {
+      column = 0;
+    } else {
+      ++column;
+    }
+  }
+}
+
+void TAFile::CutFrom(const TAFile& from, int32_t first, int32_t line, int32_t column) {
+  originFile = from.intID;
+  originChar = first;
+  originLine = line;
+  originColumn = column;
+  // A text cut from a cut text lies in the same loaded file.
+  if (from.originFile >= 0) {
+    originFile = from.originFile;
+    from.PlaceInOrigin(originChar, originLine, originColumn);
+  }
+}
+
+void TAFile::PlaceInOrigin(int32_t& charPos, int32_t& line, int32_t& column) const {
+  if (charPos < 1) {
+    charPos = 1;
+    line = 1;
+    column = 1;
+  }
+  charPos += originChar - 1;
+  column = line == 1 ? originColumn + column - 1 : column;
+  line += originLine - 1;
+}
+
 }  // namespace kelvo

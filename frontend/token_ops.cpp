@@ -113,13 +113,17 @@ uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
   Settings.skipPluginKeywords = skipping;
   for (int32_t i = 0; i <= high; ++i)
     if (codes[i] == read) return read;
+  SetExpectedError(codes, high);
+  return tk::Invalid;
+}
+
+void TCompiler::SetExpectedError(const uint16_t* codes, int32_t high) {
   std::string expected;
   for (int32_t i = 0; i <= high; ++i) {
     if (i) expected += " or ";
     expected += opcodeToStr(codes[i]);
   }
   strLastError = "Expected " + expected + " but found " + curToken.Str;
-  return tk::Invalid;
 }
 
 void TCompiler::CopyToken(TCurrentToken* d, const TCurrentToken* s) {

@@ -196,8 +196,9 @@ int32_t pluginGetTokenDataId() {
 
 void pluginSetToken(int32_t code, const char* text) {
   guarded(0, [&](TCompiler& c, TPluginManager&) {
+    if (!text) refuse(c, "pluginSetToken", "no text was given");
     c.curToken.Token = static_cast<uint16_t>(code);
-    c.curToken.Str = textOf(text);
+    c.curToken.Str = text;
     return 0;
   });
 }

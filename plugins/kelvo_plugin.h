@@ -88,8 +88,9 @@ typedef uintptr_t (*kelvo_set_file_text_fn)(uintptr_t handle, const char* text, 
 #define KELVO_FN_GET_FILE_TEXT 1004
 typedef const char* (*kelvo_get_file_text_fn)(uintptr_t handle);
 /* Registers a keyword (a word, any letter case) with its handler; returns its id, counting
- * from 0 (-1 and an error for an empty name or a NULL handler). The keyword is offered while
- * the source is read, but not while a host routine reads tokens or compiles text. */
+ * from 0 (-1 and an error for an empty name or a NULL handler). The keyword is offered where
+ * a statement starts, not for every token: never as an operand the compiler expects, a token
+ * it peeks at, or while a host routine reads tokens or compiles text. */
 #define KELVO_FN_ADD_KEYWORD 2000
 typedef int32_t (*kelvo_add_keyword_fn)(const char* name, kelvo_handler handler);
 /* Removes the keyword of that name added last: 1 when one was found, else 0. */
@@ -101,8 +102,8 @@ typedef int32_t (*kelvo_remove_keyword_fn)(const char* name);
 #define KELVO_FN_EVAL_TEXT 2002
 typedef int32_t (*kelvo_eval_text_fn)(const char* text);
 /* As KELVO_FN_ADD_KEYWORD for a token: a word, offered wherever the word is read (also while
- * a host routine compiles text), or a single character, offered at the start of every token
- * while the source is read. Ids count from 5000. */
+ * a host routine compiles text), or a single character, offered where a statement starts, as
+ * keywords are. Ids count from 5000. */
 #define KELVO_FN_ADD_TOKEN 2003
 typedef int32_t (*kelvo_add_token_fn)(const char* name, kelvo_handler handler);
 /* Compiles a call of procedure `index` with the argument text, e.g. "(1, 2)" or "" for none:
@@ -134,7 +135,8 @@ typedef int32_t (*kelvo_get_line_fn)(char* buffer, int32_t length);
 /* The data item id of the current token, or -1 when it names no data item. */
 #define KELVO_FN_GET_TOKEN_DATA_ID 5007
 typedef int32_t (*kelvo_get_token_data_id_fn)(void);
-/* Sets the current token's code and text (a handler leaves its token this way). */
+/* Sets the current token's code and text (a handler leaves its token this way); a NULL text
+ * is an error. */
 #define KELVO_FN_SET_TOKEN 5008
 typedef void (*kelvo_set_token_fn)(int32_t code, const char* text);
 /* Reads the next character of the source (0 at the end of the text). */

@@ -115,9 +115,9 @@ TEST_F(Declarations, ConstantsAndStaticBlocks) {
                     "int32 usesK = k;\n"
                     "int32 usesF = f;\n"),
             "");
-  EXPECT_EQ(item("k").dataAddress, 14u);
+  EXPECT_EQ(item("k").dataAddress, 20u);  // left to right
   EXPECT_EQ(item("k").dataSubMode, smLong);
-  EXPECT_EQ(item("ops").dataAddress, ((0xF0u >> 4) | ((0x100u & 0x10Fu) / 3)) - (1u << 1));
+  EXPECT_EQ(item("ops").dataAddress, ((((0xF0u >> 4) | 0x100u) & 0x10Fu) / 3 - 1) << 1);
   EXPECT_EQ(item("negative").dataAddress, static_cast<uint32_t>(-5));
   EXPECT_EQ(item("s").dataSubMode, smString);
   EXPECT_EQ(item("s").strLength, 3);
@@ -125,12 +125,12 @@ TEST_F(Declarations, ConstantsAndStaticBlocks) {
   EXPECT_EQ(image(item("s2").dataAddress, 5), "61 62 43 64 00");
   EXPECT_EQ(item("f").dataSubMode, smFloat);
   EXPECT_EQ(item("f").dataValExt, 1.5L);
-  EXPECT_EQ(item("copy").dataAddress, 14u);
+  EXPECT_EQ(item("copy").dataAddress, 20u);
   EXPECT_EQ(image(item("raw").dataAddress, 2), "01 FF");
   EXPECT_EQ(image(item("raw4").dataAddress, 4), "44 33 22 11");
   EXPECT_EQ(image(item("b").dataAddress, 9), "01 2C 01 70 11 01 00 68 69");
   EXPECT_EQ(image(item("sd").dataAddress, 8), "01 00 00 00 FF FF FF FF");
-  EXPECT_EQ(bytesOf("usesK"), "0E 00 00 00");
+  EXPECT_EQ(bytesOf("usesK"), "14 00 00 00");
   EXPECT_EQ(bytesOf("usesF"), "00 00 C0 3F");  // the float converted to the item's size
 }
 
@@ -227,8 +227,8 @@ TEST_F(Declarations, ReportedMistakes) {
       {"int32 ecx;\n", "Expected identifier but found ecx"},
       {"int32 a = [1, ecx];\n", "Expected value but found ecx"},
       {"int32 a = pp;\n", "Expected constant string or "},
-      {"const k = 1 + ;\n", "but found ;"},
-      {"const k = 1 ! 2;\n", "Expected ; but found !"},
+      {"const k = 1 + ;\n", "Expected number or hexadecimal but found ;"},
+      {"const k = 1 % 2;\n", "Invalid symbol \"%\"."},
       {"const k = 1 div 0;\n", "Division by zero"},
       {"const word w = 0x1;\n", "Data must be byte or dword type"},
       {"static word w = 1;\n", "Data must be byte or dword type"},

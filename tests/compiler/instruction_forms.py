@@ -125,6 +125,10 @@ def mov(forms):
         acc = {4: "eax", 2: "ax", 1: "al"}[size]
         forms.append(("mov %s, %s" % (name, name),
                       "xchg %s, %s\nmov %s, %s\nxchg %s, %s" % (acc, glob(name), glob(name), acc, acc, glob(name))))
+    # Into a dword the copy always moves four bytes through EAX, whatever the source's width.
+    for name in ("gw", "gb"):
+        forms.append(("mov gd, %s" % name, "xchg eax, dword ptr [{VA:%s}]\nmov %s, eax\nxchg eax, dword ptr [{VA:%s}]"
+                      % (name, glob("gd"), name)))
     forms.append(("mov al, gd", "mov al, byte ptr [{VA:gd}]"))
     forms.append(("mov gd, @p1", "mov dword ptr [{VA:gd}], {VA:p1}"))
     forms.append(("mov gd, 1.5", "mov dword ptr [{VA:gd}], 0x3fc00000"))
@@ -263,7 +267,8 @@ def read_only_widths(forms):
                 continue
             mem = gas.replace(PTR[size], PTR[rsize])
             for op in ("add", "sub"):
-                forms.append(("%s %s, %s" % (op, r, name), "%s %s, %s" % (op, r, mem)))
+                if name in GLOBALS:  # a local or parameter of another width is refused
+                    forms.append(("%s %s, %s" % (op, r, name), "%s %s, %s" % (op, r, mem)))
             forms.append(("mov %s, %s" % (r, name), "mov %s, %s" % (r, mem)))
     for size, m in ((1, "[ebx]"), (2, "[esi+4]")):
         for r in (R32[0], R16[0], R8[0]):

@@ -3,6 +3,7 @@ where included files are found, and includes that loop. Their mistakes are cases
 tests/bad_input/directives/."""
 import os
 import shutil
+import subprocess
 
 from kelvo_test import KELVO, KelvoCase, main, run_kelvo, run_on_terminal
 
@@ -61,6 +62,40 @@ class Directives(KelvoCase):
         self.assertEqual(r.code, 1, r.out)
         self.assertIn('Includes are nested too deeply at "again.kel" in [again.kel]', r.out)
         self.assertFalse(os.path.exists(exe))
+
+    def test_nesting_too_deep_in_a_branch_or_macro_is_reported_at_its_line_in_the_file(self):
+        # 400 bodies may nest, the program's own block the first of them.
+        deep = 400
+        opens, closes = "if (eax == 0) {\n" * deep, "}\n" * deep
+        cases = [
+            # The 400th branch inside branches is one too many: its text starts at "nop".
+            ("entry:\n" + "#if 1 == 1:\n" * deep + "  nop\n" + "#end\n" * deep, "[403,3]"),
+            # Braces in a branch that starts on line 4: the 399th "{" (line 402) is one too many.
+            ("entry:\n#if 1 == 1:\n" + opens + "nop\n" + closes + "#end\n", "[402,15]"),
+            # The same in a macro body that starts on line 3.
+            ("inline procedure deep() {\n" + opens + "nop\n" + closes + "}\nentry:\n  deep();\n", "[401,15]"),
+        ]
+        for source, place in cases:
+            with self.subTest(place=place):
+                r, exe = self.compile(source)
+                self.assertEqual(r.code, 1, r.out)
+                self.assertIn(place + ": Blocks are nested too deeply in [e.kpr]", r.lines)
+                self.assertFalse(os.path.exists(exe))
+
+    def test_an_unreadable_include_is_reported_at_its_directive(self):
+        # Root reads every file: the compiler runs as an ordinary user where it can.
+        setpriv = shutil.which("setpriv")
+        if os.geteuid() == 0 and not setpriv:
+            self.skipTest("root reads every file and setpriv is missing")
+        os.chmod(self.dir, 0o755)
+        os.chmod(self.write("locked.kel", "nop\n"), 0)
+        project = self.write("e.kpr", HEAD + "\n  #include 'locked.kel'\nentry:\n ret\n")
+        user = [setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
+        proc = subprocess.run(user + [KELVO, project, "-nopause", "-nolog", "x"], capture_output=True)
+        out = proc.stdout.decode("latin-1")
+        self.assertEqual(proc.returncode, 1, out)
+        self.assertIn('[3,23]: Cannot open file "locked.kel": Permission denied in [e.kpr]', out)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["e.kpr", "locked.kel"])
 
 
 if __name__ == "__main__":

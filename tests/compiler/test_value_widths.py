@@ -40,17 +40,18 @@ class ValueWidths(KelvoCase):
                 self.assertTrue(os.path.exists(exe))
 
     def test_forms_that_only_read_are_accepted_with_a_warning(self):
-        source = ("procedure p(word w) {\n  word lw;\n  add eax, lw\n  mov eax, w\n  sub ax, gb\n"
-                  "  add al, 256\n  mov word[ebx], 70000\n  mov al, gd\n}\nentry:\nnop")
+        source = ("procedure p(word w) {\n  word lw;\n  add eax, gw\n  mov eax, w\n  sub ax, gb\n"
+                  "  add al, 256\n  mov word[ebx], 70000\n  mov al, gd\n  mov gd, gw\n}\nentry:\nnop")
         r, exe = self.compile(source)
         self.assertEqual(r.code, 0, r.out)
         warnings = [line for line in r.lines if "Warning" in line]
         self.assertEqual(warnings, [
-            '[10,13]: Warning: 4 bytes are read from the 2-byte item "lw" in [w.kpr]',
+            '[10,13]: Warning: 4 bytes are read from the 2-byte item "gw" in [w.kpr]',
             '[11,12]: Warning: 4 bytes are read from the 2-byte item "w" in [w.kpr]',
             '[12,12]: Warning: 2 bytes are read from the 1-byte item "gb" in [w.kpr]',
             "[13,13]: Warning: Value 256 is cut to 8 bits in [w.kpr]",
             "[14,22]: Warning: Value 70000 is cut to 16 bits in [w.kpr]",
+            '[16,12]: Warning: 4 bytes are read from the 2-byte item "gw" in [w.kpr]',
         ])
         self.assertTrue(os.path.exists(exe))
 

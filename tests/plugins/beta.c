@@ -57,6 +57,7 @@ static int32_t misuse(void) {
     case 9: result = ROUTINE(kelvo_eval_text_fn, KELVO_FN_EVAL_TEXT)(NULL); break;
     case 10: result = ROUTINE(kelvo_get_line_fn, KELVO_FN_GET_LINE)(small, -2); break;
     case 11: ROUTINE(kelvo_emit_bytes_fn, KELVO_FN_EMIT_BYTES)("x", -1); break;
+    case 12: ROUTINE(kelvo_set_token_fn, KELVO_FN_SET_TOKEN)(KELVO_TOKEN_SEMICOLON, NULL); break;
   }
   /* After an error every routine does nothing and returns its failure value. */
   int32_t after = compile_text("dword unreachable;");

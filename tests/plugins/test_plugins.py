@@ -231,6 +231,7 @@ class Plugins(KelvoCase):
             9: "PlugSys: pluginEvalText: no text was given",
             10: "PlugSys: pluginGetLine: the length is negative",
             11: "PlugSys: pluginEmitBytes: the length is negative",
+            12: "PlugSys: pluginSetToken: no text was given",
         }
         for which, message in cases.items():
             with self.subTest(misuse=which):
