@@ -37,6 +37,14 @@ bool sameText(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool isFloatType(const TDataType* t) {
+  static const char* const kFloatTypes[] = {"single", "double", "extended", "real4", "real8", "real10"};
+  if (!t) return false;
+  for (const char* name : kFloatTypes)
+    if (sameText(t->typeName, name)) return true;
+  return false;
+}
+
 TCallMethod strToCallMethod(std::string_view text) {
   const std::string t = lowerCase(text);
   if (t == "stdcall") return cmStdcall;

@@ -92,6 +92,7 @@ struct TData {
   TDataSubMode dataSubMode = smLong;
   TRegister dataRegister = rdEAX;
   bool dataSigned = false;
+  bool dataIsArray = false;  // declared with [n] or []: an index picks elements even for one
 };
 
 // A built-in or declared type; the four member arrays run in parallel.
@@ -145,5 +146,6 @@ uint32_t alignValue(uint32_t value, uint32_t alignment);
 inline char lowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 std::string lowerCase(std::string_view text);
 bool sameText(std::string_view a, std::string_view b);
+bool isFloatType(const TDataType* t);  // single, double, extended and their real names
 
 }  // namespace kelvo

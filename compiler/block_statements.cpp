@@ -26,6 +26,7 @@ TStatementResult TCompiler::CompileClosingBrace() {
 
 // the end of a source file
 TStatementResult TCompiler::CompileFileEnd(bool stopAtFileEnd) {
+  if (curFile == exitedFile_) exitedFile_ = nullptr;  // what "#exit" left ends here
   if (!stopAtFileEnd && curFile->intID <= 0 && bInProcedure && curFunc->FuncIndex > 0)
     Warning("Procedure \"" + curFunc->Name + "\" has no closing \"}\" and no return");
   if (stopAtFileEnd || curFile->intID <= 0 || curFile->macID >= 0 || curFile->isBranchText)

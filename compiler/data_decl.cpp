@@ -1,5 +1,6 @@
 // Variables: locals on the procedure's frame, globals in the data image with their initial
 // values, and the names they are declared under.
+#include <algorithm>
 #include <cstring>
 
 #include "assembler/code_buffer.h"
@@ -15,13 +16,6 @@ namespace {
 
 // Past this many bytes an array is a mistake, not data: the image is built in memory.
 constexpr int64_t kLargestItem = 0x10000000;
-
-bool isFloatType(const TDataType* t) {
-  static const char* const kFloatTypes[] = {"real4", "real8", "real10", "single", "double", "extended"};
-  for (const char* name : kFloatTypes)
-    if (sameText(t->typeName, name)) return true;
-  return false;
-}
 
 // The bytes of a float of 4, 8 or 10 bytes, little-endian.
 std::string floatBytes(long double value, int32_t size) {
@@ -123,14 +117,16 @@ PDataType TCompiler::writtenType(PDataType type) const {
   return type->typeClass ? type : nullptr;
 }
 
-// Reads "[n]" or "[]" after a name; false when there is none.
-static bool readCount(TCompiler& c, bool allowOpen, uint32_t& count, int32_t typeSize) {
+// Reads "[n]" or "[]" after a name; false when there is none. `open` tells "[]".
+static bool readCount(TCompiler& c, bool allowOpen, uint32_t& count, int32_t typeSize, bool& open) {
+  open = false;
   if (c.PeekToken() != tk::LBracket) return false;
   c.GetToken();
   if (c.ExpectToken({tk::Number, tk::Hex, tk::RBracket}) == tk::Invalid) c.RaiseError();
   if (c.curToken.Token == tk::RBracket) {
     if (!allowOpen) c.Error("Array size is too small");
     count = 1;
+    open = true;
     return true;
   }
   const int64_t n = c.curToken.Int;
@@ -153,13 +149,15 @@ bool TCompiler::DeclareLocalData(PDataType type, bool inherit) {
     if (read < 0) return false;
     if (read > 0) return true;
     uint32_t count = 1;
-    readCount(*this, false, count, type->typeSize);
+    bool open = false;
+    const bool bracketed = readCount(*this, false, count, type->typeSize, open);
     // A return compiled before the procedure had a frame does not undo one added now.
     if (CurBody().framelessRetLine > 0 && !curFunc->HasFrame())
       Error("Locals must be declared before the first ret (line " + std::to_string(CurBody().framelessRetLine) + ")");
     PData item = newDataItem(name, dmLocalVar, type);
     item->dataPtrType = pointedTo;
     item->intMultiplier = count;
+    item->dataIsArray = bracketed;
     ++curFunc->intLocalCount;
     curFunc->dwTotalLocalSize += static_cast<uint32_t>(type->typeSize) * count;
     if (curFunc->dwTotalLocalSize > kLargestItem) Error("Too many locals");
@@ -254,13 +252,15 @@ bool TCompiler::DeclareGlobalData(PDataType type, bool inherit) {
     if (read < 0) return false;
     if (read > 0) return true;
     uint32_t count = 1;
-    const bool bracketed = readCount(*this, true, count, type->typeSize);
+    bool open = false;
+    const bool bracketed = readCount(*this, true, count, type->typeSize, open);
     PData item = newDataItem(name, dmVar, type);
     item->dataPtrType = pointedTo;
     item->intMultiplier = count;
+    item->dataIsArray = bracketed;
     uint16_t next = ExpectToken({tk::Comma, tk::Semicolon, tk::Assign});
     if (next == tk::Assign) {
-      if (!storeGlobalValues(item, bracketed && count > 1, count)) return false;
+      if (!storeGlobalValues(item, count, open)) return false;
       next = curToken.Token;
     } else {
       item->dataAddress = PEFile.dataMan.Reserve(static_cast<uint32_t>(type->typeSize) * count);
@@ -304,9 +304,10 @@ void TCompiler::storeGlobalElement(PData item, uint32_t size) {
 
 // After "=": a list, one value kept in the image, or a value that needs code. Leaves the
 // token that ends the item ("," or ";") current.
-bool TCompiler::storeGlobalValues(PData item, bool sized, uint32_t count) {
+bool TCompiler::storeGlobalValues(PData item, uint32_t count, bool open) {
   TDataMan& image = PEFile.dataMan;
   const uint32_t size = static_cast<uint32_t>(item->dataType->typeSize);
+  const bool sized = item->dataIsArray && !open && count > 1;
   const TWideHex wide(*this, size == 8);
   const uint16_t first = GetToken();
   if (first == tk::LBracket) {
@@ -340,7 +341,9 @@ bool TCompiler::storeGlobalValues(PData item, bool sized, uint32_t count) {
     compileGlobalInitCode(item);
     return ExpectToken({tk::Semicolon, tk::Comma}) != tk::Invalid;
   }
-  if (first == tk::String && count > 1) {
+  if (first == tk::String && item->dataIsArray) {
+    storeArrayText(item, count, open);
+  } else if (first == tk::String && count > 1) {
     // Text fills the whole array rather than its first element.
     item->dataAddress = image.AddFixedString(curToken.Str, size * count);
   } else {
@@ -349,6 +352,20 @@ bool TCompiler::storeGlobalValues(PData item, bool sized, uint32_t count) {
     image.Reserve(size * (count - 1));
   }
   return ExpectToken({tk::Semicolon, tk::Comma}) != tk::Invalid;
+}
+
+// Text for a whole array: an open array is sized by the text and its zero, a sized one keeps
+// every character and a zero only where room is left.
+void TCompiler::storeArrayText(PData item, uint32_t count, bool open) {
+  const std::string& text = curToken.Str;
+  const uint64_t size = std::max<uint64_t>(static_cast<uint64_t>(item->dataType->typeSize), 1);
+  if (open) count = static_cast<uint32_t>((text.size() + size) / size);  // room for the zero
+  else if (text.size() > size * count)
+    Error("Text is longer than array \"" + item->dataName + "\"");
+  std::string bytes(text);
+  bytes.resize(static_cast<size_t>(size * count), '\0');
+  item->dataAddress = PEFile.dataMan.AddRaw(bytes);
+  item->intMultiplier = count;
 }
 
 // A global whose value is known only at run time: code at this point sets it.

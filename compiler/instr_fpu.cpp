@@ -218,14 +218,6 @@ void compileFcmov(TCompiler& c, TFcmovCode code) {
   requireSemicolon(c);
 }
 
-bool isFloatType(const TDataType* t) {
-  static const char* const kFloatTypes[] = {"single", "double", "extended", "real4", "real8", "real10"};
-  if (!t) return false;
-  for (const char* name : kFloatTypes)
-    if (sameText(t->typeName, name)) return true;
-  return false;
-}
-
 // fpush: a float item loads with FLD, an integer item with FILD, by its declared type; a
 // number becomes an extended constant in the data image.
 void compileFpush(TCompiler& c) {

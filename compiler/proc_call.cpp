@@ -131,6 +131,16 @@ static PCurrentToken cloneToken(TCompiler& c, const TCurrentToken& t) {
   return c.NCTList.back().get();
 }
 
+// An integer literal for a float parameter goes as that float, not as the integer's bits.
+static PCurrentToken asFloatArgument(TCompiler& c, PCurrentToken value, PDataType declared) {
+  if ((value->Token != tk::Number && value->Token != tk::Hex) || !isFloatType(declared)) return value;
+  const PCurrentToken f = cloneToken(c, *value);
+  f->Token = tk::Float;
+  f->Ext = static_cast<long double>(value->Token == tk::Hex ? hexToInt64(value->Str) : value->Int);
+  f->Size = declared->typeSize;
+  return f;
+}
+
 // One argument as written; a nested call is compiled into its own steps here.
 static TArgument readArgument(TCompiler& c, PFunction proc, size_t n) {
   static constexpr uint16_t kArgumentCodes[] = {
@@ -259,6 +269,8 @@ static std::vector<TArgument> readArguments(TCompiler& c, PFunction proc) {
     arg.token = cloneToken(c, *static_cast<const TCurrentToken*>(param->defaultValue.ct));
     args.push_back(arg);
   }
+  for (size_t n = 0; n < args.size(); ++n)
+    if (!args[n].isNested) args[n].token = asFloatArgument(c, args[n].token, proc->paramType(n));
   checkArgumentCount(c, proc, args.size());
   return args;
 }

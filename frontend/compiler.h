@@ -196,6 +196,7 @@ struct TCompiler {
   // The small evaluator: groups from the right, register names count as their numbers.
   int32_t IntOperand(bool& done, int32_t& depth);
   int32_t IntExpression(bool& done, int32_t& depth, int32_t accumulator);
+  int32_t IntChain(bool& done, int32_t& depth, bool readOperand, int32_t accumulator);
 
   // --- compile-time directives
   // True when the directive ends the construct being compiled.
@@ -442,7 +443,8 @@ struct TCompiler {
   PData newDataItem(const std::string& name, TDataMode mode, PDataType type);
   PDataType writtenType(PDataType type) const;
   void storeLocalValue(PData item);
-  bool storeGlobalValues(PData item, bool sized, uint32_t count);
+  bool storeGlobalValues(PData item, uint32_t count, bool open);
+  void storeArrayText(PData item, uint32_t count, bool open);
   void storeGlobalElement(PData item, uint32_t size);
   void compileGlobalInitCode(PData item);
   void warnSkippedInitialisers();
@@ -457,6 +459,10 @@ struct TCompiler {
   bool elsePending_ = false;   // the branches before an "#else" were not taken
   int64_t repetitions_ = 0;    // bodies of #repeat compiled or begun so far in this build
   int64_t repeatsAround_ = 1;  // times the text being read is still to be compiled, by the #repeats around it
+  TAFile* exitedFile_ = nullptr;  // an included text left by "#exit": the bodies inside it end
+  TAFile* bodyText_ = nullptr;    // the text that holds the directive body being compiled
+  TAFile* holdingText(TAFile* f) const;
+  bool exitEndsBody() const;
   struct TConditionOperand {
     TCurrentToken token;
     std::string text;

@@ -2,6 +2,7 @@
 // integer operators) and the small 32-bit one that groups from the right and counts
 // register names as their numbers.
 #include <cmath>
+#include <vector>
 
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -160,55 +161,77 @@ int32_t TCompiler::applyInt32(uint16_t op, int32_t left, int32_t right) {
   }
 }
 
-int32_t TCompiler::IntOperand(bool& done, int32_t& depth) {
-  done = true;
-  switch (PeekToken()) {
-    case tk::Semicolon: return 0;
-    case tk::LParen: {
-      ++depth;
-      GetToken();
-      const int32_t value = IntOperand(done, depth);
-      if (!done) return 0;
-      --depth;
-      return value;
-    }
-    case tk::Register:
-      GetToken();
-      return IntExpression(done, depth, static_cast<int32_t>(regNumber(curToken.Reg)));
-    case tk::Number: case tk::Hex:
-      GetToken();
-      return IntExpression(done, depth, wrap32(curToken.Int));
-    default: return 0;
-  }
-}
+int32_t TCompiler::IntOperand(bool& done, int32_t& depth) { return IntChain(done, depth, true, 0); }
 
 int32_t TCompiler::IntExpression(bool& done, int32_t& depth, int32_t accumulator) {
+  return IntChain(done, depth, false, accumulator);
+}
+
+// The operand/expression pair without recursion: every operator takes the whole rest of its
+// chain as its right side, so it waits on `pending` until that rest has a value; a long line
+// of terms costs memory, not stack.
+int32_t TCompiler::IntChain(bool& done, int32_t& depth, bool readOperand, int32_t accumulator) {
+  struct TPending {
+    uint16_t op;  // the operator, or "(" for a bracket that opened an operand
+    int32_t left;
+  };
+  std::vector<TPending> pending;
   for (;;) {
-    const uint16_t op = PeekToken();
-    switch (op) {
-      case tk::Semicolon:
-        if (depth <= 0) {
-          done = true;
-          return accumulator;
-        }
-        throw ECompileError("[" + std::to_string(curFile->intCurLine) + "," +
-                            std::to_string(curFile->intCurLineChar - 1) + "]: \"(\" does not have a \")\"");
-      case tk::RParen:
+    int32_t value = 0;  // what the innermost operand or chain gives back
+    if (readOperand) {
+      done = true;
+      const uint16_t next = PeekToken();
+      if (next == tk::LParen) {
+        ++depth;
         GetToken();
-        --depth;
-        done = true;
-        return accumulator;
-      case tk::LParen:
-        GetToken();
-        Error("Unexpected \"(\"");
-      case tk::Plus: case tk::Minus: case tk::Star: case tk::MnMul: case tk::MnDiv: case tk::MnAnd:
-      case tk::MnOr: case tk::MnXor: case tk::MnShl: case tk::MnShr: {
-        GetToken();
-        const int32_t right = IntOperand(done, depth);
-        accumulator = applyInt32(op, accumulator, right);
-        break;
+        pending.push_back({tk::LParen, 0});
+        continue;
       }
-      default: return accumulator;
+      if (next == tk::Register || next == tk::Number || next == tk::Hex) {
+        GetToken();
+        accumulator = next == tk::Register ? static_cast<int32_t>(regNumber(curToken.Reg)) : wrap32(curToken.Int);
+        readOperand = false;
+        continue;
+      }
+    } else {
+      const uint16_t op = PeekToken();
+      switch (op) {
+        case tk::Semicolon:
+          if (depth > 0)
+            throw ECompileError("[" + std::to_string(curFile->intCurLine) + "," +
+                                std::to_string(curFile->intCurLineChar - 1) + "]: \"(\" does not have a \")\"");
+          done = true;
+          break;
+        case tk::RParen:
+          GetToken();
+          --depth;
+          done = true;
+          break;
+        case tk::LParen:
+          GetToken();
+          Error("Unexpected \"(\"");
+        case tk::Plus: case tk::Minus: case tk::Star: case tk::MnMul: case tk::MnDiv: case tk::MnAnd:
+        case tk::MnOr: case tk::MnXor: case tk::MnShl: case tk::MnShr:
+          GetToken();
+          pending.push_back({op, accumulator});
+          readOperand = true;
+          continue;
+        default: break;
+      }
+      value = accumulator;
+    }
+    // The chain ended with `value`: a bracket passes it on, an operator continues its chain.
+    for (;;) {
+      if (pending.empty()) return value;
+      const TPending p = pending.back();
+      pending.pop_back();
+      if (p.op == tk::LParen) {
+        if (!done) value = 0;
+        else --depth;
+        continue;
+      }
+      accumulator = applyInt32(p.op, p.left, value);
+      break;
     }
   }
 }

@@ -122,11 +122,14 @@ void TCompiler::compileTakenBranch() {
 void TCompiler::compileDirectiveBody() {
   const int32_t passive = passiveEnds_;
   const bool pending = elsePending_;
+  TAFile* const holder = bodyText_;
   passiveEnds_ = 0;
   elsePending_ = false;
+  bodyText_ = holdingText(curFile);
   if (!CompileBlock(-1, true, false, false)) RaiseError();
   passiveEnds_ = passive;
   elsePending_ = pending;
+  bodyText_ = holder;
 }
 
 void TCompiler::DirectiveIfdef(bool negated) {
@@ -164,10 +167,11 @@ bool TCompiler::DirectiveRepeat() {
     // pass over this one.
     repeatsAround_ = count - i + 1 + (around - 1) * count;
     compileDirectiveBody();
+    if (exitedFile_ && exitedFile_ == holdingText(f)) break;  // the text was left: no more rounds
     if (i < count) goBack();
   }
   repeatsAround_ = around;
-  return true;
+  return exitEndsBody();
 }
 
 // A #repeat of `count` asks for `count` repetitions each time the text around it is compiled

@@ -57,7 +57,7 @@ bool TCompiler::CompileDirective() {
     case TDirective::dElseIf:
       elsePending_ = false;
       if (!DirectiveIf()) RaiseError();
-      return false;
+      return exitEndsBody();
     case TDirective::dElse:
       // After branches that were not taken the statements up to "#end" are compiled here.
       if (elsePending_) ++passiveEnds_;
@@ -69,7 +69,7 @@ bool TCompiler::CompileDirective() {
         return false;
       }
       return true;
-    case TDirective::dRepeat: DirectiveRepeat(); return false;
+    case TDirective::dRepeat: return DirectiveRepeat();
     case TDirective::dReturn: {
       const PMacro m = bodyMacro("return");
       GetToken();
@@ -94,17 +94,28 @@ bool TCompiler::CompileDirective() {
 }
 
 // In an included file or a macro body: the rest of that text is not compiled, nor the rest of
-// any branch inside it that holds the directive. In the project file it ends the body of the
-// directive that holds it, like "#end".
+// any branch or repeated body inside it that holds the directive (they end here, and the text
+// ends when its own block reads on). In the project file it ends the body of the directive
+// that holds it, like "#end".
 bool TCompiler::directiveExit() {
-  TAFile* f = curFile;
-  while (f->isBranchText && f->intParent >= 0) f = listFiles[static_cast<size_t>(f->intParent)].get();
+  TAFile* f = holdingText(curFile);
   if (f->intParent < 0) return true;
   for (TAFile* t = curFile;; t = listFiles[static_cast<size_t>(t->intParent)].get()) {
     t->intCurChar = t->intSourceLen;
     if (t == f) break;
   }
-  return false;
+  exitedFile_ = f;
+  return exitEndsBody();
 }
+
+// A branch of #if is a text of its own; this is the text it was cut from.
+TAFile* TCompiler::holdingText(TAFile* f) const {
+  while (f->isBranchText && f->intParent >= 0) f = listFiles[static_cast<size_t>(f->intParent)].get();
+  return f;
+}
+
+// Whether "#exit" left the text that holds the directive body being compiled, so that body
+// ends too; a body of the including text reads on past the included one's end.
+bool TCompiler::exitEndsBody() const { return exitedFile_ && exitedFile_ == bodyText_; }
 
 }  // namespace kelvo

@@ -56,14 +56,14 @@ int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
   return 0;
 }
 
-// name[n]: a decimal index; on a single item it picks the n-th byte.
+// name[n]: a decimal index; on a single item (not an array of one) it picks the n-th byte.
 void TCompiler::lexIndex(PData d) {
   TCurrentToken item = curToken;
   NextChar();  // "["
   expectOrRaise({tk::Number});
   const int64_t n = curToken.Int;
   const int32_t size = typeSizeOf(*d);
-  if (d->intMultiplier == 1) {
+  if (d->intMultiplier == 1 && !d->dataIsArray) {
     item.DataOffset += static_cast<uint32_t>(n);
     item.Size = 1;
   } else {

@@ -34,7 +34,7 @@ TEST_F(Declarations, GlobalsAndTheirInitialValues) {
                     "word w1, w2 = 0x1234;\n"
                     "qword q = 1234605616436508552;\n"
                     "qword qh = 0xFFFFFFFF;\n"
-                    "char text[6] = 'hello world';\n"
+                    "char text[6] = 'hello!';\n"
                     "dword packed = 'abcdef';\n"
                     "real4 f = 2;\n"
                     "real8 d = -1.5;\n"
@@ -52,7 +52,7 @@ TEST_F(Declarations, GlobalsAndTheirInitialValues) {
   EXPECT_EQ(bytesOf("w2"), "34 12");
   EXPECT_EQ(bytesOf("q"), "88 77 66 55 44 33 22 11");
   EXPECT_EQ(bytesOf("qh"), "FF FF FF FF 00 00 00 00");  // hex digits are an unsigned 32-bit value
-  EXPECT_EQ(bytesOf("text"), "68 65 6C 6C 6F 00");  // the text fills the array, cut to fit
+  EXPECT_EQ(bytesOf("text"), "68 65 6C 6C 6F 21");  // every character that fits, no room for a zero
   EXPECT_EQ(bytesOf("packed"), "61 62 63 00");
   EXPECT_EQ(bytesOf("f"), "00 00 00 40");  // 2.0 as a single
   EXPECT_EQ(bytesOf("d"), "00 00 00 00 00 00 F8 BF");
