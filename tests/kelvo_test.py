@@ -11,6 +11,7 @@ KELVO = os.environ.get("KELVO", "")
 BUILD_DIR = os.environ.get("KELVO_BUILD_DIR", "")
 SOURCE_DIR = os.environ.get("KELVO_SOURCE_DIR", os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SKIP = 77  # ctest's skip code
+QEMU = shutil.which("qemu-system-i386")
 
 
 class Result:
@@ -28,6 +29,19 @@ def run_kelvo(*args, stdin=b"", cwd=None, kelvo=None, timeout=60):
     proc = subprocess.run([kelvo or KELVO, *args], input=stdin, capture_output=True, cwd=cwd,
                           timeout=timeout)
     return Result(proc)
+
+
+def boot_floppy(image, timeout=30):
+    """Boots a floppy image in QEMU and returns what the program wrote to the debug port
+    (0xE9). QEMU ends when the program writes to its exit port (0xF4); a program that never
+    does runs into the timeout, which fails the test."""
+    console = image + ".debugcon"
+    subprocess.run([QEMU, "-boot", "a", "-drive", "format=raw,if=floppy,file=" + image,
+                    "-debugcon", "file:" + console, "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04",
+                    "-display", "none", "-no-reboot", "-monitor", "none", "-serial", "none"],
+                   capture_output=True, timeout=timeout)
+    with open(console, "rb") as f:
+        return f.read()
 
 
 def run_on_terminal(args):

@@ -24,12 +24,11 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "runner"))
 import run_pe  # noqa: E402
-from kelvo_test import KELVO, SOURCE_DIR, main, run_kelvo  # noqa: E402
+from kelvo_test import KELVO, QEMU, SOURCE_DIR, boot_floppy, main, run_kelvo  # noqa: E402
 
 FENCE = re.compile(r"^```([^\n`]*)\n(.*?)^```[ \t]*$", re.S | re.M)
 FRAGMENT_HEAD = "program win32cui 'snippet'\n"
 MINGW_GCC = shutil.which("i686-w64-mingw32-gcc")
-QEMU = shutil.which("qemu-system-i386")
 FLOPPY = 1474560
 EXTENSION = {"win32cui": ".exe", "win32gui": ".exe", "win32dll": ".dll", "mscoff": ".obj", "bootloader": ".img"}
 
@@ -171,12 +170,7 @@ class Docs(unittest.TestCase):
         self.assertEqual(data[510:512], b"\x55\xAA")
         if not QEMU:
             self.skipTest("qemu-system-i386 is not installed")
-        console = image + ".console"
-        subprocess.run([QEMU, "-display", "none", "-no-reboot", "-drive", "file=%s,format=raw,if=floppy" % image,
-                        "-debugcon", "file:" + console, "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04"],
-                       capture_output=True, timeout=60)
-        with open(console, encoding="latin-1") as f:
-            return f.read()
+        return boot_floppy(image, timeout=60).decode("latin-1")
 
 
 if __name__ == "__main__":

@@ -7,11 +7,10 @@ import shutil
 import sys
 import time
 
-from kelvo_test import KelvoCase, main, run_kelvo
+from kelvo_test import QEMU, KelvoCase, boot_floppy, main, run_kelvo
 
 FLOPPY = 1474560
 OBJDUMP = shutil.which("objdump")
-QEMU = shutil.which("qemu-system-i386")
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
@@ -67,13 +66,7 @@ class BootImages(KelvoCase):
         with open(os.path.join(HERE, "boot", "addresses.kpr")) as f:
             r = self.compile(f.read())
         self.assertEqual(r.code, 0, r.out)
-        printed = os.path.join(self.dir, "debugcon.txt")
-        subprocess.run([QEMU, "-boot", "a", "-drive", "format=raw,if=floppy,file=" + os.path.join(self.dir, "boot.img"),
-                        "-debugcon", "file:" + printed, "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04",
-                        "-display", "none", "-no-reboot", "-monitor", "none", "-serial", "none"],
-                       capture_output=True, timeout=30)
-        with open(printed, "rb") as f:
-            self.assertEqual(f.read(), b"booted with address")
+        self.assertEqual(boot_floppy(os.path.join(self.dir, "boot.img")), b"booted with address")
 
     def test_what_a_boot_sector_can_not_hold_stops_the_build(self):
         cases = [
@@ -94,7 +87,6 @@ class BootImages(KelvoCase):
         self.assertEqual(r.code, 0, r.out)  # 510 bytes: the signature still closes the sector
 
 
-QEMU = shutil.which("qemu-system-i386")
 
 # Real-mode code from source: 32-bit registers, immediates and memory operands, a procedure
 # with a parameter and a function with two parameters and two locals, called with arguments,
@@ -167,15 +159,9 @@ class RealModeBoot(KelvoCase):
             self.skipTest("qemu-system-i386 is not installed")
         r = run_kelvo(self.write("real.kpr", REAL_MODE), "-nopause", "-nolog", "x")
         self.assertEqual(r.code, 0, r.out)
-        out = os.path.join(self.dir, "debugcon.txt")
-        subprocess.run([QEMU, "-boot", "a", "-drive", "format=raw,if=floppy,file=" + os.path.join(self.dir, "real.img"),
-                        "-debugcon", "file:" + out, "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04",
-                        "-display", "none", "-no-reboot", "-monitor", "none", "-serial", "none"],
-                       capture_output=True, timeout=20)
-        with open(out, "rb") as f:
-            # the text through [esi], "3" from a 32-bit immediate shifted, "2" from the function,
-            # "!" from a dword variable, then the loop's three states
-            self.assertEqual(f.read(), b"real 32!abc")
+        # the text through [esi], "3" from a 32-bit immediate shifted, "2" from the function,
+        # "!" from a dword variable, then the loop's three states
+        self.assertEqual(boot_floppy(os.path.join(self.dir, "real.img"), timeout=20), b"real 32!abc")
 
 
 class RunOption(KelvoCase):
