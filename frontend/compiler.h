@@ -509,6 +509,9 @@ struct TCompiler {
     bool endsInAssign = false;
   } operatorRun_;
   uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  void resetToken(uint16_t code, std::string_view text);
+  void setRegisterFields(TRegister r);
+  uint16_t setRegisterToken(std::string_view word, TRegister r);
   [[gnu::noinline]] bool offerCharToPlugins(char c);
   void startLine();
   void checkNotNul(char c);
@@ -531,7 +534,7 @@ struct TCompiler {
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again
   int offerWordToPlugins(std::string_view word, uint16_t& code);  // -1: not taken
   uint16_t lexFixedWord(const TKeyword& kw, std::string_view word);
-  uint16_t lexRegister32(std::string_view word);
+  uint16_t lexRegister32(std::string_view word, TRegister reg);
   uint16_t lexFpuStack();
   uint16_t lexSegment(std::string_view word);
   uint16_t lexFunction(const TKeyword& kw);
