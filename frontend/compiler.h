@@ -501,6 +501,8 @@ struct TCompiler {
   int callDepth_ = 0;  // calls open as arguments of calls
   bool noJoin_ = false;  // reading one operand of a string join
   std::string wordLower_;  // the current word lower-cased, reused so words do not allocate
+  // Some macro bears a fixed word's name: only then must a fixed word look for a macro call.
+  bool macroNamedLikeKeyword_ = false;
   // The run of "+" or "-" tokens last looked at: the meaning of each depends on the ones after it.
   struct TOperatorRun {
     const TAFile* file = nullptr;

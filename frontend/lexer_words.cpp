@@ -16,7 +16,9 @@ int TCompiler::lexWord(char /*first*/, uint16_t& code) {
     const int offered = offerWordToPlugins(word, code);
     if (offered >= 0) return offered;
   }
-  if (PeekNonBlank() == '(') {  // a macro call beats a keyword of the same name
+  const TKeyword* kw = findKeyword(word);
+  // A macro call beats a keyword of the same name; any other macro the identifier table finds.
+  if (kw && macroNamedLikeKeyword_ && PeekNonBlank() == '(') {
     const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);
     if (e && e->identType == itMacro) {
       if (const PMacro m = macroSys.MacroAt(e->identPos)) {
@@ -25,7 +27,7 @@ int TCompiler::lexWord(char /*first*/, uint16_t& code) {
       }
     }
   }
-  if (const TKeyword* kw = findKeyword(word)) {
+  if (kw) {
     // "int" is the interrupt instruction only before its number; anywhere else it is the type.
     if (kw->code != tk::MnInt || intStartsInstruction()) {
       code = lexFixedWord(*kw, word);
