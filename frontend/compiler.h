@@ -510,7 +510,8 @@ struct TCompiler {
     std::vector<int32_t> positions;
     bool endsInAssign = false;
   } operatorRun_;
-  uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  // Only GetToken calls it; inlined there to spare a call and a frame per token.
+  [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
   void resetToken(uint16_t code, std::string_view text);
   void setRegisterFields(TRegister r);
   uint16_t setRegisterToken(std::string_view word, TRegister r);
