@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,7 +40,21 @@ class TLabelNames {
  private:
   struct THash {
     using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    // Names are short: eight bytes at a time, a multiplication each, beats the general hash.
+    size_t operator()(std::string_view s) const {
+      constexpr uint64_t kMix = 0xff51afd7ed558ccdull;
+      uint64_t h = s.size() * 0x9E3779B97F4A7C15ull;
+      size_t i = 0;
+      for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        h = (h ^ w) * kMix;
+      }
+      uint64_t rest = 0;
+      for (; i < s.size(); ++i) rest = (rest << 8) | static_cast<unsigned char>(s[i]);
+      h = (h ^ rest) * kMix;
+      return static_cast<size_t>(h ^ (h >> 29));
+    }
   };
   struct TEntry {
     const std::string* text;  // the key of names_, which never moves

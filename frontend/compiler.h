@@ -505,6 +505,8 @@ struct TCompiler {
   int callDepth_ = 0;  // calls open as arguments of calls
   bool noJoin_ = false;  // reading one operand of a string join
   std::string wordLower_;  // the current word lower-cased, reused so words do not allocate
+  // Some macro bears a fixed word's name: only then must a fixed word look for a macro call.
+  bool macroNamedLikeKeyword_ = false;
   // The run of "+" or "-" tokens last looked at: the meaning of each depends on the ones after it.
   struct TOperatorRun {
     const TAFile* file = nullptr;
@@ -512,7 +514,11 @@ struct TCompiler {
     std::vector<int32_t> positions;
     bool endsInAssign = false;
   } operatorRun_;
-  uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  // Only GetToken calls it; inlined there to spare a call and a frame per token.
+  [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  void resetToken(uint16_t code, std::string_view text);
+  void setRegisterFields(TRegister r);
+  uint16_t setRegisterToken(std::string_view word, TRegister r);
   [[gnu::noinline]] bool offerCharToPlugins(char c);
   void startLine();
   void checkNotNul(char c);
@@ -535,7 +541,7 @@ struct TCompiler {
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again
   int offerWordToPlugins(std::string_view word, uint16_t& code);  // -1: not taken
   uint16_t lexFixedWord(const TKeyword& kw, std::string_view word);
-  uint16_t lexRegister32(std::string_view word);
+  uint16_t lexRegister32(std::string_view word, TRegister reg);
   uint16_t lexFpuStack();
   uint16_t lexSegment(std::string_view word);
   uint16_t lexFunction(const TKeyword& kw);

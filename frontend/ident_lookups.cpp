@@ -22,6 +22,7 @@ TIdentifier* TCompiler::DeclareIdent(std::string_view name, TIdentType kind, int
   entry.identName = lowerCase(name);
   entry.identType = kind;
   entry.identPos = position;
+  if (kind == itMacro && findKeyword(name)) macroNamedLikeKeyword_ = true;
   return SmartIdents.Add(std::move(entry));
 }
 

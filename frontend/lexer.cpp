@@ -56,15 +56,6 @@ uint16_t singleCode(char c) {
 
 }  // namespace
 
-uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
-  struct TDepth {
-    int& depth;
-    ~TDepth() { --depth; }
-  } guard{++lexDepth_};
-  if (lexDepth_ > kMaxLexDepth) Error("Source nested too deeply");
-  return scanToken(keepMacroVarName, noStatementForms);
-}
-
 void TCompiler::RewindToTokenStart() {
   curFile->intCurChar = tokenStart.charPos;
   curFile->intCurLine = tokenStart.line;
@@ -138,6 +129,15 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
       }
     }
   }
+}
+
+uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
+  struct TDepth {
+    int& depth;
+    ~TDepth() { --depth; }
+  } guard{++lexDepth_};
+  if (lexDepth_ > kMaxLexDepth) Error("Source nested too deeply");
+  return scanToken(keepMacroVarName, noStatementForms);
 }
 
 // True when a plug-in took the character as its token. Apart, so the scanning loop stays small.

@@ -16,7 +16,9 @@ int TCompiler::lexWord(char /*first*/, uint16_t& code) {
     const int offered = offerWordToPlugins(word, code);
     if (offered >= 0) return offered;
   }
-  if (PeekNonBlank() == '(') {  // a macro call beats a keyword of the same name
+  const TKeyword* kw = findKeyword(word);
+  // A macro call beats a keyword of the same name; any other macro the identifier table finds.
+  if (kw && macroNamedLikeKeyword_ && PeekNonBlank() == '(') {
     const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);
     if (e && e->identType == itMacro) {
       if (const PMacro m = macroSys.MacroAt(e->identPos)) {
@@ -25,7 +27,7 @@ int TCompiler::lexWord(char /*first*/, uint16_t& code) {
       }
     }
   }
-  if (const TKeyword* kw = findKeyword(word)) {
+  if (kw) {
     // "int" is the interrupt instruction only before its number; anywhere else it is the type.
     if (kw->code != tk::MnInt || intStartsInstruction()) {
       code = lexFixedWord(*kw, word);
@@ -82,8 +84,8 @@ bool TCompiler::intStartsInstruction() const {
 uint16_t TCompiler::lexFixedWord(const TKeyword& kw, std::string_view word) {
   switch (kw.kind) {
     case TWordKind::plain: return SetToken(kw.code, word);
-    case TWordKind::register16or8: return SetToken(tk::Register, word);
-    case TWordKind::register32: return lexRegister32(word);
+    case TWordKind::register16or8: return setRegisterToken(word, keywordRegister(kw));
+    case TWordKind::register32: return lexRegister32(word, keywordRegister(kw));
     case TWordKind::fpuStack: return lexFpuStack();
     case TWordKind::segment: return lexSegment(word);
     case TWordKind::mmxRegister: case TWordKind::sseRegister:
@@ -97,31 +99,31 @@ uint16_t TCompiler::lexFixedWord(const TKeyword& kw, std::string_view word) {
 }
 
 // A 32-bit register may be followed at once by ".member", "[...]" or ":kind".
-uint16_t TCompiler::lexRegister32(std::string_view word) {
+uint16_t TCompiler::lexRegister32(std::string_view word, TRegister reg) {
   switch (PeekChar(1)) {
     case '.':
       curToken.Str.assign(word);  // the member path starts with the register as written
-      ParseRegPointer(strToReg(word));
+      ParseRegPointer(reg);
       return curToken.Token;
     case '[':
       curToken.Str.assign(word);
-      ParseRegOffset(strToReg(word));
+      ParseRegOffset(reg);
       return curToken.Token;
     case ':': {
       NextChar();
       const char after = PeekChar(1);
       if (after == '\0' || after == '\n' || after == '\r' || after == ' ') {
         PrevChar();  // the ":" is the next token
-        return SetToken(tk::Register, word);
+        return setRegisterToken(word, reg);
       }
       GetToken();
       const uint16_t kind = strToVarKind(curToken.Str);
-      rsReg32[regNumber(strToReg(word))].castKind = kind;
+      rsReg32[regNumber(reg)].castKind = kind;
       if (kind == tk::Invalid) Error("Invalid register type cast");
-      return SetToken(tk::Register, word);  // the word stays where it was read
+      return setRegisterToken(word, reg);  // the word stays where it was read
     }
     default:
-      return SetToken(tk::Register, word);
+      return setRegisterToken(word, reg);
   }
 }
 

@@ -21,7 +21,8 @@ static long double floatValue(const std::string& text) {
   return (end && *end == '\0' && !text.empty()) ? value : 0;
 }
 
-uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
+// The text and code, every other field cleared.
+void TCompiler::resetToken(uint16_t code, std::string_view text) {
   TCurrentToken& t = curToken;
   // First, as the text may be the token's own (then it is no longer than the string). The
   // string keeps its room from token to token, so this is a plain copy.
@@ -43,6 +44,26 @@ uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
   t.Reg = rdEAX;
   t.Seg = segCS;
   t.Token = code;
+}
+
+void TCompiler::setRegisterFields(TRegister r) {
+  TCurrentToken& t = curToken;
+  t.Reg = r;
+  t.RegID = static_cast<uint8_t>(regNumber(r));
+  t.Size = regSize(r);
+  t.Length = t.Size / 8;
+}
+
+// A register whose number the lexer already knows from its word.
+uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r) {
+  resetToken(tk::Register, word);
+  setRegisterFields(r);
+  return tk::Register;
+}
+
+uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
+  resetToken(code, text);
+  TCurrentToken& t = curToken;
   const auto length = static_cast<int32_t>(t.Str.size());
   switch (code) {
     case tk::DataAddress: case tk::ProcAddress: case tk::Number:
@@ -63,13 +84,9 @@ uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
       t.Ext = floatValue(t.Str);
       t.Int = std::llrint(static_cast<double>(t.Ext));  // halves to even
       break;
-    case tk::Register: {
-      t.Reg = strToReg(t.Str);
-      t.RegID = static_cast<uint8_t>(regNumber(t.Reg));
-      t.Size = regSize(t.Reg);
-      t.Length = t.Size / 8;
+    case tk::Register:
+      setRegisterFields(strToReg(t.Str));
       break;
-    }
     case tk::Segment:
       t.Seg = strToSeg(t.Str);
       break;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "common/definitions.h"
 #include "frontend/token_codes.h"
@@ -65,7 +66,7 @@ constexpr TKeyword kKeywords[] = {
 // multiplications and compared in two steps.
 class TKeywordIndex {
  public:
-  TKeywordIndex() {
+  constexpr TKeywordIndex() {
     slots_.fill(-1);
     for (size_t i = 0; i < std::size(kKeywords); ++i) {
       const TKey k = keyOf(kKeywords[i].word);
@@ -77,6 +78,7 @@ class TKeywordIndex {
   }
   const TKeyword* find(std::string_view word) const {
     const TKey k = keyOf(word);
+    if (((k.low | k.high) & kHighBits) != 0) return nullptr;  // no fixed word has such a byte
     for (size_t s = hash(k) & kMask; slots_[s] >= 0; s = (s + 1) & kMask) {
       const TKey& other = keys_[static_cast<size_t>(slots_[s])];
       if (other.low == k.low && other.high == k.high) return &kKeywords[slots_[s]];
@@ -89,16 +91,30 @@ class TKeywordIndex {
     uint64_t low = 0, high = 0;
   };
   static constexpr size_t kSize = 2048, kMask = kSize - 1;
-  // The word (2 to 11 characters, any case) lower-cased into its two numbers.
-  static TKey keyOf(std::string_view word) {
-    unsigned char bytes[16] = {};
-    for (size_t i = 0; i < word.size(); ++i) bytes[i] = static_cast<unsigned char>(lowerChar(word[i]));
+  static constexpr uint64_t kOnes = 0x0101010101010101ull, kHighBits = kOnes * 0x80;
+  // The word (2 to 11 characters, any case) lower-cased into its two numbers. Capitals are
+  // found eight at a time: adding to each byte sets its top bit from 'A' on and from '[' on.
+  static constexpr TKey keyOf(std::string_view word) {
     TKey k;
-    std::memcpy(&k.low, bytes, 8);
-    std::memcpy(&k.high, bytes + 8, 8);
+    if (std::is_constant_evaluated()) {
+      for (size_t i = 0; i < word.size(); ++i)
+        (i < 8 ? k.low : k.high) |= uint64_t{static_cast<unsigned char>(word[i])} << (8 * (i & 7));
+    } else {
+      unsigned char bytes[16] = {};
+      for (size_t i = 0; i < word.size(); ++i) bytes[i] = static_cast<unsigned char>(word[i]);
+      std::memcpy(&k.low, bytes, 8);
+      std::memcpy(&k.high, bytes + 8, 8);
+    }
+    if (((k.low | k.high) & kHighBits) != 0) return k;  // not a fixed word; find says so
+    k.low = lowerBytes(k.low);
+    k.high = lowerBytes(k.high);
     return k;
   }
-  static size_t hash(const TKey& k) {
+  static constexpr uint64_t lowerBytes(uint64_t x) {
+    const uint64_t fromA = x + kOnes * (0x80 - 'A'), pastZ = x + kOnes * (0x80 - 'Z' - 1);
+    return x | ((fromA & ~pastZ & kHighBits) >> 2);
+  }
+  static constexpr size_t hash(const TKey& k) {
     const uint64_t h = k.low * 0x9E3779B97F4A7C15ull ^ k.high * 0xC2B2AE3D27D4EB4Full;
     return static_cast<size_t>(h >> 40);
   }
@@ -106,10 +122,9 @@ class TKeywordIndex {
   std::array<TKey, std::size(kKeywords)> keys_{};
 };
 
-const TKeywordIndex& keywordIndex() {
-  static const TKeywordIndex index;
-  return index;
-}
+// Built while compiling, so a look-up never checks whether it is ready.
+constexpr TKeywordIndex kKeywordIndex;
+const TKeywordIndex& keywordIndex() { return kKeywordIndex; }
 
 // Display names of the codes that have one; every other code shows "opcode".
 struct TDisplayName {
@@ -167,6 +182,19 @@ const TKeyword* findKeyword(std::string_view word) {
 }
 
 std::span<const TKeyword> keywordTable() { return kKeywords; }
+
+// The 32-, 16- and 8-bit registers stand in the table in the order of their numbers.
+constexpr size_t kFirstRegister = [] {
+  size_t i = 0;
+  while (kKeywords[i].word != "eax") ++i;
+  return i;
+}();
+static_assert(kKeywords[kFirstRegister + rdEDI].word == "edi" && kKeywords[kFirstRegister + rdDI].word == "di" &&
+              kKeywords[kFirstRegister + rdBH].word == "bh");
+
+TRegister keywordRegister(const TKeyword& kw) {
+  return static_cast<TRegister>(&kw - kKeywords - static_cast<std::ptrdiff_t>(kFirstRegister));
+}
 
 std::string opcodeToStr(uint16_t code) {
   static const TDisplayTable table;

@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "common/definitions.h"
+
 namespace kelvo {
 
 // How the lexer treats a fixed word beyond giving it its code.
@@ -26,6 +28,8 @@ constexpr size_t kShortestKeyword = 2, kLongestKeyword = 11;
 
 // The entry of a word written in any letter case, or nullptr.
 const TKeyword* findKeyword(std::string_view word);
+// The register that a register32 or register16or8 word names.
+TRegister keywordRegister(const TKeyword& kw);
 // Every fixed word, in table order.
 std::span<const TKeyword> keywordTable();
 
