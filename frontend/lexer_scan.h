@@ -1,14 +1,22 @@
 // Small character helpers shared by the lexer's files.
 #pragma once
 
+#include <array>
+
 #include "frontend/source_file.h"
 
 namespace kelvo::lex {
 
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-inline bool isWordStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-inline bool isWordChar(char c) { return isWordStart(c) || isDigit(c); }
+constexpr bool isWordStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+// One load per character: the word loop runs for every letter of the source.
+inline constexpr auto kWordChars = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = isWordStart(static_cast<char>(c)) || isDigit(static_cast<char>(c));
+  return t;
+}();
+inline bool isWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
 
 // Moves the reader over the following characters that satisfy `pred`; the line stays the same.
 template <typename Pred>

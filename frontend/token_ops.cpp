@@ -21,6 +21,22 @@ static long double floatValue(const std::string& text) {
   return (end && *end == '\0' && !text.empty()) ? value : 0;
 }
 
+// Up to 16 bytes by two loads each that may overlap, all read before any is written, as the
+// text may be the token's own.
+static void copySmall(char* out, const char* in, size_t n) {
+  auto move = [&]<typename T>(T) {
+    T a, b;
+    std::memcpy(&a, in, sizeof a);
+    std::memcpy(&b, in + n - sizeof b, sizeof b);
+    std::memcpy(out, &a, sizeof a);
+    std::memcpy(out + n - sizeof b, &b, sizeof b);
+  };
+  if (n >= 8) move(uint64_t{});
+  else if (n >= 4) move(uint32_t{});
+  else if (n >= 2) move(uint16_t{});
+  else if (n == 1) out[0] = in[0];
+}
+
 // The text and code, every other field cleared.
 void TCompiler::resetToken(uint16_t code, std::string_view text) {
   TCurrentToken& t = curToken;
@@ -30,8 +46,7 @@ void TCompiler::resetToken(uint16_t code, std::string_view text) {
   t.Str.resize(n);
   char* out = t.Str.data();
   if (n > 16) std::memmove(out, text.data(), n);
-  else  // a text of the token's own never lies before it: a forward copy is safe
-    for (size_t i = 0; i < n; ++i) out[i] = text[i];
+  else copySmall(out, text.data(), n);
   t.Data = nullptr;
   t.Proc = nullptr;
   t.Macro = nullptr;

@@ -100,15 +100,29 @@ class TKeywordIndex {
       for (size_t i = 0; i < word.size(); ++i)
         (i < 8 ? k.low : k.high) |= uint64_t{static_cast<unsigned char>(word[i])} << (8 * (i & 7));
     } else {
-      unsigned char bytes[16] = {};
-      for (size_t i = 0; i < word.size(); ++i) bytes[i] = static_cast<unsigned char>(word[i]);
-      std::memcpy(&k.low, bytes, 8);
-      std::memcpy(&k.high, bytes + 8, 8);
+      // Two loads that may overlap read the 2 to 16 bytes without a loop and without a byte
+      // beyond the word; where they overlap both hold the same bytes, so OR-ing them is safe.
+      const char* p = word.data();
+      const size_t n = word.size();
+      if (n >= 8) {
+        k.low = load<uint64_t>(p);
+        if (n > 8) k.high = load<uint64_t>(p + n - 8) >> (8 * (16 - n));
+      } else if (n >= 4) {
+        k.low = load<uint32_t>(p) | (uint64_t{load<uint32_t>(p + n - 4)} << (8 * (n - 4)));
+      } else {
+        k.low = load<uint16_t>(p) | (uint64_t{static_cast<unsigned char>(p[n - 1])} << (8 * (n - 1)));
+      }
     }
     if (((k.low | k.high) & kHighBits) != 0) return k;  // not a fixed word; find says so
     k.low = lowerBytes(k.low);
     k.high = lowerBytes(k.high);
     return k;
+  }
+  template <typename T>
+  static T load(const char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
   }
   static constexpr uint64_t lowerBytes(uint64_t x) {
     const uint64_t fromA = x + kOnes * (0x80 - 'A'), pastZ = x + kOnes * (0x80 - 'Z' - 1);
