@@ -143,6 +143,16 @@ struct TCompiler {
 
   // --- token layer
   uint16_t SetToken(uint16_t code, std::string_view text = {});
+  // A literal's text lasts as long as the program: the token refers to it.
+  template <size_t N>
+  uint16_t SetToken(uint16_t code, const char (&text)[N]) {
+    return setTokenText(code, std::string_view(text), true);
+  }
+  uint16_t setTokenText(uint16_t code, std::string_view text, bool lasting);
+  // The `n` characters read last, as they stand in the source.
+  std::string_view lastChars(int32_t n) const {
+    return {curFile->strSource.data() + curFile->intCurChar - n, static_cast<size_t>(n)};
+  }
   uint16_t PeekToken();
   // The code read when it is one of `codes`; else 13 with the message in strLastError.
   uint16_t ExpectToken(std::initializer_list<uint16_t> codes);
@@ -516,7 +526,8 @@ struct TCompiler {
   } operatorRun_;
   // Only GetToken calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
-  void resetToken(uint16_t code, std::string_view text);
+  void resetToken(uint16_t code, std::string_view text, bool lasting = false);
+  bool inSource(std::string_view text) const;
   void setRegisterFields(TRegister r);
   uint16_t setRegisterToken(std::string_view word, TRegister r);
   [[gnu::noinline]] bool offerCharToPlugins(char c);

@@ -102,11 +102,11 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
       tokenStart = {curFile->intCurChar - 1, curFile->intCurLine, curFile->intCurLineChar - 1};
     if (!Settings.skipPluginKeywords && pluginSys && pluginSys->HasEntries() && offerCharToPlugins(c))
       return curToken.Token;
-    if (u >= 126) return SetToken(tk::Identifier, std::string_view(&c, 1));
+    if (u >= 126) return SetToken(tk::Identifier, lastChars(1));
     switch (kClasses[u]) {
-      case ccNone: return SetToken(tk::Identifier, std::string_view(&c, 1));
+      case ccNone: return SetToken(tk::Identifier, lastChars(1));
       case ccAt: return lexAt();
-      case ccSingle: return SetToken(singleCode(c), c == '?' ? "." : std::string_view(&c, 1));
+      case ccSingle: return c == '?' ? SetToken(tk::Question, ".") : SetToken(singleCode(c), lastChars(1));
       case ccParen: return lexParen(noStatementForms);
       case ccBracket: return lexBracket();
       case ccOperator: return lexOperator(c);

@@ -67,15 +67,15 @@ uint16_t TCompiler::lexPlusMinus(char c) {
   const bool plus = c == '+';
   if (followers == 0 && run.endsInAssign) {
     GetToken();
-    return SetToken(plus ? tk::PlusAssign : tk::MinusAssign, plus ? "+=" : "-=");
+    return plus ? SetToken(tk::PlusAssign, "+=") : SetToken(tk::MinusAssign, "-=");
   }
   // Seen from the end of the run, single and double signs alternate.
   const bool doubled = run.endsInAssign ? (followers > 0 && followers % 2 == 0) : (followers % 2 == 1);
   if (doubled) {
     GetToken();
-    return SetToken(plus ? tk::PlusPlus : tk::MinusMinus, plus ? "++" : "--");
+    return plus ? SetToken(tk::PlusPlus, "++") : SetToken(tk::MinusMinus, "--");
   }
-  return SetToken(plus ? tk::Plus : tk::Minus, plus ? "+" : "-");
+  return SetToken(plus ? tk::Plus : tk::Minus, lastChars(1));
 }
 
 // "(" before a type name and a variable is a type cast that retypes the variable for good.
@@ -206,7 +206,7 @@ void TCompiler::loadMacroValue(PMacroVar var) {
   } else if (curToken.Token == tk::Float) {
     char text[64];
     auto [end, ec] = std::to_chars(text, text + sizeof text, static_cast<double>(curToken.Ext));
-    curToken.Str.assign(text, ec == std::errc() ? end : text);
+    curToken.Str.assign(std::string_view(text, static_cast<size_t>((ec == std::errc() ? end : text) - text)));
   }
 }
 

@@ -89,7 +89,7 @@ uint16_t TCompiler::lexFixedWord(const TKeyword& kw, std::string_view word) {
     case TWordKind::fpuStack: return lexFpuStack();
     case TWordKind::segment: return lexSegment(word);
     case TWordKind::mmxRegister: case TWordKind::sseRegister:
-      SetToken(kw.code, kw.word);
+      setTokenText(kw.code, kw.word, true);
       curToken.Int = kw.word.back() - '0';
       return kw.code;
     default:
@@ -144,7 +144,7 @@ uint16_t TCompiler::lexFpuStack() {
   }
   static constexpr std::string_view kNames[8] = {"st(0)", "st(1)", "st(2)", "st(3)",
                                                   "st(4)", "st(5)", "st(6)", "st(7)"};
-  SetToken(tk::FpuStack, kNames[n]);
+  setTokenText(tk::FpuStack, kNames[n], true);
   curToken.Int = n;
   return tk::FpuStack;
 }

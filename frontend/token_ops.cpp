@@ -21,32 +21,19 @@ static long double floatValue(const std::string& text) {
   return (end && *end == '\0' && !text.empty()) ? value : 0;
 }
 
-// Up to 16 bytes by two loads each that may overlap, all read before any is written, as the
-// text may be the token's own.
-static void copySmall(char* out, const char* in, size_t n) {
-  auto move = [&]<typename T>(T) {
-    T a, b;
-    std::memcpy(&a, in, sizeof a);
-    std::memcpy(&b, in + n - sizeof b, sizeof b);
-    std::memcpy(out, &a, sizeof a);
-    std::memcpy(out + n - sizeof b, &b, sizeof b);
-  };
-  if (n >= 8) move(uint64_t{});
-  else if (n >= 4) move(uint32_t{});
-  else if (n >= 2) move(uint16_t{});
-  else if (n == 1) out[0] = in[0];
+bool TCompiler::inSource(std::string_view text) const {
+  if (!curFile) return false;
+  const auto begin = reinterpret_cast<uintptr_t>(curFile->strSource.data());
+  const auto at = reinterpret_cast<uintptr_t>(text.data());
+  return at >= begin && at - begin + text.size() <= curFile->strSource.size();
 }
 
-// The text and code, every other field cleared.
-void TCompiler::resetToken(uint16_t code, std::string_view text) {
+// The text and code, every other field cleared. Text in the source being read stays there, as
+// it does while the token is current; any other text is copied.
+void TCompiler::resetToken(uint16_t code, std::string_view text, bool lasting) {
   TCurrentToken& t = curToken;
-  // First, as the text may be the token's own (then it is no longer than the string). The
-  // string keeps its room from token to token, so this is a plain copy.
-  const size_t n = text.size();
-  t.Str.resize(n);
-  char* out = t.Str.data();
-  if (n > 16) std::memmove(out, text.data(), n);
-  else copySmall(out, text.data(), n);
+  if (lasting || inSource(text)) t.Str.refer(text);
+  else t.Str.assign(text);
   t.Data = nullptr;
   t.Proc = nullptr;
   t.Macro = nullptr;
@@ -76,8 +63,10 @@ uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r) {
   return tk::Register;
 }
 
-uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
-  resetToken(code, text);
+uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) { return setTokenText(code, text, false); }
+
+uint16_t TCompiler::setTokenText(uint16_t code, std::string_view text, bool lasting) {
+  resetToken(code, text, lasting);
   TCurrentToken& t = curToken;
   const auto length = static_cast<int32_t>(t.Str.size());
   switch (code) {
