@@ -527,11 +527,28 @@ struct TCompiler {
   // Only GetToken calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
   void resetToken(uint16_t code, std::string_view text, bool lasting = false);
+  uint16_t setWordToken(uint16_t code, std::string_view word);
+  void clearTokenFields(uint16_t code) {
+    TCurrentToken& t = curToken;
+    t.Data = nullptr;
+    t.Proc = nullptr;
+    t.Macro = nullptr;
+    t.DataOffset = 0;
+    t.Size = 0;
+    t.Length = 0;
+    t.Ext = 0;
+    t.Int = 0;
+    t.RegID = 0;
+    t.Reg = rdEAX;
+    t.Seg = segCS;
+    t.Token = code;
+  }
   bool inSource(std::string_view text) const;
   void setRegisterFields(TRegister r);
   uint16_t setRegisterToken(std::string_view word, TRegister r);
   [[gnu::noinline]] bool offerCharToPlugins(char c);
   void startLine();
+  char nextNonBlank();
   void checkNotNul(char c);
   uint16_t lexOperator(char c);
   uint16_t lexPlusMinus(char c);

@@ -31,21 +31,9 @@ bool TCompiler::inSource(std::string_view text) const {
 // The text and code, every other field cleared. Text in the source being read stays there, as
 // it does while the token is current; any other text is copied.
 void TCompiler::resetToken(uint16_t code, std::string_view text, bool lasting) {
-  TCurrentToken& t = curToken;
-  if (lasting || inSource(text)) t.Str.refer(text);
-  else t.Str.assign(text);
-  t.Data = nullptr;
-  t.Proc = nullptr;
-  t.Macro = nullptr;
-  t.DataOffset = 0;
-  t.Size = 0;
-  t.Length = 0;
-  t.Ext = 0;
-  t.Int = 0;
-  t.RegID = 0;
-  t.Reg = rdEAX;
-  t.Seg = segCS;
-  t.Token = code;
+  if (lasting || inSource(text)) curToken.Str.refer(text);
+  else curToken.Str.assign(text);
+  clearTokenFields(code);
 }
 
 void TCompiler::setRegisterFields(TRegister r) {
@@ -61,6 +49,21 @@ uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r) {
   resetToken(tk::Register, word);
   setRegisterFields(r);
   return tk::Register;
+}
+
+// A word just read from the source whose code needs no value worked out: most tokens.
+uint16_t TCompiler::setWordToken(uint16_t code, std::string_view word) {
+  switch (code) {
+    case tk::DataAddress: case tk::ProcAddress: case tk::Number: case tk::Hex: case tk::Float:
+    case tk::Register: case tk::Segment:
+      return setTokenText(code, word, true);
+    default:
+      curToken.Str.refer(word);
+      clearTokenFields(code);
+      curToken.Length = static_cast<int32_t>(word.size());
+      curToken.Size = 4;
+      return code;
+  }
 }
 
 uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) { return setTokenText(code, text, false); }
