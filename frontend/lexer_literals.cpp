@@ -154,6 +154,7 @@ void TCompiler::checkHexWidth(std::string_view digits) {
 
 // A decimal number past the 64-bit range would be taken as 0: refuse it where it is written.
 void TCompiler::checkDecimalWidth(std::string_view digits) {
+  if (digits.size() <= 18) return;
   int64_t value = 0;
   if (std::from_chars(digits.data(), digits.data() + digits.size(), value).ec == std::errc::result_out_of_range)
     Error("Decimal number " + std::string(digits) + " does not fit 64 bits");

@@ -8,11 +8,23 @@
 
 namespace kelvo {
 
-static int64_t decimalValue(std::string_view text) {
+static int64_t slowDecimalValue(std::string_view text) {
   int64_t value = 0;
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
   return (ec == std::errc() && ptr == end) ? value : 0;
+}
+
+static int64_t decimalValue(std::string_view text) {
+  if (!text.empty() && text.size() <= 18) {  // most numbers: no sign, and too short to overflow
+    int64_t value = 0;
+    for (const char c : text) {
+      if (c < '0' || c > '9') return slowDecimalValue(text);
+      value = value * 10 + (c - '0');
+    }
+    return value;
+  }
+  return slowDecimalValue(text);
 }
 
 static long double floatValue(const std::string& text) {
