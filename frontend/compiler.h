@@ -554,6 +554,7 @@ struct TCompiler {
   uint16_t lexPlusMinus(char c);
   uint16_t lexParen(bool noStatementForms);
   uint16_t lexBracket();
+  bool plainRegisterAhead() const;
   uint16_t lexAt();
   uint16_t addressOfCurrent();
   uint16_t lexString(char quote, bool allowConstants);
