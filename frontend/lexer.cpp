@@ -83,8 +83,11 @@ char TCompiler::nextNonBlank() {
   int32_t p = f.intCurChar;
   int32_t columnBase = f.intCurLineChar - p;  // the column is columnBase + p
   for (;;) {
-    while (p < len && (s[p] == ' ' || s[p] == '\t')) ++p;
-    const char c = p < len ? s[p] : '\0';
+    char c = '\0';
+    if (p < len) {
+      while (s[p] == ' ' || s[p] == '\t') ++p;  // the zero after the text ends the run
+      c = s[p];
+    }
     ++p;
     if (static_cast<unsigned char>(c) > 32 || c == '\0') {
       f.intCurChar = p;

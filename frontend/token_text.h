@@ -36,6 +36,11 @@ class TTokenText {
     size_ = static_cast<uint32_t>(own_.size());
   }
 
+  // Takes a copy of referred text, before the text it refers to changes or goes.
+  void own() {
+    if (data_ != own_.data()) assign(view());
+  }
+
   std::string_view view() const { return {data_, size_}; }
   operator std::string_view() const { return view(); }
   operator std::string() const { return std::string(view()); }
