@@ -527,7 +527,7 @@ struct TCompiler {
   // Only GetToken calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
   void resetToken(uint16_t code, std::string_view text, bool lasting = false);
-  uint16_t setWordToken(uint16_t code, std::string_view word);
+  uint16_t setSourceToken(uint16_t code, std::string_view word);
   void clearTokenFields(uint16_t code) {
     TCurrentToken& t = curToken;
     t.Data = nullptr;

@@ -122,9 +122,9 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
       return curToken.Token;
     if (u >= 126) return SetToken(tk::Identifier, lastChars(1));
     switch (kClasses[u]) {
-      case ccNone: return SetToken(tk::Identifier, lastChars(1));
+      case ccNone: return setSourceToken(tk::Identifier, lastChars(1));
       case ccAt: return lexAt();
-      case ccSingle: return c == '?' ? SetToken(tk::Question, ".") : SetToken(singleCode(c), lastChars(1));
+      case ccSingle: return c == '?' ? SetToken(tk::Question, ".") : setSourceToken(singleCode(c), lastChars(1));
       case ccParen: return lexParen(noStatementForms);
       case ccBracket: return lexBracket();
       case ccOperator: return lexOperator(c);

@@ -170,7 +170,7 @@ uint16_t TCompiler::lexNumber(char first) {
     const std::string_view digits = std::string_view(f.strSource).substr(static_cast<size_t>(start + 1),
                                                                          static_cast<size_t>(f.intCurChar - start - 1));
     checkHexWidth(digits);
-    return SetToken(tk::Hex, digits);
+    return setSourceToken(tk::Hex, digits);
   }
   advanceWhile(f, lex::isDigit);
   uint16_t code = tk::Number;
@@ -182,7 +182,7 @@ uint16_t TCompiler::lexNumber(char first) {
     checkDecimalWidth(std::string_view(f.strSource).substr(static_cast<size_t>(start - 1),
                                                            static_cast<size_t>(f.intCurChar - start + 1)));
   }
-  return SetToken(code, std::string_view(f.strSource).substr(static_cast<size_t>(start - 1),
+  return setSourceToken(code, std::string_view(f.strSource).substr(static_cast<size_t>(start - 1),
                                                              static_cast<size_t>(f.intCurChar - start + 1)));
 }
 

@@ -83,7 +83,7 @@ bool TCompiler::intStartsInstruction() const {
 
 uint16_t TCompiler::lexFixedWord(const TKeyword& kw, std::string_view word) {
   switch (kw.kind) {
-    case TWordKind::plain: return setWordToken(kw.code, word);
+    case TWordKind::plain: return setSourceToken(kw.code, word);
     case TWordKind::register16or8: return setRegisterToken(word, keywordRegister(kw));
     case TWordKind::register32: return lexRegister32(word, keywordRegister(kw));
     case TWordKind::fpuStack: return lexFpuStack();
@@ -165,13 +165,13 @@ int TCompiler::lexIdentifierWord(std::string_view word, uint16_t& code) {
   const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);
   const auto pos = e ? static_cast<size_t>(e->identPos) : 0;
   if (!e || e->identPos < 0) {
-    code = setWordToken(tk::Identifier, word);
+    code = setSourceToken(tk::Identifier, word);
     return 0;
   }
   switch (e->identType) {
     case itProcedure: case itFunction:
       if (pos >= listProcedures.size()) break;
-      code = setWordToken(tk::ProcCall, word);
+      code = setSourceToken(tk::ProcCall, word);
       curToken.Proc = listProcedures[pos].get();
       return 0;
     case itType:
@@ -190,7 +190,7 @@ int TCompiler::lexIdentifierWord(std::string_view word, uint16_t& code) {
     default:
       break;
   }
-  code = setWordToken(tk::Identifier, word);
+  code = setSourceToken(tk::Identifier, word);
   return 0;
 }
 

@@ -63,8 +63,9 @@ uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r) {
   return tk::Register;
 }
 
-// A word just read from the source whose code needs no value worked out: most tokens.
-uint16_t TCompiler::setWordToken(uint16_t code, std::string_view word) {
+// A token just read from the source: its text is known to lie there. Most codes need no value
+// worked out.
+uint16_t TCompiler::setSourceToken(uint16_t code, std::string_view word) {
   switch (code) {
     case tk::DataAddress: case tk::ProcAddress: case tk::Number: case tk::Hex: case tk::Float:
     case tk::Register: case tk::Segment:
