@@ -155,7 +155,9 @@ struct TCompiler {
   }
   uint16_t PeekToken();
   // The code read when it is one of `codes`; else 13 with the message in strLastError.
-  uint16_t ExpectToken(std::initializer_list<uint16_t> codes);
+  uint16_t ExpectToken(std::initializer_list<uint16_t> codes) {
+    return ExpectToken(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
+  }
   uint16_t ExpectToken(const uint16_t* codes, int32_t high);
   // The "Expected ... but found ..." text for the current token, as ExpectToken leaves it.
   void SetExpectedError(const uint16_t* codes, int32_t high);

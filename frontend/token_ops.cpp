@@ -139,10 +139,6 @@ uint16_t TCompiler::PeekToken() {
   return read;
 }
 
-uint16_t TCompiler::ExpectToken(std::initializer_list<uint16_t> codes) {
-  return ExpectToken(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
-}
-
 uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
   const bool skipping = Settings.skipPluginKeywords;
   Settings.skipPluginKeywords = true;
