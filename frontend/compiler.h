@@ -547,7 +547,7 @@ struct TCompiler {
   }
   bool inSource(std::string_view text) const;
   void setRegisterFields(TRegister r);
-  uint16_t setRegisterToken(std::string_view word, TRegister r);
+  uint16_t setRegisterToken(std::string_view word, TRegister r, bool readOn = false);
   [[gnu::noinline]] bool offerCharToPlugins(char c);
   void startLine();
   char nextNonBlank();

@@ -120,7 +120,7 @@ uint16_t TCompiler::lexRegister32(std::string_view word, TRegister reg) {
       const uint16_t kind = strToVarKind(curToken.Str);
       rsReg32[regNumber(reg)].castKind = kind;
       if (kind == tk::Invalid) Error("Invalid register type cast");
-      return setRegisterToken(word, reg);  // the word stays where it was read
+      return setRegisterToken(word, reg, true);  // the word stays where it was read
     }
     default:
       return setRegisterToken(word, reg);

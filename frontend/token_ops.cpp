@@ -56,9 +56,10 @@ void TCompiler::setRegisterFields(TRegister r) {
   t.Length = t.Size / 8;
 }
 
-// A register whose number the lexer already knows from its word.
-uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r) {
-  resetToken(tk::Register, word);
+// A register whose number the lexer already knows from its word, just read from the source
+// unless `readOn` says other tokens were read since.
+uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r, bool readOn) {
+  resetToken(tk::Register, word, !readOn);
   setRegisterFields(r);
   return tk::Register;
 }
