@@ -48,6 +48,7 @@ TLinkInput TCompiler::MakeLinkInput() {
 
 void TCompiler::BuildOutput(const std::string& baseName) {
   // The source text is read to its end: the image needs the memory more.
+  curToken.Str.own();
   for (auto& file : listFiles) file->ReleaseText();
   PEFile.writtenFile.clear();
   PEFile.F_outFileName = withExtension(baseName, extensionOf(PEFile.F_FileType));

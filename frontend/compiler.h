@@ -143,9 +143,21 @@ struct TCompiler {
 
   // --- token layer
   uint16_t SetToken(uint16_t code, std::string_view text = {});
+  // A literal's text lasts as long as the program: the token refers to it.
+  template <size_t N>
+  uint16_t SetToken(uint16_t code, const char (&text)[N]) {
+    return setTokenText(code, std::string_view(text), true);
+  }
+  uint16_t setTokenText(uint16_t code, std::string_view text, bool lasting);
+  // The `n` characters read last, as they stand in the source.
+  std::string_view lastChars(int32_t n) const {
+    return {curFile->strSource.data() + curFile->intCurChar - n, static_cast<size_t>(n)};
+  }
   uint16_t PeekToken();
   // The code read when it is one of `codes`; else 13 with the message in strLastError.
-  uint16_t ExpectToken(std::initializer_list<uint16_t> codes);
+  uint16_t ExpectToken(std::initializer_list<uint16_t> codes) {
+    return ExpectToken(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
+  }
   uint16_t ExpectToken(const uint16_t* codes, int32_t high);
   // The "Expected ... but found ..." text for the current token, as ExpectToken leaves it.
   void SetExpectedError(const uint16_t* codes, int32_t high);
@@ -516,16 +528,35 @@ struct TCompiler {
   } operatorRun_;
   // Only GetToken calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
-  void resetToken(uint16_t code, std::string_view text);
+  void resetToken(uint16_t code, std::string_view text, bool lasting = false);
+  uint16_t setSourceToken(uint16_t code, std::string_view word);
+  void clearTokenFields(uint16_t code) {
+    TCurrentToken& t = curToken;
+    t.Data = nullptr;
+    t.Proc = nullptr;
+    t.Macro = nullptr;
+    t.DataOffset = 0;
+    t.Size = 0;
+    t.Length = 0;
+    t.Ext = 0;
+    t.Int = 0;
+    t.RegID = 0;
+    t.Reg = rdEAX;
+    t.Seg = segCS;
+    t.Token = code;
+  }
+  bool inSource(std::string_view text) const;
   void setRegisterFields(TRegister r);
-  uint16_t setRegisterToken(std::string_view word, TRegister r);
+  uint16_t setRegisterToken(std::string_view word, TRegister r, bool readOn = false);
   [[gnu::noinline]] bool offerCharToPlugins(char c);
   void startLine();
+  char nextNonBlank();
   void checkNotNul(char c);
   uint16_t lexOperator(char c);
   uint16_t lexPlusMinus(char c);
   uint16_t lexParen(bool noStatementForms);
   uint16_t lexBracket();
+  bool plainRegisterAhead() const;
   uint16_t lexAt();
   uint16_t addressOfCurrent();
   uint16_t lexString(char quote, bool allowConstants);

@@ -114,6 +114,7 @@ void TCompiler::compileTakenBranch() {
   // macro body), its place is given back, so a branch taken in every expansion costs nothing.
   if (listFiles.back().get() == b) {
     operatorRun_.file = nullptr;  // the lexer's look-ahead may point at it
+    curToken.Str.own();
     listFiles.pop_back();
   }
 }

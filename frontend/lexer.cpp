@@ -74,39 +74,57 @@ void TCompiler::checkNotNul(char c) {
   if (c == '\0' && curFile->intCurChar <= curFile->intSourceLen) Error("Invalid character #0 in source");
 }
 
+// Reads on past blanks, line ends and other control characters as NextChar would, one by one;
+// returns the first character that is none of these, or the zero at the end.
+char TCompiler::nextNonBlank() {
+  TAFile& f = *curFile;
+  const char* s = f.strSource.data();
+  const int32_t len = f.intSourceLen;
+  int32_t p = f.intCurChar;
+  int32_t columnBase = f.intCurLineChar - p;  // the column is columnBase + p
+  for (;;) {
+    char c = '\0';
+    if (p < len) {
+      while (s[p] == ' ' || s[p] == '\t') ++p;  // the zero after the text ends the run
+      c = s[p];
+    }
+    ++p;
+    if (static_cast<unsigned char>(c) > 32 || c == '\0') {
+      f.intCurChar = p;
+      f.intCurLineChar = columnBase + p;
+      return c;
+    }
+    if (c == '\r' || (c == '\n' && (p < 2 || s[p - 2] != '\r'))) {
+      f.intCurChar = p;
+      startLine();
+      columnBase = -p;
+    } else if (c == '\n') {
+      columnBase = -p;
+    }
+  }
+}
+
 uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
   prevTokenType = curToken.Token;
   for (;;) {
-    const char c = NextChar();
+    const char c = nextNonBlank();
     const auto u = static_cast<unsigned char>(c);
-    if (u <= 32) {
-      if (c == ' ' || c == '\t') {  // the rest of a run of blanks in one step
-        lex::advanceWhile(*curFile, [](char b) { return b == ' ' || b == '\t'; });
-        continue;
-      }
-      if (c == '\0') {
-        checkNotNul(c);
-        if (curFile->intCurChar > curFile->intSourceLen + 1) PrevChar();  // stay just past the end
-        SetToken(tk::EndOfFile);
-        ++intTotalLines;
-        return tk::EndOfFile;
-      }
-      if (c == '\r') startLine();
-      else if (c == '\n') {
-        if (curFile->CharAt(curFile->intCurChar - 1) == '\r') curFile->intCurLineChar = 0;
-        else startLine();
-      }
-      continue;
+    if (c == '\0') {
+      checkNotNul(c);
+      if (curFile->intCurChar > curFile->intSourceLen + 1) PrevChar();  // stay just past the end
+      SetToken(tk::EndOfFile);
+      ++intTotalLines;
+      return tk::EndOfFile;
     }
     if (lexDepth_ == 1)
       tokenStart = {curFile->intCurChar - 1, curFile->intCurLine, curFile->intCurLineChar - 1};
     if (!Settings.skipPluginKeywords && pluginSys && pluginSys->HasEntries() && offerCharToPlugins(c))
       return curToken.Token;
-    if (u >= 126) return SetToken(tk::Identifier, std::string_view(&c, 1));
+    if (u >= 126) return SetToken(tk::Identifier, lastChars(1));
     switch (kClasses[u]) {
-      case ccNone: return SetToken(tk::Identifier, std::string_view(&c, 1));
+      case ccNone: return setSourceToken(tk::Identifier, lastChars(1));
       case ccAt: return lexAt();
-      case ccSingle: return SetToken(singleCode(c), c == '?' ? "." : std::string_view(&c, 1));
+      case ccSingle: return c == '?' ? SetToken(tk::Question, ".") : setSourceToken(singleCode(c), lastChars(1));
       case ccParen: return lexParen(noStatementForms);
       case ccBracket: return lexBracket();
       case ccOperator: return lexOperator(c);

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
@@ -67,21 +68,21 @@ uint16_t TCompiler::lexPlusMinus(char c) {
   const bool plus = c == '+';
   if (followers == 0 && run.endsInAssign) {
     GetToken();
-    return SetToken(plus ? tk::PlusAssign : tk::MinusAssign, plus ? "+=" : "-=");
+    return plus ? SetToken(tk::PlusAssign, "+=") : SetToken(tk::MinusAssign, "-=");
   }
   // Seen from the end of the run, single and double signs alternate.
   const bool doubled = run.endsInAssign ? (followers > 0 && followers % 2 == 0) : (followers % 2 == 1);
   if (doubled) {
     GetToken();
-    return SetToken(plus ? tk::PlusPlus : tk::MinusMinus, plus ? "++" : "--");
+    return plus ? SetToken(tk::PlusPlus, "++") : SetToken(tk::MinusMinus, "--");
   }
-  return SetToken(plus ? tk::Plus : tk::Minus, plus ? "+" : "-");
+  return SetToken(plus ? tk::Plus : tk::Minus, lastChars(1));
 }
 
 // "(" before a type name and a variable is a type cast that retypes the variable for good.
 uint16_t TCompiler::lexParen(bool noStatementForms) {
   const uint16_t previous = curToken.Token;
-  if (previous == tk::Identifier || previous == tk::ProcCall || noStatementForms ||
+  if (previous == tk::Identifier || previous == tk::ProcCall || noStatementForms || plainRegisterAhead() ||
       PeekToken() != tk::TypeName)
     return SetToken(tk::LParen, "(");
   GetToken();
@@ -93,9 +94,27 @@ uint16_t TCompiler::lexParen(bool noStatementForms) {
 }
 
 uint16_t TCompiler::lexBracket() {
-  if (PeekToken() != tk::Register) return SetToken(tk::LBracket, "[");
+  if (!plainRegisterAhead() && PeekToken() != tk::Register) return SetToken(tk::LBracket, "[");
   ParseBaseExpression();
   return curToken.Token;
+}
+
+// True when the next token is certainly a plain register, so that reading it ahead can be
+// spared: a register's name that no plug-in or macro may take and that no member, index or
+// cast follows.
+bool TCompiler::plainRegisterAhead() const {
+  if ((pluginSys && pluginSys->HasEntries()) || macroNamedLikeKeyword_) return false;
+  const TAFile& f = *curFile;
+  int32_t p = f.intCurChar + 1;
+  while (f.CharAt(p) == ' ' || f.CharAt(p) == '\t') ++p;
+  int32_t end = p;
+  while (lex::isWordChar(f.CharAt(end))) ++end;
+  if (end == p || lex::isDigit(f.CharAt(p))) return false;
+  const char after = f.CharAt(end);
+  if (after == '.' || after == '[' || after == ':') return false;
+  const TKeyword* kw = findKeyword(std::string_view(f.strSource).substr(static_cast<size_t>(p - 1),
+                                                                       static_cast<size_t>(end - p)));
+  return kw && (kw->kind == TWordKind::register32 || kw->kind == TWordKind::register16or8);
 }
 
 // The address of the procedure, constant or global just read ("@" and "ptr" before it), or 0.
@@ -206,7 +225,7 @@ void TCompiler::loadMacroValue(PMacroVar var) {
   } else if (curToken.Token == tk::Float) {
     char text[64];
     auto [end, ec] = std::to_chars(text, text + sizeof text, static_cast<double>(curToken.Ext));
-    curToken.Str.assign(text, ec == std::errc() ? end : text);
+    curToken.Str.assign(std::string_view(text, static_cast<size_t>((ec == std::errc() ? end : text) - text)));
   }
 }
 

@@ -154,6 +154,7 @@ void TCompiler::checkHexWidth(std::string_view digits) {
 
 // A decimal number past the 64-bit range would be taken as 0: refuse it where it is written.
 void TCompiler::checkDecimalWidth(std::string_view digits) {
+  if (digits.size() <= 18) return;
   int64_t value = 0;
   if (std::from_chars(digits.data(), digits.data() + digits.size(), value).ec == std::errc::result_out_of_range)
     Error("Decimal number " + std::string(digits) + " does not fit 64 bits");
@@ -169,7 +170,7 @@ uint16_t TCompiler::lexNumber(char first) {
     const std::string_view digits = std::string_view(f.strSource).substr(static_cast<size_t>(start + 1),
                                                                          static_cast<size_t>(f.intCurChar - start - 1));
     checkHexWidth(digits);
-    return SetToken(tk::Hex, digits);
+    return setSourceToken(tk::Hex, digits);
   }
   advanceWhile(f, lex::isDigit);
   uint16_t code = tk::Number;
@@ -181,7 +182,7 @@ uint16_t TCompiler::lexNumber(char first) {
     checkDecimalWidth(std::string_view(f.strSource).substr(static_cast<size_t>(start - 1),
                                                            static_cast<size_t>(f.intCurChar - start + 1)));
   }
-  return SetToken(code, std::string_view(f.strSource).substr(static_cast<size_t>(start - 1),
+  return setSourceToken(code, std::string_view(f.strSource).substr(static_cast<size_t>(start - 1),
                                                              static_cast<size_t>(f.intCurChar - start + 1)));
 }
 

@@ -19,12 +19,14 @@ inline constexpr auto kWordChars = [] {
 inline bool isWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
 
 // Moves the reader over the following characters that satisfy `pred`; the line stays the same.
+// `pred` must refuse the zero byte that follows every text: it ends the run without a bounds check.
 template <typename Pred>
 inline void advanceWhile(TAFile& f, Pred pred) {
   const char* s = f.strSource.data();
   int32_t p = f.intCurChar;  // 1-based position of the current character = index of the next one
+  if (p >= f.intSourceLen) return;
   const int32_t start = p;
-  while (p < f.intSourceLen && pred(s[p])) ++p;
+  while (pred(s[p])) ++p;
   f.intCurLineChar += p - start;
   f.intCurChar = p;
 }

@@ -83,13 +83,13 @@ bool TCompiler::intStartsInstruction() const {
 
 uint16_t TCompiler::lexFixedWord(const TKeyword& kw, std::string_view word) {
   switch (kw.kind) {
-    case TWordKind::plain: return SetToken(kw.code, word);
+    case TWordKind::plain: return setSourceToken(kw.code, word);
     case TWordKind::register16or8: return setRegisterToken(word, keywordRegister(kw));
     case TWordKind::register32: return lexRegister32(word, keywordRegister(kw));
     case TWordKind::fpuStack: return lexFpuStack();
     case TWordKind::segment: return lexSegment(word);
     case TWordKind::mmxRegister: case TWordKind::sseRegister:
-      SetToken(kw.code, kw.word);
+      setTokenText(kw.code, kw.word, true);
       curToken.Int = kw.word.back() - '0';
       return kw.code;
     default:
@@ -120,7 +120,7 @@ uint16_t TCompiler::lexRegister32(std::string_view word, TRegister reg) {
       const uint16_t kind = strToVarKind(curToken.Str);
       rsReg32[regNumber(reg)].castKind = kind;
       if (kind == tk::Invalid) Error("Invalid register type cast");
-      return setRegisterToken(word, reg);  // the word stays where it was read
+      return setRegisterToken(word, reg, true);  // the word stays where it was read
     }
     default:
       return setRegisterToken(word, reg);
@@ -144,7 +144,7 @@ uint16_t TCompiler::lexFpuStack() {
   }
   static constexpr std::string_view kNames[8] = {"st(0)", "st(1)", "st(2)", "st(3)",
                                                   "st(4)", "st(5)", "st(6)", "st(7)"};
-  SetToken(tk::FpuStack, kNames[n]);
+  setTokenText(tk::FpuStack, kNames[n], true);
   curToken.Int = n;
   return tk::FpuStack;
 }
@@ -165,13 +165,13 @@ int TCompiler::lexIdentifierWord(std::string_view word, uint16_t& code) {
   const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);
   const auto pos = e ? static_cast<size_t>(e->identPos) : 0;
   if (!e || e->identPos < 0) {
-    code = SetToken(tk::Identifier, word);
+    code = setSourceToken(tk::Identifier, word);
     return 0;
   }
   switch (e->identType) {
     case itProcedure: case itFunction:
       if (pos >= listProcedures.size()) break;
-      code = SetToken(tk::ProcCall, word);
+      code = setSourceToken(tk::ProcCall, word);
       curToken.Proc = listProcedures[pos].get();
       return 0;
     case itType:
@@ -190,13 +190,12 @@ int TCompiler::lexIdentifierWord(std::string_view word, uint16_t& code) {
     default:
       break;
   }
-  code = SetToken(tk::Identifier, word);
+  code = setSourceToken(tk::Identifier, word);
   return 0;
 }
 
 // "type*" is the pointer type; a type before "[reg...]" types that memory operand.
 uint16_t TCompiler::lexTypeName(std::string_view word, PDataType type) {
-  const std::string written(word);
   if (PeekChar(1) == '*') {
     NextChar();
     if (compilerPtrType) type = compilerPtrType;
@@ -209,7 +208,7 @@ uint16_t TCompiler::lexTypeName(std::string_view word, PDataType type) {
     curToken.Size = type->typeSize;
     return tk::BaseExpr;
   }
-  SetToken(tk::TypeName, written);
+  SetToken(tk::TypeName, word);
   curToken.DataType = type;
   curToken.Size = type->typeSize;
   return tk::TypeName;

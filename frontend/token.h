@@ -6,6 +6,7 @@
 
 #include "common/definitions.h"
 #include "frontend/token_codes.h"
+#include "frontend/token_text.h"
 
 namespace kelvo {
 
@@ -19,7 +20,7 @@ enum TCommand : uint8_t {
 
 struct TCurrentToken {
   uint16_t Token = tk::Invalid;
-  std::string Str;
+  TTokenText Str;
   TRegister Reg = rdEAX;
   TSegment Seg = segCS;
   uint8_t RegID = 0;

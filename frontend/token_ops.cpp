@@ -8,11 +8,23 @@
 
 namespace kelvo {
 
-static int64_t decimalValue(std::string_view text) {
+static int64_t slowDecimalValue(std::string_view text) {
   int64_t value = 0;
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
   return (ec == std::errc() && ptr == end) ? value : 0;
+}
+
+static int64_t decimalValue(std::string_view text) {
+  if (!text.empty() && text.size() <= 18) {  // most numbers: no sign, and too short to overflow
+    int64_t value = 0;
+    for (const char c : text) {
+      if (c < '0' || c > '9') return slowDecimalValue(text);
+      value = value * 10 + (c - '0');
+    }
+    return value;
+  }
+  return slowDecimalValue(text);
 }
 
 static long double floatValue(const std::string& text) {
@@ -21,44 +33,19 @@ static long double floatValue(const std::string& text) {
   return (end && *end == '\0' && !text.empty()) ? value : 0;
 }
 
-// Up to 16 bytes by two loads each that may overlap, all read before any is written, as the
-// text may be the token's own.
-static void copySmall(char* out, const char* in, size_t n) {
-  auto move = [&]<typename T>(T) {
-    T a, b;
-    std::memcpy(&a, in, sizeof a);
-    std::memcpy(&b, in + n - sizeof b, sizeof b);
-    std::memcpy(out, &a, sizeof a);
-    std::memcpy(out + n - sizeof b, &b, sizeof b);
-  };
-  if (n >= 8) move(uint64_t{});
-  else if (n >= 4) move(uint32_t{});
-  else if (n >= 2) move(uint16_t{});
-  else if (n == 1) out[0] = in[0];
+bool TCompiler::inSource(std::string_view text) const {
+  if (!curFile) return false;
+  const auto begin = reinterpret_cast<uintptr_t>(curFile->strSource.data());
+  const auto at = reinterpret_cast<uintptr_t>(text.data());
+  return at >= begin && at - begin + text.size() <= curFile->strSource.size();
 }
 
-// The text and code, every other field cleared.
-void TCompiler::resetToken(uint16_t code, std::string_view text) {
-  TCurrentToken& t = curToken;
-  // First, as the text may be the token's own (then it is no longer than the string). The
-  // string keeps its room from token to token, so this is a plain copy.
-  const size_t n = text.size();
-  t.Str.resize(n);
-  char* out = t.Str.data();
-  if (n > 16) std::memmove(out, text.data(), n);
-  else copySmall(out, text.data(), n);
-  t.Data = nullptr;
-  t.Proc = nullptr;
-  t.Macro = nullptr;
-  t.DataOffset = 0;
-  t.Size = 0;
-  t.Length = 0;
-  t.Ext = 0;
-  t.Int = 0;
-  t.RegID = 0;
-  t.Reg = rdEAX;
-  t.Seg = segCS;
-  t.Token = code;
+// The text and code, every other field cleared. Text in the source being read stays there, as
+// it does while the token is current; any other text is copied.
+void TCompiler::resetToken(uint16_t code, std::string_view text, bool lasting) {
+  if (lasting || inSource(text)) curToken.Str.refer(text);
+  else curToken.Str.assign(text);
+  clearTokenFields(code);
 }
 
 void TCompiler::setRegisterFields(TRegister r) {
@@ -69,15 +56,34 @@ void TCompiler::setRegisterFields(TRegister r) {
   t.Length = t.Size / 8;
 }
 
-// A register whose number the lexer already knows from its word.
-uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r) {
-  resetToken(tk::Register, word);
+// A register whose number the lexer already knows from its word, just read from the source
+// unless `readOn` says other tokens were read since.
+uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r, bool readOn) {
+  resetToken(tk::Register, word, !readOn);
   setRegisterFields(r);
   return tk::Register;
 }
 
-uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) {
-  resetToken(code, text);
+// A token just read from the source: its text is known to lie there. Most codes need no value
+// worked out.
+uint16_t TCompiler::setSourceToken(uint16_t code, std::string_view word) {
+  switch (code) {
+    case tk::DataAddress: case tk::ProcAddress: case tk::Number: case tk::Hex: case tk::Float:
+    case tk::Register: case tk::Segment:
+      return setTokenText(code, word, true);
+    default:
+      curToken.Str.refer(word);
+      clearTokenFields(code);
+      curToken.Length = static_cast<int32_t>(word.size());
+      curToken.Size = 4;
+      return code;
+  }
+}
+
+uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) { return setTokenText(code, text, false); }
+
+uint16_t TCompiler::setTokenText(uint16_t code, std::string_view text, bool lasting) {
+  resetToken(code, text, lasting);
   TCurrentToken& t = curToken;
   const auto length = static_cast<int32_t>(t.Str.size());
   switch (code) {
@@ -132,10 +138,6 @@ uint16_t TCompiler::PeekToken() {
   intTotalLines = lines;  // a peek must not count a line twice
   tokenStart = start;
   return read;
-}
-
-uint16_t TCompiler::ExpectToken(std::initializer_list<uint16_t> codes) {
-  return ExpectToken(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
 }
 
 uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {

@@ -79,6 +79,7 @@ uintptr_t pluginSetFileText(uintptr_t handle, const char* text, int32_t length) 
   return guarded(uintptr_t{0}, [&](TCompiler& c, TPluginManager& m) -> uintptr_t {
     TAFile* file = fileOf(c, handle);
     if (!file) return 0;
+    c.curToken.Str.own();
     file->strSource.assign(std::string(checkedText(c, "pluginSetFileText", text, length)));
     file->intSourceLen = static_cast<int32_t>(file->strSource.size());
     m.NoteRewrite();

@@ -7,6 +7,7 @@ namespace kelvo {
 TPluginBufferScope::TPluginBufferScope(TCompiler& c, TPluginManager& m, std::string_view text)
     : c_(c), m_(m), file_(c.curFile), charPos_(c.tokenStart.charPos), line_(c.tokenStart.line),
       column_(c.tokenStart.column) {
+  c.curToken.Str.own();  // a buffer is used again: the token may be read from its old text
   TAFile& buffer = m.EnterBuffer();
   buffer.InitFromText("plugin buffer", std::string(text), file_ ? file_->intID : -1);
   buffer.intID = -1;  // not in the file list: its end never leads back to a parent
@@ -14,6 +15,7 @@ TPluginBufferScope::TPluginBufferScope(TCompiler& c, TPluginManager& m, std::str
 }
 
 TPluginBufferScope::~TPluginBufferScope() {
+  c_.curToken.Str.own();
   c_.curFile = file_;
   c_.tokenStart = {charPos_, line_, column_};
   m_.LeaveBuffer();

@@ -8,7 +8,8 @@ for loops, case) in procedures; the other tools get the compares and jumps writt
 For each size it writes one program per tool and runs the tools in turn, round after round
 (--runs rounds), so that each round compares them on the machine as it was just then. It
 prints each tool's median CPU seconds (user + system), lines per second and peak memory, side
-by side, and each tool's speed as a multiple of fasm's: the median of the rounds' ratios. Then
+by side, and each tool's speed as a multiple of fasm's: the median of the rounds' ratios; and
+the lexer alone on kelvo's source, when kelvo_lexer_bench was built beside kelvo. Then
 it times what the compile-time text features cost at 25,000, 50,000 and 100,000 items: a small
 macro invoked, lines of an included file, taken #if branches, members of one record, #define
 names and macro variables, so that the growth shows (--texts-only runs just these). Run on
@@ -200,6 +201,21 @@ def best(command, cwd, runs):
 TEXT_HEAD = "program win32cui 'B'\nimports ('kernel32.dll') {\n  procedure ExitProcess(dword code); stdcall;\n}\n"
 
 
+def lexer_alone(bench, path, compile_seconds, runs):
+    """The lexer alone on the same kelvo source (kelvo_lexer_bench, built by the "benchmarks"
+    target): its median rate, and the whole compile's CPU time as a multiple of its time."""
+    if not bench:
+        print("  lexer alone: no kelvo_lexer_bench beside kelvo (cmake --build <dir> --target benchmarks)")
+        return
+    times = []
+    for _ in range(runs):
+        out = subprocess.run([bench, path], capture_output=True, text=True, check=True).stdout
+        times.append(float(re.search(r"([0-9.]+) s:", out).group(1)))
+    seconds = statistics.median(times)
+    print("  lexer alone: %.3f s, %.0f MB/s; whole compile / lexer alone: %.2f"
+          % (seconds, os.path.getsize(path) / seconds / 1e6, compile_seconds / seconds))
+
+
 def write_program(path, body):
     with open(path, "w") as f:
         f.write(TEXT_HEAD + body + "  push eax\n  call ExitProcess\n")
@@ -286,6 +302,8 @@ def main():
         if tools[tool] and not runs_here(tools[tool]):
             print("%s is installed but cannot start on this machine (a 32-bit program?), left out" % tool)
             tools[tool] = None
+    lexer_bench = os.path.join(os.path.dirname(kelvo), "benchmarks", "kelvo_lexer_bench")
+    lexer_bench = lexer_bench if os.path.exists(lexer_bench) else None
     work = tempfile.mkdtemp(prefix="kelvo-bench-")
     rows = {}
     try:
@@ -315,6 +333,7 @@ def main():
             for tool, (seconds, peak, _) in results.items():
                 rows.setdefault(tool, []).append((lines, seconds, peak, source_kb))
             size_table(commands, results, lines)
+            lexer_alone(lexer_bench, src["kelvo"], results["kelvo"][0], args.runs)
             peak_kb = rows["kelvo"][-1][2]
             print("  kelvo peak memory / source size: %.2f (%.2f above the one-procedure program's)"
                   % (peak_kb / source_kb, (peak_kb - empty_kb) / source_kb))

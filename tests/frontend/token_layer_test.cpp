@@ -62,5 +62,25 @@ TEST_F(TokenLayer, SaveRestoreAndCopyKeepTheNamedFields) {
   EXPECT_EQ(c.curToken.ID, 5);
 }
 
+// A token read from the source refers to it; a saved copy, and the token itself once that text
+// is replaced, keep what was read.
+TEST_F(TokenLayer, TokenTextsOutliveTheTextTheyWereReadFrom) {
+  source("alpha beta  ");
+  c.GetToken();
+  EXPECT_EQ(c.curToken.Str, "alpha");
+  const TCurrentToken saved = c.curToken;
+  c.GetToken();
+  EXPECT_EQ(saved.Str, "alpha");
+  c.curToken.Str.own();
+  c.curFile->strSource.assign("gamma");  // as a plug-in that rewrites the file does
+  c.curFile->intSourceLen = 5;
+  EXPECT_EQ(c.curToken.Str, "beta");
+  EXPECT_EQ(saved.Str, "alpha");
+  c.SetToken(tk::Identifier, std::string("built") + "text");  // a text that is no source: copied
+  EXPECT_EQ(c.curToken.Str, "builttext");
+  EXPECT_EQ(c.curToken.Str + "!", "builttext!");
+  EXPECT_EQ("-" + c.curToken.Str, "-builttext");
+}
+
 }  // namespace
 }  // namespace kelvo::testing
