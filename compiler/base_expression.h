@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "assembler/memory_operand.h"
 #include "common/definitions.h"
@@ -24,7 +24,9 @@ inline TMemOperand MemOperandOf(const TBaseExpression& e) {
   return {e.regcount, e.reg1, e.reg2, e.disp, e.scale};
 }
 
-// The operand written back as text: "[ebp+esi*4-8]".
-std::string BaseExpressionText(const TBaseExpression& e);
+// The operand written back as text: "[ebp+esi*4-8]", into `room`, which holds kBaseTextRoom
+// characters; no string is built for each operand read.
+constexpr size_t kBaseTextRoom = 48;
+std::string_view BaseExpressionText(const TBaseExpression& e, char* room);
 
 }  // namespace kelvo

@@ -126,14 +126,15 @@ bool TCompiler::CompileIf() {
 bool TCompiler::CompileWhile() {
   const uint32_t n = curFunc->PushBrace(btWhile).id;
   const std::string head = LevelLabel("=dowhile", n);
+  const std::string end = LevelLabel("=endwhile", n);
   DefineLabel(head);
   ExpectOrRaise(tk::LParen);
   // A comparison followed by "or" enters the body directly, not the head.
-  CompileConditionChain(LevelLabel("=endwhile", n), LevelLabel("=whilebody", n));
+  CompileConditionChain(end, LevelLabel("=whilebody", n));
   ExpectOrRaise(tk::LBrace);
   CompileBracedBody("Error 21234234");
   JumpToLabel(kJumpAlways, head);
-  DefineLabel(LevelLabel("=endwhile", n));
+  DefineLabel(end);
   return true;
 }
 
@@ -141,7 +142,8 @@ bool TCompiler::CompileWhile() {
 bool TCompiler::CompileRepeat() {
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
-  DefineLabel(LevelLabel("=repstart", n));
+  const std::string start = LevelLabel("=repstart", n);
+  DefineLabel(start);
   if (NextIsChar('}', tk::RBrace)) {
     GetToken();
     curFunc->PopBrace();
@@ -160,7 +162,7 @@ bool TCompiler::CompileRepeat() {
     code = CompileUntilCondition(true);
   }
   if (form != tk::Semicolon) ExpectOrRaise(tk::Semicolon);
-  JumpToLevelLabel(code, LevelLabel("=repstart", n), n);
+  JumpToLevelLabel(code, start, n);
   DefineLabel(LevelLabel("=repend", n));
   return true;
 }

@@ -12,8 +12,15 @@ namespace kelvo {
 namespace {
 
 std::string stateLabel(uint32_t caseId, const TStateInfo& s) {
+  std::string label = LevelLabel("=case", caseId);
   // The default has a label of its own, so a "state 0" beside it stays reachable.
-  return LevelLabel("=case", caseId) + (s.def ? std::string("_default") : "_" + std::to_string(s.value));
+  if (s.def) {
+    label += "_default";
+  } else {
+    label += '_';
+    AppendDecimal(label, s.value);
+  }
+  return label;
 }
 
 }  // namespace
@@ -26,13 +33,15 @@ bool TCompiler::CompileCase() {
   ExpectOrRaise(tk::RParen);
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btCase).id;
-  JumpToLabel(kJumpAlways, LevelLabel("=chkcase", n));
+  const std::string dispatch = LevelLabel("=chkcase", n);
+  JumpToLabel(kJumpAlways, dispatch);
   CompileBracedBody("Error 54525");
   // A last state without break leaves the case instead of running into the dispatch.
-  JumpToLabel(kJumpAlways, LevelLabel("=exitcase", n));
-  DefineLabel(LevelLabel("=chkcase", n));
+  const std::string exit = LevelLabel("=exitcase", n);
+  JumpToLabel(kJumpAlways, exit);
+  DefineLabel(dispatch);
   emitCaseDispatch(n, selector);
-  DefineLabel(LevelLabel("=exitcase", n));
+  DefineLabel(exit);
   return true;
 }
 

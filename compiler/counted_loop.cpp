@@ -109,12 +109,13 @@ bool TCompiler::CompileCountedLoop() {
   readCountedLoop(*this, loop);
   countedLoopStart(*this, loop);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
-  DefineLabel(LevelLabel("=repstart", n));
+  const std::string start = LevelLabel("=repstart", n);
+  DefineLabel(start);
   stepRegister(curFunc->recAssembler, loop, loop.up);
   CompileBracedBody("Error 2334234");
   DefineLabel(LevelLabel("=repnext", n));  // continue: the end compare, then the step
   countedLoopCompare(*this, loop);
-  JumpToLevelLabel(5, LevelLabel("=repstart", n), n);
+  JumpToLevelLabel(5, start, n);
   DefineLabel(LevelLabel("=repend", n));
   return true;
 }
