@@ -32,11 +32,17 @@ int64_t TFunction::FindCaseBrace() const {
   return -1;
 }
 
+constexpr size_t kFirstLabelRoom = 16;
+
 void TCompiler::AddLabel(const std::string& name, uint32_t position) {
   TLabelNames& names = TLabelNames::Get();
   const TLabelName id = names.Intern(name);
-  names.Bind(CurBody().labelOwner, names.Key(id), static_cast<int32_t>(curFunc->jmpLabels.size()));
-  curFunc->jmpLabels.push_back({id, position});
+  std::vector<TJumpLabel>& labels = curFunc->jmpLabels;
+  names.Bind(CurBody().labelOwner, names.Key(id), static_cast<int32_t>(labels.size()));
+  // Room for the labels of a usual procedure at once, rather than growing from one: the
+  // layout gives the room back once the procedure is done.
+  if (labels.empty()) labels.reserve(kFirstLabelRoom);
+  labels.push_back({id, position});
 }
 
 int32_t TCompiler::FindLabel(const std::string& name) {
