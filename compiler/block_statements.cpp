@@ -2,6 +2,7 @@
 // entry, break and continue, bswap and setae.
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
+#include "compiler/label_binding.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -52,8 +53,9 @@ TStatementResult TCompiler::CompileDirectiveStatement(bool directiveEnds) {
 bool TCompiler::CompileJumpLabel() {
   const std::string name = LocalLabelName(curToken.Str);
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
-  if (FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
-  AddLabel(name, curFunc->recAssembler.strCode.size());
+  const TLabelName id = TLabelNames::Get().Intern(name);
+  if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + name);
+  AddLabelNamed(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
   return true;
 }
 

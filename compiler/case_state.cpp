@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "assembler/encoders.h"
+#include "compiler/label_binding.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -75,13 +76,13 @@ bool TCompiler::CompileState(bool isDefault) {
     if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
     s->value = static_cast<uint32_t>(curToken.Int);
   }
-  const std::string label = stateLabel(s->caseid, *s);
-  if (FindLabel(label) >= 0) {
+  const TLabelName label = TLabelNames::Get().Intern(stateLabel(s->caseid, *s));
+  if (FindLabelNamed(*this, label) >= 0) {
     if (isDefault) Error("The case already has a default state");
     Error("State " + std::to_string(s->value) + " is already in this case");
   }
   ExpectOrRaise(tk::Colon);
-  DefineLabel(label);
+  AddLabelNamed(*this, label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
   StateStack.push_back(std::move(s));
   return true;
 }
