@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "compiler/base_expression.h"
+#include "compiler/plain_operand.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -65,6 +66,9 @@ static TRegister bracketRegister(TCompiler& c) {
 }
 
 void TCompiler::ParseBaseExpression() {
+  // Each token inside reads one level deeper: past the lexer's limit the reading below reports it.
+  constexpr int kLexDepthLimit = 200;
+  if (lexDepth_ < kLexDepthLimit && ReadPlainOperand(*this)) return;
   TBaseExpression& e = curBaseExpression;
   e = TBaseExpression{};
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
