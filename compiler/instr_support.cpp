@@ -7,7 +7,29 @@
 
 namespace kelvo {
 
-bool TCompiler::ExpectComma() { return ExpectToken({tk::Comma}) != tk::Invalid; }
+// Where the "," is when only blanks on the same line stand before it; -1 when anything else
+// comes first.
+static int32_t plainCommaAt(const TAFile& f) {
+  const char* text = f.strSource.data();
+  int32_t at = f.intCurChar;  // the index of the next character
+  while (at < f.intSourceLen && (text[at] == ' ' || text[at] == '\t')) ++at;
+  return at < f.intSourceLen && text[at] == ',' ? at : -1;
+}
+
+// The "," between operands, the commonest token of all, is taken here at once when nothing
+// but blanks stands before it, leaving everything as the lexer does; anything else is read
+// as a token. A token read from inside another (lexDepth_ > 0) keeps the outer one's start.
+bool TCompiler::ExpectComma() {
+  TAFile& f = *curFile;
+  const int32_t at = lexDepth_ == 0 ? plainCommaAt(f) : -1;
+  if (at < 0) return ExpectToken({tk::Comma}) != tk::Invalid;
+  prevTokenType = curToken.Token;
+  f.intCurLineChar += at + 1 - f.intCurChar;
+  f.intCurChar = at + 1;
+  tokenStart = {f.intCurChar - 1, f.intCurLine, f.intCurLineChar - 1};
+  SetToken(tk::Comma, ",");
+  return true;
+}
 
 // Only a decimal number may follow "-".
 bool TCompiler::ReadInstrNumber(int64_t& value) {
