@@ -1,6 +1,7 @@
 // if / elseif / else, while and repeat: compares and jumps between generated labels, the
 // bodies compiled by the block compiler.
 #include "assembler/code_buffer.h"
+#include "compiler/plain_tokens.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -40,7 +41,10 @@ uint16_t TCompiler::peekElse() {
   return PeekToken();
 }
 
+// The punctuation of the structured statements is mostly taken without the lexer.
 void TCompiler::ExpectOrRaise(uint16_t code) {
+  const char c = code == tk::LParen ? '(' : code == tk::LBrace ? '{' : code == tk::Colon ? ':' : 0;
+  if (c != 0 && TakePunctuation(*this, lexDepth_, c, code)) return;
   if (ExpectToken({code}) == tk::Invalid) RaiseError();
 }
 
@@ -73,7 +77,9 @@ void TCompiler::CompileConditionChain(const std::string& falseLabel, const std::
   uint16_t last = kJumpNone;
   for (;;) {
     last = CompileCondition(false);
-    const uint16_t next = ExpectToken({tk::RParen, tk::MnAnd, tk::MnOr});
+    const uint16_t next = TakePunctuation(*this, lexDepth_, ')', tk::RParen)
+                              ? static_cast<uint16_t>(tk::RParen)
+                              : ExpectToken({tk::RParen, tk::MnAnd, tk::MnOr});
     if (next == tk::Invalid) RaiseError();
     if (next == tk::MnOr) {
       JumpToLabel(InvertJump(last), bodyLabel);

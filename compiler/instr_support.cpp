@@ -2,33 +2,16 @@
 // data operand lies, and the label jumps.
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
+#include "compiler/plain_tokens.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
 
-// Where the "," is when only blanks on the same line stand before it; -1 when anything else
-// comes first.
-static int32_t plainCommaAt(const TAFile& f) {
-  const char* text = f.strSource.data();
-  int32_t at = f.intCurChar;  // the index of the next character
-  while (at < f.intSourceLen && (text[at] == ' ' || text[at] == '\t')) ++at;
-  return at < f.intSourceLen && text[at] == ',' ? at : -1;
-}
-
-// The "," between operands, the commonest token of all, is taken here at once when nothing
-// but blanks stands before it, leaving everything as the lexer does; anything else is read
-// as a token. A token read from inside another (lexDepth_ > 0) keeps the outer one's start.
+// The "," between operands, the commonest token of all, is taken without the lexer when
+// only blanks stand before it.
 bool TCompiler::ExpectComma() {
-  TAFile& f = *curFile;
-  const int32_t at = lexDepth_ == 0 ? plainCommaAt(f) : -1;
-  if (at < 0) return ExpectToken({tk::Comma}) != tk::Invalid;
-  prevTokenType = curToken.Token;
-  f.intCurLineChar += at + 1 - f.intCurChar;
-  f.intCurChar = at + 1;
-  tokenStart = {f.intCurChar - 1, f.intCurLine, f.intCurLineChar - 1};
-  SetToken(tk::Comma, ",");
-  return true;
+  return TakePunctuation(*this, lexDepth_, ',', tk::Comma) || ExpectToken({tk::Comma}) != tk::Invalid;
 }
 
 // Only a decimal number may follow "-".
