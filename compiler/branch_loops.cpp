@@ -4,7 +4,9 @@
 #include "compiler/plain_tokens.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
+#include "frontend/token_table.h"
 
 namespace kelvo {
 
@@ -33,12 +35,25 @@ bool TCompiler::NextIsChar(char c, uint16_t code) {
   return next == c;
 }
 
+// The code of the word after the blanks ahead when it is else or elseif; 0 for any other.
+static uint16_t elseAhead(const TAFile& f) {
+  int32_t pos = f.intCurChar + 1;  // 1-based, as CharAt counts
+  while (static_cast<unsigned char>(f.CharAt(pos) - 1) < 32) ++pos;
+  const int32_t start = pos;
+  while (lex::isWordChar(f.CharAt(pos))) ++pos;
+  const TKeyword* kw = findKeyword({f.strSource.data() + (start - 1), static_cast<size_t>(pos - start)});
+  return kw && (kw->code == tk::Else || kw->code == tk::ElseIf) ? kw->code : 0;
+}
+
 // The next token when it may be elseif or else, 0 when it cannot be: only a word starting
-// with "e" (or a comment before one) needs reading.
+// with "e" (or a comment before one) needs reading. The word is looked up in place unless a
+// plug-in or a macro could take it.
 uint16_t TCompiler::peekElse() {
   const char next = PeekNonBlank();
   if (next != 'e' && next != 'E' && next != '/') return 0;
-  return PeekToken();
+  const bool plainWord = next != '/' && !macroNamedLikeKeyword_ && !(pluginSys && pluginSys->HasEntries()) &&
+                         lexDepth_ < kLexDepthLimit;
+  return plainWord ? elseAhead(*curFile) : PeekToken();
 }
 
 // The punctuation of the structured statements is mostly taken without the lexer.

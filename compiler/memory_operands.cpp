@@ -4,6 +4,7 @@
 
 #include "compiler/base_expression.h"
 #include "compiler/plain_operand.h"
+#include "compiler/plain_tokens.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -66,9 +67,8 @@ static TRegister bracketRegister(TCompiler& c) {
 }
 
 void TCompiler::ParseBaseExpression() {
-  // Each token inside reads one level deeper: past the lexer's limit the reading below reports it.
-  constexpr int kLexDepthLimit = 200;
-  if (lexDepth_ < kLexDepthLimit && ReadPlainOperand(*this)) return;
+  // Each token inside is read one level deeper than the operand.
+  if (lexDepth_ + 1 <= kLexDepthLimit && ReadPlainOperand(*this)) return;
   TBaseExpression& e = curBaseExpression;
   e = TBaseExpression{};
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
