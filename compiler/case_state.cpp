@@ -49,6 +49,7 @@ bool TCompiler::CompileCase() {
 // Compares the selector with the case's states, the last written first, and removes them.
 void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
   TAssembler& a = curFunc->recAssembler;
+  const TLabelNames& names = TLabelNames::Get();
   const TStateInfo* fallback = nullptr;
   for (size_t i = StateStack.size(); i-- > 0;) {
     const TStateInfo& s = *StateStack[i];
@@ -59,9 +60,9 @@ void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
     }
     CheckImmediate(static_cast<int32_t>(s.value), regSize(selector) / 8);
     CmpRegImm(a, selector, 0, static_cast<int32_t>(s.value));
-    JumpToLabel(4, stateLabel(n, s));
+    JumpToLabel(4, names.Text(s.label));
   }
-  if (fallback) JumpToLabel(kJumpAlways, stateLabel(n, *fallback));
+  if (fallback) JumpToLabel(kJumpAlways, names.Text(fallback->label));
   std::erase_if(StateStack, [n](const std::unique_ptr<TStateInfo>& s) { return s->caseid == n; });
 }
 
@@ -76,13 +77,13 @@ bool TCompiler::CompileState(bool isDefault) {
     if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
     s->value = static_cast<uint32_t>(curToken.Int);
   }
-  const TLabelName label = TLabelNames::Get().Intern(stateLabel(s->caseid, *s));
-  if (FindLabelNamed(*this, label) >= 0) {
+  s->label = TLabelNames::Get().Intern(stateLabel(s->caseid, *s));
+  if (FindLabelNamed(*this, s->label) >= 0) {
     if (isDefault) Error("The case already has a default state");
     Error("State " + std::to_string(s->value) + " is already in this case");
   }
   ExpectOrRaise(tk::Colon);
-  AddLabelNamed(*this, label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+  AddLabelNamed(*this, s->label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
   StateStack.push_back(std::move(s));
   return true;
 }
