@@ -56,10 +56,20 @@ uint16_t TCompiler::peekElse() {
   return plainWord ? elseAhead(*curFile) : PeekToken();
 }
 
+static char punctuationChar(uint16_t code) {
+  switch (code) {
+    case tk::LParen: return '(';
+    case tk::RParen: return ')';
+    case tk::LBrace: return '{';
+    case tk::Colon: return ':';
+    case tk::Semicolon: return ';';
+    default: return 0;
+  }
+}
+
 // The punctuation of the structured statements is mostly taken without the lexer.
 void TCompiler::ExpectOrRaise(uint16_t code) {
-  const char c = code == tk::LParen ? '(' : code == tk::LBrace ? '{' : code == tk::Colon ? ':' : 0;
-  if (c != 0 && TakePunctuation(*this, lexDepth_, c, code)) return;
+  if (const char c = punctuationChar(code); c != 0 && TakePunctuation(*this, lexDepth_, c, code)) return;
   if (ExpectToken({code}) == tk::Invalid) RaiseError();
 }
 
