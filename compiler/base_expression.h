@@ -19,6 +19,12 @@ struct TBaseExpression {
   int32_t dtSize = 4;      // operand size in bytes
 };
 
+// The displacement written may be any 32-bit value, signed or not: it wraps as the address does.
+constexpr int64_t kLowestDisp = -2147483648LL;
+constexpr int64_t kHighestDisp = 4294967295LL;
+
+inline bool ValidScale(int64_t n) { return n == 1 || n == 2 || n == 4 || n == 8; }
+
 // The operand as the encoders take it.
 inline TMemOperand MemOperandOf(const TBaseExpression& e) {
   return {e.regcount, e.reg1, e.reg2, e.disp, e.scale};

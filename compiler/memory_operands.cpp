@@ -12,15 +12,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr int64_t kLowestDisp = -2147483648LL;
-constexpr int64_t kHighestDisp = 4294967295LL;  // written unsigned, wraps like the address does
-
-bool validScale(int64_t n) { return n == 1 || n == 2 || n == 4 || n == 8; }
-
-}  // namespace
-
-namespace {
-
 // Writes the text of an operand into a buffer of kBaseTextRoom characters.
 class TTextWriter {
  public:
@@ -67,8 +58,8 @@ static TRegister bracketRegister(TCompiler& c) {
 }
 
 void TCompiler::ParseBaseExpression() {
-  // Each token inside is read one level deeper than the operand.
-  if (lexDepth_ + 1 <= kLexDepthLimit && ReadPlainOperand(*this)) return;
+  // Its tokens are read one level deeper than the operand's.
+  if (lexDepth_ < kLexDepthLimit && ReadPlainOperand(*this)) return;
   TBaseExpression& e = curBaseExpression;
   e = TBaseExpression{};
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
@@ -77,7 +68,7 @@ void TCompiler::ParseBaseExpression() {
   int64_t disp = 0;
   auto readScale = [&] {
     if (ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
-    if (!validScale(curToken.Int)) Error("Invalid scaler value");
+    if (!ValidScale(curToken.Int)) Error("Invalid scaler value");
     e.scale = static_cast<int32_t>(curToken.Int);
   };
   auto addNumber = [&](bool negative) {

@@ -6,6 +6,7 @@
 
 #include "compiler/base_expression.h"
 #include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
 #include "frontend/token_table.h"
 #include "plugins/plugin_manager.h"
@@ -14,13 +15,7 @@ namespace kelvo {
 
 namespace {
 
-constexpr int64_t kLowestDisp = -2147483648LL;
-constexpr int64_t kHighestDisp = 4294967295LL;
 constexpr size_t kLongestNumber = 18;  // decimal digits that always fit 64 bits
-
-bool validScale(int64_t n) { return n == 1 || n == 2 || n == 4 || n == 8; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isWordChar(char c) { return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 
 // The characters after "[" as the lexer would split them; `at` is the index of the next one.
 class TOperandScan {
@@ -42,7 +37,7 @@ class TOperandScan {
   bool Register(TRegister& reg) {
     const int32_t start = skipBlanks();
     int32_t end = start;
-    while (end < end_ && isWordChar(text_[end])) ++end;
+    while (end < end_ && lex::isWordChar(text_[end])) ++end;
     const TKeyword* kw = findKeyword({text_ + start, static_cast<size_t>(end - start)});
     if (!kw || kw->kind != TWordKind::register32) return false;
     at_ = end;
@@ -54,7 +49,7 @@ class TOperandScan {
   bool Number(int64_t& value) {
     const int32_t start = skipBlanks();
     if (next() == '0' && at_ + 1 < end_ && text_[at_ + 1] == 'x') return false;
-    while (at_ < end_ && isDigit(text_[at_])) ++at_;
+    while (at_ < end_ && lex::isDigit(text_[at_])) ++at_;
     const auto digits = static_cast<size_t>(at_ - start);
     if (digits == 0 || digits > kLongestNumber || next() == '.') return false;
     std::from_chars(text_ + start, text_ + at_, value);
@@ -78,7 +73,7 @@ class TOperandScan {
 // "reg*scale" or "reg" after "+": the index part.
 bool readScale(TOperandScan& s, TBaseExpression& e) {
   int64_t scale = 0;
-  if (!s.Number(scale) || !validScale(scale)) return false;
+  if (!s.Number(scale) || !ValidScale(scale)) return false;
   e.scale = static_cast<int32_t>(scale);
   return true;
 }
