@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "assembler/memory_operand.h"
 #include "common/definitions.h"
@@ -19,12 +19,20 @@ struct TBaseExpression {
   int32_t dtSize = 4;      // operand size in bytes
 };
 
+// The displacement written may be any 32-bit value, signed or not: it wraps as the address does.
+constexpr int64_t kLowestDisp = -2147483648LL;
+constexpr int64_t kHighestDisp = 4294967295LL;
+
+inline bool ValidScale(int64_t n) { return n == 1 || n == 2 || n == 4 || n == 8; }
+
 // The operand as the encoders take it.
 inline TMemOperand MemOperandOf(const TBaseExpression& e) {
   return {e.regcount, e.reg1, e.reg2, e.disp, e.scale};
 }
 
-// The operand written back as text: "[ebp+esi*4-8]".
-std::string BaseExpressionText(const TBaseExpression& e);
+// The operand written back as text: "[ebp+esi*4-8]", into `room`, which holds kBaseTextRoom
+// characters; no string is built for each operand read.
+constexpr size_t kBaseTextRoom = 48;
+std::string_view BaseExpressionText(const TBaseExpression& e, char* room);
 
 }  // namespace kelvo

@@ -2,6 +2,8 @@
 // entry, break and continue, bswap and setae.
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
+#include "compiler/label_binding.h"
+#include "compiler/plain_tokens.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -51,9 +53,10 @@ TStatementResult TCompiler::CompileDirectiveStatement(bool directiveEnds) {
 // "@name:" a label local to the procedure
 bool TCompiler::CompileJumpLabel() {
   const std::string name = LocalLabelName(curToken.Str);
-  if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
-  if (FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
-  AddLabel(name, curFunc->recAssembler.strCode.size());
+  if (!TakePunctuation(*this, lexDepth_, ':', tk::Colon) && ExpectToken({tk::Colon}) == tk::Invalid) return false;
+  const TLabelName id = TLabelNames::Get().Intern(name);
+  if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + name);
+  AddLabelNamed(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
   return true;
 }
 
@@ -79,7 +82,9 @@ bool TCompiler::CompileEntry() {
 // the exception records of the try blocks it leaves.
 // "break;" | "continue;"
 bool TCompiler::CompileLoopExit(bool isBreak) {
-  if (ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid) return false;
+  if (!TakePunctuation(*this, lexDepth_, ';', tk::Semicolon) &&
+      ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid)
+    return false;
   uint32_t depth = 0;
   uint16_t condition = kJumpAlways;
   if (curToken.Token == tk::Number) {

@@ -1,3 +1,4 @@
+#include "compiler/label_binding.h"
 #include "frontend/compiler.h"
 
 namespace kelvo {
@@ -32,11 +33,25 @@ int64_t TFunction::FindCaseBrace() const {
   return -1;
 }
 
-void TCompiler::AddLabel(const std::string& name, uint32_t position) {
+constexpr size_t kFirstLabelRoom = 16;
+
+void AddLabelNamed(TCompiler& c, TLabelName name, uint32_t position) {
   TLabelNames& names = TLabelNames::Get();
-  const TLabelName id = names.Intern(name);
-  names.Bind(CurBody().labelOwner, names.Key(id), static_cast<int32_t>(curFunc->jmpLabels.size()));
-  curFunc->jmpLabels.push_back({id, position});
+  std::vector<TJumpLabel>& labels = c.curFunc->jmpLabels;
+  names.Bind(c.CurBody().labelOwner, names.Key(name), static_cast<int32_t>(labels.size()));
+  // Room for the labels of a usual procedure at once, rather than growing from one: the
+  // layout gives the room back once the procedure is done.
+  if (labels.empty()) labels.reserve(kFirstLabelRoom);
+  labels.push_back({name, position});
+}
+
+int32_t FindLabelNamed(TCompiler& c, TLabelName name) {
+  const TLabelNames& names = TLabelNames::Get();
+  return names.Find(c.CurBody().labelOwner, names.Key(name));
+}
+
+void TCompiler::AddLabel(const std::string& name, uint32_t position) {
+  AddLabelNamed(*this, TLabelNames::Get().Intern(name), position);
 }
 
 int32_t TCompiler::FindLabel(const std::string& name) {

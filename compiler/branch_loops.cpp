@@ -1,9 +1,12 @@
 // if / elseif / else, while and repeat: compares and jumps between generated labels, the
 // bodies compiled by the block compiler.
 #include "assembler/code_buffer.h"
+#include "compiler/plain_tokens.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
+#include "frontend/token_table.h"
 
 namespace kelvo {
 
@@ -32,15 +35,41 @@ bool TCompiler::NextIsChar(char c, uint16_t code) {
   return next == c;
 }
 
+// The code of the word after the blanks ahead when it is else or elseif; 0 for any other.
+static uint16_t elseAhead(const TAFile& f) {
+  int32_t pos = f.intCurChar + 1;  // 1-based, as CharAt counts
+  while (static_cast<unsigned char>(f.CharAt(pos) - 1) < 32) ++pos;
+  const int32_t start = pos;
+  while (lex::isWordChar(f.CharAt(pos))) ++pos;
+  const TKeyword* kw = findKeyword({f.strSource.data() + (start - 1), static_cast<size_t>(pos - start)});
+  return kw && (kw->code == tk::Else || kw->code == tk::ElseIf) ? kw->code : 0;
+}
+
 // The next token when it may be elseif or else, 0 when it cannot be: only a word starting
-// with "e" (or a comment before one) needs reading.
+// with "e" (or a comment before one) needs reading. The word is looked up in place unless a
+// plug-in or a macro could take it.
 uint16_t TCompiler::peekElse() {
   const char next = PeekNonBlank();
   if (next != 'e' && next != 'E' && next != '/') return 0;
-  return PeekToken();
+  const bool plainWord = next != '/' && !macroNamedLikeKeyword_ && !(pluginSys && pluginSys->HasEntries()) &&
+                         lexDepth_ < kLexDepthLimit;
+  return plainWord ? elseAhead(*curFile) : PeekToken();
 }
 
+static char punctuationChar(uint16_t code) {
+  switch (code) {
+    case tk::LParen: return '(';
+    case tk::RParen: return ')';
+    case tk::LBrace: return '{';
+    case tk::Colon: return ':';
+    case tk::Semicolon: return ';';
+    default: return 0;
+  }
+}
+
+// The punctuation of the structured statements is mostly taken without the lexer.
 void TCompiler::ExpectOrRaise(uint16_t code) {
+  if (const char c = punctuationChar(code); c != 0 && TakePunctuation(*this, lexDepth_, c, code)) return;
   if (ExpectToken({code}) == tk::Invalid) RaiseError();
 }
 
@@ -73,7 +102,9 @@ void TCompiler::CompileConditionChain(const std::string& falseLabel, const std::
   uint16_t last = kJumpNone;
   for (;;) {
     last = CompileCondition(false);
-    const uint16_t next = ExpectToken({tk::RParen, tk::MnAnd, tk::MnOr});
+    const uint16_t next = TakePunctuation(*this, lexDepth_, ')', tk::RParen)
+                              ? static_cast<uint16_t>(tk::RParen)
+                              : ExpectToken({tk::RParen, tk::MnAnd, tk::MnOr});
     if (next == tk::Invalid) RaiseError();
     if (next == tk::MnOr) {
       JumpToLabel(InvertJump(last), bodyLabel);
@@ -126,14 +157,15 @@ bool TCompiler::CompileIf() {
 bool TCompiler::CompileWhile() {
   const uint32_t n = curFunc->PushBrace(btWhile).id;
   const std::string head = LevelLabel("=dowhile", n);
+  const std::string end = LevelLabel("=endwhile", n);
   DefineLabel(head);
   ExpectOrRaise(tk::LParen);
   // A comparison followed by "or" enters the body directly, not the head.
-  CompileConditionChain(LevelLabel("=endwhile", n), LevelLabel("=whilebody", n));
+  CompileConditionChain(end, LevelLabel("=whilebody", n));
   ExpectOrRaise(tk::LBrace);
   CompileBracedBody("Error 21234234");
   JumpToLabel(kJumpAlways, head);
-  DefineLabel(LevelLabel("=endwhile", n));
+  DefineLabel(end);
   return true;
 }
 
@@ -141,7 +173,8 @@ bool TCompiler::CompileWhile() {
 bool TCompiler::CompileRepeat() {
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
-  DefineLabel(LevelLabel("=repstart", n));
+  const std::string start = LevelLabel("=repstart", n);
+  DefineLabel(start);
   if (NextIsChar('}', tk::RBrace)) {
     GetToken();
     curFunc->PopBrace();
@@ -160,7 +193,7 @@ bool TCompiler::CompileRepeat() {
     code = CompileUntilCondition(true);
   }
   if (form != tk::Semicolon) ExpectOrRaise(tk::Semicolon);
-  JumpToLevelLabel(code, LevelLabel("=repstart", n), n);
+  JumpToLevelLabel(code, start, n);
   DefineLabel(LevelLabel("=repend", n));
   return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "assembler/encoders.h"
+#include "compiler/label_binding.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -12,8 +13,15 @@ namespace kelvo {
 namespace {
 
 std::string stateLabel(uint32_t caseId, const TStateInfo& s) {
+  std::string label = LevelLabel("=case", caseId);
   // The default has a label of its own, so a "state 0" beside it stays reachable.
-  return LevelLabel("=case", caseId) + (s.def ? std::string("_default") : "_" + std::to_string(s.value));
+  if (s.def) {
+    label += "_default";
+  } else {
+    label += '_';
+    AppendDecimal(label, s.value);
+  }
+  return label;
 }
 
 }  // namespace
@@ -26,19 +34,22 @@ bool TCompiler::CompileCase() {
   ExpectOrRaise(tk::RParen);
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btCase).id;
-  JumpToLabel(kJumpAlways, LevelLabel("=chkcase", n));
+  const std::string dispatch = LevelLabel("=chkcase", n);
+  JumpToLabel(kJumpAlways, dispatch);
   CompileBracedBody("Error 54525");
   // A last state without break leaves the case instead of running into the dispatch.
-  JumpToLabel(kJumpAlways, LevelLabel("=exitcase", n));
-  DefineLabel(LevelLabel("=chkcase", n));
+  const std::string exit = LevelLabel("=exitcase", n);
+  JumpToLabel(kJumpAlways, exit);
+  DefineLabel(dispatch);
   emitCaseDispatch(n, selector);
-  DefineLabel(LevelLabel("=exitcase", n));
+  DefineLabel(exit);
   return true;
 }
 
 // Compares the selector with the case's states, the last written first, and removes them.
 void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
   TAssembler& a = curFunc->recAssembler;
+  const TLabelNames& names = TLabelNames::Get();
   const TStateInfo* fallback = nullptr;
   for (size_t i = StateStack.size(); i-- > 0;) {
     const TStateInfo& s = *StateStack[i];
@@ -49,9 +60,9 @@ void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
     }
     CheckImmediate(static_cast<int32_t>(s.value), regSize(selector) / 8);
     CmpRegImm(a, selector, 0, static_cast<int32_t>(s.value));
-    JumpToLabel(4, stateLabel(n, s));
+    JumpToLabel(4, names.Text(s.label));
   }
-  if (fallback) JumpToLabel(kJumpAlways, stateLabel(n, *fallback));
+  if (fallback) JumpToLabel(kJumpAlways, names.Text(fallback->label));
   std::erase_if(StateStack, [n](const std::unique_ptr<TStateInfo>& s) { return s->caseid == n; });
 }
 
@@ -66,13 +77,13 @@ bool TCompiler::CompileState(bool isDefault) {
     if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
     s->value = static_cast<uint32_t>(curToken.Int);
   }
-  const std::string label = stateLabel(s->caseid, *s);
-  if (FindLabel(label) >= 0) {
+  s->label = TLabelNames::Get().Intern(stateLabel(s->caseid, *s));
+  if (FindLabelNamed(*this, s->label) >= 0) {
     if (isDefault) Error("The case already has a default state");
     Error("State " + std::to_string(s->value) + " is already in this case");
   }
   ExpectOrRaise(tk::Colon);
-  DefineLabel(label);
+  AddLabelNamed(*this, s->label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
   StateStack.push_back(std::move(s));
   return true;
 }

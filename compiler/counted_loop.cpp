@@ -41,7 +41,7 @@ static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
     if (c.ExpectToken(codes) == tk::Invalid) c.RaiseError();
     return c.curToken.Token;
   };
-  expect({tk::LParen});
+  c.ExpectOrRaise(tk::LParen);
   expect({tk::Register});
   loop.reg = c.curToken.Reg;
   expect({tk::Assign});
@@ -62,13 +62,13 @@ static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
   if (expect({tk::RParen, tk::Step}) == tk::Step) {
     expect({tk::Number, tk::Hex, tk::Register});
     TCompiler::CopyToken(&loop.step, &c.curToken);
-    expect({tk::RParen});
+    c.ExpectOrRaise(tk::RParen);
   }
   if (loop.step.Token == tk::Register && regSize(loop.step.Reg) != regSize(loop.reg))
     c.Error(SizeMessage(TSizeMessage::equalSize));
   if (loop.end.Token == tk::Register && regSize(loop.end.Reg) != regSize(loop.reg))
     c.Error(SizeMessage(TSizeMessage::equalSize));
-  expect({tk::LBrace});
+  c.ExpectOrRaise(tk::LBrace);
 }
 
 // The register one step before the start, so the step at the loop head brings it there.
@@ -109,12 +109,13 @@ bool TCompiler::CompileCountedLoop() {
   readCountedLoop(*this, loop);
   countedLoopStart(*this, loop);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
-  DefineLabel(LevelLabel("=repstart", n));
+  const std::string start = LevelLabel("=repstart", n);
+  DefineLabel(start);
   stepRegister(curFunc->recAssembler, loop, loop.up);
   CompileBracedBody("Error 2334234");
   DefineLabel(LevelLabel("=repnext", n));  // continue: the end compare, then the step
   countedLoopCompare(*this, loop);
-  JumpToLevelLabel(5, LevelLabel("=repstart", n), n);
+  JumpToLevelLabel(5, start, n);
   DefineLabel(LevelLabel("=repend", n));
   return true;
 }

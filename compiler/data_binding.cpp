@@ -1,6 +1,7 @@
 // Statements around data declarations: the signed/unsigned/global/inherit prefixes, "@name:"
 // labels, and binding a pointer item to a register with assume and drop.
 #include "assembler/encoders.h"
+#include "compiler/label_binding.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -40,8 +41,9 @@ bool TCompiler::CompileDataPrefix(uint16_t prefix) {
 bool TCompiler::CompileLabel() {
   const std::string name = curToken.Str;
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
-  if (FindLabel(name) >= 0) Error("Label Identifier Redeclared " + name);
-  AddLabel(name, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+  const TLabelName id = TLabelNames::Get().Intern(name);
+  if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + name);
+  AddLabelNamed(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
   return true;
 }
 

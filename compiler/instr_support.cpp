@@ -2,12 +2,17 @@
 // data operand lies, and the label jumps.
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
+#include "compiler/plain_tokens.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
 
-bool TCompiler::ExpectComma() { return ExpectToken({tk::Comma}) != tk::Invalid; }
+// The "," between operands, the commonest token of all, is taken without the lexer when
+// only blanks stand before it.
+bool TCompiler::ExpectComma() {
+  return TakePunctuation(*this, lexDepth_, ',', tk::Comma) || ExpectToken({tk::Comma}) != tk::Invalid;
+}
 
 // Only a decimal number may follow "-".
 bool TCompiler::ReadInstrNumber(int64_t& value) {

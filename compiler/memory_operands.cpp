@@ -1,6 +1,10 @@
 // Bracketed memory operands: "[base + index*scale + disp]" and "reg[disp]", read by the lexer
 // into curBaseExpression and handed on as one token.
+#include <charconv>
+
 #include "compiler/base_expression.h"
+#include "compiler/plain_operand.h"
+#include "compiler/plain_tokens.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -8,24 +12,43 @@ namespace kelvo {
 
 namespace {
 
-constexpr int64_t kLowestDisp = -2147483648LL;
-constexpr int64_t kHighestDisp = 4294967295LL;  // written unsigned, wraps like the address does
+// Writes the text of an operand into a buffer of kBaseTextRoom characters.
+class TTextWriter {
+ public:
+  explicit TTextWriter(char* room) : room_(room) {}
+  void Add(std::string_view part) { size_ += part.copy(room_ + size_, kBaseTextRoom - size_); }
+  void Add(char c) { room_[size_++] = c; }
+  void Add(int64_t n) {
+    const char* end = std::to_chars(room_ + size_, room_ + kBaseTextRoom, n).ptr;
+    size_ = static_cast<size_t>(end - room_);
+  }
+  std::string_view Text() const { return {room_, size_}; }
 
-bool validScale(int64_t n) { return n == 1 || n == 2 || n == 4 || n == 8; }
+ private:
+  char* room_;
+  size_t size_ = 0;
+};
 
 }  // namespace
 
-std::string BaseExpressionText(const TBaseExpression& e) {
-  std::string text = "[";
-  text += kRegisterNames[e.reg1];
+std::string_view BaseExpressionText(const TBaseExpression& e, char* room) {
+  TTextWriter text(room);
+  text.Add('[');
+  text.Add(kRegisterNames[e.reg1]);
   if (e.regcount == 2) {
-    text += '+';
-    text += kRegisterNames[e.reg2];
+    text.Add('+');
+    text.Add(kRegisterNames[e.reg2]);
   }
-  if (e.scale != 0) text += "*" + std::to_string(e.scale);
-  if (e.disp > 0) text += "+" + std::to_string(e.disp);
-  if (e.disp < 0) text += "-" + std::to_string(-static_cast<int64_t>(e.disp));
-  return text + "]";
+  if (e.scale != 0) {
+    text.Add('*');
+    text.Add(int64_t{e.scale});
+  }
+  if (e.disp != 0) {
+    text.Add(e.disp > 0 ? '+' : '-');
+    text.Add(e.disp > 0 ? int64_t{e.disp} : -static_cast<int64_t>(e.disp));
+  }
+  text.Add(']');
+  return text.Text();
 }
 
 // A register inside brackets: only the 32-bit ones address memory.
@@ -35,6 +58,8 @@ static TRegister bracketRegister(TCompiler& c) {
 }
 
 void TCompiler::ParseBaseExpression() {
+  // Its tokens are read one level deeper than the operand's.
+  if (lexDepth_ < kLexDepthLimit && ReadPlainOperand(*this)) return;
   TBaseExpression& e = curBaseExpression;
   e = TBaseExpression{};
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
@@ -43,7 +68,7 @@ void TCompiler::ParseBaseExpression() {
   int64_t disp = 0;
   auto readScale = [&] {
     if (ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
-    if (!validScale(curToken.Int)) Error("Invalid scaler value");
+    if (!ValidScale(curToken.Int)) Error("Invalid scaler value");
     e.scale = static_cast<int32_t>(curToken.Int);
   };
   auto addNumber = [&](bool negative) {
@@ -78,7 +103,8 @@ void TCompiler::ParseBaseExpression() {
   if (next == tk::Invalid) RaiseError();
   if (disp > kHighestDisp) Error("Displacement out of range");
   e.disp = static_cast<int32_t>(static_cast<uint32_t>(disp));
-  SetToken(tk::BaseExpr, BaseExpressionText(e));
+  char text[kBaseTextRoom];
+  SetToken(tk::BaseExpr, BaseExpressionText(e, text));
 }
 
 // "reg[n]": the reader stands on the register's last letter, "[" follows at once.

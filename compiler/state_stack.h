@@ -10,6 +10,7 @@ struct TStateInfo {
   uint32_t caseid = 0;  // the case's brace level
   uint32_t value = 0;
   bool def = false;     // the default state
+  uint32_t label = 0;   // the number of the state's label name, for the dispatch's jump
 };
 
 }  // namespace kelvo

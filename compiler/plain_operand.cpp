@@ -1,0 +1,137 @@
+// Most memory operands are a register or two, a scale and a displacement: reading them a
+// character at a time costs a small part of reading each of their tokens through the lexer.
+#include "compiler/plain_operand.h"
+
+#include <charconv>
+
+#include "compiler/base_expression.h"
+#include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
+#include "frontend/token_codes.h"
+#include "frontend/token_table.h"
+#include "plugins/plugin_manager.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr size_t kLongestNumber = 18;  // decimal digits that always fit 64 bits
+
+// The characters after "[" as the lexer would split them; `at` is the index of the next one.
+class TOperandScan {
+ public:
+  explicit TOperandScan(const TAFile& f) : text_(f.strSource.data()), at_(f.intCurChar), end_(f.intSourceLen) {}
+
+  int32_t At() const { return at_; }
+  uint16_t Last() const { return last_; }
+
+  // The next character after blanks, read when it is one of `ops`; 0 (nothing read) if not.
+  char Operator(std::string_view ops) {
+    const char c = next();
+    if (c == 0 || ops.find(c) == std::string_view::npos) return 0;
+    ++at_;
+    return c;
+  }
+  // A 32-bit register's name, ended by a character that is not part of a word. Any other
+  // word is left unread.
+  bool Register(TRegister& reg) {
+    const int32_t start = skipBlanks();
+    int32_t end = start;
+    while (end < end_ && lex::isWordChar(text_[end])) ++end;
+    const TKeyword* kw = findKeyword({text_ + start, static_cast<size_t>(end - start)});
+    if (!kw || kw->kind != TWordKind::register32) return false;
+    at_ = end;
+    reg = keywordRegister(*kw);
+    last_ = tk::Register;
+    return true;
+  }
+  // Decimal digits not followed by ".": neither a hexadecimal nor a float literal.
+  bool Number(int64_t& value) {
+    const int32_t start = skipBlanks();
+    if (next() == '0' && at_ + 1 < end_ && text_[at_ + 1] == 'x') return false;
+    while (at_ < end_ && lex::isDigit(text_[at_])) ++at_;
+    const auto digits = static_cast<size_t>(at_ - start);
+    if (digits == 0 || digits > kLongestNumber || next() == '.') return false;
+    std::from_chars(text_ + start, text_ + at_, value);
+    last_ = tk::Number;
+    return true;
+  }
+
+ private:
+  char next() const { return at_ < end_ ? text_[at_] : '\0'; }
+  int32_t skipBlanks() {
+    while (at_ < end_ && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
+    return at_;
+  }
+
+  const char* text_;
+  int32_t at_;
+  int32_t end_;
+  uint16_t last_ = tk::Invalid;  // the code of the last token read
+};
+
+// "reg*scale" or "reg" after "+": the index part.
+bool readScale(TOperandScan& s, TBaseExpression& e) {
+  int64_t scale = 0;
+  if (!s.Number(scale) || !ValidScale(scale)) return false;
+  e.scale = static_cast<int32_t>(scale);
+  return true;
+}
+
+// The operand up to and including "]", in the forms and with the checks of the token-by-token
+// reading in memory_operands.cpp.
+bool scanOperand(TOperandScan& s, TBaseExpression& e) {
+  e.regcount = 1;
+  if (!s.Register(e.reg1)) return false;
+  int64_t disp = 0;
+  char next = s.Operator("]*+-");
+  if (next == '*') {
+    if (!readScale(s, e)) return false;
+    next = s.Operator("]+-");
+  } else if (next == '+') {
+    if (s.Register(e.reg2)) {
+      e.regcount = 2;
+      next = s.Operator("]*+-");
+      if (next == '*') {
+        if (!readScale(s, e)) return false;
+        next = s.Operator("]+-");
+      }
+    } else {
+      if (!s.Number(disp)) return false;
+      next = s.Operator("]+-");
+    }
+  }
+  while (next == '+' || next == '-') {
+    int64_t n = 0;
+    if (!s.Number(n)) return false;
+    disp += next == '-' ? -n : n;
+    if (disp < kLowestDisp || disp > kHighestDisp) return false;
+    next = s.Operator("]+-");
+  }
+  if (next != ']' || disp > kHighestDisp) return false;
+  e.disp = static_cast<int32_t>(static_cast<uint32_t>(disp));
+  return true;
+}
+
+}  // namespace
+
+bool ReadPlainOperand(TCompiler& c) {
+  // A plug-in may take any word or character as a token of its own.
+  if (c.pluginSys && c.pluginSys->HasEntries()) return false;
+  TAFile& f = *c.curFile;
+  TOperandScan s(f);
+  TBaseExpression e;
+  if (!scanOperand(s, e)) return false;
+  // All on one line: the reader moves on as over the tokens, the last before "]" counting as
+  // the token before the operand's.
+  const int32_t read = s.At() - f.intCurChar;
+  f.intCurChar += read;
+  f.intCurLineChar += read;
+  c.prevTokenType = s.Last();
+  c.curBaseExpression = e;
+  char text[kBaseTextRoom];
+  c.SetToken(tk::BaseExpr, BaseExpressionText(e, text));
+  return true;
+}
+
+}  // namespace kelvo
