@@ -52,7 +52,7 @@ uint16_t TCompiler::peekElse() {
   const char next = PeekNonBlank();
   if (next != 'e' && next != 'E' && next != '/') return 0;
   const bool plainWord = next != '/' && !macroNamedLikeKeyword_ && !(pluginSys && pluginSys->HasEntries()) &&
-                         lexDepth_ < kLexDepthLimit;
+                         lexDepth_ < kMaxLexDepth;
   return plainWord ? elseAhead(*curFile) : PeekToken();
 }
 

@@ -4,7 +4,6 @@
 
 #include "compiler/base_expression.h"
 #include "compiler/plain_operand.h"
-#include "compiler/plain_tokens.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -59,7 +58,7 @@ static TRegister bracketRegister(TCompiler& c) {
 
 void TCompiler::ParseBaseExpression() {
   // Its tokens are read one level deeper than the operand's.
-  if (lexDepth_ < kLexDepthLimit && ReadPlainOperand(*this)) return;
+  if (lexDepth_ < kMaxLexDepth && ReadPlainOperand(*this)) return;
   TBaseExpression& e = curBaseExpression;
   e = TBaseExpression{};
   if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();

@@ -17,7 +17,7 @@ bool TakePunctuation(TCompiler& compiler, int lexDepth, char c, uint16_t code) {
   f.intCurLineChar += at + 1 - f.intCurChar;
   f.intCurChar = at + 1;
   compiler.tokenStart = {f.intCurChar - 1, f.intCurLine, f.intCurLineChar - 1};
-  compiler.SetToken(code, std::string_view(&c, 1));
+  compiler.SetToken(code, std::string_view(text + at, 1));  // refers to the source
   return true;
 }
 

@@ -8,10 +8,6 @@ namespace kelvo {
 
 struct TCompiler;
 
-// As deep as the lexer reads tokens inside tokens: a read that would go deeper is left to the
-// lexer, which reports it.
-constexpr int kLexDepthLimit = 200;
-
 // Reads the one-character token `c` (code `code`) when it comes next after nothing but blanks
 // on the same line, leaving the token and the reader as the lexer does; false, with nothing
 // read, for anything else. Only for a token read at a statement's level (lexer depth 0).

@@ -513,6 +513,8 @@ struct TCompiler {
   std::string captureMacroBody(const std::string& name);
   void resolveMacroLabelJumps(size_t first, const std::string& suffix);
   // lexer internals
+  // Deep enough for any real source; stops runs like "((((" or "@@@@" before the stack does.
+  static constexpr int kMaxLexDepth = 200;
   int lexDepth_ = 0;
   int callDepth_ = 0;  // calls open as arguments of calls
   bool noJoin_ = false;  // reading one operand of a string join

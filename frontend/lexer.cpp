@@ -8,9 +8,6 @@
 namespace kelvo {
 namespace {
 
-// Deep enough for any real source; stops runs like "((((" or "@@@@" before the stack does.
-constexpr int kMaxLexDepth = 200;
-
 enum TCharClass : uint8_t {
   ccNone, ccAt, ccSingle, ccParen, ccBracket, ccOperator, ccPlusMinus, ccString, ccOrdinal,
   ccSlash, ccDollar, ccHash, ccDigit, ccWord,
