@@ -3,7 +3,6 @@
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
 #include "compiler/label_binding.h"
-#include "compiler/plain_tokens.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -53,7 +52,7 @@ TStatementResult TCompiler::CompileDirectiveStatement(bool directiveEnds) {
 // "@name:" a label local to the procedure
 bool TCompiler::CompileJumpLabel() {
   const std::string name = LocalLabelName(curToken.Str);
-  if (!TakePunctuation(*this, lexDepth_, ':', tk::Colon) && ExpectToken({tk::Colon}) == tk::Invalid) return false;
+  if (!TakePunctuation(':', tk::Colon) && ExpectToken({tk::Colon}) == tk::Invalid) return false;
   const TLabelName id = TLabelNames::Get().Intern(name);
   if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + name);
   AddLabelNamed(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
@@ -82,7 +81,7 @@ bool TCompiler::CompileEntry() {
 // the exception records of the try blocks it leaves.
 // "break;" | "continue;"
 bool TCompiler::CompileLoopExit(bool isBreak) {
-  if (!TakePunctuation(*this, lexDepth_, ';', tk::Semicolon) &&
+  if (!TakePunctuation(';', tk::Semicolon) &&
       ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid)
     return false;
   uint32_t depth = 0;

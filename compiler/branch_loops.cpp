@@ -1,7 +1,6 @@
 // if / elseif / else, while and repeat: compares and jumps between generated labels, the
 // bodies compiled by the block compiler.
 #include "assembler/code_buffer.h"
-#include "compiler/plain_tokens.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
@@ -69,7 +68,7 @@ static char punctuationChar(uint16_t code) {
 
 // The punctuation of the structured statements is mostly taken without the lexer.
 void TCompiler::ExpectOrRaise(uint16_t code) {
-  if (const char c = punctuationChar(code); c != 0 && TakePunctuation(*this, lexDepth_, c, code)) return;
+  if (const char c = punctuationChar(code); c != 0 && TakePunctuation(c, code)) return;
   if (ExpectToken({code}) == tk::Invalid) RaiseError();
 }
 
@@ -102,7 +101,7 @@ void TCompiler::CompileConditionChain(const std::string& falseLabel, const std::
   uint16_t last = kJumpNone;
   for (;;) {
     last = CompileCondition(false);
-    const uint16_t next = TakePunctuation(*this, lexDepth_, ')', tk::RParen)
+    const uint16_t next = TakePunctuation(')', tk::RParen)
                               ? static_cast<uint16_t>(tk::RParen)
                               : ExpectToken({tk::RParen, tk::MnAnd, tk::MnOr});
     if (next == tk::Invalid) RaiseError();

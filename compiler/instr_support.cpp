@@ -2,7 +2,6 @@
 // data operand lies, and the label jumps.
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
-#include "compiler/plain_tokens.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
 
@@ -11,7 +10,7 @@ namespace kelvo {
 // The "," between operands, the commonest token of all, is taken without the lexer when
 // only blanks stand before it.
 bool TCompiler::ExpectComma() {
-  return TakePunctuation(*this, lexDepth_, ',', tk::Comma) || ExpectToken({tk::Comma}) != tk::Invalid;
+  return TakePunctuation(',', tk::Comma) || ExpectToken({tk::Comma}) != tk::Invalid;
 }
 
 // Only a decimal number may follow "-".

@@ -159,6 +159,11 @@ struct TCompiler {
     return ExpectToken(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
   }
   uint16_t ExpectToken(const uint16_t* codes, int32_t high);
+  // Reads the one-character token `c` (code `code`) when it comes next after nothing but blanks
+  // on the same line, leaving the token and the reader as GetToken does: the commonest tokens
+  // between operands and around bodies cost a look at a few characters. False, with nothing
+  // read, for anything else, and for a token inside another (it keeps the outer one's start).
+  bool TakePunctuation(char c, uint16_t code);
   // The "Expected ... but found ..." text for the current token, as ExpectToken leaves it.
   void SetExpectedError(const uint16_t* codes, int32_t high);
   PCurrentToken SaveToken();

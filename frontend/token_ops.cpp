@@ -151,6 +151,21 @@ uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
   return tk::Invalid;
 }
 
+bool TCompiler::TakePunctuation(char c, uint16_t code) {
+  if (lexDepth_ != 0) return false;
+  TAFile& f = *curFile;
+  const char* text = f.strSource.data();
+  int32_t at = f.intCurChar;  // the index of the next character
+  while (at < f.intSourceLen && (text[at] == ' ' || text[at] == '\t')) ++at;
+  if (at >= f.intSourceLen || text[at] != c) return false;
+  prevTokenType = curToken.Token;
+  f.intCurLineChar += at + 1 - f.intCurChar;
+  f.intCurChar = at + 1;
+  tokenStart = {f.intCurChar - 1, f.intCurLine, f.intCurLineChar - 1};
+  setSourceToken(code, lastChars(1));
+  return true;
+}
+
 void TCompiler::SetExpectedError(const uint16_t* codes, int32_t high) {
   std::string expected;
   for (int32_t i = 0; i <= high; ++i) {
