@@ -82,8 +82,10 @@ char TCompiler::nextNonBlank() {
   for (;;) {
     char c = '\0';
     if (p < len) {
-      while (s[p] == ' ' || s[p] == '\t') ++p;  // the zero after the text ends the run
-      c = s[p];
+      const char* q = s + p;
+      while (*q == ' ' || *q == '\t') ++q;  // the zero after the text ends the run
+      p = static_cast<int32_t>(q - s);
+      c = *q;
     }
     ++p;
     if (static_cast<unsigned char>(c) > 32 || c == '\0') {
