@@ -1,4 +1,6 @@
 // Calls, jumps, RET, INT, POP, SETAE, BSWAP, the bit tests, SLDT/VERR/VERW, LAR, IN and OUT.
+#include <array>
+
 #include "assembler/encoders.h"
 #include "assembler/form_encoders.h"
 
@@ -64,8 +66,22 @@ TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel) {
   return jump;
 }
 
+// The layout asks for a size several times per jump: each form's size is taken once from
+// its bytes. Rows: the condition codes 0..15, then JMP, then JECXZ.
 uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode) {
-  return LabelJump(kind, shortForm, mode, 0).n;
+  constexpr int kKinds = 18;
+  static const auto sizes = [] {
+    std::array<uint8_t, kKinds * 4> table{};
+    for (int row = 0; row < kKinds; ++row) {
+      const uint16_t k = row < 16 ? static_cast<uint16_t>(row) : row == 16 ? kJumpAlways : kJumpEcxZero;
+      for (int form = 0; form < 4; ++form)
+        table[row * 4 + form] = LabelJump(k, form & 1, form & 2 ? 16 : 32, 0).n;
+    }
+    return table;
+  }();
+  assert(kind < 16 || kind == kJumpAlways || kind == kJumpEcxZero);
+  const int row = kind < 16 ? kind : kind == kJumpAlways ? 16 : 17;
+  return sizes[row * 4 + (shortForm ? 1 : 0) + (mode == 16 ? 2 : 0)];
 }
 
 void IntImm(TAssembler& a, uint8_t vector) {

@@ -26,10 +26,27 @@ class TRemovals {
   void compact(std::string& code) const;
   uint32_t total() const { return total_; }
 
+  // Maps positions met in ascending order (fix-ups, labels and jumps by address) by walking
+  // the spans once instead of searching them for each; one met out of order is searched for.
+  class TWalk {
+   public:
+    explicit TWalk(const TRemovals& removals) : r_(removals) {}
+    uint32_t map(uint32_t pos);
+
+   private:
+    const TRemovals& r_;
+    size_t next_ = 0;  // the first span that starts after the last position walked to
+    uint32_t last_ = 0;
+  };
+
  private:
   struct TSpan {
     uint32_t pos, count, before;  // before: bytes removed ahead of this span
   };
+  // pos mapped through s, the last span that starts at or before it.
+  static uint32_t mapAfter(const TSpan& s, uint32_t pos) {
+    return pos >= s.pos + s.count ? pos - s.before - s.count : s.pos - s.before;
+  }
   std::vector<TSpan> spans_;
   uint32_t total_ = 0;
 };
@@ -55,6 +72,8 @@ class TProcedureLayout {
   TRemovals removals_;
   std::vector<uint32_t> jumps_;    // the label jumps by address
   std::vector<uint8_t> shortened_;  // per entry of jumps_: 1 where the area shrank to two bytes
+  std::vector<int64_t> distances_;  // per entry of jumps_: the final distance to its label
+  std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
   std::string farJecxz_;
 
   [[noreturn]] void internalError(const std::string& what) const;
@@ -63,13 +82,15 @@ class TProcedureLayout {
   void resolveLabels(TFunction& f) const;
   void shrinkPrologue(TFunction& f);
   void shortenJumps(const TFunction& f);
+  void mapLabels(const TFunction& f);
   void checkJumps(const TFunction& f);
   int64_t distance(const TFunction& f, const TFixUp& x) const;
   static uint32_t longJumpSize(const TFixUp& x);
   static uint16_t jumpMode(const TFixUp& x);
   static uint16_t prologueMode(uint32_t areaStart);
   void writeJumps(TFunction& f) const;
-  void writeJump(const TFunction& f, const TFixUp& x, std::string& code) const;
+  void moveFixUps(TFunction& f, uint32_t* entryOffset) const;
+  static void writeJump(const TFixUp& x, int64_t d, std::string& code);
 };
 
 }  // namespace kelvo
