@@ -1,13 +1,30 @@
 #include "assembler/code_buffer.h"
 
+#include <algorithm>
+
 #include "assembler/form_encoders.h"
 
 
 namespace kelvo {
 
+namespace {
+
+// A procedure's code and fix-ups take their first room in one step rather than in five
+// doublings up from the short-string buffer; the procedure is fitted to size once laid out.
+constexpr size_t kFirstCodeRoom = 256;
+constexpr size_t kFirstFixUpRoom = 32;
+
+void makeRoom(std::string& code, size_t count) {
+  if (code.capacity() - code.size() >= count) return;
+  code.reserve(std::max({kFirstCodeRoom, 2 * code.capacity(), code.size() + count}));
+}
+
+}  // namespace
+
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   const char* text = reinterpret_cast<const char*>(bytes);
   if (!a.reverseMode) {
+    makeRoom(a.strCode, count);
     a.strCode.append(text, count);
   } else {
     a.strCode.insert(0, text, count);
@@ -23,7 +40,8 @@ void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixInde
   if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
   // Growing by half rather than doubling: the global code of a large program gathers one
   // fix-up per call, and holds them until the link step.
-  if (a.FixUps.size() == a.FixUps.capacity()) a.FixUps.reserve(a.FixUps.size() + a.FixUps.size() / 2 + 4);
+  if (a.FixUps.size() == a.FixUps.capacity())
+    a.FixUps.reserve(std::max(kFirstFixUpRoom, a.FixUps.size() + a.FixUps.size() / 2 + 4));
   TFixUp& fix = a.FixUps.emplace_back();
   fix.fixType = fixType;
   fix.fixAddr = fixAddr;

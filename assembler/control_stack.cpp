@@ -67,21 +67,22 @@ TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel) {
 }
 
 // The layout asks for a size several times per jump: each form's size is taken once from
-// its bytes. Rows: the condition codes 0..15, then JMP, then JECXZ.
+// its bytes. Rows: the condition codes 0..15, JMP, JECXZ; columns: near and short in 32-bit
+// code, then in 16-bit code.
+static const std::array<uint8_t, 18 * 4> kLabelJumpSizes = [] {
+  std::array<uint8_t, 18 * 4> sizes{};
+  for (int row = 0; row < 18; ++row) {
+    const uint16_t kind = row < 16 ? static_cast<uint16_t>(row) : row == 16 ? kJumpAlways : kJumpEcxZero;
+    for (int column = 0; column < 4; ++column)
+      sizes[row * 4 + column] = LabelJump(kind, column & 1, column & 2 ? 16 : 32, 0).n;
+  }
+  return sizes;
+}();
+
 uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode) {
-  constexpr int kKinds = 18;
-  static const auto sizes = [] {
-    std::array<uint8_t, kKinds * 4> table{};
-    for (int row = 0; row < kKinds; ++row) {
-      const uint16_t k = row < 16 ? static_cast<uint16_t>(row) : row == 16 ? kJumpAlways : kJumpEcxZero;
-      for (int form = 0; form < 4; ++form)
-        table[row * 4 + form] = LabelJump(k, form & 1, form & 2 ? 16 : 32, 0).n;
-    }
-    return table;
-  }();
   assert(kind < 16 || kind == kJumpAlways || kind == kJumpEcxZero);
   const int row = kind < 16 ? kind : kind == kJumpAlways ? 16 : 17;
-  return sizes[row * 4 + (shortForm ? 1 : 0) + (mode == 16 ? 2 : 0)];
+  return kLabelJumpSizes[row * 4 + (shortForm ? 1 : 0) + (mode == 16 ? 2 : 0)];
 }
 
 void IntImm(TAssembler& a, uint8_t vector) {

@@ -44,14 +44,6 @@ uint32_t TRemovals::map(uint32_t pos) const {
   return it == spans_.begin() ? pos : mapAfter(*(it - 1), pos);
 }
 
-uint32_t TRemovals::TWalk::map(uint32_t pos) {
-  if (pos < last_) return r_.map(pos);
-  last_ = pos;
-  const std::vector<TSpan>& spans = r_.spans_;
-  while (next_ < spans.size() && spans[next_].pos <= pos) ++next_;
-  return next_ == 0 ? pos : mapAfter(spans[next_ - 1], pos);
-}
-
 // Moves each stretch of kept bytes down over the removed ones before it.
 void TRemovals::compact(std::string& code) const {
   if (spans_.empty()) return;

@@ -31,7 +31,13 @@ class TRemovals {
   class TWalk {
    public:
     explicit TWalk(const TRemovals& removals) : r_(removals) {}
-    uint32_t map(uint32_t pos);
+    uint32_t map(uint32_t pos) {
+      if (pos < last_) return r_.map(pos);
+      last_ = pos;
+      const std::vector<TSpan>& spans = r_.spans_;
+      while (next_ < spans.size() && spans[next_].pos <= pos) ++next_;
+      return next_ == 0 ? pos : mapAfter(spans[next_ - 1], pos);
+    }
 
    private:
     const TRemovals& r_;
