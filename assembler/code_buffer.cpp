@@ -14,22 +14,28 @@ namespace {
 constexpr size_t kFirstCodeRoom = 256;
 constexpr size_t kFirstFixUpRoom = 32;
 
-void makeRoom(std::string& code, size_t count) {
-  if (code.capacity() - code.size() >= count) return;
+// The rare paths stay out of line, so that appending an instruction's bytes costs little.
+[[gnu::noinline]] void makeRoom(std::string& code, size_t count) {
   code.reserve(std::max({kFirstCodeRoom, 2 * code.capacity(), code.size() + count}));
+}
+
+// Prepend mode: the bytes go in front, and the fix-ups already placed move with the code.
+[[gnu::noinline]] void prependBytes(TAssembler& a, const char* text, size_t count) {
+  a.strCode.insert(0, text, count);
+  for (size_t i = 0; i < a.fixUpsPlaced && i < a.FixUps.size(); ++i)
+    a.FixUps[i].fixAddr += static_cast<uint32_t>(count);
 }
 
 }  // namespace
 
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   const char* text = reinterpret_cast<const char*>(bytes);
-  if (!a.reverseMode) {
-    makeRoom(a.strCode, count);
-    a.strCode.append(text, count);
+  std::string& code = a.strCode;
+  if (a.reverseMode) {
+    prependBytes(a, text, count);
   } else {
-    a.strCode.insert(0, text, count);
-    for (size_t i = 0; i < a.fixUpsPlaced && i < a.FixUps.size(); ++i)
-      a.FixUps[i].fixAddr += static_cast<uint32_t>(count);
+    if (code.capacity() - code.size() < count) makeRoom(code, count);
+    code.append(text, count);
   }
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }

@@ -35,10 +35,7 @@ void TRemovals::add(uint32_t pos, uint32_t count) {
   total_ += count;
 }
 
-uint32_t TRemovals::map(uint32_t pos) const {
-  // Behind every span: each jump's own address while the jumps are shortened, and every label
-  // ahead of it.
-  if (pos >= endOfLast()) return pos - total_;
+uint32_t TRemovals::search(uint32_t pos) const {
   auto it = std::upper_bound(spans_.begin(), spans_.end(), pos,
                              [](uint32_t p, const TSpan& s) { return p < s.pos; });
   return it == spans_.begin() ? pos : mapAfter(*(it - 1), pos);

@@ -20,7 +20,9 @@ class TRemovals {
  public:
   void clear();
   void add(uint32_t pos, uint32_t count);  // pos must not lie before the end of the last one
-  uint32_t map(uint32_t pos) const;         // a position inside removed bytes maps to their start
+  // A position inside removed bytes maps to their start. One behind every span is the common
+  // case while the jumps are shortened (each jump's own address, and every label ahead of it).
+  uint32_t map(uint32_t pos) const { return pos >= endOfLast() ? pos - total_ : search(pos); }
   uint32_t endOfLast() const { return spans_.empty() ? 0 : spans_.back().pos + spans_.back().count; }
   // Takes the removed bytes out of the code.
   void compact(std::string& code) const;
@@ -49,6 +51,7 @@ class TRemovals {
   struct TSpan {
     uint32_t pos, count, before;  // before: bytes removed ahead of this span
   };
+  uint32_t search(uint32_t pos) const;
   // pos mapped through s, the last span that starts at or before it.
   static uint32_t mapAfter(const TSpan& s, uint32_t pos) {
     return pos >= s.pos + s.count ? pos - s.before - s.count : s.pos - s.before;
