@@ -72,8 +72,6 @@ void EmitPatchArea(TAssembler& a) {
   Emit(a, in);
 }
 
-uint8_t RegNum(TRegister r) { return r < kRegisterCount ? static_cast<uint8_t>(r & 7) : 0; }
-
 static void emitRaw(TAssembler& a, TFormId form) {
   TInstr in(a);
   PutRaw(in, kForms[form], 4);
