@@ -14,7 +14,7 @@ TLabelNames::TLabelNames() : buckets_(64, 0) {
 
 // Names are short: eight bytes at a time, a multiplication each; the last bytes are read by
 // overlapping loads rather than one at a time.
-uint32_t TLabelNames::hash(std::string_view name) {
+inline uint32_t TLabelNames::hash(std::string_view name) {
   constexpr uint64_t kMix = 0xff51afd7ed558ccdull;
   const char* p = name.data();
   const size_t n = name.size();
@@ -43,7 +43,7 @@ uint32_t TLabelNames::hash(std::string_view name) {
   return static_cast<uint32_t>(h ^ (h >> 29));
 }
 
-TLabelName TLabelNames::find(std::string_view name, uint32_t hash) const {
+inline TLabelName TLabelNames::find(std::string_view name, uint32_t hash) const {
   const size_t mask = buckets_.size() - 1;
   for (size_t b = hash & mask;; b = (b + 1) & mask) {
     const TLabelName id = buckets_[b];
