@@ -107,9 +107,4 @@ void TLabelNames::Release(uint32_t owner) {
   }
 }
 
-int32_t TLabelNames::Find(uint32_t owner, uint32_t key) const {
-  const TSlot& slot = slots_[key];
-  return slot.owner == owner ? slot.index : -1;
-}
-
 }  // namespace kelvo

@@ -34,7 +34,10 @@ class TLabelNames {
   uint32_t NewOwner() { return ++lastOwner_; }
   // Records index for the owner's key unless the owner has that key already: the first wins.
   void Bind(uint32_t owner, uint32_t key, int32_t index);
-  int32_t Find(uint32_t owner, uint32_t key) const;  // -1 when the owner has no such label
+  int32_t Find(uint32_t owner, uint32_t key) const {  // -1 when the owner has no such label
+    const TSlot& slot = slots_[key];
+    return slot.owner == owner ? slot.index : -1;
+  }
   // Ends the owner's bindings and gives back the slots it took from others: owners nest (a
   // procedure's body inside the global code), and the enclosing one must find its labels
   // again once the inner one is done.

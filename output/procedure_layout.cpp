@@ -30,11 +30,6 @@ void TRemovals::clear() {
   total_ = 0;
 }
 
-void TRemovals::add(uint32_t pos, uint32_t count) {
-  spans_.push_back({pos, count, total_});
-  total_ += count;
-}
-
 uint32_t TRemovals::search(uint32_t pos) const {
   auto it = std::upper_bound(spans_.begin(), spans_.end(), pos,
                              [](uint32_t p, const TSpan& s) { return p < s.pos; });

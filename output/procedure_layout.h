@@ -19,7 +19,11 @@ struct TLinkInput;
 class TRemovals {
  public:
   void clear();
-  void add(uint32_t pos, uint32_t count);  // pos must not lie before the end of the last one
+  // pos must not lie before the end of the last one.
+  void add(uint32_t pos, uint32_t count) {
+    spans_.push_back({pos, count, total_});
+    total_ += count;
+  }
   // A position inside removed bytes maps to their start. One behind every span is the common
   // case while the jumps are shortened (each jump's own address, and every label ahead of it).
   uint32_t map(uint32_t pos) const { return pos >= endOfLast() ? pos - total_ : search(pos); }
