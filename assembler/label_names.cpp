@@ -12,6 +12,30 @@ TLabelNames::TLabelNames() : buckets_(64, 0) {
   slots_.emplace_back();
 }
 
+namespace {
+
+template <typename T>
+T loadAt(const char* p) {
+  T w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+// The first and the last sizeof(T) bytes, which overlap where n is under twice that.
+template <typename T>
+bool sameEnds(const char* a, const char* b, size_t n) {
+  return loadAt<T>(a) == loadAt<T>(b) && loadAt<T>(a + n - sizeof(T)) == loadAt<T>(b + n - sizeof(T));
+}
+
+// Names are mostly four to sixteen bytes long: compared by two loads a side, without a call.
+bool sameBytes(const char* a, const char* b, size_t n) {
+  if (n >= 8 && n <= 16) return sameEnds<uint64_t>(a, b, n);
+  if (n >= 4 && n < 8) return sameEnds<uint32_t>(a, b, n);
+  return std::memcmp(a, b, n) == 0;
+}
+
+}  // namespace
+
 // Names are short: eight bytes at a time, a multiplication each; the last bytes are read by
 // overlapping loads rather than one at a time.
 inline uint32_t TLabelNames::hash(std::string_view name) {
@@ -20,21 +44,15 @@ inline uint32_t TLabelNames::hash(std::string_view name) {
   const size_t n = name.size();
   uint64_t h = n * 0x9E3779B97F4A7C15ull;
   size_t i = 0;
-  uint64_t w = 0;
-  for (; i + 8 <= n; i += 8) {
-    std::memcpy(&w, p + i, 8);
-    h = (h ^ w) * kMix;
-  }
+  for (; i + 8 <= n; i += 8) h = (h ^ loadAt<uint64_t>(p + i)) * kMix;
   if (i != n) {
+    uint64_t w;
     // The last eight bytes again where there are eight, else the first and last four, or the
     // first, middle and last byte.
     if (n >= 8) {
-      std::memcpy(&w, p + n - 8, 8);
+      w = loadAt<uint64_t>(p + n - 8);
     } else if (n >= 4) {
-      uint32_t first, last;
-      std::memcpy(&first, p, 4);
-      std::memcpy(&last, p + n - 4, 4);
-      w = first | uint64_t{last} << 32;
+      w = loadAt<uint32_t>(p) | uint64_t{loadAt<uint32_t>(p + n - 4)} << 32;
     } else {
       w = uint8_t(p[0]) | uint8_t(p[n / 2]) << 8 | uint8_t(p[n - 1]) << 16;
     }
@@ -48,8 +66,9 @@ inline TLabelName TLabelNames::find(std::string_view name, uint32_t hash) const 
   for (size_t b = hash & mask;; b = (b + 1) & mask) {
     const TLabelName id = buckets_[b];
     if (id == 0) return 0;
-    const TEntry& e = entries_[id];
-    if (e.hash == hash && *e.text == name) return id;
+    if (entries_[id].hash != hash) continue;
+    const std::string& text = *entries_[id].text;
+    if (text.size() == name.size() && sameBytes(text.data(), name.data(), name.size())) return id;
   }
 }
 
