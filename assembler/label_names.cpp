@@ -111,14 +111,6 @@ TLabelName TLabelNames::Lookup(std::string_view name) const {
   return find(lower, hash(lower));
 }
 
-void TLabelNames::Bind(uint32_t owner, uint32_t key, int32_t index) {
-  TSlot& slot = slots_[key];
-  if (slot.owner == owner) return;
-  if (slot.owner != 0) shadowed_.push_back({owner, key, slot});
-  slot.owner = owner;
-  slot.index = index;
-}
-
 void TLabelNames::Release(uint32_t owner) {
   while (!shadowed_.empty() && shadowed_.back().owner == owner) {
     slots_[shadowed_.back().key] = shadowed_.back().slot;

@@ -33,7 +33,13 @@ class TLabelNames {
   // Each owner has a number of its own, so nothing needs clearing between procedures.
   uint32_t NewOwner() { return ++lastOwner_; }
   // Records index for the owner's key unless the owner has that key already: the first wins.
-  void Bind(uint32_t owner, uint32_t key, int32_t index);
+  void Bind(uint32_t owner, uint32_t key, int32_t index) {
+    TSlot& slot = slots_[key];
+    if (slot.owner == owner) return;
+    if (slot.owner != 0) shadowed_.push_back({owner, key, slot});
+    slot.owner = owner;
+    slot.index = index;
+  }
   int32_t Find(uint32_t owner, uint32_t key) const {  // -1 when the owner has no such label
     const TSlot& slot = slots_[key];
     return slot.owner == owner ? slot.index : -1;
