@@ -1,6 +1,4 @@
 // Calls, jumps, RET, INT, POP, SETAE, BSWAP, the bit tests, SLDT/VERR/VERW, LAR, IN and OUT.
-#include <array>
-
 #include "assembler/encoders.h"
 #include "assembler/form_encoders.h"
 
@@ -66,10 +64,7 @@ TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel) {
   return jump;
 }
 
-// The layout asks for a size several times per jump: each form's size is taken once from
-// its bytes. Rows: the condition codes 0..15, JMP, JECXZ; columns: near and short in 32-bit
-// code, then in 16-bit code.
-static const std::array<uint8_t, 18 * 4> kLabelJumpSizes = [] {
+const std::array<uint8_t, 18 * 4> kLabelJumpSizes = [] {
   std::array<uint8_t, 18 * 4> sizes{};
   for (int row = 0; row < 18; ++row) {
     const uint16_t kind = row < 16 ? static_cast<uint16_t>(row) : row == 16 ? kJumpAlways : kJumpEcxZero;
@@ -78,12 +73,6 @@ static const std::array<uint8_t, 18 * 4> kLabelJumpSizes = [] {
   }
   return sizes;
 }();
-
-uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode) {
-  assert(kind < 16 || kind == kJumpAlways || kind == kJumpEcxZero);
-  const int row = kind < 16 ? kind : kind == kJumpAlways ? 16 : 17;
-  return kLabelJumpSizes[row * 4 + (shortForm ? 1 : 0) + (mode == 16 ? 2 : 0)];
-}
 
 void IntImm(TAssembler& a, uint8_t vector) {
   TInstr in(a);

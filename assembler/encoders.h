@@ -15,6 +15,7 @@
 // in memory_operand.h; the buffer, fix-ups and label jumps in code_buffer.h.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "assembler/code_buffer.h"
@@ -96,7 +97,15 @@ void EmitRetImm(TAssembler& a, uint16_t count);
 // form or its near one (rel16 in 16-bit code, else rel32), with the displacement counted from
 // its end; for the layout, which writes the jumps into the areas left for them.
 TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel);
-uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode);
+// The size of each label jump form, taken once from its bytes; the layout asks several times
+// per jump. Rows: the condition codes 0..15, JMP, JECXZ; columns: near and short in 32-bit
+// code, then in 16-bit code.
+extern const std::array<uint8_t, 18 * 4> kLabelJumpSizes;
+inline uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode) {
+  assert(kind < 16 || kind == kJumpAlways || kind == kJumpEcxZero);
+  const int row = kind < 16 ? kind : kind == kJumpAlways ? 16 : 17;
+  return kLabelJumpSizes[row * 4 + (shortForm ? 1 : 0) + (mode == 16 ? 2 : 0)];
+}
 void IntImm(TAssembler& a, uint8_t vector);
 
 // --- POP
