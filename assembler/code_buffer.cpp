@@ -1,18 +1,41 @@
 #include "assembler/code_buffer.h"
 
+#include <algorithm>
+
 #include "assembler/form_encoders.h"
 
 
 namespace kelvo {
 
+namespace {
+
+// A procedure's code and fix-ups take their first room in one step rather than in five
+// doublings up from the short-string buffer; the procedure is fitted to size once laid out.
+constexpr size_t kFirstCodeRoom = 256;
+constexpr size_t kFirstFixUpRoom = 32;
+
+// The rare paths stay out of line, so that appending an instruction's bytes costs little.
+[[gnu::noinline]] void makeRoom(std::string& code, size_t count) {
+  code.reserve(std::max({kFirstCodeRoom, 2 * code.capacity(), code.size() + count}));
+}
+
+// Prepend mode: the bytes go in front, and the fix-ups already placed move with the code.
+[[gnu::noinline]] void prependBytes(TAssembler& a, const char* text, size_t count) {
+  a.strCode.insert(0, text, count);
+  for (size_t i = 0; i < a.fixUpsPlaced && i < a.FixUps.size(); ++i)
+    a.FixUps[i].fixAddr += static_cast<uint32_t>(count);
+}
+
+}  // namespace
+
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   const char* text = reinterpret_cast<const char*>(bytes);
-  if (!a.reverseMode) {
-    a.strCode.append(text, count);
+  std::string& code = a.strCode;
+  if (a.reverseMode) {
+    prependBytes(a, text, count);
   } else {
-    a.strCode.insert(0, text, count);
-    for (size_t i = 0; i < a.fixUpsPlaced && i < a.FixUps.size(); ++i)
-      a.FixUps[i].fixAddr += static_cast<uint32_t>(count);
+    if (code.capacity() - code.size() < count) makeRoom(code, count);
+    code.append(text, count);
   }
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }
@@ -23,7 +46,8 @@ void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixInde
   if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
   // Growing by half rather than doubling: the global code of a large program gathers one
   // fix-up per call, and holds them until the link step.
-  if (a.FixUps.size() == a.FixUps.capacity()) a.FixUps.reserve(a.FixUps.size() + a.FixUps.size() / 2 + 4);
+  if (a.FixUps.size() == a.FixUps.capacity())
+    a.FixUps.reserve(std::max(kFirstFixUpRoom, a.FixUps.size() + a.FixUps.size() / 2 + 4));
   TFixUp& fix = a.FixUps.emplace_back();
   fix.fixType = fixType;
   fix.fixAddr = fixAddr;
@@ -47,8 +71,6 @@ void EmitPatchArea(TAssembler& a) {
   for (int i = 0; i < 6; ++i) PutRaw(in, kForms[fmNop], 4);
   Emit(a, in);
 }
-
-uint8_t RegNum(TRegister r) { return r < kRegisterCount ? static_cast<uint8_t>(r & 7) : 0; }
 
 static void emitRaw(TAssembler& a, TFormId form) {
   TInstr in(a);

@@ -55,7 +55,8 @@ void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::st
 void EmitPatchArea(TAssembler& a);
 
 // --- registers and fixed sequences
-uint8_t RegNum(TRegister r);
+// The register's number in ModRM and +r fields; inline, as every register operand asks.
+inline uint8_t RegNum(TRegister r) { return r < kRegisterCount ? static_cast<uint8_t>(r & 7) : 0; }
 void EmitPushad(TAssembler& a);
 void EmitPopad(TAssembler& a);
 void EmitLeave(TAssembler& a);

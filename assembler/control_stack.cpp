@@ -53,19 +53,51 @@ static const TForm& jumpRow(uint16_t kind, bool shortForm) {
   return kForms[shortForm ? kJccForms[kind].short8 : kJccForms[kind].near];
 }
 
-TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel) {
-  assert(kind < 16 || kind == kJumpAlways || kind == kJumpEcxZero);
+namespace {
+
+// Every label jump form with a zero displacement, built once from its row; the displacement
+// is the form's last field, relWidth bytes wide.
+struct TJumpTemplate {
+  TInstr bytes;
+  uint8_t relWidth = 0;
+};
+
+TJumpTemplate jumpTemplate(uint16_t kind, bool shortForm, uint16_t mode) {
   const TForm& f = jumpRow(kind, shortForm);
   const int bytes = mode == 16 ? 2 : 4;
-  TInstr jump;
-  jump.mode = mode;
-  PutRaw(jump, f, bytes);
-  PutImmediate(jump, f, bytes, static_cast<uint32_t>(rel));
-  return jump;
+  TJumpTemplate t;
+  t.bytes.mode = mode;
+  PutRaw(t.bytes, f, bytes);
+  const uint8_t before = t.bytes.n;
+  PutImmediate(t.bytes, f, bytes, 0);
+  t.relWidth = static_cast<uint8_t>(t.bytes.n - before);
+  return t;
 }
 
-uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode) {
-  return LabelJump(kind, shortForm, mode, 0).n;
+const std::array<TJumpTemplate, kLabelJumpForms> kJumpTemplates = [] {
+  std::array<TJumpTemplate, kLabelJumpForms> forms{};
+  for (int row = 0; row < kLabelJumpForms / 4; ++row) {
+    const uint16_t kind = row < 16 ? static_cast<uint16_t>(row) : row == 16 ? kJumpAlways : kJumpEcxZero;
+    for (int column = 0; column < 4; ++column)
+      forms[row * 4 + column] = jumpTemplate(kind, column & 1, column & 2 ? 16 : 32);
+  }
+  return forms;
+}();
+
+}  // namespace
+
+const std::array<uint8_t, kLabelJumpForms> kLabelJumpSizes = [] {
+  std::array<uint8_t, kLabelJumpForms> sizes{};
+  for (int i = 0; i < kLabelJumpForms; ++i) sizes[i] = kJumpTemplates[i].bytes.n;
+  return sizes;
+}();
+
+TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel) {
+  const TJumpTemplate& t = kJumpTemplates[LabelJumpForm(kind, shortForm, mode)];
+  TInstr jump = t.bytes;
+  jump.n = static_cast<uint8_t>(jump.n - t.relWidth);
+  jump.putImm(static_cast<uint32_t>(rel), t.relWidth);
+  return jump;
 }
 
 void IntImm(TAssembler& a, uint8_t vector) {

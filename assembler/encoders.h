@@ -15,6 +15,7 @@
 // in memory_operand.h; the buffer, fix-ups and label jumps in code_buffer.h.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "assembler/code_buffer.h"
@@ -96,7 +97,19 @@ void EmitRetImm(TAssembler& a, uint16_t count);
 // form or its near one (rel16 in 16-bit code, else rel32), with the displacement counted from
 // its end; for the layout, which writes the jumps into the areas left for them.
 TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel);
-uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode);
+// Each label jump form is built once from its row; the layout asks for them several times
+// per jump. Rows: the condition codes 0..15, JMP, JECXZ; columns: near and short in 32-bit
+// code, then in 16-bit code.
+inline constexpr int kLabelJumpForms = 18 * 4;
+inline int LabelJumpForm(uint16_t kind, bool shortForm, uint16_t mode) {
+  assert(kind < 16 || kind == kJumpAlways || kind == kJumpEcxZero);
+  const int row = kind < 16 ? kind : kind == kJumpAlways ? 16 : 17;
+  return row * 4 + (shortForm ? 1 : 0) + (mode == 16 ? 2 : 0);
+}
+extern const std::array<uint8_t, kLabelJumpForms> kLabelJumpSizes;  // by LabelJumpForm
+inline uint32_t LabelJumpSize(uint16_t kind, bool shortForm, uint16_t mode) {
+  return kLabelJumpSizes[LabelJumpForm(kind, shortForm, mode)];
+}
 void IntImm(TAssembler& a, uint8_t vector);
 
 // --- POP

@@ -4,10 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kelvo {
@@ -18,7 +17,11 @@ using TLabelName = uint32_t;
 class TLabelNames {
  public:
   // One table for the process: the compiler runs on one thread, and names are few and short.
-  static TLabelNames& Get();
+  // Never destroyed: procedures freed during program exit may still look up their labels.
+  static TLabelNames& Get() {
+    static TLabelNames* table = new TLabelNames;
+    return *table;
+  }
 
   TLabelName Intern(std::string_view name);
   TLabelName Lookup(std::string_view name) const;  // 0 when the name was never interned
@@ -30,45 +33,44 @@ class TLabelNames {
   // Each owner has a number of its own, so nothing needs clearing between procedures.
   uint32_t NewOwner() { return ++lastOwner_; }
   // Records index for the owner's key unless the owner has that key already: the first wins.
-  void Bind(uint32_t owner, uint32_t key, int32_t index);
-  int32_t Find(uint32_t owner, uint32_t key) const;  // -1 when the owner has no such label
+  void Bind(uint32_t owner, uint32_t key, int32_t index) {
+    TSlot& slot = slots_[key];
+    if (slot.owner == owner) return;
+    if (slot.owner != 0) shadowed_.push_back({owner, key, slot});
+    slot.owner = owner;
+    slot.index = index;
+  }
+  int32_t Find(uint32_t owner, uint32_t key) const {  // -1 when the owner has no such label
+    const TSlot& slot = slots_[key];
+    return slot.owner == owner ? slot.index : -1;
+  }
   // Ends the owner's bindings and gives back the slots it took from others: owners nest (a
   // procedure's body inside the global code), and the enclosing one must find its labels
   // again once the inner one is done.
   void Release(uint32_t owner);
 
  private:
-  struct THash {
-    using is_transparent = void;
-    // Names are short: eight bytes at a time, a multiplication each, beats the general hash.
-    size_t operator()(std::string_view s) const {
-      constexpr uint64_t kMix = 0xff51afd7ed558ccdull;
-      uint64_t h = s.size() * 0x9E3779B97F4A7C15ull;
-      size_t i = 0;
-      for (; i + 8 <= s.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        h = (h ^ w) * kMix;
-      }
-      uint64_t rest = 0;
-      for (; i < s.size(); ++i) rest = (rest << 8) | static_cast<unsigned char>(s[i]);
-      h = (h ^ rest) * kMix;
-      return static_cast<size_t>(h ^ (h >> 29));
-    }
-  };
   struct TEntry {
-    const std::string* text;  // the key of names_, which never moves
+    const std::string* text;  // in texts_, which never moves a name
     uint32_t key;
+    uint32_t hash;  // compared before the text
   };
   struct TSlot {
     uint32_t owner = 0;
     int32_t index = -1;
   };
   TLabelNames();
+  static uint32_t hash(std::string_view name);
+  TLabelName find(std::string_view name, uint32_t hash) const;  // 0: not interned
+  TLabelName add(std::string_view name, uint32_t hash, uint32_t key);
+  void place(TLabelName id);  // into the first free bucket of its hash
 
-  std::unordered_map<std::string, TLabelName, THash, std::equal_to<>> names_;
-  std::vector<TEntry> entries_;  // by name number
-  std::vector<TSlot> slots_;     // by name number; only keys are used
+  std::deque<std::string> texts_;  // by name number
+  std::vector<TEntry> entries_;    // by name number
+  // Open addressing by hash, a power of two in size and at most half full; 0 marks a free
+  // bucket (the empty name is never looked up here).
+  std::vector<TLabelName> buckets_;
+  std::vector<TSlot> slots_;  // by name number; only keys are used
   struct TShadow {
     uint32_t owner, key;
     TSlot slot;  // what the slot held before owner took it

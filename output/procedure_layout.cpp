@@ -1,6 +1,8 @@
 #include "output/procedure_layout.h"
 
 #include <algorithm>
+#include <cassert>
+#include <cstring>
 
 #include "output/link_input.h"
 #include "assembler/encoders.h"
@@ -28,26 +30,21 @@ void TRemovals::clear() {
   total_ = 0;
 }
 
-void TRemovals::add(uint32_t pos, uint32_t count) {
-  spans_.push_back({pos, count, total_});
-  total_ += count;
-}
-
-uint32_t TRemovals::map(uint32_t pos) const {
+uint32_t TRemovals::search(uint32_t pos) const {
   auto it = std::upper_bound(spans_.begin(), spans_.end(), pos,
                              [](uint32_t p, const TSpan& s) { return p < s.pos; });
-  if (it == spans_.begin()) return pos;
-  const TSpan& s = *(it - 1);
-  if (pos >= s.pos + s.count) return pos - s.before - s.count;
-  return s.pos - s.before;
+  return it == spans_.begin() ? pos : mapAfter(*(it - 1), pos);
 }
 
+// Moves each stretch of kept bytes down over the removed ones before it.
 void TRemovals::compact(std::string& code) const {
-  size_t to = spans_.empty() ? code.size() : spans_.front().pos;
+  if (spans_.empty()) return;
+  char* bytes = code.data();
+  size_t to = spans_.front().pos;
   for (size_t i = 0; i < spans_.size(); ++i) {
     const size_t from = spans_[i].pos + spans_[i].count;
     const size_t end = i + 1 < spans_.size() ? spans_[i + 1].pos : code.size();
-    code.replace(to, end - from, code, from, end - from);
+    std::memmove(bytes + to, bytes + from, end - from);
     to += end - from;
   }
   code.resize(to);
@@ -75,14 +72,13 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
     resolveLabels(f);
     if (f.FuncIndex > 0 && f.DLLIndex == -1) shrinkPrologue(f);
     shortenJumps(f);
+    mapLabels(f);
     checkJumps(f);
   } catch (const TNotNow&) {
     return false;
   }
   // From here on nothing fails: positions move, the code closes up, the jumps are written.
-  for (TFixUp& x : f.recAssembler.FixUps) x.fixAddr = removals_.map(x.fixAddr);
-  for (TJumpLabel& label : f.jmpLabels) label.position = removals_.map(label.position);
-  if (entryOffset) *entryOffset = removals_.map(*entryOffset);
+  moveFixUps(f, entryOffset);
   removals_.compact(f.recAssembler.strCode);
   writeJumps(f);
   f.isLaidOut = true;
@@ -189,11 +185,20 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
   }
 }
 
+// Fix-ups, labels and the entry take their places in the closed-up code.
+void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
+  TRemovals::TWalk walk(removals_);
+  for (TFixUp& x : f.recAssembler.FixUps) x.fixAddr = walk.map(x.fixAddr);
+  for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
+  if (entryOffset) *entryOffset = removals_.map(*entryOffset);
+}
+
 // Writes every label jump into its area and drops its fix-up; the labels stay only where a
 // label's address is still to be patched in.
 void TProcedureLayout::writeJumps(TFunction& f) const {
   auto& fixups = f.recAssembler.FixUps;
-  for (uint32_t i : jumps_) writeJump(f, fixups[i], f.recAssembler.strCode);
+  for (size_t j = 0; j < jumps_.size(); ++j)
+    writeJump(fixups[jumps_[j]], distances_[j], f.recAssembler.strCode);
   fixups.erase(std::remove_if(fixups.begin(), fixups.end(), [](const TFixUp& x) { return x.fixType == ftJmp; }),
                fixups.end());
   const bool addressesLeft = std::any_of(fixups.begin(), fixups.end(), [](const TFixUp& x) {
@@ -202,13 +207,25 @@ void TProcedureLayout::writeJumps(TFunction& f) const {
   if (!addressesLeft) std::vector<TJumpLabel>().swap(f.jmpLabels);
 }
 
+// Once every removal is known, each label's final position; labels come mostly in address
+// order, so they are walked to rather than searched for.
+void TProcedureLayout::mapLabels(const TFunction& f) {
+  TRemovals::TWalk walk(removals_);
+  labelsAt_.resize(f.jmpLabels.size());
+  for (size_t i = 0; i < f.jmpLabels.size(); ++i) labelsAt_[i] = walk.map(f.jmpLabels[i].position);
+}
+
 // Each jump must reach its label in the form its area was given; JECXZ has no long form.
-// Of the JECXZ jumps out of reach, the first recorded is the one reported.
+// Of the JECXZ jumps out of reach, the first recorded is the one reported. The distances are
+// kept for writing the jumps.
 void TProcedureLayout::checkJumps(const TFunction& f) {
   uint32_t farIndex = UINT32_MAX;
+  TRemovals::TWalk walk(removals_);
+  distances_.resize(jumps_.size());
   for (size_t j = 0; j < jumps_.size(); ++j) {
     const TFixUp& x = f.recAssembler.FixUps[jumps_[j]];
-    const int64_t d = distance(f, x);
+    const int64_t d = int64_t{labelsAt_[x.fixLabelID]} - (int64_t{walk.map(x.fixAddr)} + 1);
+    distances_[j] = d;
     if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero)
       internalError("jump kind " + std::to_string(x.fixJmp) + " in " + procName(f));
     if (fitsShort(d)) continue;
@@ -239,16 +256,15 @@ int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
   return int64_t{removals_.map(label)} - (int64_t{removals_.map(x.fixAddr)} + 1);
 }
 
-// The short form wherever the label is close enough, else the near one; in 32-bit code the
-// near JMP leaves the sixth byte of its area as a NOP. Positions are already those of the
-// closed-up code.
-void TProcedureLayout::writeJump(const TFunction& f, const TFixUp& x, std::string& code) const {
-  const uint32_t pos = x.fixAddr;
-  const int64_t d = int64_t{f.jmpLabels[x.fixLabelID].position} - (int64_t{pos} + 1);
+// The short form wherever the label is close enough (d, from the byte after the jump's first
+// one), else the near one; in 32-bit code the near JMP leaves the sixth byte of its area as a
+// NOP. The position is already that of the closed-up code, and the area holds either form.
+void TProcedureLayout::writeJump(const TFixUp& x, int64_t d, std::string& code) {
   const bool shortForm = fitsShort(d);
   const uint32_t size = LabelJumpSize(x.fixJmp, shortForm, jumpMode(x));
   const TInstr jump = LabelJump(x.fixJmp, shortForm, jumpMode(x), static_cast<int32_t>(d + 1 - size));
-  code.replace(pos, jump.n, reinterpret_cast<const char*>(jump.b), jump.n);
+  assert(x.fixAddr + jump.n <= code.size());
+  std::memcpy(code.data() + x.fixAddr, jump.b, jump.n);
 }
 
 }  // namespace kelvo

@@ -19,17 +19,47 @@ struct TLinkInput;
 class TRemovals {
  public:
   void clear();
-  void add(uint32_t pos, uint32_t count);  // pos must not lie before the end of the last one
-  uint32_t map(uint32_t pos) const;         // a position inside removed bytes maps to their start
+  // pos must not lie before the end of the last one.
+  void add(uint32_t pos, uint32_t count) {
+    spans_.push_back({pos, count, total_});
+    total_ += count;
+  }
+  // A position inside removed bytes maps to their start. One behind every span is the common
+  // case while the jumps are shortened (each jump's own address, and every label ahead of it).
+  uint32_t map(uint32_t pos) const { return pos >= endOfLast() ? pos - total_ : search(pos); }
   uint32_t endOfLast() const { return spans_.empty() ? 0 : spans_.back().pos + spans_.back().count; }
   // Takes the removed bytes out of the code.
   void compact(std::string& code) const;
   uint32_t total() const { return total_; }
 
+  // Maps positions met in ascending order (fix-ups, labels and jumps by address) by walking
+  // the spans once instead of searching them for each; one met out of order is searched for.
+  class TWalk {
+   public:
+    explicit TWalk(const TRemovals& removals) : r_(removals) {}
+    uint32_t map(uint32_t pos) {
+      if (pos < last_) return r_.map(pos);
+      last_ = pos;
+      const std::vector<TSpan>& spans = r_.spans_;
+      while (next_ < spans.size() && spans[next_].pos <= pos) ++next_;
+      return next_ == 0 ? pos : mapAfter(spans[next_ - 1], pos);
+    }
+
+   private:
+    const TRemovals& r_;
+    size_t next_ = 0;  // the first span that starts after the last position walked to
+    uint32_t last_ = 0;
+  };
+
  private:
   struct TSpan {
     uint32_t pos, count, before;  // before: bytes removed ahead of this span
   };
+  uint32_t search(uint32_t pos) const;
+  // pos mapped through s, the last span that starts at or before it.
+  static uint32_t mapAfter(const TSpan& s, uint32_t pos) {
+    return pos >= s.pos + s.count ? pos - s.before - s.count : s.pos - s.before;
+  }
   std::vector<TSpan> spans_;
   uint32_t total_ = 0;
 };
@@ -55,6 +85,8 @@ class TProcedureLayout {
   TRemovals removals_;
   std::vector<uint32_t> jumps_;    // the label jumps by address
   std::vector<uint8_t> shortened_;  // per entry of jumps_: 1 where the area shrank to two bytes
+  std::vector<int64_t> distances_;  // per entry of jumps_: the final distance to its label
+  std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
   std::string farJecxz_;
 
   [[noreturn]] void internalError(const std::string& what) const;
@@ -63,13 +95,15 @@ class TProcedureLayout {
   void resolveLabels(TFunction& f) const;
   void shrinkPrologue(TFunction& f);
   void shortenJumps(const TFunction& f);
+  void mapLabels(const TFunction& f);
   void checkJumps(const TFunction& f);
   int64_t distance(const TFunction& f, const TFixUp& x) const;
   static uint32_t longJumpSize(const TFixUp& x);
   static uint16_t jumpMode(const TFixUp& x);
   static uint16_t prologueMode(uint32_t areaStart);
   void writeJumps(TFunction& f) const;
-  void writeJump(const TFunction& f, const TFixUp& x, std::string& code) const;
+  void moveFixUps(TFunction& f, uint32_t* entryOffset) const;
+  static void writeJump(const TFixUp& x, int64_t d, std::string& code);
 };
 
 }  // namespace kelvo

@@ -1,0 +1,35 @@
+// The compiler-wide label names: numbers that stay with their spelling however many names
+// come after, and one key for every letter case of a name.
+#include "assembler/label_names.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace kelvo;
+
+TEST(LabelNames, NumbersAndKeysSurviveTheTableGrowing) {
+  TLabelNames& names = TLabelNames::Get();
+  // Lengths 1 to 40, so that short, word-sized and long names all pass every comparison.
+  std::vector<std::string> spellings;
+  for (int i = 0; i < 3000; ++i) spellings.push_back("Lbl" + std::to_string(i) + std::string(i % 38, 'x'));
+  spellings.push_back("a");
+  spellings.push_back("Ab");
+  std::vector<TLabelName> ids;
+  for (const std::string& s : spellings) ids.push_back(names.Intern(s));
+  for (size_t i = 0; i < spellings.size(); ++i) {
+    EXPECT_EQ(names.Intern(spellings[i]), ids[i]) << spellings[i];
+    EXPECT_EQ(names.Text(ids[i]), spellings[i]);
+    EXPECT_EQ(names.Lookup(spellings[i]), ids[i]);
+  }
+  // Another letter case: a number of its own, the key of the lower-cased spelling.
+  const TLabelName upper = names.Intern("LBL77" + std::string(77 % 38, 'X'));
+  EXPECT_NE(upper, ids[77]);
+  EXPECT_EQ(names.Key(upper), names.Key(ids[77]));
+  EXPECT_EQ(names.Key(names.Intern("lbl77" + std::string(77 % 38, 'x'))), names.Key(ids[77]));
+  // A spelling never interned finds the name in another case; one never seen at all is 0.
+  EXPECT_EQ(names.Key(names.Lookup("LBL5XXXXX")), names.Key(ids[5]));
+  EXPECT_EQ(names.Lookup("no such label"), 0u);
+  EXPECT_EQ(names.Intern(""), 0u);
+}
