@@ -105,15 +105,13 @@ uint16_t TCompiler::lexBracket() {
 bool TCompiler::plainRegisterAhead() const {
   if ((pluginSys && pluginSys->HasEntries()) || macroNamedLikeKeyword_) return false;
   const TAFile& f = *curFile;
-  int32_t p = f.intCurChar + 1;
-  while (f.CharAt(p) == ' ' || f.CharAt(p) == '\t') ++p;
-  int32_t end = p;
-  while (lex::isWordChar(f.CharAt(end))) ++end;
-  if (end == p || lex::isDigit(f.CharAt(p))) return false;
-  const char after = f.CharAt(end);
-  if (after == '.' || after == '[' || after == ':') return false;
-  const TKeyword* kw = findKeyword(std::string_view(f.strSource).substr(static_cast<size_t>(p - 1),
-                                                                       static_cast<size_t>(end - p)));
+  if (f.intCurChar >= f.intSourceLen) return false;
+  const char* word = f.strSource.data() + f.intCurChar;  // the zero after the text ends each run
+  while (*word == ' ' || *word == '\t') ++word;
+  const char* end = word;
+  while (lex::isWordChar(*end)) ++end;
+  if (end == word || lex::isDigit(*word) || *end == '.' || *end == '[' || *end == ':') return false;
+  const TKeyword* kw = findKeyword(std::string_view(word, static_cast<size_t>(end - word)));
   return kw && (kw->kind == TWordKind::register32 || kw->kind == TWordKind::register16or8);
 }
 
