@@ -78,7 +78,7 @@ class TKeywordIndex {
   }
   const TKeyword* find(std::string_view word) const {
     const TKey k = keyOf(word);
-    if (((k.low | k.high) & kHighBits) != 0) return nullptr;  // no fixed word has such a byte
+    if (k.low == kNoWord) return nullptr;
     for (size_t s = hash(k) & kMask; slots_[s] >= 0; s = (s + 1) & kMask) {
       const TKey& other = keys_[static_cast<size_t>(slots_[s])];
       if (other.low == k.low && other.high == k.high) return &kKeywords[slots_[s]];
@@ -92,6 +92,7 @@ class TKeywordIndex {
   };
   static constexpr size_t kSize = 2048, kMask = kSize - 1;
   static constexpr uint64_t kOnes = 0x0101010101010101ull, kHighBits = kOnes * 0x80;
+  static constexpr uint64_t kNoWord = kHighBits;  // the key of a word with bytes no fixed word has
   // The word (2 to 11 characters, any case) lower-cased into its two numbers. Capitals are
   // found eight at a time: adding to each byte sets its top bit from 'A' on and from '[' on.
   static constexpr TKey keyOf(std::string_view word) {
@@ -113,9 +114,9 @@ class TKeywordIndex {
         k.low = load<uint16_t>(p) | (uint64_t{static_cast<unsigned char>(p[n - 1])} << (8 * (n - 1)));
       }
     }
-    if (((k.low | k.high) & kHighBits) != 0) return k;  // not a fixed word; find says so
+    if (((k.low | k.high) & kHighBits) != 0) return {kNoWord, 0};  // no fixed word has such a byte
     k.low = lowerBytes(k.low);
-    k.high = lowerBytes(k.high);
+    if (k.high != 0) k.high = lowerBytes(k.high);  // most words have eight letters or fewer
     return k;
   }
   template <typename T>
