@@ -10,10 +10,13 @@ namespace {
 constexpr uint32_t kNone = TSmartBucket::kNone;
 
 // Names are short: a byte at a time costs less than a general hash's setup.
+constexpr uint64_t kHashStart = 14695981039346656037ull;
+uint64_t hashStep(uint64_t h, char c) { return (h ^ static_cast<uint8_t>(c)) * 1099511628211ull; }
+size_t hashEnd(uint64_t h) { return static_cast<size_t>(h ^ (h >> 29)); }
 size_t hashOf(std::string_view lowerName) {
-  uint64_t h = 14695981039346656037ull;
-  for (char c : lowerName) h = (h ^ static_cast<uint8_t>(c)) * 1099511628211ull;
-  return static_cast<size_t>(h ^ (h >> 29));
+  uint64_t h = kHashStart;
+  for (char c : lowerName) h = hashStep(h, c);
+  return hashEnd(h);
 }
 
 }  // namespace
@@ -34,18 +37,25 @@ int TSmartList::BucketOf(std::string_view lowerName) {
   return (c >= 'a' && c <= 'z') ? c - 'a' : kBucketCount - 1;
 }
 
-std::string_view TSmartList::lowered(std::string_view name) const {
+// The name lower-cased, and its hash taken in the same pass.
+std::string_view TSmartList::lowered(std::string_view name, size_t& hash) const {
   if (scratch_.size() < name.size()) scratch_.resize(name.size());
   char* out = scratch_.data();
-  for (size_t i = 0; i < name.size(); ++i) out[i] = lowerChar(name[i]);
+  uint64_t h = kHashStart;
+  for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = lowerChar(name[i]));
+  hash = hashEnd(h);
   return {out, name.size()};
 }
 
 // The slot that holds the name's newest entry, or the free slot where it would go. At least
 // half the slots are free, so the walk ends soon.
 size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName) {
+  return slotOf(b, lowerName, hashOf(lowerName));
+}
+
+size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName, size_t hash) {
   const size_t mask = b.newest.size() - 1;
-  size_t slot = hashOf(lowerName) & mask;
+  size_t slot = hash & mask;
   while (b.newest[slot] != kNone && b.entries[b.newest[slot]].identName != lowerName) slot = (slot + 1) & mask;
   return slot;
 }
@@ -113,10 +123,11 @@ void TSmartList::reindex(TSmartBucket& b) {
 
 // Rare (undefining a name), so the bucket's index is simply rebuilt.
 bool TSmartList::Remove(std::string_view name) {
-  const std::string_view key = lowered(name);
+  size_t hash = 0;
+  const std::string_view key = lowered(name, hash);
   TSmartBucket& b = F_List[BucketOf(key)];
   if (b.newest.empty()) return false;
-  const uint32_t at = b.newest[slotOf(b, key)];
+  const uint32_t at = b.newest[slotOf(b, key, hash)];
   if (at == kNone) return false;
   b.entries.erase(b.entries.begin() + at);
   reindex(b);
@@ -137,10 +148,11 @@ bool TSmartList::visibleOutsideScope(const TIdentifier& entry) const {
 }
 
 const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
-  const std::string_view key = lowered(name);
+  size_t hash = 0;
+  const std::string_view key = lowered(name, hash);
   const TSmartBucket& b = F_List[BucketOf(key)];
   if (b.newest.empty()) return nullptr;
-  for (uint32_t at = b.newest[slotOf(b, key)]; at != kNone; at = b.entries[at].older) {
+  for (uint32_t at = b.newest[slotOf(b, key, hash)]; at != kNone; at = b.entries[at].older) {
     const TIdentifier& entry = b.entries[at];
     if (static_cast<int64_t>(at) >= start || visibleOutsideScope(entry)) return &entry;
   }

@@ -52,9 +52,10 @@ struct TSmartList {
  private:
   const std::vector<std::unique_ptr<TData>>* data_ = nullptr;
   mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate; never shrinks
-  std::string_view lowered(std::string_view name) const;
+  std::string_view lowered(std::string_view name, size_t& hash) const;
   bool visibleOutsideScope(const TIdentifier& entry) const;
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);
+  static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName, size_t hash);
   static void freeSlot(TSmartBucket& bucket, size_t slot);
   static void growIndex(TSmartBucket& bucket);
   static void reindex(TSmartBucket& bucket);
