@@ -27,6 +27,7 @@ class TOperandScan {
 
   // The next character after blanks, read when it is one of `ops`; 0 (nothing read) if not.
   char Operator(std::string_view ops) {
+    skipBlanks();
     const char c = next();
     if (c == 0 || ops.find(c) == std::string_view::npos) return 0;
     ++at_;
