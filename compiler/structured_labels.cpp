@@ -1,0 +1,29 @@
+#include "compiler/structured_labels.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace kelvo {
+
+namespace {
+
+constexpr std::string_view kPrefixes[llKindCount] = {
+    "~exitif",   "~endif",    "~doif",   "=dowhile", "=endwhile", "=whilebody", "=repstart",
+    "=repnext",  "=repend",   "=chkcase", "=exitcase", "~stay",   "=EXCEPT_",  "=EXCEPTEND_",
+};
+
+}  // namespace
+
+TLabelName TLevelLabels::intern(TLevelLabel kind, uint32_t id) {
+  char text[32];
+  const std::string_view prefix = kPrefixes[kind];
+  prefix.copy(text, prefix.size());
+  const char* end = std::to_chars(text + prefix.size(), text + sizeof text, id).ptr;
+  const TLabelName name = TLabelNames::Get().Intern({text, static_cast<size_t>(end - text)});
+  std::vector<TLabelName>& known = names_[kind];
+  if (id >= known.size()) known.resize(id + 1, 0);
+  known[id] = name;
+  return name;
+}
+
+}  // namespace kelvo
