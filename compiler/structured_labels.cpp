@@ -12,6 +12,9 @@ constexpr std::string_view kPrefixes[llKindCount] = {
     "=repnext",  "=repend",   "=chkcase", "=exitcase", "~stay",   "=EXCEPT_",  "=EXCEPTEND_",
 };
 
+// Ids beyond this (a procedure with a million braces) are interned each time instead.
+constexpr uint32_t kKeptIds = 1u << 20;
+
 }  // namespace
 
 TLabelName TLevelLabels::intern(TLevelLabel kind, uint32_t id) {
@@ -20,6 +23,7 @@ TLabelName TLevelLabels::intern(TLevelLabel kind, uint32_t id) {
   prefix.copy(text, prefix.size());
   const char* end = std::to_chars(text + prefix.size(), text + sizeof text, id).ptr;
   const TLabelName name = TLabelNames::Get().Intern({text, static_cast<size_t>(end - text)});
+  if (id >= kKeptIds) return name;
   std::vector<TLabelName>& known = names_[kind];
   if (id >= known.size()) known.resize(id + 1, 0);
   known[id] = name;
