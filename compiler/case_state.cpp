@@ -56,7 +56,7 @@ void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
   TAssembler& a = curFunc->recAssembler;
   const TStateInfo* fallback = nullptr;
   for (size_t i = StateStack.size(); i-- > 0;) {
-    const TStateInfo& s = *StateStack[i];
+    const TStateInfo& s = StateStack[i];
     if (s.caseid != n) continue;
     if (s.def) {
       fallback = &s;
@@ -67,28 +67,28 @@ void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
     JumpToLabel(4, s.label);
   }
   if (fallback) JumpToLabel(kJumpAlways, fallback->label);
-  std::erase_if(StateStack, [n](const std::unique_ptr<TStateInfo>& s) { return s->caseid == n; });
+  std::erase_if(StateStack, [n](const TStateInfo& s) { return s.caseid == n; });
 }
 
 // "state n[, n]...:" | "default:" inside a case
 bool TCompiler::CompileState(bool isDefault) {
   const int64_t caseId = curFunc->FindCaseBrace();
   if (caseId < 0) Error("A state may only reside inside a case statement");
-  auto s = std::make_unique<TStateInfo>();
-  s->caseid = static_cast<uint32_t>(caseId);
-  s->def = isDefault;
+  TStateInfo s;
+  s.caseid = static_cast<uint32_t>(caseId);
+  s.def = isDefault;
   if (!isDefault) {
     if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
-    s->value = static_cast<uint32_t>(curToken.Int);
+    s.value = static_cast<uint32_t>(curToken.Int);
   }
-  s->label = stateLabel(s->caseid, *s);
-  if (FindLabelNamed(*this, s->label) >= 0) {
+  s.label = stateLabel(s.caseid, s);
+  if (FindLabelNamed(*this, s.label) >= 0) {
     if (isDefault) Error("The case already has a default state");
-    Error("State " + std::to_string(s->value) + " is already in this case");
+    Error("State " + std::to_string(s.value) + " is already in this case");
   }
   ExpectOrRaise(tk::Colon);
-  AddLabelNamed(*this, s->label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
-  StateStack.push_back(std::move(s));
+  AddLabelNamed(*this, s.label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+  StateStack.push_back(s);
   return true;
 }
 

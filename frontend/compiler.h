@@ -83,7 +83,7 @@ struct TCompiler {
   std::vector<std::string> slistDLLs;
   TDefineList listDefines;
   std::vector<TRegister> listUses;
-  std::vector<std::unique_ptr<TStateInfo>> StateStack;
+  std::vector<TStateInfo> StateStack;
   std::vector<std::unique_ptr<TCurrentToken>> NCTList;
   TTokenList tokenStack;
   // Token state
