@@ -41,7 +41,7 @@ void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
 }
 
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
-              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel) {
+              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, TLabelName fixLabel) {
   // In prepend mode the field's position counts from the front of the bytes still to come.
   if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
   // Growing by half rather than doubling: the global code of a large program gathers one
@@ -55,15 +55,20 @@ void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixInde
   fix.fixSize = fixSize;
   fix.fixOffset = fixOffset;
   fix.fixJmp = fixJmp;
-  if (!fixLabel.empty()) fix.fixLabel = TLabelNames::Get().Intern(fixLabel);
+  fix.fixLabel = fixLabel;
   fix.fixUID = fixUID;
 }
 
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label, int32_t uid) {
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label, int32_t uid) {
   if (jumpKind == kJumpNone) return;
   // The size says which long form the writer may use: rel16 in 16-bit code, else rel32.
   AddFixUp(a, ftJmp, a.cpuMode == 16 ? 16 : 0, 0, address, 0, uid, jumpKind, label);
   EmitPatchArea(a);
+}
+
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label, int32_t uid) {
+  if (jumpKind == kJumpNone) return;
+  EmitJumpToLabel(a, address, jumpKind, TLabelNames::Get().Intern(label), uid);
 }
 
 void EmitPatchArea(TAssembler& a) {

@@ -46,9 +46,11 @@ inline constexpr uint16_t kJumpNone = 1000;
 // --- emission
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count);
 void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
-              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, std::string_view fixLabel = {});
+              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, TLabelName fixLabel = 0);
 // Records a label jump at `address` (fixUID `uid`) and leaves six NOPs for the layout to
 // overwrite with the short or long jump.
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label, int32_t uid = 0);
+// The same for a label known by its text.
 void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label,
                      int32_t uid = 0);
 // Six NOPs: room the layout fills later (a label jump, the locals' reservation).

@@ -98,19 +98,17 @@ bool TCompiler::CompileLoopExit(bool isBreak) {
   if (index < 0)
     Error(isBreak ? "break does not have a valid loop to exit" : "continue can only reside inside a loop.");
   const TBraceLevel level = curFunc->braceLevel[static_cast<size_t>(index)];
-  std::string label;
-  if (isBreak)
-    label = LevelLabel(level.bracetype == btWhile ? "=endwhile" : level.bracetype == btCase ? "=exitcase" : "=repend",
-                       level.id);
-  else
-    label = LevelLabel(level.bracetype == btWhile ? "=dowhile" : "=repnext", level.id);
   if (condition == kJumpNone) return true;
+  const TLabelName label =
+      isBreak ? LevelLabel(level.bracetype == btWhile ? llEndWhile : level.bracetype == btCase ? llExitCase : llRepEnd,
+                           level.id)
+              : LevelLabel(level.bracetype == btWhile ? llDoWhile : llRepNext, level.id);
   if (TryFramesAbove(index) == 0) {
     JumpToLevelLabel(condition, label, level.id);
     return true;
   }
   // Leaving a try block: only a taken exit removes its records.
-  const std::string stay = LevelLabel("~stay", ++curFunc->braceLabelID);
+  const TLabelName stay = LevelLabel(llStay, ++curFunc->braceLabelID);
   JumpToLabel(InvertJump(condition), stay);
   UnwindTryFrames(index);
   JumpToLevelLabel(kJumpAlways, label, level.id);

@@ -50,10 +50,6 @@ int32_t FindLabelNamed(TCompiler& c, TLabelName name) {
   return names.Find(c.CurBody().labelOwner, names.Key(name));
 }
 
-void TCompiler::AddLabel(const std::string& name, uint32_t position) {
-  AddLabelNamed(*this, TLabelNames::Get().Intern(name), position);
-}
-
 int32_t TCompiler::FindLabel(const std::string& name) {
   const TLabelNames& names = TLabelNames::Get();
   return names.Find(CurBody().labelOwner, names.Key(names.Lookup(name)));

@@ -1,6 +1,7 @@
 // if / elseif / else, while and repeat: compares and jumps between generated labels, the
 // bodies compiled by the block compiler.
 #include "assembler/code_buffer.h"
+#include "compiler/label_binding.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
@@ -9,18 +10,18 @@
 
 namespace kelvo {
 
-void TCompiler::DefineLabel(const std::string& name) {
-  AddLabel(name, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+void TCompiler::DefineLabel(TLabelName name) {
+  AddLabelNamed(*this, name, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
 }
 
-void TCompiler::JumpToLabel(uint16_t kind, const std::string& label) {
+void TCompiler::JumpToLabel(uint16_t kind, TLabelName label) {
   TAssembler& a = curFunc->recAssembler;
   EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), kind, label);
 }
 
 // A jump that belongs to a brace level (loop exits, back jumps): the level's id travels with
 // it. A jump that can never be taken emits nothing.
-void TCompiler::JumpToLevelLabel(uint16_t kind, const std::string& label, uint32_t id) {
+void TCompiler::JumpToLevelLabel(uint16_t kind, TLabelName label, uint32_t id) {
   if (kind == kJumpNone) return;
   TAssembler& a = curFunc->recAssembler;
   EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), kind, label, static_cast<int32_t>(id));
@@ -96,7 +97,7 @@ void TCompiler::compileBranchBody(uint32_t level, const char* failure) {
 
 // Comparisons joined by "and" and "or" up to ")". A false comparison jumps to `falseLabel`; one
 // followed by "or" jumps when true to `bodyLabel`, which is defined after the chain.
-void TCompiler::CompileConditionChain(const std::string& falseLabel, const std::string& bodyLabel) {
+void TCompiler::CompileConditionChain(TLabelName falseLabel, TLabelName bodyLabel) {
   bool sawOr = false;
   uint16_t last = kJumpNone;
   for (;;) {
@@ -121,20 +122,20 @@ void TCompiler::CompileConditionChain(const std::string& falseLabel, const std::
 // One if or elseif branch from its "(": the condition chain and the body.
 void TCompiler::compileIfBranch(uint32_t branch, const char* failure) {
   ExpectOrRaise(tk::LParen);
-  CompileConditionChain(LevelLabel("~endif", branch), LevelLabel("~doif", branch));
+  CompileConditionChain(LevelLabel(llEndIf, branch), LevelLabel(llDoIf, branch));
   compileBranchBody(branch, failure);
 }
 
 // "if (condition) { ... } [elseif (condition) { ... }]... [else { ... }]"
 bool TCompiler::CompileIf() {
   const uint32_t first = curFunc->PushBrace(btIf).id;
-  const std::string exitLabel = LevelLabel("~exitif", first);
+  const TLabelName exitLabel = LevelLabel(llExitIf, first);
   uint32_t branch = first;
   compileIfBranch(branch, "Error 34512313");
   uint16_t next = peekElse();
   while (next == tk::ElseIf) {
     JumpToLabel(kJumpAlways, exitLabel);
-    DefineLabel(LevelLabel("~endif", branch));
+    DefineLabel(LevelLabel(llEndIf, branch));
     GetToken();
     branch = curFunc->PushBrace(btIf).id;
     compileIfBranch(branch, "Error 512313");
@@ -142,11 +143,11 @@ bool TCompiler::CompileIf() {
   }
   if (next == tk::Else) {
     JumpToLabel(kJumpAlways, exitLabel);
-    DefineLabel(LevelLabel("~endif", branch));
+    DefineLabel(LevelLabel(llEndIf, branch));
     GetToken();
     compileBranchBody(curFunc->PushBrace(btIf).id, "Error 512313");
   } else {
-    DefineLabel(LevelLabel("~endif", branch));
+    DefineLabel(LevelLabel(llEndIf, branch));
   }
   DefineLabel(exitLabel);
   return true;
@@ -155,12 +156,12 @@ bool TCompiler::CompileIf() {
 // "while (condition) { ... }"
 bool TCompiler::CompileWhile() {
   const uint32_t n = curFunc->PushBrace(btWhile).id;
-  const std::string head = LevelLabel("=dowhile", n);
-  const std::string end = LevelLabel("=endwhile", n);
+  const TLabelName head = LevelLabel(llDoWhile, n);
+  const TLabelName end = LevelLabel(llEndWhile, n);
   DefineLabel(head);
   ExpectOrRaise(tk::LParen);
   // A comparison followed by "or" enters the body directly, not the head.
-  CompileConditionChain(end, LevelLabel("=whilebody", n));
+  CompileConditionChain(end, LevelLabel(llWhileBody, n));
   ExpectOrRaise(tk::LBrace);
   CompileBracedBody("Error 21234234");
   JumpToLabel(kJumpAlways, head);
@@ -172,7 +173,7 @@ bool TCompiler::CompileWhile() {
 bool TCompiler::CompileRepeat() {
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
-  const std::string start = LevelLabel("=repstart", n);
+  const TLabelName start = LevelLabel(llRepStart, n);
   DefineLabel(start);
   if (NextIsChar('}', tk::RBrace)) {
     GetToken();
@@ -182,7 +183,7 @@ bool TCompiler::CompileRepeat() {
   }
   const uint16_t form = ExpectToken({tk::While, tk::Until, tk::Semicolon});
   if (form == tk::Invalid) RaiseError();
-  DefineLabel(LevelLabel("=repnext", n));  // where continue goes: the test
+  DefineLabel(LevelLabel(llRepNext, n));  // where continue goes: the test
   uint16_t code = kJumpAlways;
   if (form == tk::Until) {
     ExpectOrRaise(tk::LParen);
@@ -193,7 +194,7 @@ bool TCompiler::CompileRepeat() {
   }
   if (form != tk::Semicolon) ExpectOrRaise(tk::Semicolon);
   JumpToLevelLabel(code, start, n);
-  DefineLabel(LevelLabel("=repend", n));
+  DefineLabel(LevelLabel(llRepEnd, n));
   return true;
 }
 

@@ -1,6 +1,8 @@
 // case (reg) { state n: ... default: ... }: the states are labels in the body; the dispatch
 // code after the body compares the selector with each state's value.
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 
 #include "assembler/encoders.h"
 #include "compiler/label_binding.h"
@@ -12,16 +14,19 @@ namespace kelvo {
 
 namespace {
 
-std::string stateLabel(uint32_t caseId, const TStateInfo& s) {
-  std::string label = LevelLabel("=case", caseId);
-  // The default has a label of its own, so a "state 0" beside it stays reachable.
+// "=case<id>_<value>", or "=case<id>_default": the default has a label of its own, so a
+// "state 0" beside it stays reachable.
+TLabelName stateLabel(uint32_t caseId, const TStateInfo& s) {
+  char text[32] = "=case";
+  char* end = std::to_chars(text + 5, text + 15, caseId).ptr;  // at most ten digits
+  *end++ = '_';
   if (s.def) {
-    label += "_default";
+    constexpr std::string_view kDefault = "default";
+    end += kDefault.copy(end, kDefault.size());
   } else {
-    label += '_';
-    AppendDecimal(label, s.value);
+    end = std::to_chars(end, text + sizeof text, s.value).ptr;
   }
-  return label;
+  return TLabelNames::Get().Intern({text, static_cast<size_t>(end - text)});
 }
 
 }  // namespace
@@ -34,11 +39,11 @@ bool TCompiler::CompileCase() {
   ExpectOrRaise(tk::RParen);
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btCase).id;
-  const std::string dispatch = LevelLabel("=chkcase", n);
+  const TLabelName dispatch = LevelLabel(llCheckCase, n);
   JumpToLabel(kJumpAlways, dispatch);
   CompileBracedBody("Error 54525");
   // A last state without break leaves the case instead of running into the dispatch.
-  const std::string exit = LevelLabel("=exitcase", n);
+  const TLabelName exit = LevelLabel(llExitCase, n);
   JumpToLabel(kJumpAlways, exit);
   DefineLabel(dispatch);
   emitCaseDispatch(n, selector);
@@ -49,10 +54,9 @@ bool TCompiler::CompileCase() {
 // Compares the selector with the case's states, the last written first, and removes them.
 void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
   TAssembler& a = curFunc->recAssembler;
-  const TLabelNames& names = TLabelNames::Get();
   const TStateInfo* fallback = nullptr;
   for (size_t i = StateStack.size(); i-- > 0;) {
-    const TStateInfo& s = *StateStack[i];
+    const TStateInfo& s = StateStack[i];
     if (s.caseid != n) continue;
     if (s.def) {
       fallback = &s;
@@ -60,31 +64,31 @@ void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
     }
     CheckImmediate(static_cast<int32_t>(s.value), regSize(selector) / 8);
     CmpRegImm(a, selector, 0, static_cast<int32_t>(s.value));
-    JumpToLabel(4, names.Text(s.label));
+    JumpToLabel(4, s.label);
   }
-  if (fallback) JumpToLabel(kJumpAlways, names.Text(fallback->label));
-  std::erase_if(StateStack, [n](const std::unique_ptr<TStateInfo>& s) { return s->caseid == n; });
+  if (fallback) JumpToLabel(kJumpAlways, fallback->label);
+  std::erase_if(StateStack, [n](const TStateInfo& s) { return s.caseid == n; });
 }
 
 // "state n[, n]...:" | "default:" inside a case
 bool TCompiler::CompileState(bool isDefault) {
   const int64_t caseId = curFunc->FindCaseBrace();
   if (caseId < 0) Error("A state may only reside inside a case statement");
-  auto s = std::make_unique<TStateInfo>();
-  s->caseid = static_cast<uint32_t>(caseId);
-  s->def = isDefault;
+  TStateInfo s;
+  s.caseid = static_cast<uint32_t>(caseId);
+  s.def = isDefault;
   if (!isDefault) {
     if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
-    s->value = static_cast<uint32_t>(curToken.Int);
+    s.value = static_cast<uint32_t>(curToken.Int);
   }
-  s->label = TLabelNames::Get().Intern(stateLabel(s->caseid, *s));
-  if (FindLabelNamed(*this, s->label) >= 0) {
+  s.label = stateLabel(s.caseid, s);
+  if (FindLabelNamed(*this, s.label) >= 0) {
     if (isDefault) Error("The case already has a default state");
-    Error("State " + std::to_string(s->value) + " is already in this case");
+    Error("State " + std::to_string(s.value) + " is already in this case");
   }
   ExpectOrRaise(tk::Colon);
-  AddLabelNamed(*this, s->label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
-  StateStack.push_back(std::move(s));
+  AddLabelNamed(*this, s.label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+  StateStack.push_back(s);
   return true;
 }
 

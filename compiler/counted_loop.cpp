@@ -109,14 +109,14 @@ bool TCompiler::CompileCountedLoop() {
   readCountedLoop(*this, loop);
   countedLoopStart(*this, loop);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
-  const std::string start = LevelLabel("=repstart", n);
+  const TLabelName start = LevelLabel(llRepStart, n);
   DefineLabel(start);
   stepRegister(curFunc->recAssembler, loop, loop.up);
   CompileBracedBody("Error 2334234");
-  DefineLabel(LevelLabel("=repnext", n));  // continue: the end compare, then the step
+  DefineLabel(LevelLabel(llRepNext, n));  // continue: the end compare, then the step
   countedLoopCompare(*this, loop);
   JumpToLevelLabel(5, start, n);
-  DefineLabel(LevelLabel("=repend", n));
+  DefineLabel(LevelLabel(llRepEnd, n));
   return true;
 }
 

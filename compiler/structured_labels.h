@@ -1,10 +1,10 @@
 // Generated jump labels of the structured statements and the jump codes they use.
 #pragma once
 
-#include <charconv>
 #include <cstdint>
-#include <string>
-#include <string_view>
+#include <vector>
+
+#include "assembler/label_names.h"
 
 namespace kelvo {
 
@@ -12,20 +12,31 @@ namespace kelvo {
 // "always" with "never".
 uint16_t InvertJump(uint16_t code);
 
-// Appends n in decimal. Every structured statement names a few labels: the digits go straight
-// into the label, with no temporary string to join.
-inline void AppendDecimal(std::string& text, uint32_t n) {
-  char digits[10];
-  const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-  text.append(digits, static_cast<size_t>(end - digits));
-}
+// The kinds of generated label; each is a prefix ("=" or "~" first, which no identifier can
+// start with) followed by a brace level's id in decimal, "~endif12" say.
+enum TLevelLabel : uint8_t {
+  llExitIf, llEndIf, llDoIf,
+  llDoWhile, llEndWhile, llWhileBody,
+  llRepStart, llRepNext, llRepEnd,
+  llCheckCase, llExitCase,
+  llStay, llExcept, llExceptEnd,
+  llKindCount
+};
 
-// A generated label: the prefix ("=" or "~" first, which no identifier can start with) and
-// the brace level's id in decimal.
-inline std::string LevelLabel(std::string_view prefix, uint32_t id) {
-  std::string label(prefix);
-  AppendDecimal(label, id);
-  return label;
-}
+// Brace level ids start again in every procedure, so the same few names come back in each:
+// a name is built and interned the first time, and found by kind and id from then on.
+class TLevelLabels {
+ public:
+  static TLabelName Name(TLevelLabel kind, uint32_t id) {
+    const std::vector<TLabelName>& known = names_[kind];
+    return id < known.size() && known[id] != 0 ? known[id] : intern(kind, id);
+  }
+
+ private:
+  static TLabelName intern(TLevelLabel kind, uint32_t id);
+  static inline std::vector<TLabelName> names_[llKindCount];  // by kind, then id; 0: not yet
+};
+
+inline TLabelName LevelLabel(TLevelLabel kind, uint32_t id) { return TLevelLabels::Name(kind, id); }
 
 }  // namespace kelvo

@@ -92,10 +92,10 @@ bool TCompiler::CompileTryExcept() {
   if (a.cpuMode == 16) Error("try/except needs 32-bit code");
   ExpectOrRaise(tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btIf).id;
-  const std::string handler = LevelLabel("=EXCEPT_", n);
+  const TLabelName handler = LevelLabel(llExcept, n);
   SubRegImm(a, rdESP, 8, ftNone);
   EmitPushad(a);
-  curFunc->ofsLabels.emplace_back(handler, static_cast<int64_t>(a.strCode.size()));
+  curFunc->ofsLabels.emplace_back(TLabelNames::Get().Text(handler), static_cast<int64_t>(a.strCode.size()));
   PushImm(a, 4, static_cast<int32_t>(curFunc->ofsLabels.size() - 1), ftOffsetLabelAddress, 0);
   LocPush(a, recordHead(), 4);
   LocMovLocReg(a, recordHead(), rdESP);
@@ -106,7 +106,7 @@ bool TCompiler::CompileTryExcept() {
   CurBody().tryBodies.pop_back();
   checkTryBodyJumps(firstFixUp, firstLabel);
   emitTryUnwind();
-  JumpToLevelLabel(kJumpAlways, LevelLabel("=EXCEPTEND_", n), n);
+  JumpToLevelLabel(kJumpAlways, LevelLabel(llExceptEnd, n), n);
   if (GetToken(false, true) != tk::Except) Error("Expected except but found " + curToken.Str);
   ExpectOrRaise(tk::LBrace);
   DefineLabel(handler);
@@ -114,7 +114,7 @@ bool TCompiler::CompileTryExcept() {
   LocPop(a, recordHead(), 4);
   emitHandlerExit(a);
   CompileBracedBody("Error 34512313");
-  DefineLabel(LevelLabel("=EXCEPTEND_", n));
+  DefineLabel(LevelLabel(llExceptEnd, n));
   return true;
 }
 

@@ -83,7 +83,7 @@ struct TCompiler {
   std::vector<std::string> slistDLLs;
   TDefineList listDefines;
   std::vector<TRegister> listUses;
-  std::vector<std::unique_ptr<TStateInfo>> StateStack;
+  std::vector<TStateInfo> StateStack;
   std::vector<std::unique_ptr<TCurrentToken>> NCTList;
   TTokenList tokenStack;
   // Token state
@@ -265,14 +265,13 @@ struct TCompiler {
   TBodyState& CurBody() { return openBodies.back(); }
   // Jump labels of the body being compiled: names compare without regard to letter case; the
   // first of a name wins.
-  void AddLabel(const std::string& name, uint32_t position);
   int32_t FindLabel(const std::string& name);
 
   // --- structured statements: conditions, if, while, repeat, for, case, try
   uint16_t CompileCondition(bool negate);
   uint16_t CompileUntilCondition(bool negate);  // also reads the closing ")"
   bool EmitCompare(const TCurrentToken& left, const TCurrentToken& right);
-  void CompileConditionChain(const std::string& falseLabel, const std::string& bodyLabel);
+  void CompileConditionChain(TLabelName falseLabel, TLabelName bodyLabel);
   bool CompileIf();
   bool CompileWhile();
   bool CompileRepeat();
@@ -281,9 +280,9 @@ struct TCompiler {
   bool CompileState(bool isDefault);
   bool CompileTryExcept();
   void CompileBracedBody(const char* failure);
-  void DefineLabel(const std::string& name);
-  void JumpToLabel(uint16_t kind, const std::string& label);
-  void JumpToLevelLabel(uint16_t kind, const std::string& label, uint32_t id);
+  void DefineLabel(TLabelName name);
+  void JumpToLabel(uint16_t kind, TLabelName label);
+  void JumpToLevelLabel(uint16_t kind, TLabelName label, uint32_t id);
   void ExpectOrRaise(uint16_t code);
   bool NextIsChar(char c, uint16_t code);
   // Try blocks open between the innermost level and the level at index `target` (-1: all).
