@@ -136,11 +136,25 @@ TStatementResult TCompiler::CompileStatement(uint16_t code, bool directiveEnds, 
     case tk::Imports: return fromFlag(CompileImports());
     case tk::Exports: return fromFlag(CompileExports());
     // operand statements and calls
-    case tk::Register: return fromFlag(CompileRegisterStatement(SaveToken()));
+    // A statement's first token lives as long as the statement: kept on the stack, so that a
+    // long run of statements keeps nothing of them.
+    case tk::Register: {
+      TCurrentToken first = TokenCopy();
+      return fromFlag(CompileRegisterStatement(&first));
+    }
     case tk::BaseExpr: return fromFlag(CompileMemoryAssign());
-    case tk::RegPointer: return fromFlag(CompileRegMemberAssign(SaveToken()));
-    case tk::SegOffset: return fromFlag(CompileSegMemAssign(SaveToken()));
-    case tk::Segment: return fromFlag(CompileSegRegAssign(SaveToken()));
+    case tk::RegPointer: {
+      TCurrentToken first = TokenCopy();
+      return fromFlag(CompileRegMemberAssign(&first));
+    }
+    case tk::SegOffset: {
+      TCurrentToken first = TokenCopy();
+      return fromFlag(CompileSegMemAssign(&first));
+    }
+    case tk::Segment: {
+      TCurrentToken first = TokenCopy();
+      return fromFlag(CompileSegRegAssign(&first));
+    }
     case tk::LocalVar:
     case tk::LocalParam: return fromFlag(CompilePointerStatement());
     case tk::Variable:

@@ -166,7 +166,10 @@ struct TCompiler {
   bool TakePunctuation(char c, uint16_t code);
   // The "Expected ... but found ..." text for the current token, as ExpectToken leaves it.
   void SetExpectedError(const uint16_t* codes, int32_t high);
+  // A copy of the token kept for the rest of the compile, for what outlives a statement.
   PCurrentToken SaveToken();
+  // The same copy by value, for a statement's own use.
+  TCurrentToken TokenCopy();
   void RestoreToken(const TCurrentToken* saved);
   static void CopyToken(TCurrentToken* destination, const TCurrentToken* source);
 

@@ -192,11 +192,15 @@ void TCompiler::CopyToken(TCurrentToken* d, const TCurrentToken* s) {
 }
 
 PCurrentToken TCompiler::SaveToken() {
-  auto saved = std::make_unique<TCurrentToken>();
-  CopyToken(saved.get(), &curToken);
-  saved->DataType = curToken.DataType;
-  NCTList.push_back(std::move(saved));
+  NCTList.push_back(std::make_unique<TCurrentToken>(TokenCopy()));
   return NCTList.back().get();
+}
+
+TCurrentToken TCompiler::TokenCopy() {
+  TCurrentToken saved;
+  CopyToken(&saved, &curToken);
+  saved.DataType = curToken.DataType;
+  return saved;
 }
 
 void TCompiler::RestoreToken(const TCurrentToken* saved) { CopyToken(&curToken, saved); }
