@@ -27,8 +27,9 @@ constexpr int OperandSize(const TForm& f, int bytes) {
 // mode's own, and in 16-bit code 67 for a memory operand (`memory`) or the ECX count of JECXZ,
 // since addressing is always 32-bit.
 //   16-bit code: [67] [66] [segment] opcode      32-bit code: [66] [segment] opcode
-inline void PutOpcode(TInstr& in, const TForm& f, int bytes, uint8_t segPrefix = 0, uint8_t plus = 0,
-                      bool memory = false) {
+// Always inline: a call would cost more than the bytes, and a constant row folds away.
+[[gnu::always_inline]] inline void PutOpcode(TInstr& in, const TForm& f, int bytes, uint8_t segPrefix = 0,
+                                             uint8_t plus = 0, bool memory = false) {
   // The 9B of an x87 waiting form is an instruction of its own: the prefixes belong to the
   // one behind it.
   const int wait = f.opLen > 1 && f.opcode[0] == 0x9B ? 1 : 0;
