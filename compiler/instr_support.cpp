@@ -24,6 +24,11 @@ bool TCompiler::ReadInstrNumber(int64_t& value) {
   return true;
 }
 
+// Apart from the check, which most statements pass: the text is built only when it is said.
+[[gnu::noinline, gnu::cold]] static void warnCut(TCompiler& c, int64_t value, int32_t bytes) {
+  c.Warning("Value " + std::to_string(value) + " is cut to " + std::to_string(bytes * 8) + " bits");
+}
+
 // An immediate wider than its operand is cut to the operand's bits, as the instruction is
 // encoded: 300 into AL stores 44. Source written for this language relies on it, so it is
 // said, not refused.
@@ -31,8 +36,7 @@ void TCompiler::CheckImmediate(int64_t value, int32_t bytes) {
   if (bytes <= 0 || bytes >= 8) return;
   const int64_t high = (int64_t{1} << (bytes * 8)) - 1;       // largest unsigned value
   const int64_t low = -(int64_t{1} << (bytes * 8 - 1));       // smallest signed value
-  if (value < low || value > high)
-    Warning("Value " + std::to_string(value) + " is cut to " + std::to_string(bytes * 8) + " bits");
+  if (value < low || value > high) warnCut(*this, value, bytes);
 }
 
 // A register loaded from a narrower item reads the bytes after it too; the instruction only
