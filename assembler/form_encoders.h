@@ -65,7 +65,8 @@ inline void PutRaw(TInstr& in, const TForm& f, int bytes) { PutOpcode(in, f, byt
 // +r / +i: the number added to the last opcode byte.
 inline void PutPlusReg(TInstr& in, const TForm& f, int bytes, uint8_t num) { PutOpcode(in, f, bytes, 0, num); }
 // ModRM with a register in r/m: reg field `regNum` (or the digit), r/m `rmNum`.
-inline void PutModRMReg(TInstr& in, const TForm& f, int bytes, uint8_t regNum, uint8_t rmNum) {
+[[gnu::always_inline]] inline void PutModRMReg(TInstr& in, const TForm& f, int bytes, uint8_t regNum,
+                                               uint8_t rmNum) {
   PutOpcode(in, f, bytes);
   in.put(ModRM(3, RegField(f, regNum), rmNum));
 }
