@@ -9,18 +9,22 @@ namespace kelvo {
 
 // The "," between operands, the commonest token of all, is taken without the lexer when
 // only blanks stand before it.
-bool TCompiler::ExpectComma() {
-  return TakePunctuation(',', tk::Comma) || ExpectToken({tk::Comma}) != tk::Invalid;
+// The lexer's path stands apart, so that the common one costs no more than the look itself.
+[[gnu::noinline]] static bool lexComma(TCompiler& c) { return c.ExpectToken({tk::Comma}) != tk::Invalid; }
+
+bool TCompiler::ExpectComma() { return TakePunctuation(',', tk::Comma) || lexComma(*this); }
+
+// "-" and the number after it, apart from the plain number most operands are.
+[[gnu::noinline]] static bool readNegative(TCompiler& c, int64_t& value) {
+  if (c.ExpectToken({tk::Number}) == tk::Invalid) return false;
+  value = -c.curToken.Int;
+  return true;
 }
 
 // Only a decimal number may follow "-".
 bool TCompiler::ReadInstrNumber(int64_t& value) {
-  if (curToken.Token != tk::Minus) {
-    value = curToken.Int;
-    return true;
-  }
-  if (ExpectToken({tk::Number}) == tk::Invalid) return false;
-  value = -curToken.Int;
+  if (curToken.Token == tk::Minus) return readNegative(*this, value);
+  value = curToken.Int;
   return true;
 }
 
