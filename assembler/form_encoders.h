@@ -96,9 +96,9 @@ inline void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister
 }
 // One register: +r, /digit, or "acc" forms; with an immediate when the row has one.
 inline void PutReg(TInstr& in, const TForm& f, int bytes, TRegister reg) {
-  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
-  else if (f.enc == feRaw) PutRaw(in, f, bytes);
-  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(reg));
+  const uint8_t num = RegNum(reg);
+  PutOpcode(in, f, bytes, 0, f.enc == fePlusReg ? num : 0);
+  if (f.enc != fePlusReg && f.enc != feRaw) in.put(ModRM(3, RegField(f, num), num));
 }
 // A row without operands.
 inline void EncodeRaw(TAssembler& a, const TForm& f) {
