@@ -64,9 +64,15 @@ TMemOperand TCompiler::InstrDataOperand(const TCurrentToken& t) const {
 // --- label jumps
 
 // The label is a word the lexer does not know (16) or an "@name" label (22).
+// Outside a macro body the label is the name as written, used where it stands; inside one,
+// LabelJumpName gives the body's own labels their suffix.
 static bool labelJump(TCompiler& c, uint16_t jumpKind) {
   TAssembler& a = c.curFunc->recAssembler;
-  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), jumpKind, c.LabelJumpName(), -1);
+  const auto at = static_cast<uint32_t>(a.strCode.size());
+  if (c.curToken.Token == tk::Identifier && c.macroSys.MacroAt(c.curFile->macID))
+    EmitJumpToLabel(a, at, jumpKind, c.LabelJumpName(), -1);
+  else
+    EmitJumpToLabel(a, at, jumpKind, c.curToken.Str.view(), -1);
   return true;
 }
 
