@@ -27,8 +27,9 @@ constexpr int OperandSize(const TForm& f, int bytes) {
 // mode's own, and in 16-bit code 67 for a memory operand (`memory`) or the ECX count of JECXZ,
 // since addressing is always 32-bit.
 //   16-bit code: [67] [66] [segment] opcode      32-bit code: [66] [segment] opcode
-inline void PutOpcode(TInstr& in, const TForm& f, int bytes, uint8_t segPrefix = 0, uint8_t plus = 0,
-                      bool memory = false) {
+// Always inline: a call would cost more than the bytes, and a constant row folds away.
+[[gnu::always_inline]] inline void PutOpcode(TInstr& in, const TForm& f, int bytes, uint8_t segPrefix = 0,
+                                             uint8_t plus = 0, bool memory = false) {
   // The 9B of an x87 waiting form is an instruction of its own: the prefixes belong to the
   // one behind it.
   const int wait = f.opLen > 1 && f.opcode[0] == 0x9B ? 1 : 0;
@@ -64,7 +65,8 @@ inline void PutRaw(TInstr& in, const TForm& f, int bytes) { PutOpcode(in, f, byt
 // +r / +i: the number added to the last opcode byte.
 inline void PutPlusReg(TInstr& in, const TForm& f, int bytes, uint8_t num) { PutOpcode(in, f, bytes, 0, num); }
 // ModRM with a register in r/m: reg field `regNum` (or the digit), r/m `rmNum`.
-inline void PutModRMReg(TInstr& in, const TForm& f, int bytes, uint8_t regNum, uint8_t rmNum) {
+[[gnu::always_inline]] inline void PutModRMReg(TInstr& in, const TForm& f, int bytes, uint8_t regNum,
+                                               uint8_t rmNum) {
   PutOpcode(in, f, bytes);
   in.put(ModRM(3, RegField(f, regNum), rmNum));
 }
@@ -94,9 +96,9 @@ inline void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister
 }
 // One register: +r, /digit, or "acc" forms; with an immediate when the row has one.
 inline void PutReg(TInstr& in, const TForm& f, int bytes, TRegister reg) {
-  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
-  else if (f.enc == feRaw) PutRaw(in, f, bytes);
-  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(reg));
+  const uint8_t num = RegNum(reg);
+  PutOpcode(in, f, bytes, 0, f.enc == fePlusReg ? num : 0);
+  if (f.enc != fePlusReg && f.enc != feRaw) in.put(ModRM(3, RegField(f, num), num));
 }
 // A row without operands.
 inline void EncodeRaw(TAssembler& a, const TForm& f) {

@@ -32,17 +32,27 @@ struct TInstr {
   TInstr() = default;
   explicit TInstr(const TAssembler& a) : mode(a.cpuMode) {}
 
+  // Each writer reads and sets the length once: a byte store may alias any object, so a
+  // length read per byte would be reloaded after every store.
   void put(uint8_t v) {
     assert(n < sizeof b);
     b[n++] = v;
   }
   void put16(uint32_t v) {
-    put(static_cast<uint8_t>(v));
-    put(static_cast<uint8_t>(v >> 8));
+    const uint8_t at = n;
+    assert(at + 2 <= sizeof b);
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+    n = static_cast<uint8_t>(at + 2);
   }
   void put32(uint32_t v) {
-    put16(v);
-    put16(v >> 16);
+    const uint8_t at = n;
+    assert(at + 4 <= sizeof b);
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+    b[at + 2] = static_cast<uint8_t>(v >> 16);
+    b[at + 3] = static_cast<uint8_t>(v >> 24);
+    n = static_cast<uint8_t>(at + 4);
   }
   // An immediate of 1, 2 or 4 bytes, little-endian.
   void putImm(uint32_t v, int bytes) {

@@ -9,19 +9,28 @@ namespace kelvo {
 
 // The "," between operands, the commonest token of all, is taken without the lexer when
 // only blanks stand before it.
-bool TCompiler::ExpectComma() {
-  return TakePunctuation(',', tk::Comma) || ExpectToken({tk::Comma}) != tk::Invalid;
+// The lexer's path stands apart, so that the common one costs no more than the look itself.
+[[gnu::noinline]] static bool lexComma(TCompiler& c) { return c.ExpectToken({tk::Comma}) != tk::Invalid; }
+
+bool TCompiler::ExpectComma() { return TakePunctuation(',', tk::Comma) || lexComma(*this); }
+
+// "-" and the number after it, apart from the plain number most operands are.
+[[gnu::noinline]] static bool readNegative(TCompiler& c, int64_t& value) {
+  if (c.ExpectToken({tk::Number}) == tk::Invalid) return false;
+  value = -c.curToken.Int;
+  return true;
 }
 
 // Only a decimal number may follow "-".
 bool TCompiler::ReadInstrNumber(int64_t& value) {
-  if (curToken.Token != tk::Minus) {
-    value = curToken.Int;
-    return true;
-  }
-  if (ExpectToken({tk::Number}) == tk::Invalid) return false;
-  value = -curToken.Int;
+  if (curToken.Token == tk::Minus) return readNegative(*this, value);
+  value = curToken.Int;
   return true;
+}
+
+// Apart from the check, which most statements pass: the text is built only when it is said.
+[[gnu::noinline, gnu::cold]] static void warnCut(TCompiler& c, int64_t value, int32_t bytes) {
+  c.Warning("Value " + std::to_string(value) + " is cut to " + std::to_string(bytes * 8) + " bits");
 }
 
 // An immediate wider than its operand is cut to the operand's bits, as the instruction is
@@ -31,8 +40,7 @@ void TCompiler::CheckImmediate(int64_t value, int32_t bytes) {
   if (bytes <= 0 || bytes >= 8) return;
   const int64_t high = (int64_t{1} << (bytes * 8)) - 1;       // largest unsigned value
   const int64_t low = -(int64_t{1} << (bytes * 8 - 1));       // smallest signed value
-  if (value < low || value > high)
-    Warning("Value " + std::to_string(value) + " is cut to " + std::to_string(bytes * 8) + " bits");
+  if (value < low || value > high) warnCut(*this, value, bytes);
 }
 
 // A register loaded from a narrower item reads the bytes after it too; the instruction only
@@ -56,9 +64,15 @@ TMemOperand TCompiler::InstrDataOperand(const TCurrentToken& t) const {
 // --- label jumps
 
 // The label is a word the lexer does not know (16) or an "@name" label (22).
+// Outside a macro body the label is the name as written, used where it stands; inside one,
+// LabelJumpName gives the body's own labels their suffix.
 static bool labelJump(TCompiler& c, uint16_t jumpKind) {
   TAssembler& a = c.curFunc->recAssembler;
-  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), jumpKind, c.LabelJumpName(), -1);
+  const auto at = static_cast<uint32_t>(a.strCode.size());
+  if (c.curToken.Token == tk::Identifier && c.macroSys.MacroAt(c.curFile->macID))
+    EmitJumpToLabel(a, at, jumpKind, c.LabelJumpName(), -1);
+  else
+    EmitJumpToLabel(a, at, jumpKind, c.curToken.Str.view(), -1);
   return true;
 }
 
