@@ -557,34 +557,36 @@ struct TCompiler {
   bool inSource(std::string_view text) const;
   void setRegisterFields(TRegister r);
   uint16_t setRegisterToken(std::string_view word, TRegister r, bool readOn = false);
+  // Those marked noinline read what few tokens are: called, not inlined, so the scanning loop
+  // that every token passes through stays small.
   [[gnu::noinline]] bool offerCharToPlugins(char c);
   void startLine();
   char nextNonBlank();
-  void checkNotNul(char c);
+  [[gnu::noinline]] void checkNotNul(char c);
   uint16_t lexOperator(char c);
   uint16_t lexPlusMinus(char c);
   uint16_t lexParen(bool noStatementForms);
   uint16_t lexBracket();
   bool plainRegisterAhead() const;
-  uint16_t lexAt();
+  [[gnu::noinline]] uint16_t lexAt();
   uint16_t addressOfCurrent();
-  uint16_t lexString(char quote, bool allowConstants);
+  [[gnu::noinline]] uint16_t lexString(char quote, bool allowConstants);
   bool readQuoted(char quote, std::string& text);
   void appendJoined(std::string& text, bool allowConstants);
-  uint16_t lexOrdinal();
-  int lexSlash();  // -1: no comment; 0: comment skipped; 1: end of text
-  uint16_t lexDollar(bool keepMacroVarName, bool noStatementForms);
+  [[gnu::noinline]] uint16_t lexOrdinal();
+  [[gnu::noinline]] int lexSlash();  // -1: no comment; 0: comment skipped; 1: end of text
+  [[gnu::noinline]] uint16_t lexDollar(bool keepMacroVarName, bool noStatementForms);
   uint16_t lexMacroArgument();
   void loadMacroValue(PMacroVar var);
-  uint16_t lexHash();
+  [[gnu::noinline]] uint16_t lexHash();
   uint16_t lexNumber(char first);
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again
-  int offerWordToPlugins(std::string_view word, uint16_t& code);  // -1: not taken
+  [[gnu::noinline]] int offerWordToPlugins(std::string_view word, uint16_t& code);  // -1: not taken
   uint16_t lexFixedWord(const TKeyword& kw, std::string_view word);
   uint16_t lexRegister32(std::string_view word, TRegister reg);
-  uint16_t lexFpuStack();
-  uint16_t lexSegment(std::string_view word);
-  uint16_t lexFunction(const TKeyword& kw);
+  [[gnu::noinline]] uint16_t lexFpuStack();
+  [[gnu::noinline]] uint16_t lexSegment(std::string_view word);
+  [[gnu::noinline]] uint16_t lexFunction(const TKeyword& kw);
   uint16_t fnSizeof();
   uint16_t fnTypeText(bool deftype);
   uint16_t fnLoadfs();
