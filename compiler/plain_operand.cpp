@@ -61,7 +61,7 @@ class TOperandScan {
  private:
   char next() const { return at_ < end_ ? text_[at_] : '\0'; }
   int32_t skipBlanks() {
-    while (at_ < end_ && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
+    if (at_ < end_) at_ = static_cast<int32_t>(lex::pastBlanks(text_ + at_) - text_);
     return at_;
   }
 

@@ -149,6 +149,7 @@ struct TCompiler {
     return setTokenText(code, std::string_view(text), true);
   }
   uint16_t setTokenText(uint16_t code, std::string_view text, bool lasting);
+  void setPlainSize();  // the length and size of a token that carries no value
   // The `n` characters read last, as they stand in the source.
   std::string_view lastChars(int32_t n) const {
     return {curFile->strSource.data() + curFile->intCurChar - n, static_cast<size_t>(n)};

@@ -82,8 +82,7 @@ char TCompiler::nextNonBlank() {
   for (;;) {
     char c = '\0';
     if (p < len) {
-      const char* q = s + p;
-      while (*q == ' ' || *q == '\t') ++q;  // the zero after the text ends the run
+      const char* q = lex::pastBlanks(s + p);
       p = static_cast<int32_t>(q - s);
       c = *q;
     }

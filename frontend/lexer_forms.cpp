@@ -106,8 +106,7 @@ bool TCompiler::plainRegisterAhead() const {
   if ((pluginSys && pluginSys->HasEntries()) || macroNamedLikeKeyword_) return false;
   const TAFile& f = *curFile;
   if (f.intCurChar >= f.intSourceLen) return false;
-  const char* word = f.strSource.data() + f.intCurChar;  // the zero after the text ends each run
-  while (*word == ' ' || *word == '\t') ++word;
+  const char* word = lex::pastBlanks(f.strSource.data() + f.intCurChar);
   const char* end = word;
   while (lex::isWordChar(*end)) ++end;
   if (end == word || lex::isDigit(*word) || *end == '.' || *end == '[' || *end == ':') return false;

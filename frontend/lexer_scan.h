@@ -18,6 +18,13 @@ inline constexpr auto kWordChars = [] {
 }();
 inline bool isWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
 
+// The first character at or after `p` that is no blank of the line: spaces and tabs only. The
+// zero byte after every text ends the run, so it needs no bounds check.
+inline const char* pastBlanks(const char* p) {
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
 // Moves the reader over the following characters that satisfy `pred`; the line stays the same.
 // `pred` must refuse the zero byte that follows every text: it ends the run without a bounds check.
 template <typename Pred>

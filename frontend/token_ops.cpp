@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
@@ -64,20 +65,30 @@ uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r, bool re
   return tk::Register;
 }
 
-// A token just read from the source: its text is known to lie there. Most codes need no value
-// worked out.
-uint16_t TCompiler::setSourceToken(uint16_t code, std::string_view word) {
+// Numbers, addresses, registers and segments carry a value worked out from their text.
+static bool carriesValue(uint16_t code) {
   switch (code) {
     case tk::DataAddress: case tk::ProcAddress: case tk::Number: case tk::Hex: case tk::Float:
     case tk::Register: case tk::Segment:
-      return setTokenText(code, word, true);
+      return true;
     default:
-      curToken.Str.refer(word);
-      clearTokenFields(code);
-      curToken.Length = static_cast<int32_t>(word.size());
-      curToken.Size = 4;
-      return code;
+      return false;
   }
+}
+
+void TCompiler::setPlainSize() {
+  curToken.Length = static_cast<int32_t>(curToken.Str.size());
+  curToken.Size = 4;
+}
+
+// A token just read from the source: its text is known to lie there. Most codes need no value
+// worked out.
+uint16_t TCompiler::setSourceToken(uint16_t code, std::string_view word) {
+  if (carriesValue(code)) return setTokenText(code, word, true);
+  curToken.Str.refer(word);
+  clearTokenFields(code);
+  setPlainSize();
+  return code;
 }
 
 uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) { return setTokenText(code, text, false); }
@@ -112,8 +123,7 @@ uint16_t TCompiler::setTokenText(uint16_t code, std::string_view text, bool last
       t.Seg = strToSeg(t.Str);
       break;
     default:
-      t.Length = length;
-      t.Size = 4;
+      setPlainSize();
   }
   return code;
 }
@@ -154,10 +164,10 @@ uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
 bool TCompiler::TakePunctuation(char c, uint16_t code) {
   if (lexDepth_ != 0) return false;
   TAFile& f = *curFile;
+  if (f.intCurChar >= f.intSourceLen) return false;
   const char* text = f.strSource.data();
-  int32_t at = f.intCurChar;  // the index of the next character
-  while (at < f.intSourceLen && (text[at] == ' ' || text[at] == '\t')) ++at;
-  if (at >= f.intSourceLen || text[at] != c) return false;
+  const auto at = static_cast<int32_t>(lex::pastBlanks(text + f.intCurChar) - text);  // the index of c
+  if (text[at] != c) return false;
   prevTokenType = curToken.Token;
   f.intCurLineChar += at + 1 - f.intCurChar;
   f.intCurChar = at + 1;
