@@ -72,7 +72,9 @@ void TCompiler::checkNotNul(char c) {
 }
 
 // Reads on past blanks, line ends and other control characters as NextChar would, one by one;
-// returns the first character that is none of these, or the zero at the end.
+// returns the first character that is none of these, or the zero at the end. The token starts
+// there: its place is noted from the walk's own figures, not read back from the file's record,
+// which was just written.
 char TCompiler::nextNonBlank() {
   TAFile& f = *curFile;
   const char* s = f.strSource.data();
@@ -90,6 +92,7 @@ char TCompiler::nextNonBlank() {
     if (static_cast<unsigned char>(c) > 32 || c == '\0') {
       f.intCurChar = p;
       f.intCurLineChar = columnBase + p;
+      if (c != '\0' && lexDepth_ == 1) tokenStart = {p - 1, f.intCurLine, columnBase + p - 1};
       return c;
     }
     if (c == '\r' || (c == '\n' && (p < 2 || s[p - 2] != '\r'))) {
@@ -114,8 +117,6 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
       ++intTotalLines;
       return tk::EndOfFile;
     }
-    if (lexDepth_ == 1)
-      tokenStart = {curFile->intCurChar - 1, curFile->intCurLine, curFile->intCurLineChar - 1};
     if (!Settings.skipPluginKeywords && pluginSys && pluginSys->HasEntries() && offerCharToPlugins(c))
       return curToken.Token;
     if (u >= 126) return SetToken(tk::Identifier, lastChars(1));

@@ -27,15 +27,17 @@ inline const char* pastBlanks(const char* p) {
 
 // Moves the reader over the following characters that satisfy `pred`; the line stays the same.
 // `pred` must refuse the zero byte that follows every text: it ends the run without a bounds check.
+// Returns the new position, so the caller need not read it back from the record just written.
 template <typename Pred>
-inline void advanceWhile(TAFile& f, Pred pred) {
+inline int32_t advanceWhile(TAFile& f, Pred pred) {
   const char* s = f.strSource.data();
   int32_t p = f.intCurChar;  // 1-based position of the current character = index of the next one
-  if (p >= f.intSourceLen) return;
+  if (p >= f.intSourceLen) return p;
   const int32_t start = p;
   while (pred(s[p])) ++p;
   f.intCurLineChar += p - start;
   f.intCurChar = p;
+  return p;
 }
 
 }  // namespace kelvo::lex

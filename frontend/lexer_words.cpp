@@ -10,8 +10,8 @@ namespace kelvo {
 int TCompiler::lexWord(char /*first*/, uint16_t& code) {
   TAFile& f = *curFile;
   const int32_t start = f.intCurChar;
-  lex::advanceWhile(f, lex::isWordChar);
-  const std::string_view word(f.strSource.data() + (start - 1), static_cast<size_t>(f.intCurChar - start + 1));
+  const int32_t end = lex::advanceWhile(f, lex::isWordChar);
+  const std::string_view word(f.strSource.data() + (start - 1), static_cast<size_t>(end - start + 1));
   if (pluginSys && pluginSys->HasEntries()) {
     const int offered = offerWordToPlugins(word, code);
     if (offered >= 0) return offered;

@@ -25,8 +25,11 @@ TEST_F(HostLookup, EveryRoutineIsThereUnderItsIdAndTheIdsCompareAs16Bits) {
     const uintptr_t routine = pluginGetFunction(id);
     EXPECT_NE(routine, 0u);
     EXPECT_EQ(pluginGetFunction(id + 0x10000u), routine);
-    for (uint32_t other : kRoutineIds)
-      if (other != id) EXPECT_NE(pluginGetFunction(other), routine);
+    for (uint32_t other : kRoutineIds) {
+      if (other != id) {
+        EXPECT_NE(pluginGetFunction(other), routine);
+      }
+    }
   }
   for (uint32_t unknown : {0u, 1u, 11u, 999u, 1005u, 2004u, 3001u, 5010u, 5501u, 6003u, 0xFFFFu})
     EXPECT_EQ(pluginGetFunction(unknown), 0u) << unknown;
