@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "frontend/token_codes.h"
@@ -36,9 +35,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot read %s\n", argv[1]);
       return 1;
     }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
+    in.seekg(0, std::ios::end);
+    text.resize(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
   }
   while (text.size() < megabytes * 1024 * 1024) text += kChunk;
   const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;

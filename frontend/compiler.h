@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -548,7 +549,7 @@ struct TCompiler {
     t.DataOffset = 0;
     t.Size = 0;
     t.Length = 0;
-    t.Ext = 0;
+    std::memset(&t.Ext, 0, sizeof t.Ext);  // +0.0: integer stores cost far less than the x87 store
     t.Int = 0;
     t.RegID = 0;
     t.Reg = rdEAX;

@@ -1,7 +1,9 @@
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
@@ -26,6 +28,27 @@ static int64_t decimalValue(std::string_view text) {
     return value;
   }
   return slowDecimalValue(text);
+}
+
+// A whole number as a long double. Where that is the x87 80-bit format the bits are put
+// together directly: loading the number into the FPU and storing 10 bytes back costs a stall
+// on every number token. Every 64-bit integer fits the 64-bit significand exactly.
+static void setExtendedFromInt(long double& to, int64_t value) {
+  if constexpr (std::numeric_limits<long double>::digits == 64 && sizeof(long double) >= 10) {
+    unsigned char bytes[sizeof(long double)] = {};
+    if (value != 0) {
+      const bool negative = value < 0;
+      const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+      const int shift = std::countl_zero(magnitude);
+      const uint64_t significand = magnitude << shift;
+      const auto exponent = static_cast<uint16_t>((16383 + 63 - shift) | (negative ? 0x8000 : 0));
+      std::memcpy(bytes, &significand, 8);
+      std::memcpy(bytes + 8, &exponent, 2);
+    }
+    std::memcpy(&to, bytes, sizeof bytes);
+  } else {
+    to = static_cast<long double>(value);
+  }
 }
 
 static long double floatValue(const std::string& text) {
@@ -101,7 +124,7 @@ uint16_t TCompiler::setTokenText(uint16_t code, std::string_view text, bool last
     case tk::DataAddress: case tk::ProcAddress: case tk::Number:
       t.Length = length;
       t.Int = decimalValue(t.Str);
-      t.Ext = static_cast<long double>(t.Int);
+      setExtendedFromInt(t.Ext, t.Int);
       break;
     case tk::Hex:
       t.Length = length;
@@ -109,7 +132,7 @@ uint16_t TCompiler::setTokenText(uint16_t code, std::string_view text, bool last
       // Eight digits or fewer are a 32-bit value, negative from 0x80000000 on, as instructions
       // take them; only a literal for an 8-byte item has more.
       if ((static_cast<uint64_t>(t.Int) >> 32) == 0) t.Int = static_cast<int32_t>(t.Int);
-      t.Ext = static_cast<long double>(t.Int);
+      setExtendedFromInt(t.Ext, t.Int);
       break;
     case tk::Float:
       t.Length = length;

@@ -1,4 +1,7 @@
 // Look-ahead, expected tokens and token copies.
+#include <cmath>
+#include <string>
+
 #include "frontend/token_codes.h"
 #include "tests/frontend/frontend_fixture.h"
 
@@ -80,6 +83,31 @@ TEST_F(TokenLayer, TokenTextsOutliveTheTextTheyWereReadFrom) {
   EXPECT_EQ(c.curToken.Str, "builttext");
   EXPECT_EQ(c.curToken.Str + "!", "builttext!");
   EXPECT_EQ("-" + c.curToken.Str, "-builttext");
+}
+
+// A number token's floating value is assembled from its integer without the FPU: it must be
+// the value the plain conversion gives, sign, exponent and every significand bit.
+TEST_F(TokenLayer, NumberTokensCarryTheirExactFloatingValue) {
+  const char* texts[] = {"0", "1", "7", "255", "4096", "1000000007", "2147483647", "4294967295",
+                         "9007199254740993", "9223372036854775807", "0x80000000", "0xFFFFFFFF",
+                         "0x7FFFFFFF", "0x1", "0x123456789ABCDEF0", "0x8000000000000000", "0xFFFFFFFFFFFFFFFF"};
+  std::string all;
+  for (const char* t : texts) all += std::string(t) + " ";
+  c.hexWide_ = true;  // 16-digit literals, as for an 8-byte item
+  source(all);
+  for (const char* t : texts) {
+    SCOPED_TRACE(t);
+    c.GetToken();
+    ASSERT_TRUE(c.curToken.Token == tk::Number || c.curToken.Token == tk::Hex);
+    EXPECT_EQ(c.curToken.Ext, static_cast<long double>(c.curToken.Int));
+    EXPECT_EQ(std::signbit(c.curToken.Ext), c.curToken.Int < 0);
+  }
+  for (const char* negative : {"-1", "-2147483648", "-9223372036854775807"}) {
+    SCOPED_TRACE(negative);
+    c.SetToken(tk::Number, negative);
+    EXPECT_EQ(c.curToken.Ext, static_cast<long double>(c.curToken.Int));
+    EXPECT_LT(c.curToken.Ext, 0);
+  }
 }
 
 }  // namespace
