@@ -62,7 +62,7 @@ constexpr TKeyword kKeywords[] = {
 };
 
 // Open addressing over a power of two: one probe for nearly every word. A word is at most 11
-// characters, so lower-cased and padded with zeros it is two 64-bit numbers: hashed by two
+// characters, so folded to one case and padded with zeros it is two 64-bit numbers: hashed by two
 // multiplications and compared in two steps.
 class TKeywordIndex {
  public:
@@ -93,8 +93,10 @@ class TKeywordIndex {
   static constexpr size_t kSize = 2048, kMask = kSize - 1;
   static constexpr uint64_t kOnes = 0x0101010101010101ull, kHighBits = kOnes * 0x80;
   static constexpr uint64_t kNoWord = kHighBits;  // the key of a word with bytes no fixed word has
-  // The word (2 to 11 characters, any case) lower-cased into its two numbers. Capitals are
-  // found eight at a time: adding to each byte sets its top bit from 'A' on and from '[' on.
+  static constexpr uint64_t kCaseBits = kOnes * 0x20;
+  // The word (2 to 11 letters, digits and '_', any case) folded into its two numbers: setting
+  // bit 5 of each byte makes capitals small, leaves digits as they are and turns '_' into 0x7F,
+  // which no other word character becomes. One OR, where lowering would take a range test.
   static constexpr TKey keyOf(std::string_view word) {
     TKey k;
     if (std::is_constant_evaluated()) {
@@ -115,8 +117,9 @@ class TKeywordIndex {
       }
     }
     if (((k.low | k.high) & kHighBits) != 0) return {kNoWord, 0};  // no fixed word has such a byte
-    k.low = lowerBytes(k.low);
-    if (k.high != 0) k.high = lowerBytes(k.high);  // most words have eight letters or fewer
+    const size_t n = word.size();
+    k.low |= kCaseBits >> (n >= 8 ? 0 : 8 * (8 - n));
+    if (n > 8) k.high |= kCaseBits >> (8 * (16 - n));
     return k;
   }
   template <typename T>
@@ -125,10 +128,6 @@ class TKeywordIndex {
     std::memcpy(&v, p, sizeof v);
     return v;
   }
-  static constexpr uint64_t lowerBytes(uint64_t x) {
-    const uint64_t fromA = x + kOnes * (0x80 - 'A'), pastZ = x + kOnes * (0x80 - 'Z' - 1);
-    return x | ((fromA & ~pastZ & kHighBits) >> 2);
-  }
   static constexpr size_t hash(const TKey& k) {
     const uint64_t h = k.low * 0x9E3779B97F4A7C15ull ^ k.high * 0xC2B2AE3D27D4EB4Full;
     return static_cast<size_t>(h >> 40);
@@ -136,6 +135,15 @@ class TKeywordIndex {
   std::array<int16_t, kSize> slots_{};
   std::array<TKey, std::size(kKeywords)> keys_{};
 };
+
+// Folding one case in tells words apart only when they hold letters, digits and '_' alone.
+constexpr bool kWordsAreFoldable = [] {
+  for (const TKeyword& k : kKeywords)
+    for (const char c : k.word)
+      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+  return true;
+}();
+static_assert(kWordsAreFoldable);
 
 // Built while compiling, so a look-up never checks whether it is ready.
 constexpr TKeywordIndex kKeywordIndex;

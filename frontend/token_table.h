@@ -26,7 +26,7 @@ struct TKeyword {
 // Words are 2 to 11 characters; anything else is never a keyword.
 constexpr size_t kShortestKeyword = 2, kLongestKeyword = 11;
 
-// The entry of a word written in any letter case, or nullptr.
+// The entry of a word of letters, digits and '_' written in any letter case, or nullptr.
 const TKeyword* findKeyword(std::string_view word);
 // The register that a register32 or register16or8 word names.
 TRegister keywordRegister(const TKeyword& kw);

@@ -2,6 +2,8 @@
 // definition rather than from the table itself.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -92,13 +94,46 @@ TEST(TokenTable, EveryWordHasItsCodeAndTheTableHasNoOthers) {
   EXPECT_EQ(findKeyword("Eax"), findKeyword("eax"));
 }
 
+// Words are found in any letter case and only as whole words: every fixed word in capitals and
+// mixed case, and every word one character away from it (another letter, a digit or '_' in
+// its place, one more or one fewer) that is not itself in the table.
+TEST(TokenTable, WordsAreFoundInAnyCaseAndNearMissesAreNot) {
+  std::set<std::string> words;
+  for (const TKeyword& k : keywordTable()) words.insert(std::string(k.word));
+  for (const std::string& w : words) {
+    std::string upper = w, mixed = w;
+    for (size_t i = 0; i < w.size(); ++i) {
+      upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[i])));
+      if (i % 2 == 0) mixed[i] = upper[i];
+    }
+    EXPECT_EQ(findKeyword(upper), findKeyword(w)) << upper;
+    EXPECT_EQ(findKeyword(mixed), findKeyword(w)) << mixed;
+    std::vector<std::string> near = {w + "_", w + "0", w + "A", w.substr(1), w.substr(0, w.size() - 1)};
+    for (size_t i = 0; i < w.size(); ++i)
+      for (const char c : {'_', '0', '9', 'z', 'Q'}) {
+        std::string v = w;
+        v[i] = c;
+        near.push_back(v);
+      }
+    for (const std::string& v : near) {
+      std::string lower = v;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (!words.count(lower)) {
+        EXPECT_EQ(findKeyword(v), nullptr) << v;
+      }
+    }
+  }
+}
+
 TEST(TokenTable, DisplayNames) {
   // Words that show themselves: keywords but try/except/finally, x87 up to fcompp, MMX up to paddusw.
   for (const TWord& w : expectedWords()) {
     const uint16_t c = w.code;
     const bool own = (c >= 150 && c <= 195 && (c < 164 || c > 166)) || (c >= 300 && c <= 312) ||
                      (c >= 601 && c <= 611);
-    if (own && w.word != "fwait") EXPECT_EQ(opcodeToStr(c), w.word) << c;
+    if (own && w.word != "fwait") {
+      EXPECT_EQ(opcodeToStr(c), w.word) << c;
+    }
   }
   const std::pair<uint16_t, const char*> named[] = {
       {1, ";"}, {4, "."}, {12, "]"}, {13, "invalid token"}, {14, "end of file"}, {15, "directive"},
