@@ -113,6 +113,9 @@ struct TCompiler {
   // --- life cycle, console and log
   void Init();
   void Free();
+  // Free for a process about to end: plug-ins unloaded and the log closed, but the lists kept;
+  // the end of the process returns their memory at once, faster than freeing them one by one.
+  void FreeForExit();
   int32_t AddFile(const std::string& fileName, int32_t parent);
   void Print(const std::string& text, int colour);
   void Log(const std::string& text);

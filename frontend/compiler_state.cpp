@@ -66,10 +66,15 @@ void TCompiler::releaseState() {
 // Safe on a half-initialised record and when called twice.
 void TCompiler::Free() {
   if (!initialised_) return;
-  initialised_ = false;
-  pluginSys.reset();
+  FreeForExit();
   releaseState();
   macroSys.Free();
+}
+
+void TCompiler::FreeForExit() {
+  if (!initialised_) return;
+  initialised_ = false;
+  pluginSys.reset();
   Log(kDashes + "\r\n\r\n");
   if (logFile_) std::fclose(logFile_);
   logFile_ = nullptr;
