@@ -192,10 +192,11 @@ bool TCompiler::TakePunctuation(char c, uint16_t code) {
   const auto at = static_cast<int32_t>(lex::pastBlanks(text + f.intCurChar) - text);  // the index of c
   if (text[at] != c) return false;
   prevTokenType = curToken.Token;
-  f.intCurLineChar += at + 1 - f.intCurChar;
+  const int32_t column = f.intCurLineChar + at + 1 - f.intCurChar;
+  f.intCurLineChar = column;
   f.intCurChar = at + 1;
-  tokenStart = {f.intCurChar - 1, f.intCurLine, f.intCurLineChar - 1};
-  setSourceToken(code, lastChars(1));
+  tokenStart = {at, f.intCurLine, column - 1};
+  setSourceToken(code, {text + at, 1});
   return true;
 }
 
