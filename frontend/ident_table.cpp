@@ -37,9 +37,12 @@ int TSmartList::BucketOf(std::string_view lowerName) {
   return (c >= 'a' && c <= 'z') ? c - 'a' : kBucketCount - 1;
 }
 
+// Apart, so that a look-up, which nearly never needs more room, carries no frame for it.
+void TSmartList::growScratch(size_t size) const { scratch_.resize(std::max(size, 2 * scratch_.size())); }
+
 // The name lower-cased, and its hash taken in the same pass.
 std::string_view TSmartList::lowered(std::string_view name, size_t& hash) const {
-  if (scratch_.size() < name.size()) scratch_.resize(name.size());
+  if (scratch_.size() < name.size()) [[unlikely]] growScratch(name.size());
   char* out = scratch_.data();
   uint64_t h = kHashStart;
   for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = lowerChar(name[i]));

@@ -53,6 +53,7 @@ struct TSmartList {
   const std::vector<std::unique_ptr<TData>>* data_ = nullptr;
   mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate; never shrinks
   std::string_view lowered(std::string_view name, size_t& hash) const;
+  [[gnu::noinline]] void growScratch(size_t size) const;
   bool visibleOutsideScope(const TIdentifier& entry) const;
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName, size_t hash);
