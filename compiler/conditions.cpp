@@ -56,6 +56,17 @@ bool foldedJump(uint16_t code, int64_t left, int64_t right) {
   }
 }
 
+// "(left)": the left operand compared with 0.
+const TCurrentToken& zeroOperand() {
+  static const TCurrentToken zero = [] {
+    TCurrentToken t;
+    t.Token = tk::Number;
+    t.Str = "0";
+    return t;
+  }();
+  return zero;
+}
+
 }  // namespace
 
 uint16_t InvertJump(uint16_t code) {
@@ -97,7 +108,7 @@ void TCompiler::readLeftOperand(TCurrentToken& left) {
   }
 }
 
-void TCompiler::readRightOperand(TCurrentToken& right) {
+void TCompiler::readRightOperand() {
   const uint16_t code = ExpectToken({tk::Register, tk::TypeName, tk::Variable, tk::LocalVar, tk::LocalParam,
                                      tk::Constant, tk::Number, tk::Hex, tk::String, tk::Minus});
   if (code == tk::Invalid) RaiseError();
@@ -106,7 +117,6 @@ void TCompiler::readRightOperand(TCurrentToken& right) {
     curToken.Int = -curToken.Int;
     curToken.Str = "-" + curToken.Str;
   }
-  CopyToken(&right, &curToken);
 }
 
 uint16_t TCompiler::CompileCondition(bool negate) {
@@ -128,17 +138,16 @@ uint16_t TCompiler::CompileCondition(bool negate) {
     if (ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();
     return code;
   }
-  TCurrentToken left, right;
+  TCurrentToken left;
   readLeftOperand(left);
   uint16_t comparator = kNoComparator;
   if (!NextIsChar(')', tk::RParen)) {
     comparator = GetToken(false, true);
     if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
-    readRightOperand(right);
-  } else {
-    right.Token = tk::Number;
-    right.Str = "0";
+    readRightOperand();
   }
+  // The right operand is compared straight from the current token: nothing is read after it.
+  const TCurrentToken& right = comparator == kNoComparator ? zeroOperand() : curToken;
   const uint16_t jumpWhenTrue = whenTrue(comparator, signedOperand(left));
   const uint16_t code = negate ? jumpWhenTrue : InvertJump(jumpWhenTrue);
   if (isNumber(left.Token) && isNumber(right.Token))

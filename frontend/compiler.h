@@ -444,7 +444,7 @@ struct TCompiler {
   TBaseExpression leftExpression_;  // the memory operand on the left of a comparison
   int conditionDepth_ = 0;
   void readLeftOperand(TCurrentToken& left);
-  void readRightOperand(TCurrentToken& right);
+  void readRightOperand();  // left as the current token, which the compare reads
   void compareMemory(const TCurrentToken& left, const TCurrentToken& right);
   void compareRegister(const TCurrentToken& left, const TCurrentToken& right);
   void compileBranchBody(uint32_t level, const char* failure);
