@@ -279,7 +279,8 @@ static bool movzxSource(TCompiler& c, PData& item, uint32_t& offset) {
 bool TCompiler::CompileMovzx() {
   if (ExpectToken({tk::Register}) == tk::Invalid) return false;
   const TRegister reg = curToken.Reg;
-  const std::string regText = curToken.Str;
+  const bool wide = regSize(reg) == 32 || regSize(reg) == 16;
+  const std::string regText = wide ? std::string() : curToken.Str.str();  // only a message shows it
   if (!ExpectComma()) return false;
   int32_t bits = 8;
   if (regSize(reg) == 32) {

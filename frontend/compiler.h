@@ -419,7 +419,7 @@ struct TCompiler {
   bool ReadInstrNumber(int64_t& value);
   // Refuses an immediate that does not fit an operand of `bytes` bytes (signed or unsigned).
   void CheckImmediate(int64_t value, int32_t bytes);
-  void WarnWideRead(TRegister reg, int32_t itemBytes, const std::string& name);
+  void WarnWideRead(TRegister reg, int32_t itemBytes, std::string_view name);
   // Where a local, parameter or register-held item lies: [localsReg or its register + disp].
   TMemOperand InstrDataOperand(const TCurrentToken& t) const;
   bool ExpectComma();
