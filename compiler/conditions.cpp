@@ -99,6 +99,11 @@ void TCompiler::readLeftOperand(TCurrentToken& left) {
     curBaseExpression.dt = type;
     curBaseExpression.dtSize = type->typeSize;
   }
+  if (code == tk::Register) {  // the compare needs its register alone, never its text
+    left.Token = tk::Register;
+    left.Reg = curToken.Reg;
+    return;
+  }
   CopyToken(&left, &curToken);
   left.DataType = curToken.DataType;  // a member's own type decides its signedness
   left.Token = code == tk::TypeName ? static_cast<uint16_t>(tk::BaseExpr) : code;
