@@ -1,6 +1,7 @@
 // Conditions: one comparison between two operands, compiled to a compare and the condition
 // code under which the statement's jump is taken. Two numbers are compared here and now.
 #include "assembler/encoders.h"
+#include "compiler/comparator_read.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -147,7 +148,8 @@ uint16_t TCompiler::CompileCondition(bool negate) {
   readLeftOperand(left);
   uint16_t comparator = kNoComparator;
   if (!NextIsChar(')', tk::RParen)) {
-    comparator = GetToken(false, true);
+    comparator = lexDepth_ == 0 ? ReadComparator(*this) : 0;
+    if (comparator == 0) comparator = GetToken(false, true);
     if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
     readRightOperand();
   }
