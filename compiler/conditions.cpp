@@ -126,12 +126,16 @@ void TCompiler::readRightOperand() {
 }
 
 uint16_t TCompiler::CompileCondition(bool negate) {
-  if (NextIsChar(')', tk::RParen)) return negate ? kJumpAlways : kJumpNone;  // "()" holds
-  if (PeekNonBlank() == '!') {
+  // One look at the next character decides the forms; only a comment needs the lexer.
+  char next = PeekNonBlank();
+  if ((next == ')' || next == '/') && NextIsChar(')', tk::RParen))
+    return negate ? kJumpAlways : kJumpNone;  // "()" holds
+  if (next == '!') {
     if (GetToken(false, true) != tk::Not) Error("Unknown comparator");
     negate = !negate;
+    next = PeekNonBlank();
   }
-  if (PeekNonBlank() == '(') {
+  if (next == '(') {
     // Parentheses nest by recursion; past this depth the source is refused rather than the stack.
     constexpr int kMaxParentheses = 64;
     struct TDepth {
