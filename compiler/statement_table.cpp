@@ -10,7 +10,7 @@ namespace {
 
 using R = TStatementResult;
 
-constexpr R fromFlag(bool ok) { return ok ? R::next : R::failed; }
+constexpr R fromFlag(bool ok) { return static_cast<R>(ok); }
 
 template <bool (TCompiler::*Handler)()>
 R plain(TCompiler& c, uint16_t) {

@@ -59,7 +59,8 @@ extern uint16_t appSubSystem;
 extern std::string appTypeText;
 
 // What one statement means for the block that holds it.
-enum class TStatementResult { next, endBlock, failed };
+// A handler's true or false is `next` or `failed` as it stands, with no conversion.
+enum class TStatementResult : uint8_t { failed = 0, next = 1, endBlock = 2 };
 
 struct TCompiler {
   // Diagnostics and output image
