@@ -77,11 +77,7 @@ uint16_t InvertJump(uint16_t code) {
 }
 
 // The left operand of a comparison, with a function call compiled and turned into EAX.
-void TCompiler::readLeftOperand(TCurrentToken& left) {
-  const uint16_t code = ExpectToken({tk::ProcCall, tk::BaseExpr, tk::Register, tk::TypeName, tk::Variable,
-                                     tk::LocalVar, tk::LocalParam, tk::Constant, tk::Number, tk::Hex,
-                                     tk::String});
-  if (code == tk::Invalid) RaiseError();
+void TCompiler::readLeftOperand(TCurrentToken& left, uint16_t code) {
   if (code == tk::ProcCall) {
     const PFunction proc = curToken.Proc;
     if (!proc->isFunction)
@@ -99,11 +95,6 @@ void TCompiler::readLeftOperand(TCurrentToken& left) {
     if (ExpectToken({tk::BaseExpr}) == tk::Invalid) RaiseError();
     curBaseExpression.dt = type;
     curBaseExpression.dtSize = type->typeSize;
-  }
-  if (code == tk::Register) {  // the compare needs its register alone, never its text
-    left.Token = tk::Register;
-    left.Reg = curToken.Reg;
-    return;
   }
   CopyToken(&left, &curToken);
   left.DataType = curToken.DataType;  // a member's own type decides its signedness
@@ -148,15 +139,33 @@ uint16_t TCompiler::CompileCondition(bool negate) {
     if (ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();
     return code;
   }
+  const uint16_t leftCode = ExpectToken({tk::ProcCall, tk::BaseExpr, tk::Register, tk::TypeName, tk::Variable,
+                                         tk::LocalVar, tk::LocalParam, tk::Constant, tk::Number, tk::Hex,
+                                         tk::String});
+  if (leftCode == tk::Invalid) RaiseError();
+  if (leftCode != tk::Register) return compareOperands(negate, leftCode);
+  // A register on the left, the form most written: compared with no copy of a token, unsigned.
+  const TRegister reg = curToken.Reg;
+  const uint16_t comparator = readComparison();
+  const uint16_t jumpWhenTrue = whenTrue(comparator, false);
+  compareRegister(reg, comparator == kNoComparator ? zeroOperand() : curToken);
+  return negate ? jumpWhenTrue : InvertJump(jumpWhenTrue);
+}
+
+uint16_t TCompiler::readComparison() {
+  if (NextIsChar(')', tk::RParen)) return kNoComparator;
+  uint16_t comparator = lexDepth_ == 0 ? ReadComparator(*this) : 0;
+  if (comparator == 0) comparator = GetToken(false, true);
+  if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
+  readRightOperand();
+  return comparator;
+}
+
+// Any other left operand, kept while the comparator and the right operand are read.
+uint16_t TCompiler::compareOperands(bool negate, uint16_t leftCode) {
   TCurrentToken left;
-  readLeftOperand(left);
-  uint16_t comparator = kNoComparator;
-  if (!NextIsChar(')', tk::RParen)) {
-    comparator = lexDepth_ == 0 ? ReadComparator(*this) : 0;
-    if (comparator == 0) comparator = GetToken(false, true);
-    if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
-    readRightOperand();
-  }
+  readLeftOperand(left, leftCode);
+  const uint16_t comparator = readComparison();
   // The right operand is compared straight from the current token: nothing is read after it.
   const TCurrentToken& right = comparator == kNoComparator ? zeroOperand() : curToken;
   const uint16_t jumpWhenTrue = whenTrue(comparator, signedOperand(left));

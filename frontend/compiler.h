@@ -445,10 +445,12 @@ struct TCompiler {
   // structured statements
   TBaseExpression leftExpression_;  // the memory operand on the left of a comparison
   int conditionDepth_ = 0;
-  void readLeftOperand(TCurrentToken& left);
+  void readLeftOperand(TCurrentToken& left, uint16_t code);
   void readRightOperand();  // left as the current token, which the compare reads
+  uint16_t readComparison();  // the comparator and the right operand; 0 before ")"
+  [[gnu::noinline]] uint16_t compareOperands(bool negate, uint16_t leftCode);
   void compareMemory(const TCurrentToken& left, const TCurrentToken& right);
-  void compareRegister(const TCurrentToken& left, const TCurrentToken& right);
+  void compareRegister(TRegister left, const TCurrentToken& right);
   void compileBranchBody(uint32_t level, const char* failure);
   void compileIfBranch(uint32_t branch, const char* failure);
   uint16_t peekElse();
