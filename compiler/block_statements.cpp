@@ -51,10 +51,12 @@ TStatementResult TCompiler::CompileDirectiveStatement(bool directiveEnds) {
 
 // "@name:" a label local to the procedure
 bool TCompiler::CompileJumpLabel() {
-  const std::string name = LocalLabelName(curToken.Str);
+  // Outside a macro body the label is the word as written, named without a copy of it.
+  TLabelNames& names = TLabelNames::Get();
+  const TLabelName id = macroSys.MacroAt(curFile->macID) ? names.Intern(LocalLabelName(curToken.Str))
+                                                         : names.Intern(curToken.Str.view());
   if (!TakePunctuation(':', tk::Colon) && ExpectToken({tk::Colon}) == tk::Invalid) return false;
-  const TLabelName id = TLabelNames::Get().Intern(name);
-  if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + name);
+  if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + names.Text(id));
   AddLabelNamed(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
   return true;
 }

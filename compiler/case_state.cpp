@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <string_view>
+#include <vector>
 
 #include "assembler/encoders.h"
 #include "compiler/label_binding.h"
@@ -16,7 +17,7 @@ namespace {
 
 // "=case<id>_<value>", or "=case<id>_default": the default has a label of its own, so a
 // "state 0" beside it stays reachable.
-TLabelName stateLabel(uint32_t caseId, const TStateInfo& s) {
+TLabelName internStateLabel(uint32_t caseId, const TStateInfo& s) {
   char text[32] = "=case";
   char* end = std::to_chars(text + 5, text + 15, caseId).ptr;  // at most ten digits
   *end++ = '_';
@@ -27,6 +28,21 @@ TLabelName stateLabel(uint32_t caseId, const TStateInfo& s) {
     end = std::to_chars(end, text + sizeof text, s.value).ptr;
   }
   return TLabelNames::Get().Intern({text, static_cast<size_t>(end - text)});
+}
+
+// Case ids start again in every procedure, and most states are small numbers: such a name is
+// interned the first time and found by case id and value from then on.
+constexpr uint32_t kKeptValues = 16;       // states 0..15; the default is kept after them
+constexpr uint32_t kKeptCaseIds = 1u << 16;
+
+TLabelName stateLabel(uint32_t caseId, const TStateInfo& s) {
+  static std::vector<TLabelName> known;  // by case id, then value: kKeptValues + 1 each
+  if (caseId >= kKeptCaseIds || (!s.def && s.value >= kKeptValues)) return internStateLabel(caseId, s);
+  const uint32_t slot = s.def ? kKeptValues : s.value;
+  const size_t at = size_t{caseId} * (kKeptValues + 1) + slot;
+  if (at >= known.size()) known.resize(at + kKeptValues + 1, 0);
+  if (known[at] == 0) known[at] = internStateLabel(caseId, s);
+  return known[at];
 }
 
 }  // namespace

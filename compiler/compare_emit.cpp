@@ -43,9 +43,8 @@ void TCompiler::compareMemory(const TCurrentToken& left, const TCurrentToken& ri
   compareLocationImm(a, loc, static_cast<int32_t>(right.Int));
 }
 
-void TCompiler::compareRegister(const TCurrentToken& left, const TCurrentToken& right) {
+void TCompiler::compareRegister(TRegister reg, const TCurrentToken& right) {
   TAssembler& a = curFunc->recAssembler;
-  const TRegister reg = left.Reg;
   switch (right.Token) {
     case tk::String:
       if (right.Str.size() != 1 && right.Str.size() != 2 && right.Str.size() != 4)
@@ -82,7 +81,7 @@ bool TCompiler::EmitCompare(const TCurrentToken& left, const TCurrentToken& righ
     case tk::LocalVar:
     case tk::LocalParam:
     case tk::Variable: compareMemory(left, right); return true;
-    case tk::Register: compareRegister(left, right); return true;
+    case tk::Register: compareRegister(left.Reg, right); return true;
     default: invalidOperand(*this, "10004", left.Str);
   }
 }

@@ -1,6 +1,7 @@
 // Conditions: one comparison between two operands, compiled to a compare and the condition
 // code under which the statement's jump is taken. Two numbers are compared here and now.
 #include "assembler/encoders.h"
+#include "compiler/comparator_read.h"
 #include "compiler/structured_labels.h"
 #include "frontend/compiler.h"
 #include "frontend/token_codes.h"
@@ -56,6 +57,17 @@ bool foldedJump(uint16_t code, int64_t left, int64_t right) {
   }
 }
 
+// "(left)": the left operand compared with 0.
+const TCurrentToken& zeroOperand() {
+  static const TCurrentToken zero = [] {
+    TCurrentToken t;
+    t.Token = tk::Number;
+    t.Str = "0";
+    return t;
+  }();
+  return zero;
+}
+
 }  // namespace
 
 uint16_t InvertJump(uint16_t code) {
@@ -65,11 +77,7 @@ uint16_t InvertJump(uint16_t code) {
 }
 
 // The left operand of a comparison, with a function call compiled and turned into EAX.
-void TCompiler::readLeftOperand(TCurrentToken& left) {
-  const uint16_t code = ExpectToken({tk::ProcCall, tk::BaseExpr, tk::Register, tk::TypeName, tk::Variable,
-                                     tk::LocalVar, tk::LocalParam, tk::Constant, tk::Number, tk::Hex,
-                                     tk::String});
-  if (code == tk::Invalid) RaiseError();
+void TCompiler::readLeftOperand(TCurrentToken& left, uint16_t code) {
   if (code == tk::ProcCall) {
     const PFunction proc = curToken.Proc;
     if (!proc->isFunction)
@@ -97,7 +105,7 @@ void TCompiler::readLeftOperand(TCurrentToken& left) {
   }
 }
 
-void TCompiler::readRightOperand(TCurrentToken& right) {
+void TCompiler::readRightOperand() {
   const uint16_t code = ExpectToken({tk::Register, tk::TypeName, tk::Variable, tk::LocalVar, tk::LocalParam,
                                      tk::Constant, tk::Number, tk::Hex, tk::String, tk::Minus});
   if (code == tk::Invalid) RaiseError();
@@ -106,16 +114,19 @@ void TCompiler::readRightOperand(TCurrentToken& right) {
     curToken.Int = -curToken.Int;
     curToken.Str = "-" + curToken.Str;
   }
-  CopyToken(&right, &curToken);
 }
 
 uint16_t TCompiler::CompileCondition(bool negate) {
-  if (NextIsChar(')', tk::RParen)) return negate ? kJumpAlways : kJumpNone;  // "()" holds
-  if (PeekNonBlank() == '!') {
+  // One look at the next character decides the forms; only a comment needs the lexer.
+  char next = PeekNonBlank();
+  if ((next == ')' || next == '/') && NextIsChar(')', tk::RParen))
+    return negate ? kJumpAlways : kJumpNone;  // "()" holds
+  if (next == '!') {
     if (GetToken(false, true) != tk::Not) Error("Unknown comparator");
     negate = !negate;
+    next = PeekNonBlank();
   }
-  if (PeekNonBlank() == '(') {
+  if (next == '(') {
     // Parentheses nest by recursion; past this depth the source is refused rather than the stack.
     constexpr int kMaxParentheses = 64;
     struct TDepth {
@@ -128,17 +139,35 @@ uint16_t TCompiler::CompileCondition(bool negate) {
     if (ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();
     return code;
   }
-  TCurrentToken left, right;
-  readLeftOperand(left);
-  uint16_t comparator = kNoComparator;
-  if (!NextIsChar(')', tk::RParen)) {
-    comparator = GetToken(false, true);
-    if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
-    readRightOperand(right);
-  } else {
-    right.Token = tk::Number;
-    right.Str = "0";
-  }
+  const uint16_t leftCode = ExpectToken({tk::ProcCall, tk::BaseExpr, tk::Register, tk::TypeName, tk::Variable,
+                                         tk::LocalVar, tk::LocalParam, tk::Constant, tk::Number, tk::Hex,
+                                         tk::String});
+  if (leftCode == tk::Invalid) RaiseError();
+  if (leftCode != tk::Register) return compareOperands(negate, leftCode);
+  // A register on the left, the form most written: compared with no copy of a token, unsigned.
+  const TRegister reg = curToken.Reg;
+  const uint16_t comparator = readComparison();
+  const uint16_t jumpWhenTrue = whenTrue(comparator, false);
+  compareRegister(reg, comparator == kNoComparator ? zeroOperand() : curToken);
+  return negate ? jumpWhenTrue : InvertJump(jumpWhenTrue);
+}
+
+uint16_t TCompiler::readComparison() {
+  if (NextIsChar(')', tk::RParen)) return kNoComparator;
+  uint16_t comparator = lexDepth_ == 0 ? ReadComparator(*this) : 0;
+  if (comparator == 0) comparator = GetToken(false, true);
+  if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
+  readRightOperand();
+  return comparator;
+}
+
+// Any other left operand, kept while the comparator and the right operand are read.
+uint16_t TCompiler::compareOperands(bool negate, uint16_t leftCode) {
+  TCurrentToken left;
+  readLeftOperand(left, leftCode);
+  const uint16_t comparator = readComparison();
+  // The right operand is compared straight from the current token: nothing is read after it.
+  const TCurrentToken& right = comparator == kNoComparator ? zeroOperand() : curToken;
   const uint16_t jumpWhenTrue = whenTrue(comparator, signedOperand(left));
   const uint16_t code = negate ? jumpWhenTrue : InvertJump(jumpWhenTrue);
   if (isNumber(left.Token) && isNumber(right.Token))

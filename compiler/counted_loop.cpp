@@ -33,6 +33,15 @@ void stepRegister(TAssembler& a, const TCountedLoop& loop, bool up) {
   }
 }
 
+// A number or a register is kept by its value; only a data item, whose text a message may
+// quote, is copied whole.
+void keepOperand(const TCurrentToken& t, TCurrentToken& kept) {
+  if (t.Token != tk::Register && !isNumber(t.Token)) return TCompiler::CopyToken(&kept, &t);
+  kept.Token = t.Token;
+  kept.Reg = t.Reg;
+  kept.Int = t.Int;
+}
+
 }  // namespace
 
 // Reads the loop's head up to and including "{".
@@ -49,19 +58,19 @@ static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
     expect({tk::Number, tk::Hex});
     c.curToken.Int = -c.curToken.Int;
   }
-  TCompiler::CopyToken(&loop.start, &c.curToken);
+  keepOperand(c.curToken, loop.start);
   loop.up = expect({tk::To, tk::Downto}) == tk::To;
   if (expect({tk::Number, tk::Hex, tk::Register, tk::Variable, tk::LocalParam, tk::LocalVar, tk::Minus}) ==
       tk::Minus) {
     expect({tk::Number, tk::Hex});
     c.curToken.Int = -c.curToken.Int;
   }
-  TCompiler::CopyToken(&loop.end, &c.curToken);
+  keepOperand(c.curToken, loop.end);
   loop.step.Token = tk::Number;
   loop.step.Int = 1;
   if (expect({tk::RParen, tk::Step}) == tk::Step) {
     expect({tk::Number, tk::Hex, tk::Register});
-    TCompiler::CopyToken(&loop.step, &c.curToken);
+    keepOperand(c.curToken, loop.step);
     c.ExpectOrRaise(tk::RParen);
   }
   if (loop.step.Token == tk::Register && regSize(loop.step.Reg) != regSize(loop.reg))

@@ -35,7 +35,7 @@ bool isAbsolute(const TCurrentToken& t) { return t.Token == tk::Variable && !t.D
 
 // The operand of the register is as wide as the register: a data item or typed memory of
 // another width would be read or written only in part, or beyond its end.
-static void requireSameSize(TCompiler& c, TRegister reg, int32_t bytes, const std::string& text) {
+static void requireSameSize(TCompiler& c, TRegister reg, int32_t bytes, std::string_view text) {
   if (regSize(reg) / 8 != bytes) c.Error(SizeMessage(TSizeMessage::sameSize, text));
 }
 

@@ -279,7 +279,8 @@ static bool movzxSource(TCompiler& c, PData& item, uint32_t& offset) {
 bool TCompiler::CompileMovzx() {
   if (ExpectToken({tk::Register}) == tk::Invalid) return false;
   const TRegister reg = curToken.Reg;
-  const std::string regText = curToken.Str;
+  const bool wide = regSize(reg) == 32 || regSize(reg) == 16;
+  const std::string regText = wide ? std::string() : curToken.Str.str();  // only a message shows it
   if (!ExpectComma()) return false;
   int32_t bits = 8;
   if (regSize(reg) == 32) {
@@ -329,16 +330,11 @@ struct TIncDecMessages {
   const char* wrongMode;
 };
 
-static bool incDec(TCompiler& c, bool dec, const TIncDecMessages& msg) {
+// A data item as the operand: apart, so that the register form, by far the most written,
+// carries none of its frame.
+[[gnu::noinline]] static bool incDecItem(TCompiler& c, bool dec, const TIncDecMessages& msg) {
   TAssembler& a = c.curFunc->recAssembler;
-  if (c.ExpectToken({tk::Register, tk::Identifier, tk::Variable, tk::LocalVar, tk::LocalParam}) == tk::Invalid)
-    return false;
   const TCurrentToken& t = c.curToken;
-  if (t.Token == tk::Register) {
-    if (dec) DecReg(a, t.Reg);
-    else IncReg(a, t.Reg);
-    return true;
-  }
   PData item = t.Data;
   uint32_t offset = t.DataOffset;
   int32_t size = t.Size;
@@ -363,6 +359,16 @@ static bool incDec(TCompiler& c, bool dec, const TIncDecMessages& msg) {
   const TMemOperand m = c.InstrDataOperand(place);
   if (dec) DecMem(a, size, m);
   else IncMem(a, size, m);
+  return true;
+}
+
+static bool incDec(TCompiler& c, bool dec, const TIncDecMessages& msg) {
+  if (c.ExpectToken({tk::Register, tk::Identifier, tk::Variable, tk::LocalVar, tk::LocalParam}) == tk::Invalid)
+    return false;
+  if (c.curToken.Token != tk::Register) return incDecItem(c, dec, msg);
+  TAssembler& a = c.curFunc->recAssembler;
+  if (dec) DecReg(a, c.curToken.Reg);
+  else IncReg(a, c.curToken.Reg);
   return true;
 }
 

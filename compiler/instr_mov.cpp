@@ -53,9 +53,22 @@ int floatParts(long double value, int32_t size, TFloatPart parts[3]) {
 
 }  // namespace
 
+// The item a mov writes, kept while its source is read. Only an item narrower than a register
+// can be named by a message, so only such an item keeps its text.
+struct TMovTarget {
+  explicit TMovTarget(const TCurrentToken& t)
+      : Token(t.Token), Data(t.Data), DataOffset(t.DataOffset), Size(t.Size),
+        Str(t.Size < 4 ? t.Str.str() : std::string()) {}
+  uint16_t Token;
+  PData Data;
+  uint32_t DataOffset;
+  int32_t Size;
+  std::string Str;
+};
+
 // A register is loaded from an item at least as wide (its low part) and stored into one at
 // least as wide (the low part is written): never beyond the item's end.
-static void requireWideEnough(TCompiler& c, TRegister reg, const TCurrentToken& item) {
+static void requireWideEnough(TCompiler& c, TRegister reg, const TMovTarget& item) {
   if (item.Size < regSize(reg) / 8)
     c.Error("Variable must be equal or above the size of the register. \"" + item.Str + "\"");
 }
@@ -63,9 +76,9 @@ static void requireWideEnough(TCompiler& c, TRegister reg, const TCurrentToken& 
 // mov local-or-parameter-or-global, source.
 static bool movToData(TCompiler& c) {
   TAssembler& a = c.curFunc->recAssembler;
-  const TCurrentToken item = c.curToken;
-  const bool absolute = isAbsolute(item);
-  const TMemOperand place = absolute ? TMemOperand{} : c.InstrDataOperand(item);
+  const bool absolute = isAbsolute(c.curToken);
+  const TMemOperand place = absolute ? TMemOperand{} : c.InstrDataOperand(c.curToken);
+  const TMovTarget item(c.curToken);
   if (!c.ExpectComma()) c.RaiseError();
   const uint16_t next = item.Token == tk::Variable
                             ? c.ExpectToken({tk::Register, tk::Hex, tk::Minus, tk::Number, tk::Float, tk::Variable,

@@ -45,11 +45,11 @@ void TCompiler::CheckImmediate(int64_t value, int32_t bytes) {
 
 // A register loaded from a narrower item reads the bytes after it too; the instruction only
 // reads, so it is encoded as written and said.
-void TCompiler::WarnWideRead(TRegister reg, int32_t itemBytes, const std::string& name) {
+void TCompiler::WarnWideRead(TRegister reg, int32_t itemBytes, std::string_view name) {
   const int32_t bytes = regSize(reg) / 8;
   if (itemBytes <= 0 || itemBytes >= bytes) return;
-  Warning(std::to_string(bytes) + " bytes are read from the " + std::to_string(itemBytes) + "-byte item \"" + name +
-          "\"");
+  Warning(std::to_string(bytes) + " bytes are read from the " + std::to_string(itemBytes) + "-byte item \"" +
+          std::string(name) + "\"");
 }
 
 // A register-held item lies at [its register + offset]; a local or parameter at

@@ -15,7 +15,10 @@ namespace {
 class TTextWriter {
  public:
   explicit TTextWriter(char* room) : room_(room) {}
-  void Add(std::string_view part) { size_ += part.copy(room_ + size_, kBaseTextRoom - size_); }
+  // A register's name: a few letters, copied without measuring them first.
+  void Add(const char* name) {
+    while (*name != '\0' && size_ < kBaseTextRoom) room_[size_++] = *name++;
+  }
   void Add(char c) { room_[size_++] = c; }
   void Add(int64_t n) {
     const char* end = std::to_chars(room_ + size_, room_ + kBaseTextRoom, n).ptr;

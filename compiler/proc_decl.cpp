@@ -184,7 +184,11 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
     PushReg(proc->recAssembler, objectReg);
     MovRegMem(proc->recAssembler, 1, objectReg, Settings.localsReg, rdEAX, static_cast<int32_t>(self->dataAddress), 1);
   }
+  // Every body opens levels; the room the last one had is handed on rather than taken anew.
+  proc->braceLevel.swap(spareBraceLevels_);
   if (!CompileBlock(proc->FuncIndex, false, false, false)) RaiseError();
+  spareBraceLevels_.swap(proc->braceLevel);
+  spareBraceLevels_.clear();
   FinishProcedure(proc);
   bInProcedure = false;
   Settings.localsReg = savedLocalsReg;

@@ -60,7 +60,8 @@ extern uint16_t appSubSystem;
 extern std::string appTypeText;
 
 // What one statement means for the block that holds it.
-enum class TStatementResult { next, endBlock, failed };
+// A handler's true or false is `next` or `failed` as it stands, with no conversion.
+enum class TStatementResult : uint8_t { failed = 0, next = 1, endBlock = 2 };
 
 struct TCompiler {
   // Diagnostics and output image
@@ -423,7 +424,7 @@ struct TCompiler {
   bool ReadInstrNumber(int64_t& value);
   // Refuses an immediate that does not fit an operand of `bytes` bytes (signed or unsigned).
   void CheckImmediate(int64_t value, int32_t bytes);
-  void WarnWideRead(TRegister reg, int32_t itemBytes, const std::string& name);
+  void WarnWideRead(TRegister reg, int32_t itemBytes, std::string_view name);
   // Where a local, parameter or register-held item lies: [localsReg or its register + disp].
   TMemOperand InstrDataOperand(const TCurrentToken& t) const;
   bool ExpectComma();
@@ -442,15 +443,18 @@ struct TCompiler {
   bool logFailed_ = false;
   bool entryDeclared_ = false;
   int blockDepth_ = 0;
+  std::vector<TBraceLevel> spareBraceLevels_;  // a finished body's room, for the next one's open levels
   TProcedureLayout procedureLayout_;  // scratch for FinishProcedure
   void releaseState();
   // structured statements
   TBaseExpression leftExpression_;  // the memory operand on the left of a comparison
   int conditionDepth_ = 0;
-  void readLeftOperand(TCurrentToken& left);
-  void readRightOperand(TCurrentToken& right);
+  void readLeftOperand(TCurrentToken& left, uint16_t code);
+  void readRightOperand();  // left as the current token, which the compare reads
+  uint16_t readComparison();  // the comparator and the right operand; 0 before ")"
+  [[gnu::noinline]] uint16_t compareOperands(bool negate, uint16_t leftCode);
   void compareMemory(const TCurrentToken& left, const TCurrentToken& right);
-  void compareRegister(const TCurrentToken& left, const TCurrentToken& right);
+  void compareRegister(TRegister left, const TCurrentToken& right);
   void compileBranchBody(uint32_t level, const char* failure);
   void compileIfBranch(uint32_t branch, const char* failure);
   uint16_t peekElse();

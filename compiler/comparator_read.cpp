@@ -1,0 +1,60 @@
+// Every condition has a comparator, mostly right after its left operand: one look at two
+// characters costs a small part of a pass through the lexer.
+#include "compiler/comparator_read.h"
+
+#include <string_view>
+
+#include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
+#include "frontend/token_codes.h"
+#include "plugins/plugin_manager.h"
+
+namespace kelvo {
+
+namespace {
+
+// The comparator spelled at `p`, split from the characters after it as the lexer splits
+// operators; false for any other operator, and for any other text.
+bool comparatorAt(const char* p, uint16_t& code, std::string_view& text) {
+  const char second = p[0] == '\0' ? '\0' : p[1];  // a zero byte follows every text
+  auto found = [&](uint16_t c, std::string_view t) {
+    code = c;
+    text = t;
+    return true;
+  };
+  switch (p[0]) {
+    case '<':
+      if (second == '=') return found(tk::LessEqual, "<=");
+      if (second == '>') return found(tk::NotEqual, "<>");
+      return second != '<' && found(tk::Less, "<");
+    case '>': return second != '>' && found(tk::Greater, ">");
+    case '!': return second == '=' && found(tk::NotEqual, "!=");
+    case '=':
+      if (second == '=') return found(tk::Equal, "==");
+      if (second == '!') return found(tk::NotEqual, "=!");
+      return second == '>' && found(tk::GreaterEqual, "=>");
+    default: return false;
+  }
+}
+
+}  // namespace
+
+uint16_t ReadComparator(TCompiler& c) {
+  if (c.pluginSys && c.pluginSys->HasEntries()) return 0;
+  TAFile& f = *c.curFile;
+  if (f.intCurChar >= f.intSourceLen) return 0;
+  const char* source = f.strSource.data();
+  const auto at = static_cast<int32_t>(lex::pastBlanks(source + f.intCurChar) - source);  // 0-based
+  uint16_t code = 0;
+  std::string_view text;
+  if (!comparatorAt(source + at, code, text)) return 0;
+  // As the lexer leaves it: the token starts at its first character, the reader stands after it.
+  const auto length = static_cast<int32_t>(text.size());
+  c.prevTokenType = c.curToken.Token;
+  f.intCurLineChar += at + length - f.intCurChar;
+  f.intCurChar = at + length;
+  c.tokenStart = {at, f.intCurLine, f.intCurLineChar - length};
+  return c.setTokenText(code, text, true);  // the text is a literal, as the lexer's is
+}
+
+}  // namespace kelvo
