@@ -9,19 +9,11 @@ namespace kelvo {
 
 namespace {
 
-// A procedure's code and fix-ups take their first room in one step rather than in five
-// doublings up from the short-string buffer; the procedure is fitted to size once laid out.
-constexpr size_t kFirstCodeRoom = 256;
 constexpr size_t kFirstFixUpRoom = 32;
-
-// The rare paths stay out of line, so that appending an instruction's bytes costs little.
-[[gnu::noinline]] void makeRoom(std::string& code, size_t count) {
-  code.reserve(std::max({kFirstCodeRoom, 2 * code.capacity(), code.size() + count}));
-}
 
 // Prepend mode: the bytes go in front, and the fix-ups already placed move with the code.
 [[gnu::noinline]] void prependBytes(TAssembler& a, const char* text, size_t count) {
-  a.strCode.insert(0, text, count);
+  a.strCode.prepend(text, count);
   for (size_t i = 0; i < a.fixUpsPlaced && i < a.FixUps.size(); ++i)
     a.FixUps[i].fixAddr += static_cast<uint32_t>(count);
 }
@@ -30,13 +22,8 @@ constexpr size_t kFirstFixUpRoom = 32;
 
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   const char* text = reinterpret_cast<const char*>(bytes);
-  std::string& code = a.strCode;
-  if (a.reverseMode) {
-    prependBytes(a, text, count);
-  } else {
-    if (code.capacity() - code.size() < count) makeRoom(code, count);
-    code.append(text, count);
-  }
+  if (a.reverseMode) prependBytes(a, text, count);
+  else a.strCode.append(text, count);
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "assembler/code_bytes.h"
 #include "assembler/encoder_host.h"
 #include "assembler/label_names.h"
 #include "common/definitions.h"
@@ -29,7 +30,7 @@ struct TFixUp {
 };
 
 struct TAssembler {
-  std::string strCode;  // bytes; its length is where the next instruction starts
+  TCodeBytes strCode;  // bytes; its length is where the next instruction starts
   std::vector<TFixUp> FixUps;
   // Fix-ups whose bytes are already in strCode. In prepend mode only these move when bytes
   // are put in front; the ones recorded since belong to the bytes being placed.

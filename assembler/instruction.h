@@ -67,6 +67,8 @@ struct TInstr {
   }
 };
 
+static_assert(sizeof(TInstr::b) == TCodeBytes::kBlock, "an instruction is copied into the code as one block");
+
 // Records the instruction's fix-ups (fixUID -1, fixJmp 16), then appends its bytes.
 inline void Emit(TAssembler& a, const TInstr& in) {
   const auto start = static_cast<uint32_t>(a.strCode.size());
@@ -74,7 +76,12 @@ inline void Emit(TAssembler& a, const TInstr& in) {
     const TInstr::TPendingFix& f = in.fix[i];
     AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, -1, kJumpAlways);
   }
-  EmitBytes(a, in.b, in.n);
+  if (a.reverseMode) [[unlikely]] {
+    EmitBytes(a, in.b, in.n);
+    return;
+  }
+  a.strCode.appendBlock(in.b, in.n);
+  a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }
 
 //  ModRM:  7 6 | 5 4 3 | 2 1 0        SIB:  7 6 | 5 4 3 | 2 1 0

@@ -37,7 +37,7 @@ uint32_t TRemovals::search(uint32_t pos) const {
 }
 
 // Moves each stretch of kept bytes down over the removed ones before it.
-void TRemovals::compact(std::string& code) const {
+void TRemovals::compact(TCodeBytes& code) const {
   if (spans_.empty()) return;
   char* bytes = code.data();
   size_t to = spans_.front().pos;
@@ -47,7 +47,7 @@ void TRemovals::compact(std::string& code) const {
     std::memmove(bytes + to, bytes + from, end - from);
     to += end - from;
   }
-  code.resize(to);
+  code.truncate(to);
 }
 
 // --- one procedure
@@ -131,7 +131,7 @@ void TProcedureLayout::resolveLabels(TFunction& f) const {
 // frame. Writing the reservation twice gives the same bytes, so a layout given up after it
 // can be done again.
 void TProcedureLayout::shrinkPrologue(TFunction& f) {
-  std::string& code = f.recAssembler.strCode;
+  TCodeBytes& code = f.recAssembler.strCode;
   const uint32_t at = f.localFixupOffset - 1;  // 0-based start of the six bytes
   const uint32_t prologueSize = at + 6;
   if (f.localFixupOffset == 0 || prologueSize > code.size()) internalError(procName(f) + " has no prologue");
@@ -154,7 +154,7 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
     internalError("the locals of " + procName(f) + " do not fit a 16-bit reservation");
   PutModRMReg(in, add, in.mode / 8, 0, RegNum(rdESP));
   PutImmediate(in, add, in.mode / 8, reserve);
-  code.replace(at, in.n, reinterpret_cast<const char*>(in.b), in.n);
+  std::memcpy(code.data() + at, in.b, in.n);
   if (in.n < 6) removals_.add(at + in.n, 6 - in.n);
 }
 
@@ -259,7 +259,7 @@ int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
 // The short form wherever the label is close enough (d, from the byte after the jump's first
 // one), else the near one; in 32-bit code the near JMP leaves the sixth byte of its area as a
 // NOP. The position is already that of the closed-up code, and the area holds either form.
-void TProcedureLayout::writeJump(const TFixUp& x, int64_t d, std::string& code) {
+void TProcedureLayout::writeJump(const TFixUp& x, int64_t d, TCodeBytes& code) {
   const bool shortForm = fitsShort(d);
   const uint32_t size = LabelJumpSize(x.fixJmp, shortForm, jumpMode(x));
   const TInstr jump = LabelJump(x.fixJmp, shortForm, jumpMode(x), static_cast<int32_t>(d + 1 - size));

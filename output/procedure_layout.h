@@ -29,7 +29,7 @@ class TRemovals {
   uint32_t map(uint32_t pos) const { return pos >= endOfLast() ? pos - total_ : search(pos); }
   uint32_t endOfLast() const { return spans_.empty() ? 0 : spans_.back().pos + spans_.back().count; }
   // Takes the removed bytes out of the code.
-  void compact(std::string& code) const;
+  void compact(TCodeBytes& code) const;
   uint32_t total() const { return total_; }
 
   // Maps positions met in ascending order (fix-ups, labels and jumps by address) by walking
@@ -103,7 +103,7 @@ class TProcedureLayout {
   static uint16_t prologueMode(uint32_t areaStart);
   void writeJumps(TFunction& f) const;
   void moveFixUps(TFunction& f, uint32_t* entryOffset) const;
-  static void writeJump(const TFixUp& x, int64_t d, std::string& code);
+  static void writeJump(const TFixUp& x, int64_t d, TCodeBytes& code);
 };
 
 }  // namespace kelvo
