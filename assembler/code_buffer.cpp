@@ -27,23 +27,10 @@ void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }
 
-void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
-              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, TLabelName fixLabel) {
-  // In prepend mode the field's position counts from the front of the bytes still to come.
-  if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
-  // Growing by half rather than doubling: the global code of a large program gathers one
-  // fix-up per call, and holds them until the link step.
-  if (a.FixUps.size() == a.FixUps.capacity())
-    a.FixUps.reserve(std::max(kFirstFixUpRoom, a.FixUps.size() + a.FixUps.size() / 2 + 4));
-  TFixUp& fix = a.FixUps.emplace_back();
-  fix.fixType = fixType;
-  fix.fixAddr = fixAddr;
-  fix.fixIndex = fixIndex;
-  fix.fixSize = fixSize;
-  fix.fixOffset = fixOffset;
-  fix.fixJmp = fixJmp;
-  fix.fixLabel = fixLabel;
-  fix.fixUID = fixUID;
+// Growing by half rather than doubling: the global code of a large program gathers one fix-up
+// per call, and holds them until the link step.
+void GrowFixUps(TAssembler& a) {
+  a.FixUps.reserve(std::max(kFirstFixUpRoom, a.FixUps.size() + a.FixUps.size() / 2 + 4));
 }
 
 void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label, int32_t uid) {
@@ -59,9 +46,8 @@ void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::st
 }
 
 void EmitPatchArea(TAssembler& a) {
-  TInstr in(a);
-  for (int i = 0; i < 6; ++i) PutRaw(in, kForms[fmNop], 4);
-  Emit(a, in);
+  static constexpr uint8_t kArea[TCodeBytes::kBlock] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};  // NOP
+  EmitBlock(a, kArea, 6);
 }
 
 static void emitRaw(TAssembler& a, TFormId form) {

@@ -76,12 +76,7 @@ inline void Emit(TAssembler& a, const TInstr& in) {
     const TInstr::TPendingFix& f = in.fix[i];
     AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, -1, kJumpAlways);
   }
-  if (a.reverseMode) [[unlikely]] {
-    EmitBytes(a, in.b, in.n);
-    return;
-  }
-  a.strCode.appendBlock(in.b, in.n);
-  a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
+  EmitBlock(a, in.b, in.n);
 }
 
 //  ModRM:  7 6 | 5 4 3 | 2 1 0        SIB:  7 6 | 5 4 3 | 2 1 0
