@@ -80,30 +80,37 @@ class TProcedureLayout {
 
  private:
   struct TNotNow {};  // a fault met when not strict
+  // A label jump, in the order of the addresses of the areas.
+  struct TJump {
+    uint32_t addr = 0;   // where its six-byte area starts in the code as recorded
+    uint32_t at = 0;     // where it starts once the removed bytes are gone
+    uint32_t fixUp = 0;  // its fix-up's index: the JECXZ first recorded is the one reported
+    int32_t label = 0;   // in the procedure's jmpLabels
+    int64_t distance = 0;  // from the byte after its first one to its label, once all is removed
+    uint16_t kind = 0;
+    uint16_t mode = 32;  // the code's bit mode where it was recorded
+    bool shortened = false;  // its area shrank to the short form
+  };
   const TLinkInput* in_ = nullptr;  // where a strict layout reports
   bool strict_ = true;
   TRemovals removals_;
-  std::vector<uint32_t> jumps_;    // the label jumps by address
-  std::vector<uint8_t> shortened_;  // per entry of jumps_: 1 where the area shrank to two bytes
-  std::vector<int64_t> distances_;  // per entry of jumps_: the final distance to its label
+  std::vector<TJump> jumps_;
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
   std::string farJecxz_;
 
   [[noreturn]] void internalError(const std::string& what) const;
   [[noreturn]] void compileError(const std::string& message) const;
-  void checkFixUps(const TFunction& f) const;
-  void resolveLabels(TFunction& f) const;
+  void resolveLabels(TFunction& f);
+  std::string bindLabels(const TFunction& f, uint32_t owner) const;
+  std::string scanFixUps(TFunction& f, uint32_t owner, std::string& missing);
+  void sortJumps();
   void shrinkPrologue(TFunction& f);
   void shortenJumps(const TFunction& f);
-  void mapLabels(const TFunction& f);
   void checkJumps(const TFunction& f);
-  int64_t distance(const TFunction& f, const TFixUp& x) const;
-  static uint32_t longJumpSize(const TFixUp& x);
-  static uint16_t jumpMode(const TFixUp& x);
   static uint16_t prologueMode(uint32_t areaStart);
-  void writeJumps(TFunction& f) const;
   void moveFixUps(TFunction& f, uint32_t* entryOffset) const;
-  static void writeJump(const TFixUp& x, int64_t d, TCodeBytes& code);
+  void writeJumps(TFunction& f) const;
+  static void writeJump(const TJump& jump, TCodeBytes& code);
 };
 
 }  // namespace kelvo
