@@ -33,6 +33,15 @@ void GrowFixUps(TAssembler& a) {
   a.FixUps.reserve(std::max(kFirstFixUpRoom, a.FixUps.size() + a.FixUps.size() / 2 + 4));
 }
 
+void EmitFixedUp(TAssembler& a, const TInstr& in) {
+  const auto start = static_cast<uint32_t>(a.strCode.size());
+  for (uint8_t i = 0; i < in.fixCount; ++i) {
+    const TInstr::TPendingFix& f = in.fix[i];
+    AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, -1, kJumpAlways);
+  }
+  EmitBlock(a, in.b, in.n);
+}
+
 void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label, int32_t uid) {
   if (jumpKind == kJumpNone) return;
   // The size says which long form the writer may use: rel16 in 16-bit code, else rel32.
