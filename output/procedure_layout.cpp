@@ -13,7 +13,7 @@ namespace kelvo {
 
 namespace {
 
-constexpr uint32_t kJumpArea = 6;      // what the encoder leaves for a label jump
+constexpr uint32_t kJumpArea = kLabelJumpArea;  // what the encoder leaves for a label jump
 
 std::string procName(const TFunction& f) {
   return f.Name.empty() ? "procedure " + std::to_string(f.FuncIndex) : "procedure " + f.Name;
@@ -70,16 +70,18 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
   farJecxz_.clear();
   try {
     resolveLabels(f);
+    removals_.reserve(jumps_.size() + 1);  // a span for each jump and the prologue
     if (f.FuncIndex > 0 && f.DLLIndex == -1) shrinkPrologue(f);
     shortenJumps(f);
     checkJumps(f);
   } catch (const TNotNow&) {
     return false;
   }
-  // From here on nothing fails: positions move, the code closes up, the jumps are written.
+  // From here on nothing fails: the jumps are written into their areas, positions move, and
+  // the code closes up over the bytes the jumps do not need.
+  writeJumps(f);
   moveFixUps(f, entryOffset);
   removals_.compact(f.recAssembler.strCode);
-  writeJumps(f);
   f.isLaidOut = true;
   return true;
 }
@@ -117,7 +119,8 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
   const TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
   auto& fixups = f.recAssembler.FixUps;
-  for (uint32_t i = 0; i < fixups.size(); ++i) {
+  const auto count = static_cast<uint32_t>(fixups.size());
+  for (uint32_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
     if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
@@ -128,8 +131,10 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
       x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
       if (x.fixLabelID < 0 && missing.empty()) missing = "Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")";
       // A label jump recorded in 16-bit code carries fixSize 16.
-      jumps_.push_back({.addr = x.fixAddr, .fixUp = i, .label = x.fixLabelID, .kind = x.fixJmp,
-                        .mode = static_cast<uint16_t>(x.fixSize == 16 ? 16 : 32)});
+      const uint16_t mode = x.fixSize == 16 ? 16 : 32;
+      jumps_.push_back({.addr = x.fixAddr, .fixUp = i, .label = x.fixLabelID, .kind = x.fixJmp, .mode = mode,
+                        .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode)),
+                        .shortForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, true, mode))});
     } else if (x.fixType == ftOffsetLabelAddress) {
       if (x.fixIndex >= f.ofsLabels.size()) return "offset label out of range in " + procName(f);
       const std::string& name = f.ofsLabels[x.fixIndex].first;
@@ -190,12 +195,13 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
 // one listed out of address order is looked up instead, and the rest are placed at the end.
 void TProcedureLayout::shortenJumps(const TFunction& f) {
   const std::vector<TJumpLabel>& labels = f.jmpLabels;
-  labelsAt_.resize(labels.size());
+  const size_t labelCount = labels.size();
+  labelsAt_.resize(labelCount);
   TRemovals::TWalk walk(removals_);
   size_t placed = 0;  // labels before this one have their final positions
   for (TJump& jump : jumps_) {
     if (jump.addr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
-    for (; placed < labels.size() && labels[placed].position <= jump.addr; ++placed)
+    for (; placed < labelCount && labels[placed].position <= jump.addr; ++placed)
       labelsAt_[placed] = walk.map(labels[placed].position);
     const auto label = static_cast<size_t>(jump.label);
     const uint32_t labelPos = labels[label].position;
@@ -205,16 +211,16 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
                                                     : removals_.map(labelPos);
     jump.at = jump.addr - removals_.total();
     if (fitsShort(int64_t{labelAt} - (int64_t{jump.at} + 1))) {
-      const uint32_t size = LabelJumpSize(jump.kind, true, jump.mode);
+      const uint32_t size = kLabelJumpSizes[jump.shortForm];
       removals_.add(jump.addr + size, kJumpArea - size);
       jump.shortened = true;
     } else if (jump.mode == 16 && jump.kind != kJumpEcxZero) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
-      const uint32_t size = LabelJumpSize(jump.kind, false, 16);
+      const uint32_t size = kLabelJumpSizes[jump.nearForm];
       removals_.add(jump.addr + size, kJumpArea - size);
     }
   }
-  for (; placed < labels.size(); ++placed) labelsAt_[placed] = walk.map(labels[placed].position);
+  for (; placed < labelCount; ++placed) labelsAt_[placed] = walk.map(labels[placed].position);
 }
 
 // Each jump must reach its label in the form its area was given; JECXZ has no long form.
@@ -249,7 +255,8 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
   TRemovals::TWalk walk(removals_);
   size_t kept = 0;
   bool addressesLeft = false;
-  for (size_t i = 0; i < fixups.size(); ++i) {
+  const size_t count = fixups.size();
+  for (size_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     if (x.fixType == ftJmp) continue;
     x.fixAddr = walk.map(x.fixAddr);
@@ -266,17 +273,13 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
 }
 
 void TProcedureLayout::writeJumps(TFunction& f) const {
-  for (const TJump& jump : jumps_) writeJump(jump, f.recAssembler.strCode);
-}
-
-// The short form wherever the label is close enough, else the near one; in 32-bit code the
-// near JMP leaves the sixth byte of its area as a NOP. The area holds either form.
-void TProcedureLayout::writeJump(const TJump& jump, TCodeBytes& code) {
-  const bool shortForm = fitsShort(jump.distance);
-  const uint32_t size = LabelJumpSize(jump.kind, shortForm, jump.mode);
-  const TInstr bytes = LabelJump(jump.kind, shortForm, jump.mode, static_cast<int32_t>(jump.distance + 1 - size));
-  assert(jump.at + bytes.n <= code.size());
-  std::memcpy(code.data() + jump.at, bytes.b, bytes.n);
+  auto* code = reinterpret_cast<uint8_t*>(f.recAssembler.strCode.data());
+  for (const TJump& jump : jumps_) {
+    // The short form wherever the label is close enough, else the near one; in 32-bit code
+    // the near JMP leaves the sixth byte of its area as a NOP.
+    const int form = fitsShort(jump.distance) ? jump.shortForm : jump.nearForm;
+    WriteLabelJump(code + jump.addr, form, static_cast<int32_t>(jump.distance + 1 - kLabelJumpSizes[form]));
+  }
 }
 
 }  // namespace kelvo
