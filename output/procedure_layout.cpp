@@ -67,6 +67,7 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
   strict_ = strict;
   removals_.clear();
   jumps_.clear();
+  jumpsOutOfOrder_ = false;
   farJecxz_.clear();
   try {
     resolveLabels(f);
@@ -132,6 +133,7 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
       if (x.fixLabelID < 0 && missing.empty()) missing = "Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")";
       // A label jump recorded in 16-bit code carries fixSize 16.
       const uint16_t mode = x.fixSize == 16 ? 16 : 32;
+      jumpsOutOfOrder_ |= !jumps_.empty() && jumps_.back().addr > x.fixAddr;
       jumps_.push_back({.addr = x.fixAddr, .fixUp = i, .label = x.fixLabelID, .kind = x.fixJmp, .mode = mode,
                         .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode)),
                         .shortForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, true, mode))});
@@ -151,8 +153,7 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
 // order recorded.
 void TProcedureLayout::sortJumps() {
   auto byAddress = [](const TJump& a, const TJump& b) { return a.addr < b.addr; };
-  if (!std::is_sorted(jumps_.begin(), jumps_.end(), byAddress))
-    std::stable_sort(jumps_.begin(), jumps_.end(), byAddress);
+  if (jumpsOutOfOrder_) std::stable_sort(jumps_.begin(), jumps_.end(), byAddress);
 }
 
 // The prologue 55 / 8B EC / six 90 bytes (66 55 / 66 8B EC / six 90 in 16-bit code) becomes
@@ -191,18 +192,18 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
 // removed so far; jumps are taken in address order so that the distance to a label behind
 // them is final. A jump that only comes in range later keeps its six bytes.
 // A label at or behind a jump keeps the position it has now: every later removal lies ahead
-// of it. So labels are given their final positions in the one walk, as the jumps pass them;
-// one listed out of address order is looked up instead, and the rest are placed at the end.
+// of it. So labels are given their final positions as the jumps pass them (mostly behind the
+// last removal, so found at once); one listed out of address order is looked up instead, and
+// the rest are placed at the end.
 void TProcedureLayout::shortenJumps(const TFunction& f) {
   const std::vector<TJumpLabel>& labels = f.jmpLabels;
   const size_t labelCount = labels.size();
   labelsAt_.resize(labelCount);
-  TRemovals::TWalk walk(removals_);
   size_t placed = 0;  // labels before this one have their final positions
   for (TJump& jump : jumps_) {
     if (jump.addr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
     for (; placed < labelCount && labels[placed].position <= jump.addr; ++placed)
-      labelsAt_[placed] = walk.map(labels[placed].position);
+      labelsAt_[placed] = removals_.map(labels[placed].position);
     const auto label = static_cast<size_t>(jump.label);
     const uint32_t labelPos = labels[label].position;
     // Ahead of the jump, the label moves by what was removed before the jump, as the jump does.
@@ -220,6 +221,7 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
       removals_.add(jump.addr + size, kJumpArea - size);
     }
   }
+  TRemovals::TWalk walk(removals_);
   for (; placed < labelCount; ++placed) labelsAt_[placed] = walk.map(labels[placed].position);
 }
 

@@ -97,6 +97,7 @@ class TProcedureLayout {
   bool strict_ = true;
   TRemovals removals_;
   std::vector<TJump> jumps_;
+  bool jumpsOutOfOrder_ = false;  // recorded out of address order: to be sorted
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
   std::string farJecxz_;
 

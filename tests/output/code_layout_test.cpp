@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/output/hand_program.h"
 
 using namespace kelvo;
@@ -155,9 +157,10 @@ TEST(CodeLayout, FixUpsMoveByTheBytesRemovedBeforeThem) {
 }
 
 // Label jumps of both forms over stretches of NOPs, to labels ahead and behind, with the
-// labels listed in address order or the other way round; behind the code, a table of the
-// labels' addresses. Decodes the laid-out code and checks that every jump lands on its label.
-std::string layOutJumpMaze(bool labelsReversed) {
+// labels listed in address order or the other way round, and the fix-ups likewise; behind the
+// code, a table of the labels' addresses. Decodes the laid-out code and checks that every
+// jump lands on its label.
+std::string layOutJumpMaze(bool labelsReversed, bool fixUpsReversed = false) {
   THandProgram p(petEXE);
   TFunction& g = p.global();
   uint32_t seed = 2026;
@@ -189,6 +192,7 @@ std::string layOutJumpMaze(bool labelsReversed) {
     p.fix(g, ftLabelAddress, i, p.here(g));
     p.dword(g, 0);
   }
+  if (fixUpsReversed) std::reverse(g.recAssembler.FixUps.begin(), g.recAssembler.FixUps.end());
   const uint32_t recorded = p.here(g);
   auto l = link(p);
   const std::string code = l->code(g);
@@ -222,9 +226,10 @@ std::string layOutJumpMaze(bool labelsReversed) {
   return code.substr(0, table);
 }
 
-TEST(CodeLayout, JumpsLandOnTheirLabelsInWhateverOrderTheLabelsAreListed) {
+TEST(CodeLayout, JumpsLandOnTheirLabelsInWhateverOrderLabelsAndJumpsAreListed) {
   const std::string inOrder = layOutJumpMaze(false);
   EXPECT_EQ(layOutJumpMaze(true), inOrder);
+  EXPECT_EQ(layOutJumpMaze(true, true), inOrder);
 }
 
 TEST(CodeLayout, AddressesOfLabelsProceduresAndData) {
