@@ -9,19 +9,11 @@ namespace kelvo {
 
 namespace {
 
-// A procedure's code and fix-ups take their first room in one step rather than in five
-// doublings up from the short-string buffer; the procedure is fitted to size once laid out.
-constexpr size_t kFirstCodeRoom = 256;
 constexpr size_t kFirstFixUpRoom = 32;
-
-// The rare paths stay out of line, so that appending an instruction's bytes costs little.
-[[gnu::noinline]] void makeRoom(std::string& code, size_t count) {
-  code.reserve(std::max({kFirstCodeRoom, 2 * code.capacity(), code.size() + count}));
-}
 
 // Prepend mode: the bytes go in front, and the fix-ups already placed move with the code.
 [[gnu::noinline]] void prependBytes(TAssembler& a, const char* text, size_t count) {
-  a.strCode.insert(0, text, count);
+  a.strCode.prepend(text, count);
   for (size_t i = 0; i < a.fixUpsPlaced && i < a.FixUps.size(); ++i)
     a.FixUps[i].fixAddr += static_cast<uint32_t>(count);
 }
@@ -30,33 +22,24 @@ constexpr size_t kFirstFixUpRoom = 32;
 
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count) {
   const char* text = reinterpret_cast<const char*>(bytes);
-  std::string& code = a.strCode;
-  if (a.reverseMode) {
-    prependBytes(a, text, count);
-  } else {
-    if (code.capacity() - code.size() < count) makeRoom(code, count);
-    code.append(text, count);
-  }
+  if (a.reverseMode) prependBytes(a, text, count);
+  else a.strCode.append(text, count);
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
 }
 
-void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
-              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, TLabelName fixLabel) {
-  // In prepend mode the field's position counts from the front of the bytes still to come.
-  if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
-  // Growing by half rather than doubling: the global code of a large program gathers one
-  // fix-up per call, and holds them until the link step.
-  if (a.FixUps.size() == a.FixUps.capacity())
-    a.FixUps.reserve(std::max(kFirstFixUpRoom, a.FixUps.size() + a.FixUps.size() / 2 + 4));
-  TFixUp& fix = a.FixUps.emplace_back();
-  fix.fixType = fixType;
-  fix.fixAddr = fixAddr;
-  fix.fixIndex = fixIndex;
-  fix.fixSize = fixSize;
-  fix.fixOffset = fixOffset;
-  fix.fixJmp = fixJmp;
-  fix.fixLabel = fixLabel;
-  fix.fixUID = fixUID;
+// Growing by half rather than doubling: the global code of a large program gathers one fix-up
+// per call, and holds them until the link step.
+void GrowFixUps(TAssembler& a) {
+  a.FixUps.reserve(std::max(kFirstFixUpRoom, a.FixUps.size() + a.FixUps.size() / 2 + 4));
+}
+
+void EmitFixedUp(TAssembler& a, const TInstr& in) {
+  const auto start = static_cast<uint32_t>(a.strCode.size());
+  for (uint8_t i = 0; i < in.fixCount; ++i) {
+    const TInstr::TPendingFix& f = in.fix[i];
+    AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, -1, kJumpAlways);
+  }
+  EmitBlock(a, in.b, in.n);
 }
 
 void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label, int32_t uid) {
@@ -72,9 +55,8 @@ void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::st
 }
 
 void EmitPatchArea(TAssembler& a) {
-  TInstr in(a);
-  for (int i = 0; i < 6; ++i) PutRaw(in, kForms[fmNop], 4);
-  Emit(a, in);
+  static constexpr uint8_t kArea[TCodeBytes::kBlock] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90};  // NOP
+  EmitBlock(a, kArea, 6);
 }
 
 static void emitRaw(TAssembler& a, TFormId form) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "assembler/code_bytes.h"
 #include "assembler/encoder_host.h"
 #include "assembler/label_names.h"
 #include "common/definitions.h"
@@ -29,7 +30,7 @@ struct TFixUp {
 };
 
 struct TAssembler {
-  std::string strCode;  // bytes; its length is where the next instruction starts
+  TCodeBytes strCode;  // bytes; its length is where the next instruction starts
   std::vector<TFixUp> FixUps;
   // Fix-ups whose bytes are already in strCode. In prepend mode only these move when bytes
   // are put in front; the ones recorded since belong to the bytes being placed.
@@ -45,8 +46,33 @@ inline constexpr uint16_t kJumpNone = 1000;
 
 // --- emission
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count);
-void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
-              uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, TLabelName fixLabel = 0);
+// Emits the first n bytes of `block`, which holds TCodeBytes::kBlock readable bytes: appending
+// them costs a few moves, so every instruction comes this way.
+inline void EmitBlock(TAssembler& a, const uint8_t* block, size_t n) {
+  if (a.reverseMode) [[unlikely]] {
+    EmitBytes(a, block, n);
+    return;
+  }
+  a.strCode.appendBlock(block, n);
+  a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
+}
+// Makes room for more fix-ups; out of line, as it is rare.
+void GrowFixUps(TAssembler& a);
+// Inline: every call, jump and address operand records one.
+inline void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
+                     uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, TLabelName fixLabel = 0) {
+  // In prepend mode the field's position counts from the front of the bytes still to come.
+  if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
+  if (a.FixUps.size() == a.FixUps.capacity()) GrowFixUps(a);
+  a.FixUps.push_back({.fixAddr = fixAddr,
+                      .fixOffset = fixOffset,
+                      .fixIndex = fixIndex,
+                      .fixUID = fixUID,
+                      .fixLabel = fixLabel,
+                      .fixJmp = fixJmp,
+                      .fixType = fixType,
+                      .fixSize = fixSize});
+}
 // Records a label jump at `address` (fixUID `uid`) and leaves six NOPs for the layout to
 // overwrite with the short or long jump.
 void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label, int32_t uid = 0);

@@ -1,5 +1,11 @@
 // Calls, jumps, RET, INT, POP, SETAE, BSWAP, the bit tests, SLDT/VERR/VERW, LAR, IN and OUT.
 #include "assembler/encoders.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <iterator>
+
 #include "assembler/form_encoders.h"
 
 namespace kelvo {
@@ -56,10 +62,12 @@ static const TForm& jumpRow(uint16_t kind, bool shortForm) {
 namespace {
 
 // Every label jump form with a zero displacement, built once from its row; the displacement
-// is the form's last field, relWidth bytes wide.
+// is the form's last field, relWidth bytes wide. `area` is the form followed by NOPs, as it
+// fills the area left for it.
 struct TJumpTemplate {
   TInstr bytes;
   uint8_t relWidth = 0;
+  uint8_t area[kLabelJumpArea];
 };
 
 TJumpTemplate jumpTemplate(uint16_t kind, bool shortForm, uint16_t mode) {
@@ -71,6 +79,9 @@ TJumpTemplate jumpTemplate(uint16_t kind, bool shortForm, uint16_t mode) {
   const uint8_t before = t.bytes.n;
   PutImmediate(t.bytes, f, bytes, 0);
   t.relWidth = static_cast<uint8_t>(t.bytes.n - before);
+  assert(t.bytes.n <= kLabelJumpArea);
+  std::fill(std::begin(t.area), std::end(t.area), uint8_t{0x90});
+  std::copy_n(t.bytes.b, t.bytes.n, t.area);
   return t;
 }
 
@@ -92,12 +103,17 @@ const std::array<uint8_t, kLabelJumpForms> kLabelJumpSizes = [] {
   return sizes;
 }();
 
-TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel) {
-  const TJumpTemplate& t = kJumpTemplates[LabelJumpForm(kind, shortForm, mode)];
-  TInstr jump = t.bytes;
-  jump.n = static_cast<uint8_t>(jump.n - t.relWidth);
-  jump.putImm(static_cast<uint32_t>(rel), t.relWidth);
-  return jump;
+void WriteLabelJump(uint8_t* area, int form, int32_t rel) {
+  const TJumpTemplate& t = kJumpTemplates[form];
+  std::memcpy(area, t.area, kLabelJumpArea);
+  uint8_t* field = area + t.bytes.n - t.relWidth;
+  const auto v = static_cast<uint32_t>(rel);
+  field[0] = static_cast<uint8_t>(v);
+  if (t.relWidth == 1) return;
+  field[1] = static_cast<uint8_t>(v >> 8);
+  if (t.relWidth == 2) return;
+  field[2] = static_cast<uint8_t>(v >> 16);
+  field[3] = static_cast<uint8_t>(v >> 24);
 }
 
 void IntImm(TAssembler& a, uint8_t vector) {

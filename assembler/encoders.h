@@ -93,10 +93,11 @@ void CallRel(TAssembler& a, uint32_t procIndex);
 void JmpReg(TAssembler& a, TRegister reg);
 void EmitImportJump(TAssembler& a, uint32_t slotAddress);
 void EmitRetImm(TAssembler& a, uint16_t count);
-// A label jump of `kind` (a condition code 0..15, kJumpAlways or kJumpEcxZero) in its short
-// form or its near one (rel16 in 16-bit code, else rel32), with the displacement counted from
-// its end; for the layout, which writes the jumps into the areas left for them.
-TInstr LabelJump(uint16_t kind, bool shortForm, uint16_t mode, int32_t rel);
+// The area the encoder leaves for a label jump: room for its longest form.
+inline constexpr uint32_t kLabelJumpArea = 6;
+// Writes a label jump in the form LabelJumpForm gives, with the displacement counted from its
+// end, into the six-byte area left for it; NOPs fill the rest of the area.
+void WriteLabelJump(uint8_t* area, int form, int32_t rel);
 // Each label jump form is built once from its row; the layout asks for them several times
 // per jump. Rows: the condition codes 0..15, JMP, JECXZ; columns: near and short in 32-bit
 // code, then in 16-bit code.

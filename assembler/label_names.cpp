@@ -116,6 +116,9 @@ void TLabelNames::Release(uint32_t owner) {
     slots_[shadowed_.back().key] = shadowed_.back().slot;
     shadowed_.pop_back();
   }
+  released_[owner] = 1;
 }
+
+void TLabelNames::shadow(uint32_t owner, uint32_t key) { shadowed_.push_back({owner, key, slots_[key]}); }
 
 }  // namespace kelvo

@@ -31,12 +31,17 @@ class TLabelNames {
 
   // The index of labels by key, shared by every owner (a procedure being compiled or laid out).
   // Each owner has a number of its own, so nothing needs clearing between procedures.
-  uint32_t NewOwner() { return ++lastOwner_; }
+  uint32_t NewOwner() {
+    released_.push_back(0);
+    return ++lastOwner_;
+  }
   // Records index for the owner's key unless the owner has that key already: the first wins.
+  // The slot of an owner still open is kept to give back; one of a released owner is not, as
+  // no one asks for it again (procedures reuse the same generated names one after another).
   void Bind(uint32_t owner, uint32_t key, int32_t index) {
     TSlot& slot = slots_[key];
     if (slot.owner == owner) return;
-    if (slot.owner != 0) shadowed_.push_back({owner, key, slot});
+    if (!released_[slot.owner]) shadow(owner, key);
     slot.owner = owner;
     slot.index = index;
   }
@@ -46,7 +51,7 @@ class TLabelNames {
   }
   // Ends the owner's bindings and gives back the slots it took from others: owners nest (a
   // procedure's body inside the global code), and the enclosing one must find its labels
-  // again once the inner one is done.
+  // again once the inner one is done. A released owner is never asked again.
   void Release(uint32_t owner);
 
  private:
@@ -60,6 +65,7 @@ class TLabelNames {
     int32_t index = -1;
   };
   TLabelNames();
+  void shadow(uint32_t owner, uint32_t key);  // keeps the slot to give back when owner is released
   static uint32_t hash(std::string_view name);
   TLabelName find(std::string_view name, uint32_t hash) const;  // 0: not interned
   TLabelName add(std::string_view name, uint32_t hash, uint32_t key);
@@ -76,6 +82,8 @@ class TLabelNames {
     TSlot slot;  // what the slot held before owner took it
   };
   std::vector<TShadow> shadowed_;  // innermost owner last
+  // By owner; 0, no owner, counts as released. One byte each: owners are procedures.
+  std::vector<uint8_t> released_{1};
   uint32_t lastOwner_ = 0;
 };
 

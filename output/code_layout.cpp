@@ -18,17 +18,13 @@ std::string procName(const TFunction& f) {
 // rather than spilling into the next instruction.
 int width(const TFixUp& x) { return x.fixSize == 16 ? 2 : 4; }
 
-void put(std::string& code, const TFixUp& x, uint32_t value) { patchLE(code, x.fixAddr, value, width(x)); }
+void put(TCodeBytes& code, const TFixUp& x, uint32_t value) { code.patchLE(x.fixAddr, value, width(x)); }
 
-void add(std::string& code, const TFixUp& x, uint32_t value) { put(code, x, FieldValue(code, x) + value); }
+void add(TCodeBytes& code, const TFixUp& x, uint32_t value) { put(code, x, FieldValue(code, x) + value); }
 
 }  // namespace
 
-uint32_t FieldValue(const std::string& code, const TFixUp& x) {
-  uint32_t v = 0;
-  for (int i = width(x) - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(code[x.fixAddr + i]);
-  return v;
-}
+uint32_t FieldValue(const TCodeBytes& code, const TFixUp& x) { return code.readLE(x.fixAddr, width(x)); }
 
 // --- what goes into the image
 
@@ -105,7 +101,7 @@ void TCodeLayout::patchDataAddresses(const TImageBases& bases) {
 
 // One fix-up, in the procedure's own code; `at` is where its field lies in the image.
 void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases) {
-  std::string& code = f.recAssembler.strCode;
+  TCodeBytes& code = f.recAssembler.strCode;
   const uint32_t at = f.Address + x.fixAddr;
   switch (x.fixType) {
     case ftNone:

@@ -21,7 +21,7 @@ struct TImageBases {
 };
 
 // The value a fix-up's field holds now: 16 bits wide when fixSize is 16, else 32.
-uint32_t FieldValue(const std::string& code, const TFixUp& x);
+uint32_t FieldValue(const TCodeBytes& code, const TFixUp& x);
 
 class TCodeLayout {
  public:

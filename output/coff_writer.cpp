@@ -122,14 +122,14 @@ void TCOFFWriter::dataAddressRelocs() {
 // A 32-bit absolute address: the symbol's address plus what the field holds.
 void TCOFFWriter::absolute(TFunction& f, const TFixUp& x, uint32_t symbol, uint32_t addend) {
   if (x.fixSize == 16) in_.Error("A 16-bit address can not be relocated in an object file");
-  patchLE(f.recAssembler.strCode, x.fixAddr, addend, 4);
+  f.recAssembler.strCode.patchLE(x.fixAddr, addend, 4);
   addReloc(f.Address + x.fixAddr, symbol, kRelDir32);
 }
 
 // Calls inside this object are final; calls out of it, and every address, are left to the
 // linker. Label jumps were written when the procedure was laid out.
 void TCOFFWriter::patch(TFunction& f, const TFixUp& x) {
-  std::string& code = f.recAssembler.strCode;
+  TCodeBytes& code = f.recAssembler.strCode;
   const uint32_t at = f.Address + x.fixAddr;
   auto target = [&]() -> TFunction& {
     if (x.fixIndex >= in_.procs().size()) TLinkInput::InternalError("call of a procedure that does not exist");
@@ -143,10 +143,10 @@ void TCOFFWriter::patch(TFunction& f, const TFixUp& x) {
       const TFunction& t = target();
       if (t.Address != 0xFFFFFFFFu && t.DLLIndex == -1) {
         const uint32_t width = x.fixSize == 16 ? 2 : 4;
-        patchLE(code, x.fixAddr, t.Address - (at + width), static_cast<int>(width));
+        code.patchLE(x.fixAddr, t.Address - (at + width), static_cast<int>(width));
       } else {
         if (x.fixSize == 16) in_.Error("A 16-bit call can not leave an object file");
-        patchLE(code, x.fixAddr, 0, 4);  // the linker adds the target minus the field's end
+        code.patchLE(x.fixAddr, 0, 4);  // the linker adds the target minus the field's end
         addReloc(at, externalSymbol(DecoratedName(t), kTypeFunction), kRelRel32);
       }
       break;

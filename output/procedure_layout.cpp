@@ -13,7 +13,7 @@ namespace kelvo {
 
 namespace {
 
-constexpr uint32_t kJumpArea = 6;      // what the encoder leaves for a label jump
+constexpr uint32_t kJumpArea = kLabelJumpArea;  // what the encoder leaves for a label jump
 
 std::string procName(const TFunction& f) {
   return f.Name.empty() ? "procedure " + std::to_string(f.FuncIndex) : "procedure " + f.Name;
@@ -37,7 +37,7 @@ uint32_t TRemovals::search(uint32_t pos) const {
 }
 
 // Moves each stretch of kept bytes down over the removed ones before it.
-void TRemovals::compact(std::string& code) const {
+void TRemovals::compact(TCodeBytes& code) const {
   if (spans_.empty()) return;
   char* bytes = code.data();
   size_t to = spans_.front().pos;
@@ -47,7 +47,7 @@ void TRemovals::compact(std::string& code) const {
     std::memmove(bytes + to, bytes + from, end - from);
     to += end - from;
   }
-  code.resize(to);
+  code.truncate(to);
 }
 
 // --- one procedure
@@ -66,64 +66,94 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
   in_ = input;
   strict_ = strict;
   removals_.clear();
+  jumps_.clear();
+  jumpsOutOfOrder_ = false;
   farJecxz_.clear();
   try {
-    checkFixUps(f);
     resolveLabels(f);
+    removals_.reserve(jumps_.size() + 1);  // a span for each jump and the prologue
     if (f.FuncIndex > 0 && f.DLLIndex == -1) shrinkPrologue(f);
     shortenJumps(f);
-    mapLabels(f);
     checkJumps(f);
   } catch (const TNotNow&) {
     return false;
   }
-  // From here on nothing fails: positions move, the code closes up, the jumps are written.
+  // From here on nothing fails: the jumps are written into their areas, positions move, and
+  // the code closes up over the bytes the jumps do not need.
+  writeJumps(f);
   moveFixUps(f, entryOffset);
   removals_.compact(f.recAssembler.strCode);
-  writeJumps(f);
   f.isLaidOut = true;
   return true;
 }
 
-// Every patched field must lie inside the procedure's code.
-void TProcedureLayout::checkFixUps(const TFunction& f) const {
-  const size_t size = f.recAssembler.strCode.size();
-  for (const TFixUp& x : f.recAssembler.FixUps) {
-    const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
-    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
-      internalError("a fix-up of " + procName(f) + " lies outside its code");
-  }
-  for (const TJumpLabel& label : f.jmpLabels)
-    if (label.position > size)
-      internalError("label " + TLabelNames::Get().Text(label.name) + " lies outside the code of " + procName(f));
-}
-
 // Looks up every label that a jump or a label address names (the first of a name counts,
-// letter case ignored) and keeps its index in fixLabelID.
-void TProcedureLayout::resolveLabels(TFunction& f) const {
+// letter case ignored) and keeps its index in fixLabelID; gathers the label jumps by address.
+// Every patched field and label must lie inside the procedure's code. The owner's slots go
+// back before anything is reported, and a malformed procedure is reported before a missing
+// label.
+void TProcedureLayout::resolveLabels(TFunction& f) {
   TLabelNames& names = TLabelNames::Get();
   const uint32_t owner = names.NewOwner();
-  for (size_t i = 0; i < f.jmpLabels.size(); ++i)
-    names.Bind(owner, names.Key(f.jmpLabels[i].name), static_cast<int32_t>(i));
-  std::string missing;  // the first report; the owner's slots go back before it is made
-  for (TFixUp& x : f.recAssembler.FixUps) {
+  std::string missing;
+  std::string fault = bindLabels(f, owner);
+  if (fault.empty()) fault = scanFixUps(f, owner, missing);
+  names.Release(owner);
+  if (!fault.empty()) internalError(fault);
+  if (!missing.empty()) compileError(missing);
+  sortJumps();
+}
+
+std::string TProcedureLayout::bindLabels(const TFunction& f, uint32_t owner) const {
+  TLabelNames& names = TLabelNames::Get();
+  const size_t size = f.recAssembler.strCode.size();
+  for (size_t i = 0; i < f.jmpLabels.size(); ++i) {
+    const TJumpLabel& label = f.jmpLabels[i];
+    if (label.position > size) return "label " + names.Text(label.name) + " lies outside the code of " + procName(f);
+    names.Bind(owner, names.Key(label.name), static_cast<int32_t>(i));
+  }
+  return {};
+}
+
+// One pass over the fix-ups; returns the first fault found, and keeps the first missing label.
+std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::string& missing) {
+  const TLabelNames& names = TLabelNames::Get();
+  const size_t size = f.recAssembler.strCode.size();
+  auto& fixups = f.recAssembler.FixUps;
+  const auto count = static_cast<uint32_t>(fixups.size());
+  for (uint32_t i = 0; i < count; ++i) {
+    TFixUp& x = fixups[i];
+    const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
+    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
+      return "a fix-up of " + procName(f) + " lies outside its code";
     if (x.fixType == ftJmp) {
+      if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero)
+        return "jump kind " + std::to_string(x.fixJmp) + " in " + procName(f);
       x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
       if (x.fixLabelID < 0 && missing.empty()) missing = "Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")";
-    } else if (x.fixType == ftOffsetLabelAddress && x.fixIndex < f.ofsLabels.size()) {
+      // A label jump recorded in 16-bit code carries fixSize 16.
+      const uint16_t mode = x.fixSize == 16 ? 16 : 32;
+      jumpsOutOfOrder_ |= !jumps_.empty() && jumps_.back().addr > x.fixAddr;
+      jumps_.push_back({.addr = x.fixAddr, .fixUp = i, .label = x.fixLabelID, .kind = x.fixJmp, .mode = mode,
+                        .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode)),
+                        .shortForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, true, mode))});
+    } else if (x.fixType == ftOffsetLabelAddress) {
+      if (x.fixIndex >= f.ofsLabels.size()) return "offset label out of range in " + procName(f);
       const std::string& name = f.ofsLabels[x.fixIndex].first;
       x.fixLabelID = names.Find(owner, names.Key(names.Lookup(name)));
       if (x.fixLabelID < 0 && missing.empty()) missing = "label " + name + " does not exist!";
+    } else if (x.fixType == ftLabelAddress && x.fixIndex >= f.jmpLabels.size()) {
+      return "label index out of range in " + procName(f);
     }
   }
-  names.Release(owner);
-  for (const TFixUp& x : f.recAssembler.FixUps) {
-    if (x.fixType == ftOffsetLabelAddress && x.fixIndex >= f.ofsLabels.size())
-      internalError("offset label out of range in " + procName(f));
-    if (x.fixType == ftLabelAddress && x.fixIndex >= f.jmpLabels.size())
-      internalError("label index out of range in " + procName(f));
-  }
-  if (!missing.empty()) compileError(missing);
+  return {};
+}
+
+// Jumps recorded out of address order (rare) are sorted, those at one address kept in the
+// order recorded.
+void TProcedureLayout::sortJumps() {
+  auto byAddress = [](const TJump& a, const TJump& b) { return a.addr < b.addr; };
+  if (jumpsOutOfOrder_) std::stable_sort(jumps_.begin(), jumps_.end(), byAddress);
 }
 
 // The prologue 55 / 8B EC / six 90 bytes (66 55 / 66 8B EC / six 90 in 16-bit code) becomes
@@ -131,7 +161,7 @@ void TProcedureLayout::resolveLabels(TFunction& f) const {
 // frame. Writing the reservation twice gives the same bytes, so a layout given up after it
 // can be done again.
 void TProcedureLayout::shrinkPrologue(TFunction& f) {
-  std::string& code = f.recAssembler.strCode;
+  TCodeBytes& code = f.recAssembler.strCode;
   const uint32_t at = f.localFixupOffset - 1;  // 0-based start of the six bytes
   const uint32_t prologueSize = at + 6;
   if (f.localFixupOffset == 0 || prologueSize > code.size()) internalError(procName(f) + " has no prologue");
@@ -154,65 +184,45 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
     internalError("the locals of " + procName(f) + " do not fit a 16-bit reservation");
   PutModRMReg(in, add, in.mode / 8, 0, RegNum(rdESP));
   PutImmediate(in, add, in.mode / 8, reserve);
-  code.replace(at, in.n, reinterpret_cast<const char*>(in.b), in.n);
+  std::memcpy(code.data() + at, in.b, in.n);
   if (in.n < 6) removals_.add(at + in.n, 6 - in.n);
 }
 
 // A label jump becomes the two-byte form when its label lies close enough with the bytes
 // removed so far; jumps are taken in address order so that the distance to a label behind
 // them is final. A jump that only comes in range later keeps its six bytes.
+// A label at or behind a jump keeps the position it has now: every later removal lies ahead
+// of it. So labels are given their final positions as the jumps pass them (mostly behind the
+// last removal, so found at once); one listed out of address order is looked up instead, and
+// the rest are placed at the end.
 void TProcedureLayout::shortenJumps(const TFunction& f) {
-  const auto& fixups = f.recAssembler.FixUps;
-  jumps_.clear();
-  for (uint32_t i = 0; i < fixups.size(); ++i)
-    if (fixups[i].fixType == ftJmp) jumps_.push_back(i);
-  auto byAddress = [&](uint32_t a, uint32_t b) { return fixups[a].fixAddr < fixups[b].fixAddr; };
-  if (!std::is_sorted(jumps_.begin(), jumps_.end(), byAddress))
-    std::stable_sort(jumps_.begin(), jumps_.end(), byAddress);
-  shortened_.assign(jumps_.size(), 0);
-  for (size_t j = 0; j < jumps_.size(); ++j) {
-    const TFixUp& x = fixups[jumps_[j]];
-    if (x.fixAddr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
-    if (fitsShort(distance(f, x))) {
-      const uint32_t size = LabelJumpSize(x.fixJmp, true, jumpMode(x));
-      removals_.add(x.fixAddr + size, kJumpArea - size);
-      shortened_[j] = 1;
-    } else if (x.fixSize == 16 && x.fixJmp != kJumpEcxZero) {
+  const std::vector<TJumpLabel>& labels = f.jmpLabels;
+  const size_t labelCount = labels.size();
+  labelsAt_.resize(labelCount);
+  size_t placed = 0;  // labels before this one have their final positions
+  for (TJump& jump : jumps_) {
+    if (jump.addr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
+    for (; placed < labelCount && labels[placed].position <= jump.addr; ++placed)
+      labelsAt_[placed] = removals_.map(labels[placed].position);
+    const auto label = static_cast<size_t>(jump.label);
+    const uint32_t labelPos = labels[label].position;
+    // Ahead of the jump, the label moves by what was removed before the jump, as the jump does.
+    const uint32_t labelAt = label < placed         ? labelsAt_[label]
+                             : labelPos > jump.addr ? labelPos - removals_.total()
+                                                    : removals_.map(labelPos);
+    jump.at = jump.addr - removals_.total();
+    if (fitsShort(int64_t{labelAt} - (int64_t{jump.at} + 1))) {
+      const uint32_t size = kLabelJumpSizes[jump.shortForm];
+      removals_.add(jump.addr + size, kJumpArea - size);
+      jump.shortened = true;
+    } else if (jump.mode == 16 && jump.kind != kJumpEcxZero) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
-      const uint32_t size = longJumpSize(x);
-      removals_.add(x.fixAddr + size, kJumpArea - size);
+      const uint32_t size = kLabelJumpSizes[jump.nearForm];
+      removals_.add(jump.addr + size, kJumpArea - size);
     }
   }
-}
-
-// Fix-ups, labels and the entry take their places in the closed-up code.
-void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
   TRemovals::TWalk walk(removals_);
-  for (TFixUp& x : f.recAssembler.FixUps) x.fixAddr = walk.map(x.fixAddr);
-  for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
-  if (entryOffset) *entryOffset = removals_.map(*entryOffset);
-}
-
-// Writes every label jump into its area and drops its fix-up; the labels stay only where a
-// label's address is still to be patched in.
-void TProcedureLayout::writeJumps(TFunction& f) const {
-  auto& fixups = f.recAssembler.FixUps;
-  for (size_t j = 0; j < jumps_.size(); ++j)
-    writeJump(fixups[jumps_[j]], distances_[j], f.recAssembler.strCode);
-  fixups.erase(std::remove_if(fixups.begin(), fixups.end(), [](const TFixUp& x) { return x.fixType == ftJmp; }),
-               fixups.end());
-  const bool addressesLeft = std::any_of(fixups.begin(), fixups.end(), [](const TFixUp& x) {
-    return x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
-  });
-  if (!addressesLeft) std::vector<TJumpLabel>().swap(f.jmpLabels);
-}
-
-// Once every removal is known, each label's final position; labels come mostly in address
-// order, so they are walked to rather than searched for.
-void TProcedureLayout::mapLabels(const TFunction& f) {
-  TRemovals::TWalk walk(removals_);
-  labelsAt_.resize(f.jmpLabels.size());
-  for (size_t i = 0; i < f.jmpLabels.size(); ++i) labelsAt_[i] = walk.map(f.jmpLabels[i].position);
+  for (; placed < labelCount; ++placed) labelsAt_[placed] = walk.map(labels[placed].position);
 }
 
 // Each jump must reach its label in the form its area was given; JECXZ has no long form.
@@ -220,51 +230,58 @@ void TProcedureLayout::mapLabels(const TFunction& f) {
 // kept for writing the jumps.
 void TProcedureLayout::checkJumps(const TFunction& f) {
   uint32_t farIndex = UINT32_MAX;
-  TRemovals::TWalk walk(removals_);
-  distances_.resize(jumps_.size());
-  for (size_t j = 0; j < jumps_.size(); ++j) {
-    const TFixUp& x = f.recAssembler.FixUps[jumps_[j]];
-    const int64_t d = int64_t{labelsAt_[x.fixLabelID]} - (int64_t{walk.map(x.fixAddr)} + 1);
-    distances_[j] = d;
-    if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero)
-      internalError("jump kind " + std::to_string(x.fixJmp) + " in " + procName(f));
+  for (TJump& jump : jumps_) {
+    const int64_t d = int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
+    jump.distance = d;
     if (fitsShort(d)) continue;
-    if (shortened_[j]) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
-    const int64_t rel16 = d + 1 - longJumpSize(x);
-    if (x.fixSize == 16 && x.fixJmp != kJumpEcxZero && (rel16 < -32768 || rel16 > 32767))
+    if (jump.shortened) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
+    const int64_t rel16 = d + 1 - LabelJumpSize(jump.kind, false, 16);
+    if (jump.mode == 16 && jump.kind != kJumpEcxZero && (rel16 < -32768 || rel16 > 32767))
       compileError("Jump too far for 16-bit code (" + std::to_string(d) + " bytes)");
-    if (x.fixJmp != kJumpEcxZero || jumps_[j] > farIndex) continue;
+    if (jump.kind != kJumpEcxZero || jump.fixUp > farIndex) continue;
     if (!strict_) throw TNotNow{};
-    farIndex = jumps_[j];
+    farIndex = jump.fixUp;
     farJecxz_ = "JECXZ jump too far (" + std::to_string(d - 5) + " bytes)";
   }
 }
-
-// The long form of a label jump in 16-bit code: E9 rw or 0F 80+cc rw.
-uint32_t TProcedureLayout::longJumpSize(const TFixUp& x) { return LabelJumpSize(x.fixJmp, false, 16); }
 
 // The frame moves in front of the six bytes: three in 32-bit code, five with the 66 prefixes
 // of 16-bit code.
 uint16_t TProcedureLayout::prologueMode(uint32_t areaStart) { return areaStart == 5 ? 16 : 32; }
 
-// A label jump recorded in 16-bit code carries fixSize 16.
-uint16_t TProcedureLayout::jumpMode(const TFixUp& x) { return x.fixSize == 16 ? 16 : 32; }
-
-// From the byte after the jump's first one to its label, once the removed bytes are gone.
-int64_t TProcedureLayout::distance(const TFunction& f, const TFixUp& x) const {
-  const uint32_t label = f.jmpLabels[x.fixLabelID].position;
-  return int64_t{removals_.map(label)} - (int64_t{removals_.map(x.fixAddr)} + 1);
+// Fix-ups, labels and the entry take their places in the closed-up code. The label jumps'
+// fix-ups go, as the jumps are written now; the labels stay only where a label's address is
+// still to be patched in.
+void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
+  auto& fixups = f.recAssembler.FixUps;
+  TRemovals::TWalk walk(removals_);
+  size_t kept = 0;
+  bool addressesLeft = false;
+  const size_t count = fixups.size();
+  for (size_t i = 0; i < count; ++i) {
+    TFixUp& x = fixups[i];
+    if (x.fixType == ftJmp) continue;
+    x.fixAddr = walk.map(x.fixAddr);
+    addressesLeft |= x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
+    fixups[kept++] = x;
+  }
+  fixups.resize(kept);
+  if (addressesLeft) {
+    for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
+  } else {
+    std::vector<TJumpLabel>().swap(f.jmpLabels);
+  }
+  if (entryOffset) *entryOffset = removals_.map(*entryOffset);
 }
 
-// The short form wherever the label is close enough (d, from the byte after the jump's first
-// one), else the near one; in 32-bit code the near JMP leaves the sixth byte of its area as a
-// NOP. The position is already that of the closed-up code, and the area holds either form.
-void TProcedureLayout::writeJump(const TFixUp& x, int64_t d, std::string& code) {
-  const bool shortForm = fitsShort(d);
-  const uint32_t size = LabelJumpSize(x.fixJmp, shortForm, jumpMode(x));
-  const TInstr jump = LabelJump(x.fixJmp, shortForm, jumpMode(x), static_cast<int32_t>(d + 1 - size));
-  assert(x.fixAddr + jump.n <= code.size());
-  std::memcpy(code.data() + x.fixAddr, jump.b, jump.n);
+void TProcedureLayout::writeJumps(TFunction& f) const {
+  auto* code = reinterpret_cast<uint8_t*>(f.recAssembler.strCode.data());
+  for (const TJump& jump : jumps_) {
+    // The short form wherever the label is close enough, else the near one; in 32-bit code
+    // the near JMP leaves the sixth byte of its area as a NOP.
+    const int form = fitsShort(jump.distance) ? jump.shortForm : jump.nearForm;
+    WriteLabelJump(code + jump.addr, form, static_cast<int32_t>(jump.distance + 1 - kLabelJumpSizes[form]));
+  }
 }
 
 }  // namespace kelvo

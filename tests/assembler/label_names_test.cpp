@@ -33,3 +33,29 @@ TEST(LabelNames, NumbersAndKeysSurviveTheTableGrowing) {
   EXPECT_EQ(names.Lookup("no such label"), 0u);
   EXPECT_EQ(names.Intern(""), 0u);
 }
+
+// Owners nest: an inner owner that takes a key gives it back to the open owner around it,
+// while the slots of owners already released are simply taken over.
+TEST(LabelNames, AnInnerOwnerGivesBackTheOpenOwnersLabels) {
+  TLabelNames& names = TLabelNames::Get();
+  const uint32_t a = names.Key(names.Intern("nest_a")), b = names.Key(names.Intern("nest_b"));
+  const uint32_t done = names.NewOwner();
+  names.Bind(done, a, 7);
+  names.Release(done);
+  const uint32_t outer = names.NewOwner();
+  names.Bind(outer, a, 1);
+  names.Bind(outer, a, 9);  // the first of a name counts
+  for (int round = 0; round < 2; ++round) {  // procedure after procedure
+    const uint32_t inner = names.NewOwner();
+    EXPECT_EQ(names.Find(inner, a), -1);
+    names.Bind(inner, a, 2);
+    names.Bind(inner, b, 3);
+    EXPECT_EQ(names.Find(inner, a), 2);
+    EXPECT_EQ(names.Find(inner, b), 3);
+    EXPECT_EQ(names.Find(outer, a), -1);
+    names.Release(inner);
+    EXPECT_EQ(names.Find(outer, a), 1) << round;
+    EXPECT_EQ(names.Find(outer, b), -1) << round;
+  }
+  names.Release(outer);
+}

@@ -29,7 +29,7 @@ inline std::string decodedText(const std::string& binaryPath) {
 // The instructions of a procedure, one per line, with every 32-bit field that a fix-up will
 // patch set to zero, so a listing can write those fields as 0.
 inline std::string disassemble(const TAssembler& a) {
-  std::string code = a.strCode;
+  std::string code = a.strCode.str();
   for (const auto& f : a.FixUps)
     if (f.fixSize == 32 && f.fixType != ftJmp && f.fixAddr + 4 <= code.size()) code.replace(f.fixAddr, 4, 4, '\0');
   gnu::TTempDir dir;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/output/hand_program.h"
 
 using namespace kelvo;
@@ -152,6 +154,82 @@ TEST(CodeLayout, FixUpsMoveByTheBytesRemovedBeforeThem) {
   p.call(p.global(), f);
   auto l = link(p);
   EXPECT_EQ(hex(l->code(f)), "EB 00 68 01 20 40 00 EB 00 68 02 20 40 00 C2 00 00");
+}
+
+// Label jumps of both forms over stretches of NOPs, to labels ahead and behind, with the
+// labels listed in address order or the other way round, and the fix-ups likewise; behind the
+// code, a table of the labels' addresses. Decodes the laid-out code and checks that every
+// jump lands on its label.
+std::string layOutJumpMaze(bool labelsReversed, bool fixUpsReversed = false) {
+  THandProgram p(petEXE);
+  TFunction& g = p.global();
+  uint32_t seed = 2026;
+  auto random = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  constexpr uint32_t kLabels = 40;
+  std::vector<uint32_t> labelAt;  // by label number, where it was defined
+  std::vector<uint32_t> targets;  // by jump, in address order
+  auto name = [](uint32_t label) { return "maze" + std::to_string(label); };
+  // Some labels come behind the last jump: listed first, they hold up every label after them.
+  for (int step = 0; step < 600; ++step) {
+    const uint32_t what = random(20);
+    if (what < 8) {
+      p.nops(g, static_cast<int>(random(24)));
+    } else if (what == 8 && labelAt.size() < kLabels) {
+      labelAt.push_back(p.here(g));
+    } else {
+      targets.push_back(random(kLabels));
+      p.jump(g, random(2) ? 16 : 4, name(targets.back()));
+    }
+  }
+  while (labelAt.size() < kLabels) labelAt.push_back(p.here(g));
+  std::vector<uint32_t> listed(kLabels);
+  for (uint32_t i = 0; i < kLabels; ++i) listed[i] = labelsReversed ? kLabels - 1 - i : i;
+  for (uint32_t label : listed) g.jmpLabels.push_back({TLabelNames::Get().Intern(name(label)), labelAt[label]});
+  for (uint32_t i = 0; i < kLabels; ++i) {
+    p.fix(g, ftLabelAddress, i, p.here(g));
+    p.dword(g, 0);
+  }
+  if (fixUpsReversed) std::reverse(g.recAssembler.FixUps.begin(), g.recAssembler.FixUps.end());
+  const uint32_t recorded = p.here(g);
+  auto l = link(p);
+  const std::string code = l->code(g);
+  const size_t table = code.size() - 4 * kLabels;
+  std::vector<uint32_t> finalAt(kLabels);
+  for (uint32_t i = 0; i < kLabels; ++i) finalAt[listed[i]] = le32(code, table + 4 * i) - kBases.code - g.Address;
+  size_t jump = 0;
+  for (size_t at = 0; at < table;) {
+    const auto op = static_cast<uint8_t>(code[at]);
+    size_t size = 1;
+    int64_t rel = 0;
+    if (op == 0xEB || (op >= 0x70 && op <= 0x7F)) {
+      size = 2;
+      rel = static_cast<int8_t>(code[at + 1]);
+    } else if (op == 0xE9 || op == 0x0F) {
+      size = op == 0xE9 ? 5 : 6;
+      rel = static_cast<int32_t>(le32(code, at + size - 4));
+    } else if (op != 0x90) {
+      ADD_FAILURE() << "no jump at " << at;
+      break;
+    }
+    if (op != 0x90) {
+      EXPECT_LT(jump, targets.size());
+      if (jump < targets.size()) EXPECT_EQ(at + size + rel, finalAt[targets[jump]]) << "jump " << jump;
+      ++jump;
+    }
+    at += size;
+  }
+  EXPECT_EQ(jump, targets.size());
+  EXPECT_LT(code.size(), recorded);  // some jumps shrank
+  return code.substr(0, table);
+}
+
+TEST(CodeLayout, JumpsLandOnTheirLabelsInWhateverOrderLabelsAndJumpsAreListed) {
+  const std::string inOrder = layOutJumpMaze(false);
+  EXPECT_EQ(layOutJumpMaze(true), inOrder);
+  EXPECT_EQ(layOutJumpMaze(true, true), inOrder);
 }
 
 TEST(CodeLayout, AddressesOfLabelsProceduresAndData) {

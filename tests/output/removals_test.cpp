@@ -41,11 +41,13 @@ TEST(Removals, SearchAndWalkAgreeWithTheClosedUpBytes) {
   TRemovals::TWalk walk(removals);
   for (uint32_t pos : order) EXPECT_EQ(walk.map(pos), places[pos]) << pos;
 
-  std::string code(60, 'k');
-  for (size_t i = 0; i < code.size(); ++i) code[i] = removed[i] ? '#' : static_cast<char>('a' + i % 26);
+  std::string text(60, 'k');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = removed[i] ? '#' : static_cast<char>('a' + i % 26);
   std::string expected;
-  for (char c : code)
+  for (char c : text)
     if (c != '#') expected += c;
+  TCodeBytes code;
+  code = text;
   removals.compact(code);
   EXPECT_EQ(code, expected);
 }

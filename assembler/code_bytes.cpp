@@ -1,0 +1,70 @@
+#include "assembler/code_bytes.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+namespace kelvo {
+
+namespace {
+
+// A procedure's code takes its first room in one step rather than in small doublings; the
+// procedure is fitted to size once laid out.
+constexpr size_t kFirstRoom = 256;
+
+}  // namespace
+
+TCodeBytes::~TCodeBytes() { std::free(begin_); }
+
+void TCodeBytes::swap(TCodeBytes& other) noexcept {
+  std::swap(begin_, other.begin_);
+  std::swap(end_, other.end_);
+  std::swap(cap_, other.cap_);
+}
+
+void TCodeBytes::grow(size_t more) {
+  const size_t size = this->size();
+  const size_t room = std::max({kFirstRoom, 2 * static_cast<size_t>(cap_ - begin_), size + more});
+  char* bytes = static_cast<char*>(std::realloc(begin_, room));
+  if (!bytes) throw std::bad_alloc();
+  begin_ = bytes;
+  end_ = bytes + size;
+  cap_ = bytes + room;
+}
+
+void TCodeBytes::append(const char* bytes, size_t n) {
+  if (static_cast<size_t>(cap_ - end_) < n) grow(n);
+  if (n != 0) std::memcpy(end_, bytes, n);
+  end_ += n;
+}
+
+void TCodeBytes::append(size_t n, char c) {
+  if (static_cast<size_t>(cap_ - end_) < n) grow(n);
+  if (n != 0) std::memset(end_, c, n);
+  end_ += n;
+}
+
+void TCodeBytes::prepend(const char* bytes, size_t n) {
+  if (static_cast<size_t>(cap_ - end_) < n) grow(n);
+  if (begin_ == nullptr) return;  // nothing to put and no room taken
+  std::memmove(begin_ + n, begin_, size());
+  std::memcpy(begin_, bytes, n);
+  end_ += n;
+}
+
+void TCodeBytes::shrink_to_fit() {
+  if (end_ == cap_) return;
+  const size_t size = this->size();
+  if (size == 0) {
+    std::free(begin_);
+    begin_ = end_ = cap_ = nullptr;
+    return;
+  }
+  if (char* bytes = static_cast<char*>(std::realloc(begin_, size))) {
+    begin_ = bytes;
+    end_ = cap_ = bytes + size;
+  }
+}
+
+}  // namespace kelvo
