@@ -216,7 +216,9 @@ std::string layOutJumpMaze(bool labelsReversed, bool fixUpsReversed = false) {
     }
     if (op != 0x90) {
       EXPECT_LT(jump, targets.size());
-      if (jump < targets.size()) EXPECT_EQ(at + size + rel, finalAt[targets[jump]]) << "jump " << jump;
+      if (jump < targets.size()) {
+        EXPECT_EQ(at + size + rel, finalAt[targets[jump]]) << "jump " << jump;
+      }
       ++jump;
     }
     at += size;
