@@ -67,23 +67,24 @@ constexpr TKeyword kKeywords[] = {
 class TKeywordIndex {
  public:
   constexpr TKeywordIndex() {
-    slots_.fill(-1);
     for (size_t i = 0; i < std::size(kKeywords); ++i) {
       const TKey k = keyOf(kKeywords[i].word);
-      keys_[i] = k;
       size_t s = hash(k) & kMask;
-      while (slots_[s] >= 0) s = (s + 1) & kMask;
-      slots_[s] = static_cast<int16_t>(i);
+      while (keys_[s].low != 0) s = (s + 1) & kMask;
+      keys_[s] = k;
+      entries_[s] = static_cast<int16_t>(i);
     }
   }
+  // A slot holds its key itself, so a probe compares at once rather than after a second load;
+  // only the slots of the words a program uses are ever read.
   const TKeyword* find(std::string_view word) const {
     const TKey k = keyOf(word);
     if (k.low == kNoWord) return nullptr;
-    for (size_t s = hash(k) & kMask; slots_[s] >= 0; s = (s + 1) & kMask) {
-      const TKey& other = keys_[static_cast<size_t>(slots_[s])];
-      if (other.low == k.low && other.high == k.high) return &kKeywords[slots_[s]];
+    for (size_t s = hash(k) & kMask;; s = (s + 1) & kMask) {
+      const TKey& other = keys_[s];
+      if (other.low == k.low && other.high == k.high) return &kKeywords[entries_[s]];
+      if (other.low == 0) return nullptr;  // a free slot: every key has a first byte
     }
-    return nullptr;
   }
 
  private:
@@ -132,8 +133,8 @@ class TKeywordIndex {
     const uint64_t h = k.low * 0x9E3779B97F4A7C15ull ^ k.high * 0xC2B2AE3D27D4EB4Full;
     return static_cast<size_t>(h >> 40);
   }
-  std::array<int16_t, kSize> slots_{};
-  std::array<TKey, std::size(kKeywords)> keys_{};
+  std::array<TKey, kSize> keys_{};
+  std::array<int16_t, kSize> entries_{};
 };
 
 // Folding one case in tells words apart only when they hold letters, digits and '_' alone.
