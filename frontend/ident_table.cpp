@@ -92,6 +92,7 @@ TIdentifier* TSmartList::Add(TIdentifier entry) {
   const size_t slot = slotOf(b, entry.identName);
   if (b.newest[slot] == kNone) ++b.names;
   b.entries.push_back({std::move(entry), b.newest[slot]});
+  b.lastScope = b.entries.back().identScope;
   b.newest[slot] = static_cast<uint32_t>(b.entries.size() - 1);
   return &b.entries.back();
 }
@@ -100,6 +101,7 @@ int32_t TSmartList::NextScope() { return ++F_CurScope; }
 
 void TSmartList::PopScope(int32_t scope) {
   for (TSmartBucket& b : F_List) {
+    if (b.lastScope != scope) continue;
     while (!b.entries.empty() && b.entries.back().identScope == scope) {
       // The last entry is the newest of its name.
       const TSmartEntry& last = b.entries.back();
@@ -108,6 +110,7 @@ void TSmartList::PopScope(int32_t scope) {
       else b.newest[slot] = last.older;
       b.entries.pop_back();
     }
+    b.noteLast();
   }
   --F_CurScope;
 }
@@ -133,6 +136,7 @@ bool TSmartList::Remove(std::string_view name) {
   const uint32_t at = b.newest[slotOf(b, key, hash)];
   if (at == kNone) return false;
   b.entries.erase(b.entries.begin() + at);
+  b.noteLast();
   reindex(b);
   return true;
 }

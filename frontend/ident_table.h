@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -29,6 +30,10 @@ struct TSmartBucket {
   std::deque<TSmartEntry> entries;  // a deque keeps every entry where it is while the bucket grows
   std::vector<uint32_t> newest;     // slots: the newest entry of a name, or kNone when free
   uint32_t names = 0;               // slots in use
+  // The scope of the last entry, so that leaving a scope passes the other buckets at a glance.
+  int32_t lastScope = kNoScope;
+  static constexpr int32_t kNoScope = INT32_MIN;
+  void noteLast() { lastScope = entries.empty() ? kNoScope : entries.back().identScope; }
 };
 
 struct TSmartList {
