@@ -47,7 +47,7 @@ inline constexpr uint16_t kJumpNone = 1000;
 // --- emission
 void EmitBytes(TAssembler& a, const uint8_t* bytes, size_t count);
 // Emits the first n bytes of `block`, which holds TCodeBytes::kBlock readable bytes: appending
-// them costs a few moves, so every instruction comes this way.
+// them costs a few moves, so every encoded instruction comes this way.
 inline void EmitBlock(TAssembler& a, const uint8_t* block, size_t n) {
   if (a.reverseMode) [[unlikely]] {
     EmitBytes(a, block, n);

@@ -6,11 +6,14 @@
 // last byte therefore always holds at least one such block before a copy is made.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#include "common/little_endian.h"
 
 namespace kelvo {
 
@@ -63,12 +66,12 @@ class TCodeBytes {
 
   // Little-endian fields of 1 to 4 bytes inside the code.
   void patchLE(size_t at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) begin_[at + i] = static_cast<char>(value >> (8 * i));
+    assert(at + static_cast<size_t>(bytes) <= size());
+    kelvo::patchLE(begin_ + at, value, bytes);
   }
   uint32_t readLE(size_t at, int bytes) const {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(begin_[at + i]);
-    return v;
+    assert(at + static_cast<size_t>(bytes) <= size());
+    return kelvo::readLE(begin_ + at, bytes);
   }
 
  private:

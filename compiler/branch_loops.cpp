@@ -85,8 +85,11 @@ void TCompiler::CompileBracedBody(const char* failure) {
 // A branch body: braced, or one statement after which the branch's level is closed here.
 void TCompiler::compileBranchBody(uint32_t level, const char* failure) {
   // Mostly "{" follows at once and is taken without the lexer.
-  if (TakePunctuation('{', tk::LBrace) || (NextIsChar('{', tk::LBrace) && GetToken(false, true) == tk::LBrace))
+  if (TakePunctuation('{', tk::LBrace)) return CompileBracedBody(failure);
+  if (NextIsChar('{', tk::LBrace)) {
+    GetToken(false, true);
     return CompileBracedBody(failure);
+  }
   if (!CompileBlock(-1, false, true, false)) Error("Error 43123");
   if (curToken.Token == tk::EndOfFile) Error("Expected a statement but found the end of the file");
   if (curFunc->braceLevel.empty() || curFunc->braceLevel.back().id != level)

@@ -33,7 +33,7 @@ TLabelName internStateLabel(uint32_t caseId, const TStateInfo& s) {
 // Case ids start again in every procedure, and most states are small numbers: such a name is
 // interned the first time and found by case id and value from then on.
 constexpr uint32_t kKeptValues = 16;       // states 0..15; the default is kept after them
-constexpr uint32_t kKeptCaseIds = 1u << 16;
+constexpr uint32_t kKeptCaseIds = 256;    // a few KiB at most, however deep a procedure nests
 
 TLabelName stateLabel(uint32_t caseId, const TStateInfo& s) {
   static std::vector<TLabelName> known;  // by case id, then value: kKeptValues + 1 each

@@ -185,7 +185,8 @@ uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
 }
 
 bool TCompiler::TakePunctuation(char c, uint16_t code) {
-  if (lexDepth_ != 0) return false;
+  // A plug-in may claim the character: then only the lexer's own path offers it.
+  if (lexDepth_ != 0 || (pluginSys && pluginSys->HasEntries())) return false;
   TAFile& f = *curFile;
   if (f.intCurChar >= f.intSourceLen) return false;
   const char* text = f.strSource.data();

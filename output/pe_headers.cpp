@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "common/little_endian.h"
+
 namespace kelvo {
 
 void putLE(std::string& out, uint32_t value, int bytes) {
@@ -10,13 +12,12 @@ void putLE(std::string& out, uint32_t value, int bytes) {
 
 void patchLE(std::string& out, size_t offset, uint32_t value, int bytes) {
   assert(offset + bytes <= out.size());
-  for (int i = 0; i < bytes; ++i) out[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  patchLE(out.data() + offset, value, bytes);
 }
 
 uint32_t readLE32(const std::string& in, size_t offset) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(in[offset + i]);
-  return v;
+  assert(offset + 4 <= in.size());
+  return readLE(in.data() + offset, 4);
 }
 
 void appendFileHeader(std::string& out, const TCOFFFileHeader& h) {

@@ -189,12 +189,11 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
 }
 
 // A label jump becomes the two-byte form when its label lies close enough with the bytes
-// removed so far; jumps are taken in address order so that the distance to a label behind
-// them is final. A jump that only comes in range later keeps its six bytes.
-// A label at or behind a jump keeps the position it has now: every later removal lies ahead
-// of it. So labels are given their final positions as the jumps pass them (mostly behind the
-// last removal, so found at once); one listed out of address order is looked up instead, and
-// the rest are placed at the end.
+// removed so far; a jump that only comes in range later keeps its six bytes. Jumps are taken
+// in address order, so a label at or behind a jump is already final: every later removal lies
+// ahead of it. Labels are therefore placed as the jumps pass them (mostly behind the last
+// removal, so found at once); one listed out of address order is looked up, and the rest are
+// placed at the end.
 void TProcedureLayout::shortenJumps(const TFunction& f) {
   const std::vector<TJumpLabel>& labels = f.jmpLabels;
   const size_t labelCount = labels.size();

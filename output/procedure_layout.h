@@ -33,7 +33,7 @@ class TRemovals {
   void compact(TCodeBytes& code) const;
   uint32_t total() const { return total_; }
 
-  // Maps positions met in ascending order (fix-ups, labels and jumps by address) by walking
+  // Maps positions met in ascending order (fix-ups and labels by address) by walking
   // the spans once instead of searching them for each; one met out of order is searched for.
   class TWalk {
    public:

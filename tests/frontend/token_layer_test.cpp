@@ -85,6 +85,18 @@ TEST_F(TokenLayer, TokenTextsOutliveTheTextTheyWereReadFrom) {
   EXPECT_EQ("-" + c.curToken.Str, "-builttext");
 }
 
+// Punctuation is taken in place only while no plug-in listens: one may claim the character,
+// and then the lexer's own path must offer it.
+TEST_F(TokenLayer, PunctuationIsLeftToTheLexerWhilePlugInsListen) {
+  source("x { y");
+  c.GetToken();
+  const int32_t at = c.curFile->intCurChar;
+  c.pluginSys->AddEntry(true, "{", +[]() -> int32_t { return 0; });
+  EXPECT_FALSE(c.TakePunctuation('{', tk::LBrace));
+  EXPECT_EQ(c.curFile->intCurChar, at);
+  EXPECT_EQ(c.curToken.Token, tk::Identifier);
+}
+
 // A number token's floating value is assembled from its integer without the FPU: it must be
 // the value the plain conversion gives, sign, exponent and every significand bit.
 TEST_F(TokenLayer, NumberTokensCarryTheirExactFloatingValue) {
