@@ -587,6 +587,7 @@ struct TCompiler {
   [[gnu::noinline]] uint16_t lexDollar(bool keepMacroVarName, bool noStatementForms);
   uint16_t lexMacroArgument();
   void loadMacroValue(PMacroVar var);
+  void needMacroValue(PMacroVar var);  // the error for a variable never given a value
   [[gnu::noinline]] uint16_t lexHash();
   uint16_t lexNumber(char first);
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again

@@ -15,7 +15,7 @@ TEST(MacroEngine, VariablesByMacroAndName) {
   EXPECT_EQ(e.MacroAt(-1), nullptr);
   const PMacroVar global = e.AddVariable(-1, "x", false, false);
   const PMacroVar local = e.AddVariable(3, "x", true, true);
-  EXPECT_EQ(local->myToken, nullptr);
+  EXPECT_FALSE(local->HasValue());
   EXPECT_EQ(e.FindVariable(3, "x"), local);
   EXPECT_EQ(e.FindVariable(5, "x"), global);
   EXPECT_EQ(e.FindVariable(5, "X"), global);  // names ignore letter case
@@ -29,9 +29,9 @@ TEST(MacroEngine, VariablesByMacroAndName) {
   e.RemoveVariables(3);
   EXPECT_EQ(e.FindVariable(3, "y"), nullptr);
   EXPECT_EQ(e.FindVariable(3, "x"), global);
-  EXPECT_EQ(e.GetVariable(4, 0)->name, "z");
+  EXPECT_EQ(e.GetVariable(4, 0)->Name(), "z");
   e.Free();
-  EXPECT_TRUE(e.F_Variables.empty());
+  EXPECT_EQ(e.VariableCount(), 0u);
 }
 
 // A text a macro includes may make global variables while the macro's own are made: only the
@@ -48,14 +48,14 @@ TEST(MacroEngine, RemovingAMacrosVariablesKeepsTheOthers) {
   EXPECT_EQ(e.FindVariable(-1, "v"), outer);
   EXPECT_EQ(e.GetVariable(0, 1), second);
   e.RemoveVariables(0);
-  EXPECT_EQ(e.F_Variables.size(), 2u);
+  EXPECT_EQ(e.VariableCount(), 2u);
   EXPECT_EQ(e.FindVariable(0, "v"), nullptr);  // a local of the top level is not seen in a macro
   EXPECT_EQ(e.FindVariable(-1, "v"), outer);
   EXPECT_EQ(e.FindVariable(-1, "G"), global);
   EXPECT_EQ(e.FindVariable(0, "w"), nullptr);
   EXPECT_EQ(e.GetVariable(0, 0), nullptr);
   e.RemoveVariables(0);  // nothing left of it
-  EXPECT_EQ(e.F_Variables.size(), 2u);
+  EXPECT_EQ(e.VariableCount(), 2u);
   e.Free();
 }
 
