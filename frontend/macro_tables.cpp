@@ -59,7 +59,7 @@ void TMacroVariable::SetValue(const TCurrentToken& value) {
   seg_ = value.Seg;
   regID_ = value.RegID;
   int_ = value.Int;
-  ext_ = value.Ext;
+  std::memcpy(ext_, &value.Ext, kExtBytes);
   length_ = value.Length;
   size_ = value.Size;
   data_ = value.Data;
@@ -76,7 +76,8 @@ void TMacroVariable::LoadValue(TCurrentToken& t) const {
   t.Seg = seg_;
   t.RegID = regID_;
   t.Int = int_;
-  t.Ext = ext_;
+  t.Ext = 0;
+  std::memcpy(&t.Ext, ext_, kExtBytes);
   t.Length = length_;
   t.Size = size_;
   t.Data = data_;
@@ -93,7 +94,7 @@ void TMacroEngine::Init() {
 void TMacroEngine::Free() {
   F_Macros.clear();
   blocks_.clear();
-  slotsMade_ = 0;
+  links_.clear();
   freeSlots_.clear();
   buckets_.clear();
   live_ = 0;
@@ -118,25 +119,27 @@ uint32_t TMacroEngine::takeSlot() {
     freeSlots_.pop_back();
     return n;
   }
-  if ((slotsMade_ >> kBlockBits) == blocks_.size())
+  const auto n = static_cast<uint32_t>(links_.size());
+  if ((n >> kBlockBits) == blocks_.size())
     blocks_.push_back(std::make_unique<TMacroVariable[]>(size_t{1} << kBlockBits));
-  return slotsMade_++;
+  links_.push_back({0, kNone});
+  return n;
 }
 
 // Doubling splits each bucket in two; walking each old chain in order keeps both halves
 // newest first.
 void TMacroEngine::growBuckets() {
-  std::vector<uint32_t> old = std::move(buckets_);
+  const std::vector<uint32_t> old = std::move(buckets_);
   buckets_.assign(old.empty() ? 64 : old.size() * 2, kNone);
   std::vector<uint32_t> tails(buckets_.size(), kNone);
   for (const uint32_t head : old) {
     for (uint32_t n = head; n != kNone;) {
-      TMacroVariable& v = slot(n);
-      const uint32_t next = v.nextInBucket_;
-      const size_t b = v.hash_ & (buckets_.size() - 1);
-      v.nextInBucket_ = kNone;
+      TLink& link = links_[n];
+      const uint32_t next = link.next;
+      const size_t b = link.hash & (buckets_.size() - 1);
+      link.next = kNone;
       if (tails[b] == kNone) buckets_[b] = n;
-      else slot(tails[b]).nextInBucket_ = n;
+      else links_[tails[b]].next = n;
       tails[b] = n;
       n = next;
     }
@@ -148,12 +151,12 @@ PMacroVar TMacroEngine::AddVariable(int32_t macroID, std::string_view name, bool
   const uint32_t n = takeSlot();
   TMacroVariable& v = slot(n);
   v.name_.assign(name);
-  v.hash_ = foldedHash(name);
   v.isparam = isparam;
   v.islocal = islocal;
   v.parentmacroid = macroID;
-  uint32_t& head = bucketOf(v.hash_);
-  v.nextInBucket_ = head;
+  const uint32_t hash = foldedHash(name);
+  uint32_t& head = bucketOf(hash);
+  links_[n] = {hash, head};
   head = n;
   ++live_;
   byMacro_[macroID].push_back(n);
@@ -162,11 +165,11 @@ PMacroVar TMacroEngine::AddVariable(int32_t macroID, std::string_view name, bool
 
 PMacroVar TMacroEngine::FindVariable(int32_t macroID, std::string_view name) const {
   if (buckets_.empty()) return nullptr;
-  const uint32_t h = foldedHash(name);
-  for (uint32_t n = buckets_[h & (buckets_.size() - 1)]; n != kNone;) {
+  const uint32_t hash = foldedHash(name);
+  for (uint32_t n = buckets_[hash & (buckets_.size() - 1)]; n != kNone; n = links_[n].next) {
+    if (links_[n].hash != hash) continue;
     TMacroVariable& v = slot(n);
-    if (v.hash_ == h && (!v.islocal || v.parentmacroid == macroID) && sameText(v.Name(), name)) return &v;
-    n = v.nextInBucket_;
+    if ((!v.islocal || v.parentmacroid == macroID) && sameText(v.Name(), name)) return &v;
   }
   return nullptr;
 }
@@ -179,10 +182,9 @@ PMacroVar TMacroEngine::GetVariable(int32_t macroID, int32_t n) const {
 
 // The variables a macro made are mostly the newest of their buckets, near each chain's head.
 void TMacroEngine::unlink(uint32_t n) {
-  TMacroVariable& v = slot(n);
-  uint32_t* link = &bucketOf(v.hash_);
-  while (*link != n) link = &slot(*link).nextInBucket_;
-  *link = v.nextInBucket_;
+  uint32_t* at = &bucketOf(links_[n].hash);
+  while (*at != n) at = &links_[*at].next;
+  *at = links_[n].next;
 }
 
 void TMacroEngine::RemoveVariables(int32_t macroID) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,25 +65,26 @@ class TMacroVariable {
   uint16_t Kind() const { return token_; }
   void SetKind(uint16_t code) { token_ = code; }
 
+  int32_t parentmacroid = -1;
   bool isparam = false;
   bool islocal = false;
-  int32_t parentmacroid = -1;
 
  private:
   friend struct TMacroEngine;
-  long double ext_ = 0;
+  // An x87 extended value needs 10 of the 16 bytes it takes: only those are kept.
+  static constexpr size_t kExtBytes = std::numeric_limits<long double>::digits == 64 ? 10 : sizeof(long double);
+
   int64_t int_ = 0;
   PData data_ = nullptr;
   PFunction proc_ = nullptr;
   PMacro macro_ = nullptr;
   TShortText text_;
   TShortText name_;
+  char ext_[kExtBytes] = {};
+  uint16_t token_ = 0;
   int32_t length_ = 0;
   int32_t size_ = 0;
   uint32_t dataOffset_ = 0;
-  uint32_t hash_ = 0;          // of the name, letter case folded
-  uint32_t nextInBucket_ = 0;  // the next older variable of the same name bucket
-  uint16_t token_ = 0;
   TRegister reg_ = rdEAX;
   TSegment seg_ = segCS;
   uint8_t regID_ = 0;
@@ -111,9 +113,15 @@ struct TMacroEngine {
 
   // Variables live in blocks that never move, so a variable keeps its address; the slots of
   // removed ones are used again. Each name bucket chains its variables newest first, and each
-  // macro lists its own in the order they were made: no lookup walks all the variables.
+  // macro lists its own in the order they were made: no lookup walks all the variables. The
+  // chains are kept apart from the variables, so a walk touches a variable only when its
+  // name's hash matches.
+  struct TLink {
+    uint32_t hash;  // of the name, letter case folded
+    uint32_t next;  // the next older slot of the bucket, or kNone
+  };
   std::vector<std::unique_ptr<TMacroVariable[]>> blocks_;
-  uint32_t slotsMade_ = 0;
+  std::vector<TLink> links_;  // by slot
   std::vector<uint32_t> freeSlots_;
   std::vector<uint32_t> buckets_;  // a power of two of them, each the newest slot or kNone
   uint32_t live_ = 0;
