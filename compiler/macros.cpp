@@ -191,9 +191,8 @@ void TCompiler::resolveMacroLabelJumps(size_t first, const std::string& suffix) 
 }
 
 // A value for a macro variable: a string, register or segment as it stands, else a constant
-// expression (a float one for the float kind).
-static void readMacroValue(TCompiler& c, uint16_t kind) {
-  const uint16_t next = c.PeekToken();
+// expression (a float one for the float kind). `next` is the code of the token it starts with.
+static void readMacroValue(TCompiler& c, uint16_t kind, uint16_t next) {
   if (next == tk::String || next == tk::Register || next == tk::Segment) {
     c.GetToken();
     return;
@@ -201,20 +200,24 @@ static void readMacroValue(TCompiler& c, uint16_t kind) {
   c.ConstExpression(kind == tk::Float);
 }
 
-// An optional kind word after "=": its code, or 0.
-static uint16_t readValueKind(TCompiler& c) {
-  c.PeekToken();
-  const uint16_t kind = strToVarKind(c.curToken.Str);
+// An optional kind word after "=": its code, or 0. `next` gets the code of the token after it.
+static uint16_t readValueKind(TCompiler& c, uint16_t& next) {
+  next = c.PeekToken();
+  const TTokenText& word = c.curToken.Str;
+  if (!word.empty() && word[0] >= '0' && word[0] <= '9') return 0;  // a number names no kind
+  const uint16_t kind = strToVarKind(word);
   if (kind == tk::Invalid) return 0;
   c.GetToken();
+  next = c.PeekToken();
   return kind;
 }
 
 // "#name = [kind] value;"
-bool TCompiler::CompileMacroVarDefinition(const std::string& name) {
+bool TCompiler::CompileMacroVarDefinition(std::string_view name) {
   GetToken();  // "="
-  const uint16_t kind = readValueKind(*this);
-  readMacroValue(*this, kind);
+  uint16_t next = 0;
+  const uint16_t kind = readValueKind(*this, next);
+  readMacroValue(*this, kind, next);
   const PMacroVar var = macroSys.AddVariable(curFile->macID, name, false, true);
   var->SetValue(curToken);
   if (kind) var->SetKind(kind);
@@ -237,9 +240,10 @@ bool TCompiler::CompileMacroVarStatement() {
     var->SetValue(t);
     return true;
   }
-  uint16_t kind = readValueKind(*this);
+  uint16_t next = 0;
+  uint16_t kind = readValueKind(*this, next);
   if (!kind) kind = var->HasValue() ? var->Kind() : static_cast<uint16_t>(tk::Number);
-  readMacroValue(*this, kind);
+  readMacroValue(*this, kind, next);
   var->SetValue(curToken);
   var->SetKind(kind);
   return ExpectToken({tk::Semicolon}) != tk::Invalid;

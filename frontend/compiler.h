@@ -240,7 +240,7 @@ struct TCompiler {
   bool CompileMacroDecl();
   bool CompileMacroVarStatement();
   bool CompileRecast();
-  bool CompileMacroVarDefinition(const std::string& name);
+  bool CompileMacroVarDefinition(std::string_view name);
   // A jump label's name as this text sees it: inside a macro body, unique to the expansion.
   std::string LocalLabelName(const std::string& name);
   // The label a jump names, noted when it may lie outside the macro body that names it.
