@@ -2,18 +2,9 @@
 
 #include <cstring>
 
+#include "common/name_index.h"
+
 namespace kelvo {
-
-namespace {
-
-// FNV-1a over the name with its letter case folded: names that differ only in case meet.
-uint32_t foldedHash(std::string_view name) {
-  uint32_t h = 2166136261u;
-  for (const char c : name) h = (h ^ static_cast<unsigned char>(lowerChar(c))) * 16777619u;
-  return h;
-}
-
-}  // namespace
 
 char* TShortText::heap() const {
   char* p;
