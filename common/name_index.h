@@ -19,10 +19,19 @@ class TNameIndex {
   // The position of the name, or kNone; `nameAt(position)` gives the name at a position.
   template <class NameAt>
   uint32_t find(std::string_view name, const NameAt& nameAt) const {
-    return findWith(name, &nameAt, [](const void* f, uint32_t p) { return (*static_cast<const NameAt*>(f))(p); });
+    return find(foldedHash(name), name, nameAt);
+  }
+  template <class NameAt>
+  uint32_t find(uint32_t hash, std::string_view name, const NameAt& nameAt) const {
+    return findWith(hash, name, &nameAt,
+                    [](const void* f, uint32_t p) { return (*static_cast<const NameAt*>(f))(p); });
   }
   // Records the position of a name not yet in the index.
-  void add(std::string_view name, uint32_t position);
+  void add(std::string_view name, uint32_t position) { add(foldedHash(name), position); }
+  void add(uint32_t hash, uint32_t position);
+  // The name at position `from` is found at `to` from now on.
+  void move(uint32_t hash, uint32_t from, uint32_t to) { slots_[slotOf(hash, from)].position = to; }
+  void remove(uint32_t hash, uint32_t position);
   void clear();
   size_t size() const { return count_; }
 
@@ -35,7 +44,8 @@ class TNameIndex {
   uint32_t count_ = 0;
 
   void place(TSlot slot);
-  uint32_t findWith(std::string_view name, const void* list,
+  size_t slotOf(uint32_t hash, uint32_t position) const;
+  uint32_t findWith(uint32_t hash, std::string_view name, const void* list,
                     std::string_view (*nameAt)(const void* list, uint32_t position)) const;
 };
 

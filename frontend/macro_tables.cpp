@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "common/name_index.h"
-
 namespace kelvo {
 
 char* TShortText::heap() const {
@@ -85,9 +83,9 @@ void TMacroEngine::Init() {
 void TMacroEngine::Free() {
   F_Macros.clear();
   blocks_.clear();
-  links_.clear();
+  slotsMade_ = 0;
   freeSlots_.clear();
-  buckets_.clear();
+  newest_.clear();
   live_ = 0;
   byMacro_.clear();
 }
@@ -110,35 +108,16 @@ uint32_t TMacroEngine::takeSlot() {
     freeSlots_.pop_back();
     return n;
   }
-  const auto n = static_cast<uint32_t>(links_.size());
-  if ((n >> kBlockBits) == blocks_.size())
+  if ((slotsMade_ >> kBlockBits) == blocks_.size())
     blocks_.push_back(std::make_unique<TMacroVariable[]>(size_t{1} << kBlockBits));
-  links_.push_back({0, kNone});
-  return n;
+  return slotsMade_++;
 }
 
-// Doubling splits each bucket in two; walking each old chain in order keeps both halves
-// newest first.
-void TMacroEngine::growBuckets() {
-  const std::vector<uint32_t> old = std::move(buckets_);
-  buckets_.assign(old.empty() ? 64 : old.size() * 2, kNone);
-  std::vector<uint32_t> tails(buckets_.size(), kNone);
-  for (const uint32_t head : old) {
-    for (uint32_t n = head; n != kNone;) {
-      TLink& link = links_[n];
-      const uint32_t next = link.next;
-      const size_t b = link.hash & (buckets_.size() - 1);
-      link.next = kNone;
-      if (tails[b] == kNone) buckets_[b] = n;
-      else links_[tails[b]].next = n;
-      tails[b] = n;
-      n = next;
-    }
-  }
+uint32_t TMacroEngine::newestOf(uint32_t hash, std::string_view name) const {
+  return newest_.find(hash, name, [this](uint32_t n) { return slot(n).Name(); });
 }
 
 PMacroVar TMacroEngine::AddVariable(int32_t macroID, std::string_view name, bool isparam, bool islocal) {
-  if (live_ >= buckets_.size()) growBuckets();
   const uint32_t n = takeSlot();
   TMacroVariable& v = slot(n);
   v.name_.assign(name);
@@ -146,21 +125,19 @@ PMacroVar TMacroEngine::AddVariable(int32_t macroID, std::string_view name, bool
   v.islocal = islocal;
   v.parentmacroid = macroID;
   const uint32_t hash = foldedHash(name);
-  uint32_t& head = bucketOf(hash);
-  links_[n] = {hash, head};
-  head = n;
+  v.older_ = newestOf(hash, name);
+  if (v.older_ == kNone) newest_.add(hash, n);
+  else newest_.move(hash, v.older_, n);
   ++live_;
   byMacro_[macroID].push_back(n);
   return &v;
 }
 
 PMacroVar TMacroEngine::FindVariable(int32_t macroID, std::string_view name) const {
-  if (buckets_.empty()) return nullptr;
-  const uint32_t hash = foldedHash(name);
-  for (uint32_t n = buckets_[hash & (buckets_.size() - 1)]; n != kNone; n = links_[n].next) {
-    if (links_[n].hash != hash) continue;
+  for (uint32_t n = newestOf(foldedHash(name), name); n != kNone;) {
     TMacroVariable& v = slot(n);
-    if ((!v.islocal || v.parentmacroid == macroID) && sameText(v.Name(), name)) return &v;
+    if (!v.islocal || v.parentmacroid == macroID) return &v;
+    n = v.older_;
   }
   return nullptr;
 }
@@ -171,11 +148,19 @@ PMacroVar TMacroEngine::GetVariable(int32_t macroID, int32_t n) const {
   return &slot(found->second[static_cast<size_t>(n)]);
 }
 
-// The variables a macro made are mostly the newest of their buckets, near each chain's head.
+// A macro's variables are mostly the newest of their names.
 void TMacroEngine::unlink(uint32_t n) {
-  uint32_t* at = &bucketOf(links_[n].hash);
-  while (*at != n) at = &links_[*at].next;
-  *at = links_[n].next;
+  const TMacroVariable& v = slot(n);
+  const uint32_t hash = foldedHash(v.Name());
+  const uint32_t newest = newestOf(hash, v.Name());
+  if (newest == n) {
+    if (v.older_ == kNone) newest_.remove(hash, n);
+    else newest_.move(hash, n, v.older_);
+    return;
+  }
+  uint32_t at = newest;
+  while (slot(at).older_ != n) at = slot(at).older_;
+  slot(at).older_ = v.older_;
 }
 
 void TMacroEngine::RemoveVariables(int32_t macroID) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/definitions.h"
+#include "common/name_index.h"
 #include "frontend/token.h"
 
 namespace kelvo {
@@ -85,6 +86,7 @@ class TMacroVariable {
   int32_t length_ = 0;
   int32_t size_ = 0;
   uint32_t dataOffset_ = 0;
+  uint32_t older_ = 0;  // the slot of the next older variable of the same name, or none
   TRegister reg_ = rdEAX;
   TSegment seg_ = segCS;
   uint8_t regID_ = 0;
@@ -108,30 +110,24 @@ struct TMacroEngine {
   size_t VariableCount() const { return live_; }
 
  private:
-  static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr uint32_t kNone = TNameIndex::kNone;
   static constexpr uint32_t kBlockBits = 10;  // variables per block: 1024
 
   // Variables live in blocks that never move, so a variable keeps its address; the slots of
-  // removed ones are used again. Each name bucket chains its variables newest first, and each
-  // macro lists its own in the order they were made: no lookup walks all the variables. The
-  // chains are kept apart from the variables, so a walk touches a variable only when its
-  // name's hash matches.
-  struct TLink {
-    uint32_t hash;  // of the name, letter case folded
-    uint32_t next;  // the next older slot of the bucket, or kNone
-  };
+  // removed ones are used again. The index finds the newest variable of a name, each variable
+  // links to the next older one of its name, and each macro lists its own in the order they
+  // were made: no lookup walks all the variables.
   std::vector<std::unique_ptr<TMacroVariable[]>> blocks_;
-  std::vector<TLink> links_;  // by slot
+  uint32_t slotsMade_ = 0;
   std::vector<uint32_t> freeSlots_;
-  std::vector<uint32_t> buckets_;  // a power of two of them, each the newest slot or kNone
+  TNameIndex newest_;
   uint32_t live_ = 0;
   std::unordered_map<int32_t, std::vector<uint32_t>> byMacro_;
 
   TMacroVariable& slot(uint32_t n) const { return blocks_[n >> kBlockBits][n & ((1u << kBlockBits) - 1)]; }
   uint32_t takeSlot();
-  uint32_t& bucketOf(uint32_t hash) { return buckets_[hash & (buckets_.size() - 1)]; }
+  uint32_t newestOf(uint32_t hash, std::string_view name) const;
   void unlink(uint32_t n);
-  void growBuckets();
 };
 
 }  // namespace kelvo

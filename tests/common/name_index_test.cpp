@@ -29,5 +29,27 @@ TEST(NameIndex, FindsEveryNameAsItGrows) {
   EXPECT_EQ(index.find("member1", nameAt), TNameIndex::kNone);
 }
 
+// Removing entries closes the gaps behind them: every name left is still found, wherever its
+// probe started, and a moved entry is found at its new position.
+TEST(NameIndex, RemovesAndMovesEntries) {
+  std::vector<std::string> names;
+  TNameIndex index;
+  const auto nameAt = [&names](uint32_t i) { return std::string_view(names[i]); };
+  for (uint32_t i = 0; i < 3000; ++i) {
+    names.push_back("n" + std::to_string(i));
+    index.add(names.back(), i);
+  }
+  for (uint32_t i = 0; i < 3000; i += 3) index.remove(foldedHash(names[i]), i);
+  names.push_back("N1");  // a newer entry of the name n1 takes its place
+  index.move(foldedHash("n1"), 1, 3000);
+  EXPECT_EQ(index.size(), 2000u);
+  for (uint32_t i = 0; i < 3000; ++i)
+    ASSERT_EQ(index.find(names[i], nameAt), i % 3 == 0 ? TNameIndex::kNone : i == 1 ? 3000u : i) << i;
+  for (uint32_t i = 2; i < 3000; i += 3) index.remove(foldedHash(names[i]), i);
+  index.remove(foldedHash("n1"), 3000);
+  for (uint32_t i = 4; i < 3000; i += 3) ASSERT_EQ(index.find(names[i], nameAt), i) << i;
+  EXPECT_EQ(index.size(), 999u);
+}
+
 }  // namespace
 }  // namespace kelvo
