@@ -18,15 +18,13 @@ std::string lowerCase(std::string_view text) {
 }
 
 int32_t memberPosition(const TDataType& type, std::string_view name) {
-  thread_local std::string key;  // reused, so a lookup does not allocate
-  key.assign(name);
-  for (char& c : key) c = lowerChar(c);
-  const auto found = type.typeMemberIndex.find(key);
-  return found == type.typeMemberIndex.end() ? -1 : static_cast<int32_t>(found->second);
+  const uint32_t found =
+      type.typeMemberIndex.find(name, [&type](uint32_t i) { return std::string_view(type.typeVars[i]); });
+  return found == TNameIndex::kNone ? -1 : static_cast<int32_t>(found);
 }
 
 void addMemberName(TDataType& type, std::string_view name) {
-  type.typeMemberIndex.emplace(lowerCase(name), static_cast<uint32_t>(type.typeVars.size()));
+  type.typeMemberIndex.add(name, static_cast<uint32_t>(type.typeVars.size()));
   type.typeVars.emplace_back(name);
 }
 

@@ -5,8 +5,9 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "common/name_index.h"
 
 namespace kelvo {
 
@@ -113,9 +114,9 @@ struct TDataType {
   std::vector<uint32_t> typeOffset;    // data member's byte offset
   int32_t typeLargestSize = 0;
   uint32_t typeInheritedCount = 0;     // leading members copied from the base type
-  // Member positions by lower-cased name, so that neither declaring nor finding a member walks
-  // the others: a type may have very many.
-  std::unordered_map<std::string, uint32_t> typeMemberIndex;
+  // Member positions by name, so that neither declaring nor finding a member walks the others:
+  // a type may have very many.
+  TNameIndex typeMemberIndex;
 };
 
 // The position of the member of that name (any letter case), or -1.

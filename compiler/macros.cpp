@@ -11,12 +11,6 @@ namespace {
 
 bool isBlankChar(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-void setValue(TMacroVariable& var, const TCurrentToken& value) {
-  TCompiler::CopyToken(&var.ownValue, &value);
-  var.ownValue.DataType = value.DataType;
-  var.myToken = &var.ownValue;
-}
-
 }  // namespace
 
 // "inline [op] function|procedure name(params) { body }"
@@ -141,8 +135,8 @@ bool TCompiler::InvokeMacro(PMacro m) {
     Error("\"" + m->Name + "\" expected " + std::to_string(m->ArgCount) + " params, receieved " +
           std::to_string(count));
   for (size_t i = 0; i < args.size(); ++i) {
-    const std::string name = i < m->ArgNames.size() ? m->ArgNames[i] : std::string();
-    setValue(*macroSys.AddVariable(m->ID, name, true, true), args[i]);
+    const std::string_view name = i < m->ArgNames.size() ? std::string_view(m->ArgNames[i]) : std::string_view();
+    macroSys.AddVariable(m->ID, name, true, true)->SetValue(args[i]);
   }
   ++m->lblCounter;
   const int32_t caller = curFile->intID;
@@ -197,9 +191,8 @@ void TCompiler::resolveMacroLabelJumps(size_t first, const std::string& suffix) 
 }
 
 // A value for a macro variable: a string, register or segment as it stands, else a constant
-// expression (a float one for the float kind).
-static void readMacroValue(TCompiler& c, uint16_t kind) {
-  const uint16_t next = c.PeekToken();
+// expression (a float one for the float kind). `next` is the code of the token it starts with.
+static void readMacroValue(TCompiler& c, uint16_t kind, uint16_t next) {
   if (next == tk::String || next == tk::Register || next == tk::Segment) {
     c.GetToken();
     return;
@@ -207,23 +200,27 @@ static void readMacroValue(TCompiler& c, uint16_t kind) {
   c.ConstExpression(kind == tk::Float);
 }
 
-// An optional kind word after "=": its code, or 0.
-static uint16_t readValueKind(TCompiler& c) {
-  c.PeekToken();
-  const uint16_t kind = strToVarKind(c.curToken.Str);
+// An optional kind word after "=": its code, or 0. `next` gets the code of the token after it.
+static uint16_t readValueKind(TCompiler& c, uint16_t& next) {
+  next = c.PeekToken();
+  const TTokenText& word = c.curToken.Str;
+  if (!word.empty() && word[0] >= '0' && word[0] <= '9') return 0;  // a number names no kind
+  const uint16_t kind = strToVarKind(word);
   if (kind == tk::Invalid) return 0;
   c.GetToken();
+  next = c.PeekToken();
   return kind;
 }
 
 // "#name = [kind] value;"
-bool TCompiler::CompileMacroVarDefinition(const std::string& name) {
+bool TCompiler::CompileMacroVarDefinition(std::string_view name) {
   GetToken();  // "="
-  const uint16_t kind = readValueKind(*this);
-  readMacroValue(*this, kind);
-  TMacroVariable& var = *macroSys.AddVariable(curFile->macID, name, false, true);
-  setValue(var, curToken);
-  if (kind) var.ownValue.Token = kind;
+  uint16_t next = 0;
+  const uint16_t kind = readValueKind(*this, next);
+  readMacroValue(*this, kind, next);
+  const PMacroVar var = macroSys.AddVariable(curFile->macID, name, false, true);
+  var->SetValue(curToken);
+  if (kind) var->SetKind(kind);
   return ExpectToken({tk::Semicolon}) != tk::Invalid;
 }
 
@@ -233,19 +230,22 @@ bool TCompiler::CompileMacroVarStatement() {
   const uint16_t op = ExpectToken({tk::PlusPlus, tk::MinusMinus, tk::Assign});
   if (op == tk::Invalid) return false;
   if (op != tk::Assign) {
-    if (!var->myToken) Error("Macro variable \"" + var->name + "\" has no value");
-    TCurrentToken& t = *var->myToken;
+    needMacroValue(var);
+    TCurrentToken t;
+    var->LoadValue(t);
     const int64_t step = op == tk::PlusPlus ? 1 : -1;
     t.Int = static_cast<int64_t>(static_cast<uint64_t>(t.Int) + static_cast<uint64_t>(step));
     t.Ext = t.Token == tk::Float ? t.Ext + static_cast<long double>(step) : static_cast<long double>(t.Int);
     if (t.Token == tk::Number) t.Str = std::to_string(t.Int);
+    var->SetValue(t);
     return true;
   }
-  uint16_t kind = readValueKind(*this);
-  if (!kind) kind = var->myToken ? var->myToken->Token : static_cast<uint16_t>(tk::Number);
-  readMacroValue(*this, kind);
-  setValue(*var, curToken);
-  var->ownValue.Token = kind;
+  uint16_t next = 0;
+  uint16_t kind = readValueKind(*this, next);
+  if (!kind) kind = var->HasValue() ? var->Kind() : static_cast<uint16_t>(tk::Number);
+  readMacroValue(*this, kind, next);
+  var->SetValue(curToken);
+  var->SetKind(kind);
   return ExpectToken({tk::Semicolon}) != tk::Invalid;
 }
 
@@ -259,8 +259,8 @@ bool TCompiler::CompileRecast() {
   const std::string kind = lowerCase(curToken.Str);
   if (ExpectToken({tk::Semicolon}) == tk::Invalid) return false;
   if (kind != "string") Error("Invalid recast");
-  if (!var->myToken) Error("Macro variable \"" + var->name + "\" has no value");
-  var->myToken->Token = tk::String;
+  needMacroValue(var);
+  var->SetKind(tk::String);
   return true;
 }
 

@@ -240,7 +240,7 @@ struct TCompiler {
   bool CompileMacroDecl();
   bool CompileMacroVarStatement();
   bool CompileRecast();
-  bool CompileMacroVarDefinition(const std::string& name);
+  bool CompileMacroVarDefinition(std::string_view name);
   // A jump label's name as this text sees it: inside a macro body, unique to the expansion.
   std::string LocalLabelName(const std::string& name);
   // The label a jump names, noted when it may lie outside the macro body that names it.
@@ -587,6 +587,7 @@ struct TCompiler {
   [[gnu::noinline]] uint16_t lexDollar(bool keepMacroVarName, bool noStatementForms);
   uint16_t lexMacroArgument();
   void loadMacroValue(PMacroVar var);
+  void needMacroValue(PMacroVar var);  // the error for a variable never given a value
   [[gnu::noinline]] uint16_t lexHash();
   uint16_t lexNumber(char first);
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again

@@ -38,6 +38,9 @@ bool isTermOperator(uint16_t op) {
 // Nearest integer, halves to even; a value no 64-bit integer holds stops the build.
 int64_t TCompiler::constToInt(long double value) {
   if (!(value > -kInt64Limit - 1 && value < kInt64Limit)) Error("Constant value out of range");
+  // A whole value needs no rounding, and the rounding call saves and restores the FPU state.
+  const auto whole = static_cast<int64_t>(value);
+  if (static_cast<long double>(whole) == value) return whole;
   return static_cast<int64_t>(std::nearbyintl(value));
 }
 

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "common/name_index.h"
 
 namespace kelvo {
 
@@ -25,9 +26,9 @@ class TDefineList {
 
  private:
   std::vector<std::string> names_;
-  std::unordered_map<std::string, uint32_t> counts_;  // lower-cased name: entries of it
-  mutable std::string key_;                           // reused, so a lookup does not allocate
-  const std::string& keyOf(std::string_view name) const;
+  TNameIndex first_;  // the first entry of each name
+
+  uint32_t find(std::string_view name) const;
 };
 
 }  // namespace kelvo

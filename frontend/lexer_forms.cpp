@@ -173,13 +173,13 @@ uint16_t TCompiler::lexDollar(bool keepMacroVarName, bool noStatementForms) {
   if (!isIdentStart(PeekChar(1))) return SetToken(tk::Dollar, "$");
   const int32_t first = curFile->intCurChar + 1;
   while (isIdentChar(PeekChar(1))) NextChar();
-  const std::string written = curFile->strSource.substr(static_cast<size_t>(first - 1),
-                                                        static_cast<size_t>(curFile->intCurChar - first + 1));
-  const std::string name = lowerCase(written);
-  if (const PMacroVar var = macroSys.FindVariable(curFile->macID, name)) {
+  const std::string_view written = std::string_view(curFile->strSource)
+                                       .substr(static_cast<size_t>(first - 1),
+                                               static_cast<size_t>(curFile->intCurChar - first + 1));
+  if (const PMacroVar var = macroSys.FindVariable(curFile->macID, written)) {
     const char next = PeekNonBlank();
     if (!noStatementForms && (next == '+' || next == '-' || next == '=')) {
-      curToken.Str = name;
+      curToken.Str = lowerCase(written);
       curToken.MacroVar = var;
       curToken.Token = tk::MacroVarStmt;
       return curToken.Token;
@@ -192,13 +192,13 @@ uint16_t TCompiler::lexDollar(bool keepMacroVarName, bool noStatementForms) {
     loadMacroValue(var);
     return curToken.Token;
   }
-  if (name == "argc") {
+  if (sameText(written, "argc")) {
     const PMacro m = macroSys.MacroAt(curFile->macID);
     if (!m) Error("$argc can only be used inside a macro");
     return SetToken(tk::Number, std::to_string(m->passedArgs));
   }
-  if (name == "arg" && PeekNonBlank() == '[') return lexMacroArgument();
-  return SetToken(tk::Directive, name);
+  if (sameText(written, "arg") && PeekNonBlank() == '[') return lexMacroArgument();
+  return SetToken(tk::Directive, lowerCase(written));
 }
 
 uint16_t TCompiler::lexMacroArgument() {
@@ -215,8 +215,8 @@ uint16_t TCompiler::lexMacroArgument() {
 
 // Numbers read back carry their text; a hexadecimal one keeps its digits so it keeps its value.
 void TCompiler::loadMacroValue(PMacroVar var) {
-  if (!var->myToken) Error("Macro variable \"" + var->name + "\" has no value");
-  RestoreToken(var->myToken);
+  needMacroValue(var);
+  var->LoadValue(curToken);
   if (curToken.Token == tk::Number) {
     curToken.Str = std::to_string(curToken.Int);
   } else if (curToken.Token == tk::Float) {
@@ -224,6 +224,10 @@ void TCompiler::loadMacroValue(PMacroVar var) {
     auto [end, ec] = std::to_chars(text, text + sizeof text, static_cast<double>(curToken.Ext));
     curToken.Str.assign(std::string_view(text, static_cast<size_t>((ec == std::errc() ? end : text) - text)));
   }
+}
+
+void TCompiler::needMacroValue(PMacroVar var) {
+  if (!var->HasValue()) Error("Macro variable \"" + std::string(var->Name()) + "\" has no value");
 }
 
 void TCompiler::expectOrRaise(std::initializer_list<uint16_t> codes) {

@@ -28,5 +28,21 @@ TEST(DefineList, FindsRemovesAndKeepsOrder) {
   EXPECT_FALSE(d.contains("beta"));
 }
 
+// Many names: removing one from the middle keeps every other one, and the first entry of a
+// repeated name stands for it.
+TEST(DefineList, ManyNamesAndARemoval) {
+  TDefineList d;
+  for (int i = 0; i < 3000; ++i) d.push_back("Name" + std::to_string(i));
+  d.push_back("NAME1500");
+  d.erase("name1500");
+  d.push_back("name7");
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(d.contains("NAME" + std::to_string(i)), i != 1500) << i;
+  EXPECT_EQ(d.size(), 3000u);
+  d.erase("Name7");
+  EXPECT_FALSE(d.contains("name7"));
+  EXPECT_TRUE(d.contains("name2999"));
+  EXPECT_EQ(d.size(), 2998u);
+}
+
 }  // namespace
 }  // namespace kelvo

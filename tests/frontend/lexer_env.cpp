@@ -23,7 +23,7 @@ PData addData(TCompiler& c, const std::string& name, TDataMode mode, const std::
 void setMacroValue(TCompiler& c, const std::string& name, uint16_t code, const std::string& text) {
   const PMacroVar var = c.macroSys.AddVariable(-1, name, false, false);
   c.SetToken(code, text);
-  var->myToken = c.SaveToken();
+  var->SetValue(c.curToken);
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ TEST_F(Lexer, MacroVariableForms) {
   m->lblCounter = 7;
   const PMacroVar first = c.macroSys.AddVariable(0, "p", true, true);
   c.SetToken(tk::Hex, "80000000");
-  first->myToken = c.SaveToken();
+  first->SetValue(c.curToken);
   c.macroSys.AddVariable(0, "q", true, true);  // never given a value
   source("$P = 1 $p $argc $arg[0] $arg[1] @here");
   c.curFile->macID = 0;
