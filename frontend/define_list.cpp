@@ -1,34 +1,63 @@
 #include "frontend/define_list.h"
 
-#include <algorithm>
-
-#include "common/definitions.h"
+#include <utility>
 
 namespace kelvo {
 
 uint32_t TDefineList::find(std::string_view name) const {
-  return first_.find(name, [this](uint32_t i) { return std::string_view(names_[i]); });
+  return first_.find(name, [this](uint32_t i) { return std::string_view(entries_[i].name); });
 }
 
 void TDefineList::push_back(std::string name) {
-  if (find(name) == TNameIndex::kNone) first_.add(name, static_cast<uint32_t>(names_.size()));
-  names_.push_back(std::move(name));
+  const auto position = static_cast<uint32_t>(entries_.size());
+  const uint32_t first = find(name);
+  if (first == TNameIndex::kNone) {
+    first_.add(name, position);
+  } else {
+    entries_[entries_[first].lastSame].nextSame = position;
+    entries_[first].lastSame = position;
+  }
+  entries_.push_back({std::move(name), TNameIndex::kNone, position, false});
+  ++live_;
 }
 
 bool TDefineList::contains(std::string_view name) const { return find(name) != TNameIndex::kNone; }
 
-// Rare (an #undef or a switch turned off): the list itself is walked and indexed anew.
 void TDefineList::erase(std::string_view name) {
-  if (find(name) == TNameIndex::kNone) return;
-  std::erase_if(names_, [name](const std::string& d) { return sameText(d, name); });
+  const uint32_t first = find(name);
+  if (first == TNameIndex::kNone) return;
+  first_.remove(foldedHash(name), first);
+  for (uint32_t i = first; i != TNameIndex::kNone; i = entries_[i].nextSame) {
+    entries_[i].removed = true;
+    std::string().swap(entries_[i].name);
+    --live_;
+    ++removed_;
+  }
+  if (removed_ > live_ && removed_ >= 64) compact();
+}
+
+// Drops the gaps: each entry is added again, so the chains and the index are made anew.
+void TDefineList::compact() {
+  std::vector<TEntry> kept;
+  kept.swap(entries_);
   first_.clear();
-  for (uint32_t i = 0; i < names_.size(); ++i)
-    if (find(names_[i]) == TNameIndex::kNone) first_.add(names_[i], i);
+  live_ = removed_ = 0;
+  for (TEntry& e : kept)
+    if (!e.removed) push_back(std::move(e.name));
+}
+
+std::vector<std::string> TDefineList::names() const {
+  std::vector<std::string> live;
+  live.reserve(live_);
+  for (const TEntry& e : entries_)
+    if (!e.removed) live.push_back(e.name);
+  return live;
 }
 
 void TDefineList::clear() {
-  names_.clear();
+  entries_.clear();
   first_.clear();
+  live_ = removed_ = 0;
 }
 
 }  // namespace kelvo

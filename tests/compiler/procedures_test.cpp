@@ -108,7 +108,7 @@ TEST_F(CompileDriver, ProgramKinds) {
     EXPECT_EQ(compiler_.PEFile.F_FileType, c.kind) << c.word;
     EXPECT_EQ(appSubSystem, c.subsystem) << c.word;
     EXPECT_EQ(compiler_.PEFile.F_AppTitle, "Title");
-    const auto& d = compiler_.listDefines;
+    const std::vector<std::string> d = compiler_.listDefines.names();
     EXPECT_NE(std::find(d.begin(), d.end(), "APPTYPE_" + c.word), d.end());
     EXPECT_NE(std::find(d.begin(), d.end(), "Title"), d.end());
   }
