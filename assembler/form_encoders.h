@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "assembler/form_table.h"
 #include "assembler/location.h"
@@ -85,10 +86,46 @@ inline void PutMoffsVar(TInstr& in, const TForm& f, int bytes, uint32_t dataIden
 
 // --- whole instructions over the operands in the row's order. Inline, so that a named
 // operation's constant row folds into straight-line code.
+// Dword operands in 32-bit code under a one-byte opcode, the commonest instructions by far,
+// take no prefix and no fix-up: they are written straight into the code.
+inline bool PlainDword(const TAssembler& a, const TForm& f, int bytes) {
+  return a.cpuMode == 32 && bytes == 4 && f.opLen == 1 && (f.rules & frWord) == 0 && !a.reverseMode;
+}
+// The opcode, with the register added for +r, and the ModRM byte of a register in r/m; the
+// number of bytes written.
+inline size_t putPlainOpcode(uint8_t* p, const TForm& f, uint8_t num) {
+  if (f.enc == fePlusReg) {
+    p[0] = static_cast<uint8_t>(f.opcode[0] + num);
+    return 1;
+  }
+  p[0] = f.opcode[0];
+  if (f.enc == feRaw) return 1;
+  p[1] = ModRM(3, RegField(f, num), num);
+  return 2;
+}
+// An immediate of the row's width (a dword for "iz"); the number of bytes it takes.
+inline size_t putPlainImmediate(uint8_t* p, const TForm& f, uint32_t imm) {
+  const uint8_t le[4] = {static_cast<uint8_t>(imm), static_cast<uint8_t>(imm >> 8), static_cast<uint8_t>(imm >> 16),
+                         static_cast<uint8_t>(imm >> 24)};
+  std::memcpy(p, le, 4);  // the block has room behind the instruction
+  return f.immBytes == kImmOperandSize ? 4 : f.immBytes;
+}
+inline void commitPlain(TAssembler& a, size_t n) {
+  a.strCode.commit(n);
+  a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
+}
 // Two registers (/r, or an implicit accumulator with +r); the operand size is the first's.
 inline void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister op1) {
-  TInstr in(a);
   const int bytes = RegBytes(op0);
+  if (PlainDword(a, f, bytes)) [[likely]] {
+    const uint8_t reg = RegNum(f.regIndex == 1 ? op1 : op0);
+    uint8_t* p = a.strCode.blockRoom();
+    if (f.enc == fePlusReg) return commitPlain(a, putPlainOpcode(p, f, reg));
+    p[0] = f.opcode[0];
+    p[1] = ModRM(3, RegField(f, reg), RegNum(f.rmIndex == 1 ? op1 : op0));
+    return commitPlain(a, 2);
+  }
+  TInstr in(a);
   const TRegister reg = f.regIndex == 1 ? op1 : op0;
   if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
   else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(f.rmIndex == 1 ? op1 : op0));
@@ -107,11 +144,20 @@ inline void EncodeRaw(TAssembler& a, const TForm& f) {
   Emit(a, in);
 }
 inline void EncodeReg(TAssembler& a, const TForm& f, TRegister reg) {
+  if (PlainDword(a, f, RegBytes(reg))) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    return commitPlain(a, putPlainOpcode(p, f, RegNum(reg)));
+  }
   TInstr in(a);
   PutReg(in, f, RegBytes(reg), reg);
   Emit(a, in);
 }
 inline void EncodeRegImm(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm) {
+  if (PlainDword(a, f, RegBytes(reg))) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    const size_t n = putPlainOpcode(p, f, RegNum(reg));
+    return commitPlain(a, n + putPlainImmediate(p + n, f, imm));
+  }
   TInstr in(a);
   PutReg(in, f, RegBytes(reg), reg);
   PutImmediate(in, f, RegBytes(reg), imm);
