@@ -73,7 +73,12 @@ inline void PutPlusReg(TInstr& in, const TForm& f, int bytes, uint8_t num) { Put
 }
 // ModRM with memory in r/m: a global data item (disp32 with its fix-up) or [base+index*scale+disp].
 inline void PutModRMLoc(TInstr& in, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
-  PutOpcode(in, f, bytes, loc.segPrefix >= 0 ? kSegment[loc.segPrefix].prefix : 0, 0, true);
+  // Dword operands in 32-bit code under a one-byte opcode take no prefix.
+  if (bytes == 4 && (f.rules & frOneByte) && in.mode == 32 && loc.segPrefix < 0) [[likely]] {
+    in.put(f.opcode[0]);
+  } else {
+    PutOpcode(in, f, bytes, loc.segPrefix >= 0 ? kSegment[loc.segPrefix].prefix : 0, 0, true);
+  }
   if (loc.isVar) PutVarOperand(in, RegField(f, regNum), loc.dataIdent, loc.offset);
   else PutMemOperand(in, RegField(f, regNum), loc.mem);
 }
@@ -89,7 +94,7 @@ inline void PutMoffsVar(TInstr& in, const TForm& f, int bytes, uint32_t dataIden
 // Dword operands in 32-bit code under a one-byte opcode, the commonest instructions by far,
 // take no prefix and no fix-up: they are written straight into the code.
 inline bool PlainDword(const TAssembler& a, const TForm& f, int bytes) {
-  return a.cpuMode == 32 && bytes == 4 && f.opLen == 1 && (f.rules & frWord) == 0 && !a.reverseMode;
+  return bytes == 4 && (f.rules & frOneByte) && a.cpuMode == 32 && !a.reverseMode;
 }
 // The opcode, with the register added for +r, and the ModRM byte of a register in r/m; the
 // number of bytes written.
@@ -110,6 +115,11 @@ inline size_t putPlainImmediate(uint8_t* p, const TForm& f, uint32_t imm) {
   std::memcpy(p, le, 4);  // the block has room behind the instruction
   return f.immBytes == kImmOperandSize ? 4 : f.immBytes;
 }
+// The same instructions in every other case, through the generic pieces; out of line, so that
+// the plain case carries no frame for them.
+void EncodeRegRegSlow(TAssembler& a, const TForm& f, TRegister op0, TRegister op1);
+void EncodeRegSlow(TAssembler& a, const TForm& f, TRegister reg);
+void EncodeRegImmSlow(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm);
 inline void commitPlain(TAssembler& a, size_t n) {
   a.strCode.commit(n);
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
@@ -125,11 +135,7 @@ inline void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister
     p[1] = ModRM(3, RegField(f, reg), RegNum(f.rmIndex == 1 ? op1 : op0));
     return commitPlain(a, 2);
   }
-  TInstr in(a);
-  const TRegister reg = f.regIndex == 1 ? op1 : op0;
-  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
-  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(f.rmIndex == 1 ? op1 : op0));
-  Emit(a, in);
+  EncodeRegRegSlow(a, f, op0, op1);
 }
 // One register: +r, /digit, or "acc" forms; with an immediate when the row has one.
 inline void PutReg(TInstr& in, const TForm& f, int bytes, TRegister reg) {
@@ -148,9 +154,7 @@ inline void EncodeReg(TAssembler& a, const TForm& f, TRegister reg) {
     uint8_t* p = a.strCode.blockRoom();
     return commitPlain(a, putPlainOpcode(p, f, RegNum(reg)));
   }
-  TInstr in(a);
-  PutReg(in, f, RegBytes(reg), reg);
-  Emit(a, in);
+  EncodeRegSlow(a, f, reg);
 }
 inline void EncodeRegImm(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm) {
   if (PlainDword(a, f, RegBytes(reg))) [[likely]] {
@@ -158,10 +162,7 @@ inline void EncodeRegImm(TAssembler& a, const TForm& f, TRegister reg, uint32_t 
     const size_t n = putPlainOpcode(p, f, RegNum(reg));
     return commitPlain(a, n + putPlainImmediate(p + n, f, imm));
   }
-  TInstr in(a);
-  PutReg(in, f, RegBytes(reg), reg);
-  PutImmediate(in, f, RegBytes(reg), imm);
-  Emit(a, in);
+  EncodeRegImmSlow(a, f, reg, imm);
 }
 // Memory with a register or a digit; `regNum` is ignored by /digit rows.
 inline void EncodeLoc(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
