@@ -38,23 +38,26 @@ uint32_t TRemovals::search(uint32_t pos) const {
 
 namespace {
 
+// The first and the last sizeof(T) bytes, which overlap where n is under twice that, both
+// loaded before either is stored.
+template <typename T>
+void moveEnds(char* to, const char* from, size_t n) {
+  T head, tail;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+}
+
 // Moves n bytes down (to lies before from); the stretches between label jumps are mostly
-// a few instructions long, so those take two loads before two stores, without a call.
+// a few instructions long, so those take two loads and two stores, without a call.
 void moveDown(char* to, const char* from, size_t n) {
   if (n > 16) {
     std::memmove(to, from, n);
   } else if (n >= 8) {
-    uint64_t head, tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
+    moveEnds<uint64_t>(to, from, n);
   } else if (n >= 4) {
-    uint32_t head, tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
+    moveEnds<uint32_t>(to, from, n);
   } else {
     for (size_t i = 0; i < n; ++i) to[i] = from[i];
   }
