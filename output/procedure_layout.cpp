@@ -28,6 +28,7 @@ bool fitsShort(int64_t d) { return d >= -126 && d <= 125; }
 void TRemovals::clear() {
   spans_.clear();
   total_ = 0;
+  endOfLast_ = 0;
 }
 
 uint32_t TRemovals::search(uint32_t pos) const {
@@ -150,6 +151,7 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
   const size_t size = f.recAssembler.strCode.size();
   auto& fixups = f.recAssembler.FixUps;
   const auto count = static_cast<uint32_t>(fixups.size());
+  uint32_t lastJump = 0;  // the address of the last label jump met
   for (uint32_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
@@ -162,7 +164,8 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
       if (x.fixLabelID < 0 && missing.empty()) missing = "Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")";
       // A label jump recorded in 16-bit code carries fixSize 16.
       const uint16_t mode = x.fixSize == 16 ? 16 : 32;
-      jumpsOutOfOrder_ |= !jumps_.empty() && jumps_.back().addr > x.fixAddr;
+      jumpsOutOfOrder_ |= x.fixAddr < lastJump;
+      lastJump = x.fixAddr;
       jumps_.push_back({.addr = x.fixAddr, .fixUp = i, .label = x.fixLabelID, .kind = x.fixJmp, .mode = mode,
                         .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode)),
                         .shortForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, true, mode))});
