@@ -59,8 +59,10 @@ void moveDown(char* to, const char* from, size_t n) {
     moveEnds<uint64_t>(to, from, n);
   } else if (n >= 4) {
     moveEnds<uint32_t>(to, from, n);
-  } else {
-    for (size_t i = 0; i < n; ++i) to[i] = from[i];
+  } else if (n >= 2) {
+    moveEnds<uint16_t>(to, from, n);
+  } else if (n == 1) {
+    to[0] = from[0];
   }
 }
 
