@@ -11,7 +11,7 @@ namespace {
 
 // A procedure's code takes its first room in one step rather than in small doublings; the
 // procedure is fitted to size once laid out.
-constexpr size_t kFirstRoom = 256;
+constexpr size_t kFirstRoom = 512;
 
 }  // namespace
 

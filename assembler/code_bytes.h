@@ -53,6 +53,13 @@ class TCodeBytes {
     std::memcpy(end_, block, kBlock);
     end_ += n;
   }
+  // Room for one block behind the code, for an instruction written in place; commit(n) then
+  // takes its first n bytes into the code.
+  uint8_t* blockRoom() {
+    if (static_cast<size_t>(cap_ - end_) < kBlock) grow(kBlock);
+    return reinterpret_cast<uint8_t*>(end_);
+  }
+  void commit(size_t n) { end_ += n; }
   void append(const char* bytes, size_t n);
   void append(size_t n, char c);
   void push_back(char c) { append(1, c); }

@@ -34,4 +34,26 @@ void PutForm(TInstr& in, const TForm& f, int bytes, const TFormOperand* ops) {
   if (f.immIndex >= 0) PutImmediate(in, f, bytes, ops[f.immIndex].imm);
 }
 
+void EncodeRegRegSlow(TAssembler& a, const TForm& f, TRegister op0, TRegister op1) {
+  TInstr in(a);
+  const int bytes = RegBytes(op0);
+  const TRegister reg = f.regIndex == 1 ? op1 : op0;
+  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
+  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(f.rmIndex == 1 ? op1 : op0));
+  Emit(a, in);
+}
+
+void EncodeRegSlow(TAssembler& a, const TForm& f, TRegister reg) {
+  TInstr in(a);
+  PutReg(in, f, RegBytes(reg), reg);
+  Emit(a, in);
+}
+
+void EncodeRegImmSlow(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm) {
+  TInstr in(a);
+  PutReg(in, f, RegBytes(reg), reg);
+  PutImmediate(in, f, RegBytes(reg), imm);
+  Emit(a, in);
+}
+
 }  // namespace kelvo

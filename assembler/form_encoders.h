@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "assembler/form_table.h"
 #include "assembler/location.h"
@@ -72,7 +73,12 @@ inline void PutPlusReg(TInstr& in, const TForm& f, int bytes, uint8_t num) { Put
 }
 // ModRM with memory in r/m: a global data item (disp32 with its fix-up) or [base+index*scale+disp].
 inline void PutModRMLoc(TInstr& in, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
-  PutOpcode(in, f, bytes, loc.segPrefix >= 0 ? kSegment[loc.segPrefix].prefix : 0, 0, true);
+  // Dword operands in 32-bit code under a one-byte opcode take no prefix.
+  if (bytes == 4 && (f.rules & frOneByte) && in.mode == 32 && loc.segPrefix < 0) [[likely]] {
+    in.put(f.opcode[0]);
+  } else {
+    PutOpcode(in, f, bytes, loc.segPrefix >= 0 ? kSegment[loc.segPrefix].prefix : 0, 0, true);
+  }
   if (loc.isVar) PutVarOperand(in, RegField(f, regNum), loc.dataIdent, loc.offset);
   else PutMemOperand(in, RegField(f, regNum), loc.mem);
 }
@@ -85,14 +91,51 @@ inline void PutMoffsVar(TInstr& in, const TForm& f, int bytes, uint32_t dataIden
 
 // --- whole instructions over the operands in the row's order. Inline, so that a named
 // operation's constant row folds into straight-line code.
+// Dword operands in 32-bit code under a one-byte opcode, the commonest instructions by far,
+// take no prefix and no fix-up: they are written straight into the code.
+inline bool PlainDword(const TAssembler& a, const TForm& f, int bytes) {
+  return bytes == 4 && (f.rules & frOneByte) && a.cpuMode == 32 && !a.reverseMode;
+}
+// The opcode, with the register added for +r, and the ModRM byte of a register in r/m; the
+// number of bytes written.
+inline size_t putPlainOpcode(uint8_t* p, const TForm& f, uint8_t num) {
+  if (f.enc == fePlusReg) {
+    p[0] = static_cast<uint8_t>(f.opcode[0] + num);
+    return 1;
+  }
+  p[0] = f.opcode[0];
+  if (f.enc == feRaw) return 1;
+  p[1] = ModRM(3, RegField(f, num), num);
+  return 2;
+}
+// An immediate of the row's width (a dword for "iz"); the number of bytes it takes.
+inline size_t putPlainImmediate(uint8_t* p, const TForm& f, uint32_t imm) {
+  const uint8_t le[4] = {static_cast<uint8_t>(imm), static_cast<uint8_t>(imm >> 8), static_cast<uint8_t>(imm >> 16),
+                         static_cast<uint8_t>(imm >> 24)};
+  std::memcpy(p, le, 4);  // the block has room behind the instruction
+  return f.immBytes == kImmOperandSize ? 4 : f.immBytes;
+}
+// The same instructions in every other case, through the generic pieces; out of line, so that
+// the plain case carries no frame for them.
+void EncodeRegRegSlow(TAssembler& a, const TForm& f, TRegister op0, TRegister op1);
+void EncodeRegSlow(TAssembler& a, const TForm& f, TRegister reg);
+void EncodeRegImmSlow(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm);
+inline void commitPlain(TAssembler& a, size_t n) {
+  a.strCode.commit(n);
+  a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
+}
 // Two registers (/r, or an implicit accumulator with +r); the operand size is the first's.
 inline void EncodeRegReg(TAssembler& a, const TForm& f, TRegister op0, TRegister op1) {
-  TInstr in(a);
   const int bytes = RegBytes(op0);
-  const TRegister reg = f.regIndex == 1 ? op1 : op0;
-  if (f.enc == fePlusReg) PutPlusReg(in, f, bytes, RegNum(reg));
-  else PutModRMReg(in, f, bytes, RegNum(reg), RegNum(f.rmIndex == 1 ? op1 : op0));
-  Emit(a, in);
+  if (PlainDword(a, f, bytes)) [[likely]] {
+    const uint8_t reg = RegNum(f.regIndex == 1 ? op1 : op0);
+    uint8_t* p = a.strCode.blockRoom();
+    if (f.enc == fePlusReg) return commitPlain(a, putPlainOpcode(p, f, reg));
+    p[0] = f.opcode[0];
+    p[1] = ModRM(3, RegField(f, reg), RegNum(f.rmIndex == 1 ? op1 : op0));
+    return commitPlain(a, 2);
+  }
+  EncodeRegRegSlow(a, f, op0, op1);
 }
 // One register: +r, /digit, or "acc" forms; with an immediate when the row has one.
 inline void PutReg(TInstr& in, const TForm& f, int bytes, TRegister reg) {
@@ -107,15 +150,19 @@ inline void EncodeRaw(TAssembler& a, const TForm& f) {
   Emit(a, in);
 }
 inline void EncodeReg(TAssembler& a, const TForm& f, TRegister reg) {
-  TInstr in(a);
-  PutReg(in, f, RegBytes(reg), reg);
-  Emit(a, in);
+  if (PlainDword(a, f, RegBytes(reg))) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    return commitPlain(a, putPlainOpcode(p, f, RegNum(reg)));
+  }
+  EncodeRegSlow(a, f, reg);
 }
 inline void EncodeRegImm(TAssembler& a, const TForm& f, TRegister reg, uint32_t imm) {
-  TInstr in(a);
-  PutReg(in, f, RegBytes(reg), reg);
-  PutImmediate(in, f, RegBytes(reg), imm);
-  Emit(a, in);
+  if (PlainDword(a, f, RegBytes(reg))) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    const size_t n = putPlainOpcode(p, f, RegNum(reg));
+    return commitPlain(a, n + putPlainImmediate(p + n, f, imm));
+  }
+  EncodeRegImmSlow(a, f, reg, imm);
 }
 // Memory with a register or a digit; `regNum` is ignored by /digit rows.
 inline void EncodeLoc(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {

@@ -51,6 +51,8 @@ enum TFormRule : uint8_t {
   frWord = 4,      // operand size 16 whatever the operands (cbw, lodsw)
   frDword = 8,     // operand size 32 whatever the operands (cwde, lodsd, bswap r32)
   frEcx = 0x10,    // counts in ECX (jecxz): 67 in 16-bit code
+  frOneByte = 0x40,  // set by the reader: one opcode byte and no fixed word size, so dword
+                     // operands in 32-bit code take the opcode alone
   frSized = 0x80,  // set by the reader: a plain class (or imm8s), so word operands take 66
 };
 
@@ -185,6 +187,7 @@ consteval TForm MakeForm(const char* mnemonic, const char* operands, const char*
       f.rules |= frSized;
   }
   if ((f.immIndex >= 0) != (f.immBytes != 0)) throw "immediate class and size disagree";
+  if (f.opLen == 1 && (f.rules & frWord) == 0) f.rules |= frOneByte;
   if (f.enc == feDigit) {
     if (f.regIndex >= 0 && f.rmIndex < 0) f.rmIndex = f.regIndex;  // "/digit" on a register class
     else if (f.regIndex >= 0) throw "a /digit form has no register operand";

@@ -20,7 +20,14 @@ class TTextWriter {
     while (*name != '\0' && size_ < kBaseTextRoom) room_[size_++] = *name++;
   }
   void Add(char c) { room_[size_++] = c; }
+  // Scales and most displacements have one or two digits: those are written without the
+  // general conversion.
   void Add(int64_t n) {
+    if (n >= 0 && n < 100) {
+      if (n >= 10) room_[size_++] = static_cast<char>('0' + n / 10);
+      room_[size_++] = static_cast<char>('0' + n % 10);
+      return;
+    }
     const char* end = std::to_chars(room_ + size_, room_ + kBaseTextRoom, n).ptr;
     size_ = static_cast<size_t>(end - room_);
   }

@@ -12,8 +12,8 @@ constexpr uint32_t kNone = TSmartBucket::kNone;
 // Names are short: a byte at a time costs less than a general hash's setup.
 constexpr uint64_t kHashStart = 14695981039346656037ull;
 uint64_t hashStep(uint64_t h, char c) { return (h ^ static_cast<uint8_t>(c)) * 1099511628211ull; }
-size_t hashEnd(uint64_t h) { return static_cast<size_t>(h ^ (h >> 29)); }
-size_t hashOf(std::string_view lowerName) {
+uint32_t hashEnd(uint64_t h) { return static_cast<uint32_t>(h ^ (h >> 29)); }
+uint32_t hashOf(std::string_view lowerName) {
   uint64_t h = kHashStart;
   for (char c : lowerName) h = hashStep(h, c);
   return hashEnd(h);
@@ -41,7 +41,7 @@ int TSmartList::BucketOf(std::string_view lowerName) {
 void TSmartList::growScratch(size_t size) const { scratch_.resize(std::max(size, 2 * scratch_.size())); }
 
 // The name lower-cased, and its hash taken in the same pass.
-std::string_view TSmartList::lowered(std::string_view name, size_t& hash) const {
+std::string_view TSmartList::lowered(std::string_view name, uint32_t& hash) const {
   if (scratch_.size() < name.size()) [[unlikely]] growScratch(name.size());
   char* out = scratch_.data();
   uint64_t h = kHashStart;
@@ -50,37 +50,46 @@ std::string_view TSmartList::lowered(std::string_view name, size_t& hash) const 
   return {out, name.size()};
 }
 
-// The slot that holds the name's newest entry, or the free slot where it would go. At least
-// half the slots are free, so the walk ends soon.
+// The slot that holds the name's newest entry, or the free slot where it would go. A quarter
+// of the slots at least are free, so the walk ends soon; only a slot with the name's hash
+// leads to its entry.
 size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName) {
   return slotOf(b, lowerName, hashOf(lowerName));
 }
 
-size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName, size_t hash) {
+size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName, uint32_t hash) {
   const size_t mask = b.newest.size() - 1;
   size_t slot = hash & mask;
-  while (b.newest[slot] != kNone && b.entries[b.newest[slot]].identName != lowerName) slot = (slot + 1) & mask;
-  return slot;
+  for (;; slot = (slot + 1) & mask) {
+    const TSmartSlot s = b.newest[slot];
+    if (s.at == kNone || (s.hash == hash && b.entries[s.at].identName == lowerName)) return slot;
+  }
 }
 
+// Names are distinct in the index, so each goes to the first free slot from its home.
 void TSmartList::growIndex(TSmartBucket& b) {
-  const std::vector<uint32_t> old = std::move(b.newest);
-  b.newest.assign(old.empty() ? 8 : 2 * old.size(), kNone);
-  for (const uint32_t at : old)
-    if (at != kNone) b.newest[slotOf(b, b.entries[at].identName)] = at;
+  const std::vector<TSmartSlot> old = std::move(b.newest);
+  b.newest.assign(old.empty() ? 8 : 2 * old.size(), {kNone, 0});
+  const size_t mask = b.newest.size() - 1;
+  for (const TSmartSlot s : old) {
+    if (s.at == kNone) continue;
+    size_t slot = s.hash & mask;
+    while (b.newest[slot].at != kNone) slot = (slot + 1) & mask;
+    b.newest[slot] = s;
+  }
 }
 
 // Empties a slot and moves the later slots of its run back where they may go, so that no
 // lookup stops early at the gap.
 void TSmartList::freeSlot(TSmartBucket& b, size_t slot) {
   const size_t mask = b.newest.size() - 1;
-  b.newest[slot] = kNone;
+  b.newest[slot].at = kNone;
   --b.names;
-  for (size_t next = (slot + 1) & mask; b.newest[next] != kNone; next = (next + 1) & mask) {
-    const size_t home = hashOf(b.entries[b.newest[next]].identName) & mask;
+  for (size_t next = (slot + 1) & mask; b.newest[next].at != kNone; next = (next + 1) & mask) {
+    const size_t home = b.newest[next].hash & mask;
     if (((next - home) & mask) < ((next - slot) & mask)) continue;  // its home lies past the gap
     b.newest[slot] = b.newest[next];
-    b.newest[next] = kNone;
+    b.newest[next].at = kNone;
     slot = next;
   }
 }
@@ -88,12 +97,13 @@ void TSmartList::freeSlot(TSmartBucket& b, size_t slot) {
 TIdentifier* TSmartList::Add(TIdentifier entry) {
   entry.identScope = F_CurScope;
   TSmartBucket& b = F_List[BucketOf(entry.identName)];
-  if (2 * (b.names + 1) > b.newest.size()) growIndex(b);
-  const size_t slot = slotOf(b, entry.identName);
-  if (b.newest[slot] == kNone) ++b.names;
-  b.entries.push_back({std::move(entry), b.newest[slot]});
+  if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
+  const uint32_t hash = hashOf(entry.identName);
+  const size_t slot = slotOf(b, entry.identName, hash);
+  if (b.newest[slot].at == kNone) ++b.names;
+  b.entries.push_back({std::move(entry), b.newest[slot].at});
   b.lastScope = b.entries.back().identScope;
-  b.newest[slot] = static_cast<uint32_t>(b.entries.size() - 1);
+  b.newest[slot] = {static_cast<uint32_t>(b.entries.size() - 1), hash};
   return &b.entries.back();
 }
 
@@ -107,7 +117,7 @@ void TSmartList::PopScope(int32_t scope) {
       const TSmartEntry& last = b.entries.back();
       const size_t slot = slotOf(b, last.identName);
       if (last.older == kNone) freeSlot(b, slot);
-      else b.newest[slot] = last.older;
+      else b.newest[slot].at = last.older;
       b.entries.pop_back();
     }
     b.noteLast();
@@ -117,23 +127,24 @@ void TSmartList::PopScope(int32_t scope) {
 
 // A removal never adds names, so the index keeps its size.
 void TSmartList::reindex(TSmartBucket& b) {
-  std::fill(b.newest.begin(), b.newest.end(), kNone);
+  std::fill(b.newest.begin(), b.newest.end(), TSmartSlot{kNone, 0});
   b.names = 0;
   for (size_t i = 0; i < b.entries.size(); ++i) {
-    const size_t slot = slotOf(b, b.entries[i].identName);
-    if (b.newest[slot] == kNone) ++b.names;
-    b.entries[i].older = b.newest[slot];
-    b.newest[slot] = static_cast<uint32_t>(i);
+    const uint32_t hash = hashOf(b.entries[i].identName);
+    const size_t slot = slotOf(b, b.entries[i].identName, hash);
+    if (b.newest[slot].at == kNone) ++b.names;
+    b.entries[i].older = b.newest[slot].at;
+    b.newest[slot] = {static_cast<uint32_t>(i), hash};
   }
 }
 
 // Rare (undefining a name), so the bucket's index is simply rebuilt.
 bool TSmartList::Remove(std::string_view name) {
-  size_t hash = 0;
+  uint32_t hash = 0;
   const std::string_view key = lowered(name, hash);
   TSmartBucket& b = F_List[BucketOf(key)];
   if (b.newest.empty()) return false;
-  const uint32_t at = b.newest[slotOf(b, key, hash)];
+  const uint32_t at = b.newest[slotOf(b, key, hash)].at;
   if (at == kNone) return false;
   b.entries.erase(b.entries.begin() + at);
   b.noteLast();
@@ -155,11 +166,11 @@ bool TSmartList::visibleOutsideScope(const TIdentifier& entry) const {
 }
 
 const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
-  size_t hash = 0;
+  uint32_t hash = 0;
   const std::string_view key = lowered(name, hash);
   const TSmartBucket& b = F_List[BucketOf(key)];
   if (b.newest.empty()) return nullptr;
-  for (uint32_t at = b.newest[slotOf(b, key, hash)]; at != kNone; at = b.entries[at].older) {
+  for (uint32_t at = b.newest[slotOf(b, key, hash)].at; at != kNone; at = b.entries[at].older) {
     const TIdentifier& entry = b.entries[at];
     if (static_cast<int64_t>(at) >= start || visibleOutsideScope(entry)) return &entry;
   }

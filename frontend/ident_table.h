@@ -21,14 +21,22 @@ struct TSmartEntry : TIdentifier {
   uint32_t older = kNone;
 };
 
+// A slot of a bucket's index: the position of a name's newest entry, and the name's hash, so
+// that a probe past other names compares in the index and never reaches their entries.
+struct TSmartSlot {
+  uint32_t at;
+  uint32_t hash;
+};
+
 // One bucket: the entries in the order they were added, and for each name the newest entry
 // of it, so a lookup never walks the bucket. A large program holds one entry per procedure
 // until the end, so entries are kept by value, and the index is open addressing over entry
-// positions: four bytes a slot, at most half of them used, instead of a node per name.
+// positions: eight bytes a slot, at most three quarters of them used, instead of a node per
+// name. The hash in the slot keeps a probe inside the index, so a fuller table costs little.
 struct TSmartBucket {
   static constexpr uint32_t kNone = TSmartEntry::kNone;
   std::deque<TSmartEntry> entries;  // a deque keeps every entry where it is while the bucket grows
-  std::vector<uint32_t> newest;     // slots: the newest entry of a name, or kNone when free
+  std::vector<TSmartSlot> newest;   // slots: the newest entry of a name, or at == kNone when free
   uint32_t names = 0;               // slots in use
   // The scope of the last entry, so that leaving a scope passes the other buckets at a glance.
   int32_t lastScope = kNoScope;
@@ -57,11 +65,11 @@ struct TSmartList {
  private:
   const std::vector<std::unique_ptr<TData>>* data_ = nullptr;
   mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate; never shrinks
-  std::string_view lowered(std::string_view name, size_t& hash) const;
+  std::string_view lowered(std::string_view name, uint32_t& hash) const;
   [[gnu::noinline]] void growScratch(size_t size) const;
   bool visibleOutsideScope(const TIdentifier& entry) const;
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);
-  static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName, size_t hash);
+  static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName, uint32_t hash);
   static void freeSlot(TSmartBucket& bucket, size_t slot);
   static void growIndex(TSmartBucket& bucket);
   static void reindex(TSmartBucket& bucket);

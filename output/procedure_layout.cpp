@@ -28,6 +28,7 @@ bool fitsShort(int64_t d) { return d >= -126 && d <= 125; }
 void TRemovals::clear() {
   spans_.clear();
   total_ = 0;
+  endOfLast_ = 0;
 }
 
 uint32_t TRemovals::search(uint32_t pos) const {
@@ -35,6 +36,37 @@ uint32_t TRemovals::search(uint32_t pos) const {
                              [](uint32_t p, const TSpan& s) { return p < s.pos; });
   return it == spans_.begin() ? pos : mapAfter(*(it - 1), pos);
 }
+
+namespace {
+
+// The first and the last sizeof(T) bytes, which overlap where n is under twice that, both
+// loaded before either is stored.
+template <typename T>
+void moveEnds(char* to, const char* from, size_t n) {
+  T head, tail;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+}
+
+// Moves n bytes down (to lies before from); the stretches between label jumps are mostly
+// a few instructions long, so those take two loads and two stores, without a call.
+void moveDown(char* to, const char* from, size_t n) {
+  if (n > 16) {
+    std::memmove(to, from, n);
+  } else if (n >= 8) {
+    moveEnds<uint64_t>(to, from, n);
+  } else if (n >= 4) {
+    moveEnds<uint32_t>(to, from, n);
+  } else if (n >= 2) {
+    moveEnds<uint16_t>(to, from, n);
+  } else if (n == 1) {
+    to[0] = from[0];
+  }
+}
+
+}  // namespace
 
 // Moves each stretch of kept bytes down over the removed ones before it.
 void TRemovals::compact(TCodeBytes& code) const {
@@ -44,7 +76,7 @@ void TRemovals::compact(TCodeBytes& code) const {
   for (size_t i = 0; i < spans_.size(); ++i) {
     const size_t from = spans_[i].pos + spans_[i].count;
     const size_t end = i + 1 < spans_.size() ? spans_[i + 1].pos : code.size();
-    std::memmove(bytes + to, bytes + from, end - from);
+    moveDown(bytes + to, bytes + from, end - from);
     to += end - from;
   }
   code.truncate(to);
@@ -121,6 +153,7 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
   const size_t size = f.recAssembler.strCode.size();
   auto& fixups = f.recAssembler.FixUps;
   const auto count = static_cast<uint32_t>(fixups.size());
+  uint32_t lastJump = 0;  // the address of the last label jump met
   for (uint32_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
@@ -133,7 +166,8 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
       if (x.fixLabelID < 0 && missing.empty()) missing = "Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")";
       // A label jump recorded in 16-bit code carries fixSize 16.
       const uint16_t mode = x.fixSize == 16 ? 16 : 32;
-      jumpsOutOfOrder_ |= !jumps_.empty() && jumps_.back().addr > x.fixAddr;
+      jumpsOutOfOrder_ |= x.fixAddr < lastJump;
+      lastJump = x.fixAddr;
       jumps_.push_back({.addr = x.fixAddr, .fixUp = i, .label = x.fixLabelID, .kind = x.fixJmp, .mode = mode,
                         .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode)),
                         .shortForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, true, mode))});

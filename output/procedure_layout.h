@@ -24,11 +24,12 @@ class TRemovals {
   [[gnu::always_inline]] void add(uint32_t pos, uint32_t count) {
     spans_.push_back({pos, count, total_});
     total_ += count;
+    endOfLast_ = pos + count;
   }
   // A position inside removed bytes maps to their start. One behind every span is the common
   // case while the jumps are shortened (each jump's own address, and every label ahead of it).
-  uint32_t map(uint32_t pos) const { return pos >= endOfLast() ? pos - total_ : search(pos); }
-  uint32_t endOfLast() const { return spans_.empty() ? 0 : spans_.back().pos + spans_.back().count; }
+  uint32_t map(uint32_t pos) const { return pos >= endOfLast_ ? pos - total_ : search(pos); }
+  uint32_t endOfLast() const { return endOfLast_; }
   // Takes the removed bytes out of the code.
   void compact(TCodeBytes& code) const;
   uint32_t total() const { return total_; }
@@ -63,6 +64,7 @@ class TRemovals {
   }
   std::vector<TSpan> spans_;
   uint32_t total_ = 0;
+  uint32_t endOfLast_ = 0;  // where the last span ends; 0 while there is none
 };
 
 class TProcedureLayout {
