@@ -27,7 +27,7 @@ void TShortText::assign(std::string_view text) {
   const auto n = static_cast<uint32_t>(text.size());
   if (n <= kInPlace) {
     release();
-    std::memcpy(bytes_, text.data(), n);
+    if (n != 0) std::memcpy(bytes_, text.data(), n);  // an empty view may carry no pointer at all
   } else if (size_ > kInPlace && capacity() >= n) {
     std::memcpy(heap(), text.data(), n);
   } else {
