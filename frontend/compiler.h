@@ -24,6 +24,7 @@
 #include "frontend/token.h"
 #include "frontend/token_list.h"
 #include "frontend/token_table.h"
+#include "frontend/token_values.h"
 #include "output/link_input.h"
 #include "output/pe_file.h"
 #include "output/procedure_layout.h"
@@ -154,7 +155,11 @@ struct TCompiler {
     return setTokenText(code, std::string_view(text), true);
   }
   uint16_t setTokenText(uint16_t code, std::string_view text, bool lasting);
-  void setPlainSize();  // the length and size of a token that carries no value
+  // The length and size of a token that carries no value.
+  void setPlainSize() {
+    curToken.Length = static_cast<int32_t>(curToken.Str.size());
+    curToken.Size = 4;
+  }
   // The `n` characters read last, as they stand in the source.
   std::string_view lastChars(int32_t n) const {
     return {curFile->strSource.data() + curFile->intCurChar - n, static_cast<size_t>(n)};
@@ -544,8 +549,15 @@ struct TCompiler {
     std::vector<int32_t> positions;
     bool endsInAssign = false;
   } operatorRun_;
-  // Only GetToken calls it; inlined there to spare a call and a frame per token.
+  // GetToken's path for what its quick path leaves: the depth guard and the scanning loop.
+  [[gnu::noinline]] uint16_t getTokenFull(bool keepMacroVarName, bool noStatementForms);
+  [[gnu::noinline]] uint16_t continueWord(std::string_view word, const TKeyword* kw, bool keepMacroVarName,
+                                          bool noStatementForms);
+  // Only getTokenFull calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  uint16_t scanOn(bool keepMacroVarName, bool noStatementForms);  // the loop, past the first token's start
+  // No plug-in listens for characters or words: the lexer may read the commonest tokens alone.
+  bool lexerReadsPlain() const { return !pluginSys || !pluginSys->HasEntries(); }
   void resetToken(uint16_t code, std::string_view text, bool lasting = false);
   uint16_t setSourceToken(uint16_t code, std::string_view word);
   void clearTokenFields(uint16_t code) {
@@ -563,8 +575,36 @@ struct TCompiler {
     t.Seg = segCS;
     t.Token = code;
   }
+  // Tokens the lexer's quick path reads, their text in the source: a code with no value, a
+  // register, a decimal number whose value it worked out as it read the digits.
+  uint16_t setPlainSourceToken(uint16_t code, std::string_view word) {
+    curToken.Str.refer(word);
+    clearTokenFields(code);
+    setPlainSize();
+    return code;
+  }
+  uint16_t setPlainRegisterToken(std::string_view word, TRegister r) {
+    curToken.Str.refer(word);
+    clearTokenFields(tk::Register);
+    setRegisterFields(r);
+    return tk::Register;
+  }
+  uint16_t setDecimalToken(std::string_view digits, int64_t value) {
+    curToken.Str.refer(digits);
+    clearTokenFields(tk::Number);
+    curToken.Length = static_cast<int32_t>(digits.size());
+    curToken.Int = value;
+    setExtendedFromInt(curToken.Ext, value);
+    return tk::Number;
+  }
   bool inSource(std::string_view text) const;
-  void setRegisterFields(TRegister r);
+  void setRegisterFields(TRegister r) {
+    TCurrentToken& t = curToken;
+    t.Reg = r;
+    t.RegID = static_cast<uint8_t>(regNumber(r));
+    t.Size = regSize(r);
+    t.Length = t.Size / 8;
+  }
   uint16_t setRegisterToken(std::string_view word, TRegister r, bool readOn = false);
   // Those marked noinline read what few tokens are: called, not inlined, so the scanning loop
   // that every token passes through stays small.
@@ -590,6 +630,7 @@ struct TCompiler {
   [[gnu::noinline]] uint16_t lexHash();
   uint16_t lexNumber(char first);
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again
+  int lexKnownWord(std::string_view word, const TKeyword* kw, uint16_t& code);  // after the plug-ins
   [[gnu::noinline]] int offerWordToPlugins(std::string_view word, uint16_t& code);  // -1: not taken
   uint16_t lexFixedWord(const TKeyword& kw, std::string_view word);
   uint16_t lexRegister32(std::string_view word, TRegister reg);

@@ -8,14 +8,19 @@
 namespace kelvo {
 namespace {
 
+// ccBlank, ccLineEnd and ccEnd only the quick path sees: the scanning loop is past them.
 enum TCharClass : uint8_t {
   ccNone, ccAt, ccSingle, ccParen, ccBracket, ccOperator, ccPlusMinus, ccString, ccOrdinal,
-  ccSlash, ccDollar, ccHash, ccDigit, ccWord,
+  ccSlash, ccDollar, ccHash, ccDigit, ccWord, ccBlank, ccLineEnd, ccEnd,
 };
 
-constexpr std::array<TCharClass, 126> makeClasses() {
-  std::array<TCharClass, 126> t{};
+constexpr std::array<TCharClass, 256> makeClasses() {
+  std::array<TCharClass, 256> t{};
   for (auto& c : t) c = ccNone;
+  for (int c = 1; c <= 32; ++c) t[static_cast<size_t>(c)] = ccBlank;  // any control character
+  t['\r'] = ccLineEnd;
+  t['\n'] = ccLineEnd;
+  t[0] = ccEnd;
   t['@'] = ccAt;
   for (char c : {';', ')', ']', '{', '}', ':', ',', '.', '%', '?'}) t[static_cast<size_t>(c)] = ccSingle;
   t['('] = ccParen;
@@ -34,7 +39,7 @@ constexpr std::array<TCharClass, 126> makeClasses() {
   t['_'] = ccWord;
   return t;
 }
-constexpr std::array<TCharClass, 126> kClasses = makeClasses();
+constexpr std::array<TCharClass, 256> kClasses = makeClasses();
 
 uint16_t singleCode(char c) {
   switch (c) {
@@ -107,6 +112,10 @@ char TCompiler::nextNonBlank() {
 
 uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
   prevTokenType = curToken.Token;
+  return scanOn(keepMacroVarName, noStatementForms);
+}
+
+uint16_t TCompiler::scanOn(bool keepMacroVarName, bool noStatementForms) {
   for (;;) {
     const char c = nextNonBlank();
     const auto u = static_cast<unsigned char>(c);
@@ -119,9 +128,8 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
     }
     if (!Settings.skipPluginKeywords && pluginSys && pluginSys->HasEntries() && offerCharToPlugins(c))
       return curToken.Token;
-    if (u >= 126) return SetToken(tk::Identifier, lastChars(1));
     switch (kClasses[u]) {
-      case ccNone: return setSourceToken(tk::Identifier, lastChars(1));
+      case ccNone: case ccBlank: case ccLineEnd: case ccEnd: return setSourceToken(tk::Identifier, lastChars(1));
       case ccAt: return lexAt();
       case ccSingle: return c == '?' ? SetToken(tk::Question, ".") : setSourceToken(singleCode(c), lastChars(1));
       case ccParen: return lexParen(noStatementForms);
@@ -148,13 +156,108 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
   }
 }
 
+// The commonest tokens (fixed words and registers, one-character punctuation, decimal numbers)
+// are read here: no depth guard, no frame, no call but the one that hands over the rest. What
+// this path leaves is exactly what the full path would: it gives up before it reads anything of
+// a token it does not take, with the reader just before that token.
 uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
-  struct TDepth {
-    int& depth;
-    ~TDepth() { --depth; }
-  } guard{++lexDepth_};
+  if (lexDepth_ >= kMaxLexDepth || !lexerReadsPlain()) return getTokenFull(keepMacroVarName, noStatementForms);
+  TAFile& f = *curFile;
+  const char* const s = f.strSource.data();
+  int32_t p = f.intCurChar;  // the index of the next character
+  if (p >= f.intSourceLen) return getTokenFull(keepMacroVarName, noStatementForms);
+  int32_t lineStart = p - f.intCurLineChar;  // the index of the line's first character
+  char c;
+  TCharClass cls;
+  for (;;) {
+    c = s[p];
+    cls = kClasses[static_cast<unsigned char>(c)];
+    if (cls == ccBlank) {
+      ++p;
+      continue;
+    }
+    if (cls != ccLineEnd) break;
+    if (c == '\r' || p == 0 || s[p - 1] != '\r') {  // "\r\n" is one line end
+      f.strSource.passed(p + 1);
+      ++f.intCurLine;
+      ++intTotalLines;
+    }
+    lineStart = ++p;
+  }
+  prevTokenType = curToken.Token;
+  if (lexDepth_ == 0) tokenStart = {p, f.intCurLine, p - lineStart};
+  switch (cls) {
+    case ccSingle:
+      if (c == '?') break;
+      f.intCurChar = p + 1;
+      f.intCurLineChar = p + 1 - lineStart;
+      return setPlainSourceToken(singleCode(c), {s + p, 1});
+    case ccWord: {
+      int32_t end = p + 1;
+      while (lex::isWordChar(s[end])) ++end;
+      f.intCurChar = end;
+      f.intCurLineChar = end - lineStart;
+      const std::string_view word(s + p, static_cast<size_t>(end - p));
+      // 16 bytes from the word on lie within the text and its closing zero, or the index is asked
+      // through a copy.
+      const TKeywordSlot* kw = end + 16 - static_cast<int32_t>(word.size()) <= f.intSourceLen + 1
+                                   ? findKeywordInPlace(word.data(), word.size())
+                                   : findKeywordSlot(word);
+      if (kw && !macroNamedLikeKeyword_) {
+        switch (kw->kind) {
+          case TWordKind::plain:
+            if (kw->code == tk::MnInt) break;
+            return setPlainSourceToken(kw->code, word);
+          case TWordKind::register32:
+            if (s[end] == '.' || s[end] == '[' || s[end] == ':') break;
+            [[fallthrough]];
+          case TWordKind::register16or8:
+            return setPlainRegisterToken(word, static_cast<TRegister>(kw->reg));
+          default:
+            break;
+        }
+      }
+      return continueWord(word, kw ? kw->keyword : nullptr, keepMacroVarName, noStatementForms);
+    }
+    case ccDigit: {
+      if (c == '0' && s[p + 1] == 'x') break;
+      int32_t end = p + 1;
+      uint64_t value = static_cast<uint64_t>(c - '0');  // wraps harmlessly past 18 digits, which go on
+      while (lex::isDigit(s[end])) value = value * 10 + static_cast<uint64_t>(s[end++] - '0');
+      if (s[end] == '.' || end - p > 18) break;  // a float, or a number that may not fit
+      f.intCurChar = end;
+      f.intCurLineChar = end - lineStart;
+      return setDecimalToken({s + p, static_cast<size_t>(end - p)}, static_cast<int64_t>(value));
+    }
+    default:
+      break;
+  }
+  f.intCurChar = p;
+  f.intCurLineChar = p - lineStart;
+  return getTokenFull(keepMacroVarName, noStatementForms);
+}
+
+namespace {
+// Counts how deep tokens are read inside tokens.
+struct TDepth {
+  int& depth;
+  ~TDepth() { --depth; }
+};
+}  // namespace
+
+uint16_t TCompiler::getTokenFull(bool keepMacroVarName, bool noStatementForms) {
+  TDepth guard{++lexDepth_};
   if (lexDepth_ > kMaxLexDepth) Error("Source nested too deeply");
   return scanToken(keepMacroVarName, noStatementForms);
+}
+
+// The rest of a word the quick path read and looked up.
+uint16_t TCompiler::continueWord(std::string_view word, const TKeyword* kw, bool keepMacroVarName,
+                                 bool noStatementForms) {
+  TDepth guard{++lexDepth_};
+  uint16_t code = 0;
+  if (lexKnownWord(word, kw, code) == 0) return code;
+  return scanOn(keepMacroVarName, noStatementForms);  // a string rewrite: the next token is the answer
 }
 
 // True when a plug-in took the character as its token. Apart, so the scanning loop stays small.
