@@ -550,9 +550,11 @@ struct TCompiler {
     bool endsInAssign = false;
   } operatorRun_;
   // GetToken's path for what its quick path leaves: the depth guard and the scanning loop.
-  [[gnu::noinline]] uint16_t getTokenFull(bool keepMacroVarName, bool noStatementForms);
-  [[gnu::noinline]] uint16_t continueWord(std::string_view word, const TKeyword* kw, bool keepMacroVarName,
-                                          bool noStatementForms);
+  // The quick path and what it hands over to; the choices of the call wait in lexChoices_.
+  uint8_t lexChoices_ = 0;
+  uint16_t readQuick();
+  [[gnu::noinline]] uint16_t getTokenFull();
+  [[gnu::noinline]] uint16_t continueWord(std::string_view word, const TKeyword* kw);
   // Only getTokenFull calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
   uint16_t scanOn(bool keepMacroVarName, bool noStatementForms);  // the loop, past the first token's start

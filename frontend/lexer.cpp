@@ -41,20 +41,22 @@ constexpr std::array<TCharClass, 256> makeClasses() {
 }
 constexpr std::array<TCharClass, 256> kClasses = makeClasses();
 
-uint16_t singleCode(char c) {
-  switch (c) {
-    case ';': return tk::Semicolon;
-    case ')': return tk::RParen;
-    case ']': return tk::RBracket;
-    case '{': return tk::LBrace;
-    case '}': return tk::RBrace;
-    case ':': return tk::Colon;
-    case ',': return tk::Comma;
-    case '.': return tk::Dot;
-    case '%': return tk::Percent;
-    default: return tk::Question;
-  }
-}
+// The codes of the ccSingle characters, one load each.
+constexpr std::array<uint16_t, 128> kSingleCodes = [] {
+  std::array<uint16_t, 128> t{};
+  for (auto& code : t) code = tk::Question;
+  t[';'] = tk::Semicolon;
+  t[')'] = tk::RParen;
+  t[']'] = tk::RBracket;
+  t['{'] = tk::LBrace;
+  t['}'] = tk::RBrace;
+  t[':'] = tk::Colon;
+  t[','] = tk::Comma;
+  t['.'] = tk::Dot;
+  t['%'] = tk::Percent;
+  return t;
+}();
+uint16_t singleCode(char c) { return kSingleCodes[static_cast<unsigned char>(c) & 127]; }
 
 }  // namespace
 
@@ -156,60 +158,74 @@ uint16_t TCompiler::scanOn(bool keepMacroVarName, bool noStatementForms) {
   }
 }
 
+// The two choices of a GetToken call wait in lexChoices_ for the path that reads the token, so
+// that the quick path keeps no registers for them: it reads them only when it hands over.
+enum : uint8_t { kKeepMacroVarName = 1, kNoStatementForms = 2 };
+
+uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
+  lexChoices_ = static_cast<uint8_t>((keepMacroVarName ? kKeepMacroVarName : 0) | (noStatementForms ? kNoStatementForms : 0));
+  return readQuick();
+}
+
 // The commonest tokens (fixed words and registers, one-character punctuation, decimal numbers)
 // are read here: no depth guard, no frame, no call but the one that hands over the rest. What
 // this path leaves is exactly what the full path would: it gives up before it reads anything of
 // a token it does not take, with the reader just before that token.
-uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
-  if (lexDepth_ >= kMaxLexDepth || !lexerReadsPlain()) return getTokenFull(keepMacroVarName, noStatementForms);
+uint16_t TCompiler::readQuick() {
+  if (lexDepth_ >= kMaxLexDepth || !lexerReadsPlain()) return getTokenFull();
   TAFile& f = *curFile;
   const char* const s = f.strSource.data();
-  int32_t p = f.intCurChar;  // the index of the next character
-  if (p >= f.intSourceLen) return getTokenFull(keepMacroVarName, noStatementForms);
-  int32_t lineStart = p - f.intCurLineChar;  // the index of the line's first character
-  char c;
+  if (f.intCurChar >= f.intSourceLen) return getTokenFull();
+  const char* q = s + f.intCurChar;  // the next character
+  const char* line = q - f.intCurLineChar;  // the line's first character
+  // Leaves the reader just before q, as though the full path had read the blanks.
+  auto handOver = [&] {
+    f.intCurChar = static_cast<int32_t>(q - s);
+    f.intCurLineChar = static_cast<int32_t>(q - line);
+    return getTokenFull();
+  };
   TCharClass cls;
   for (;;) {
-    c = s[p];
-    cls = kClasses[static_cast<unsigned char>(c)];
+    cls = kClasses[static_cast<unsigned char>(*q)];
     if (cls == ccBlank) {
-      ++p;
+      ++q;
       continue;
     }
     if (cls != ccLineEnd) break;
-    if (c == '\r' || p == 0 || s[p - 1] != '\r') {  // "\r\n" is one line end
-      f.strSource.passed(p + 1);
+    if (*q == '\r' || q == s || q[-1] != '\r') {  // "\r\n" is one line end
+      if (f.strSource.forgetsAt(static_cast<int32_t>(q - s) + 1)) return handOver();  // it gives the pages back
       ++f.intCurLine;
       ++intTotalLines;
     }
-    lineStart = ++p;
+    line = ++q;
   }
+  const char c = *q;
+  const auto at = static_cast<int32_t>(q - s);
   prevTokenType = curToken.Token;
-  if (lexDepth_ == 0) tokenStart = {p, f.intCurLine, p - lineStart};
+  if (lexDepth_ == 0) tokenStart = {at, f.intCurLine, static_cast<int32_t>(q - line)};
   switch (cls) {
     case ccSingle:
       if (c == '?') break;
-      f.intCurChar = p + 1;
-      f.intCurLineChar = p + 1 - lineStart;
-      return setPlainSourceToken(singleCode(c), {s + p, 1});
+      f.intCurChar = at + 1;
+      f.intCurLineChar = static_cast<int32_t>(q + 1 - line);
+      return setPlainSourceToken(singleCode(c), {q, 1});
     case ccWord: {
-      int32_t end = p + 1;
-      while (lex::isWordChar(s[end])) ++end;
-      f.intCurChar = end;
-      f.intCurLineChar = end - lineStart;
-      const std::string_view word(s + p, static_cast<size_t>(end - p));
+      const char* end = q + 1;
+      while (lex::isWordChar(*end)) ++end;
+      f.intCurChar = static_cast<int32_t>(end - s);
+      f.intCurLineChar = static_cast<int32_t>(end - line);
+      const std::string_view word(q, static_cast<size_t>(end - q));
       // 16 bytes from the word on lie within the text and its closing zero, or the index is asked
       // through a copy.
-      const TKeywordSlot* kw = end + 16 - static_cast<int32_t>(word.size()) <= f.intSourceLen + 1
-                                   ? findKeywordInPlace(word.data(), word.size())
-                                   : findKeywordSlot(word);
+      const TKeywordSlot* kw = at + 16 <= f.intSourceLen + 1 ? findKeywordInPlace(q, word.size())
+                                                              : findKeywordSlot(word);
       if (kw && !macroNamedLikeKeyword_) {
         switch (kw->kind) {
           case TWordKind::plain:
             if (kw->code == tk::MnInt) break;
             return setPlainSourceToken(kw->code, word);
           case TWordKind::register32:
-            if (s[end] == '.' || s[end] == '[' || s[end] == ':') break;
+            if (*end == '.' || *end == '[' || *end == ':') break;
             [[fallthrough]];
           case TWordKind::register16or8:
             return setPlainRegisterToken(word, static_cast<TRegister>(kw->reg));
@@ -217,24 +233,22 @@ uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
             break;
         }
       }
-      return continueWord(word, kw ? kw->keyword : nullptr, keepMacroVarName, noStatementForms);
+      return continueWord(word, kw ? kw->keyword : nullptr);
     }
     case ccDigit: {
-      if (c == '0' && s[p + 1] == 'x') break;
-      int32_t end = p + 1;
+      if (c == '0' && q[1] == 'x') break;
+      const char* end = q + 1;
       uint64_t value = static_cast<uint64_t>(c - '0');  // wraps harmlessly past 18 digits, which go on
-      while (lex::isDigit(s[end])) value = value * 10 + static_cast<uint64_t>(s[end++] - '0');
-      if (s[end] == '.' || end - p > 18) break;  // a float, or a number that may not fit
-      f.intCurChar = end;
-      f.intCurLineChar = end - lineStart;
-      return setDecimalToken({s + p, static_cast<size_t>(end - p)}, static_cast<int64_t>(value));
+      while (lex::isDigit(*end)) value = value * 10 + static_cast<uint64_t>(*end++ - '0');
+      if (*end == '.' || end - q > 18) break;  // a float, or a number that may not fit
+      f.intCurChar = static_cast<int32_t>(end - s);
+      f.intCurLineChar = static_cast<int32_t>(end - line);
+      return setDecimalToken({q, static_cast<size_t>(end - q)}, static_cast<int64_t>(value));
     }
     default:
       break;
   }
-  f.intCurChar = p;
-  f.intCurLineChar = p - lineStart;
-  return getTokenFull(keepMacroVarName, noStatementForms);
+  return handOver();
 }
 
 namespace {
@@ -245,15 +259,16 @@ struct TDepth {
 };
 }  // namespace
 
-uint16_t TCompiler::getTokenFull(bool keepMacroVarName, bool noStatementForms) {
+uint16_t TCompiler::getTokenFull() {
+  const bool keepMacroVarName = lexChoices_ & kKeepMacroVarName, noStatementForms = lexChoices_ & kNoStatementForms;
   TDepth guard{++lexDepth_};
   if (lexDepth_ > kMaxLexDepth) Error("Source nested too deeply");
   return scanToken(keepMacroVarName, noStatementForms);
 }
 
 // The rest of a word the quick path read and looked up.
-uint16_t TCompiler::continueWord(std::string_view word, const TKeyword* kw, bool keepMacroVarName,
-                                 bool noStatementForms) {
+uint16_t TCompiler::continueWord(std::string_view word, const TKeyword* kw) {
+  const bool keepMacroVarName = lexChoices_ & kKeepMacroVarName, noStatementForms = lexChoices_ & kNoStatementForms;
   TDepth guard{++lexDepth_};
   uint16_t code = 0;
   if (lexKnownWord(word, kw, code) == 0) return code;
