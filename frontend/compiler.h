@@ -562,20 +562,12 @@ struct TCompiler {
   bool lexerReadsPlain() const { return !pluginSys || !pluginSys->HasEntries(); }
   void resetToken(uint16_t code, std::string_view text, bool lasting = false);
   uint16_t setSourceToken(uint16_t code, std::string_view word);
+  // Every field from Token to DataOffset zero (+0.0, no register, segment CS), then the code.
   void clearTokenFields(uint16_t code) {
-    TCurrentToken& t = curToken;
-    t.Data = nullptr;
-    t.Proc = nullptr;
-    t.Macro = nullptr;
-    t.DataOffset = 0;
-    t.Size = 0;
-    t.Length = 0;
-    std::memset(&t.Ext, 0, sizeof t.Ext);  // +0.0: integer stores cost far less than the x87 store
-    t.Int = 0;
-    t.RegID = 0;
-    t.Reg = rdEAX;
-    t.Seg = segCS;
-    t.Token = code;
+    static_assert(rdEAX == 0 && segCS == 0);
+    constexpr size_t kCleared = offsetof(TCurrentToken, DataOffset) + sizeof curToken.DataOffset;
+    std::memset(static_cast<void*>(&curToken), 0, kCleared);
+    curToken.Token = code;
   }
   // Tokens the lexer's quick path reads, their text in the source: a code with no value, a
   // register, a decimal number whose value it worked out as it read the digits.

@@ -164,7 +164,7 @@ bool TCompiler::TakePunctuation(char c, uint16_t code) {
   f.intCurLineChar = column;
   f.intCurChar = at + 1;
   tokenStart = {at, f.intCurLine, column - 1};
-  setSourceToken(code, {text + at, 1});
+  setPlainSourceToken(code, {text + at, 1});  // punctuation carries no value
   return true;
 }
 
