@@ -166,9 +166,16 @@ struct TCompiler {
   }
   uint16_t PeekToken();
   // The code read when it is one of `codes`; else 13 with the message in strLastError.
-  uint16_t ExpectToken(std::initializer_list<uint16_t> codes) {
-    return ExpectToken(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
+  // Inlined, so that the codes of a call are compared as constants where it stands.
+  [[gnu::always_inline]] uint16_t ExpectToken(std::initializer_list<uint16_t> codes) {
+    const uint16_t read = readExpected();
+    for (const uint16_t code : codes)
+      if (code == read) return read;
+    SetExpectedError(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
+    return tk::Invalid;
   }
+  // The next token as ExpectToken reads it: no plug-in keyword, no statement form.
+  uint16_t readExpected();
   uint16_t ExpectToken(const uint16_t* codes, int32_t high);
   // Reads the one-character token `c` (code `code`) when it comes next after nothing but blanks
   // on the same line, leaving the token and the reader as GetToken does: the commonest tokens
@@ -555,6 +562,7 @@ struct TCompiler {
   uint16_t readQuick();
   [[gnu::noinline]] uint16_t getTokenFull();
   [[gnu::noinline]] uint16_t continueWord(std::string_view word, const TKeyword* kw);
+  [[gnu::noinline]] uint16_t continueWord(std::string_view word);
   // Only getTokenFull calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
   uint16_t scanOn(bool keepMacroVarName, bool noStatementForms);  // the loop, past the first token's start

@@ -215,10 +215,9 @@ uint16_t TCompiler::readQuick() {
       f.intCurChar = static_cast<int32_t>(end - s);
       f.intCurLineChar = static_cast<int32_t>(end - line);
       const std::string_view word(q, static_cast<size_t>(end - q));
-      // 16 bytes from the word on lie within the text and its closing zero, or the index is asked
-      // through a copy.
-      const TKeywordSlot* kw = at + 16 <= f.intSourceLen + 1 ? findKeywordInPlace(q, word.size())
-                                                              : findKeywordSlot(word);
+      // The index reads 16 bytes from the word on: near the end of the text the full path looks.
+      if (at + 16 > f.intSourceLen + 1) return continueWord(word);
+      const TKeywordSlot* kw = findKeywordInPlace(q, word.size());
       if (kw && !macroNamedLikeKeyword_) {
         switch (kw->kind) {
           case TWordKind::plain:
@@ -266,7 +265,9 @@ uint16_t TCompiler::getTokenFull() {
   return scanToken(keepMacroVarName, noStatementForms);
 }
 
-// The rest of a word the quick path read and looked up.
+// The rest of a word the quick path read and looked up, or left to look up.
+uint16_t TCompiler::continueWord(std::string_view word) { return continueWord(word, findKeyword(word)); }
+
 uint16_t TCompiler::continueWord(std::string_view word, const TKeyword* kw) {
   const bool keepMacroVarName = lexChoices_ & kKeepMacroVarName, noStatementForms = lexChoices_ & kNoStatementForms;
   TDepth guard{++lexDepth_};

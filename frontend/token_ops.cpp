@@ -140,11 +140,16 @@ uint16_t TCompiler::PeekToken() {
   return read;
 }
 
-uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
+uint16_t TCompiler::readExpected() {
   const bool skipping = Settings.skipPluginKeywords;
   Settings.skipPluginKeywords = true;
   const uint16_t read = GetToken(false, true);
   Settings.skipPluginKeywords = skipping;
+  return read;
+}
+
+uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
+  const uint16_t read = readExpected();
   for (int32_t i = 0; i <= high; ++i)
     if (codes[i] == read) return read;
   SetExpectedError(codes, high);
