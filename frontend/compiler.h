@@ -175,7 +175,10 @@ struct TCompiler {
     return tk::Invalid;
   }
   // The next token as ExpectToken reads it: no plug-in keyword, no statement form.
-  uint16_t readExpected();
+  uint16_t readExpected() {
+    lexChoices_ = kNoStatementForms | kSkipPluginKeywords;
+    return readQuick();
+  }
   uint16_t ExpectToken(const uint16_t* codes, int32_t high);
   // Reads the one-character token `c` (code `code`) when it comes next after nothing but blanks
   // on the same line, leaving the token and the reader as GetToken does: the commonest tokens
@@ -557,13 +560,19 @@ struct TCompiler {
     bool endsInAssign = false;
   } operatorRun_;
   // GetToken's path for what its quick path leaves: the depth guard and the scanning loop.
-  // The quick path and what it hands over to; the choices of the call wait in lexChoices_.
+  // The quick path and what it hands over to. The choices of the call wait in lexChoices_ for
+  // the path that reads the token, so that the quick path keeps no registers for them.
+  enum : uint8_t { kKeepMacroVarName = 1, kNoStatementForms = 2, kSkipPluginKeywords = 4 };
   uint8_t lexChoices_ = 0;
+  template <typename... A>
+  uint16_t withChoices(uint16_t (TCompiler::*read)(A...), A... args);
+  [[gnu::noinline]] uint16_t readFull();
+  [[gnu::noinline]] uint16_t readWordRest(std::string_view word, const TKeyword* kw);
   uint16_t readQuick();
   [[gnu::noinline]] uint16_t getTokenFull();
   [[gnu::noinline]] uint16_t continueWord(std::string_view word, const TKeyword* kw);
   [[gnu::noinline]] uint16_t continueWord(std::string_view word);
-  // Only getTokenFull calls it; inlined there to spare a call and a frame per token.
+  // Only readFull calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
   uint16_t scanOn(bool keepMacroVarName, bool noStatementForms);  // the loop, past the first token's start
   // No plug-in listens for characters or words: the lexer may read the commonest tokens alone.

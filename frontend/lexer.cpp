@@ -158,10 +158,6 @@ uint16_t TCompiler::scanOn(bool keepMacroVarName, bool noStatementForms) {
   }
 }
 
-// The two choices of a GetToken call wait in lexChoices_ for the path that reads the token, so
-// that the quick path keeps no registers for them: it reads them only when it hands over.
-enum : uint8_t { kKeepMacroVarName = 1, kNoStatementForms = 2 };
-
 uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
   lexChoices_ = static_cast<uint8_t>((keepMacroVarName ? kKeepMacroVarName : 0) | (noStatementForms ? kNoStatementForms : 0));
   return readQuick();
@@ -258,7 +254,21 @@ struct TDepth {
 };
 }  // namespace
 
-uint16_t TCompiler::getTokenFull() {
+// Reads with plug-in keywords skipped when the call asked for it: the quick path never looks at
+// plug-ins, so only a path it hands over to needs the setting.
+template <typename... A>
+uint16_t TCompiler::withChoices(uint16_t (TCompiler::*read)(A...), A... args) {
+  if ((lexChoices_ & kSkipPluginKeywords) == 0) return (this->*read)(args...);
+  const bool skipping = Settings.skipPluginKeywords;
+  Settings.skipPluginKeywords = true;
+  const uint16_t code = (this->*read)(args...);
+  Settings.skipPluginKeywords = skipping;
+  return code;
+}
+
+uint16_t TCompiler::getTokenFull() { return withChoices(&TCompiler::readFull); }
+
+uint16_t TCompiler::readFull() {
   const bool keepMacroVarName = lexChoices_ & kKeepMacroVarName, noStatementForms = lexChoices_ & kNoStatementForms;
   TDepth guard{++lexDepth_};
   if (lexDepth_ > kMaxLexDepth) Error("Source nested too deeply");
@@ -269,6 +279,10 @@ uint16_t TCompiler::getTokenFull() {
 uint16_t TCompiler::continueWord(std::string_view word) { return continueWord(word, findKeyword(word)); }
 
 uint16_t TCompiler::continueWord(std::string_view word, const TKeyword* kw) {
+  return withChoices(&TCompiler::readWordRest, word, kw);
+}
+
+uint16_t TCompiler::readWordRest(std::string_view word, const TKeyword* kw) {
   const bool keepMacroVarName = lexChoices_ & kKeepMacroVarName, noStatementForms = lexChoices_ & kNoStatementForms;
   TDepth guard{++lexDepth_};
   uint16_t code = 0;

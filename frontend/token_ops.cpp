@@ -140,14 +140,6 @@ uint16_t TCompiler::PeekToken() {
   return read;
 }
 
-uint16_t TCompiler::readExpected() {
-  const bool skipping = Settings.skipPluginKeywords;
-  Settings.skipPluginKeywords = true;
-  const uint16_t read = GetToken(false, true);
-  Settings.skipPluginKeywords = skipping;
-  return read;
-}
-
 uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
   const uint16_t read = readExpected();
   for (int32_t i = 0; i <= high; ++i)
@@ -157,13 +149,13 @@ uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
 }
 
 bool TCompiler::TakePunctuation(char c, uint16_t code) {
-  // A plug-in may claim the character: then only the lexer's own path offers it.
-  if (lexDepth_ != 0 || (pluginSys && pluginSys->HasEntries())) return false;
   TAFile& f = *curFile;
   if (f.intCurChar >= f.intSourceLen) return false;
   const char* text = f.strSource.data();
   const auto at = static_cast<int32_t>(lex::pastBlanks(text + f.intCurChar) - text);  // the index of c
   if (text[at] != c) return false;
+  // A plug-in may claim the character: then only the lexer's own path offers it.
+  if (lexDepth_ != 0 || !lexerReadsPlain()) return false;
   prevTokenType = curToken.Token;
   const int32_t column = f.intCurLineChar + at + 1 - f.intCurChar;
   f.intCurLineChar = column;

@@ -169,14 +169,31 @@ class TDisplayTable {
 
 }  // namespace
 
+template <typename T>
+static uint64_t load(const char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
 const TKeywordSlot* findKeywordSlot(std::string_view word) {
-  if (word.size() < kShortestKeyword || word.size() > kLongestKeyword) return nullptr;
-  char padded[16] = {};  // the word where 16 bytes may be read
-  for (size_t i = 0; i < word.size(); ++i) {
-    if (static_cast<unsigned char>(word[i]) >= 0x80) return nullptr;  // no fixed word has such a byte
-    padded[i] = word[i];
+  using namespace keyword_index;
+  const size_t n = word.size();
+  if (n < kShortestKeyword || n > kLongestKeyword) return nullptr;
+  // Two loads that may overlap read the 2 to 11 bytes without a loop and without a byte beyond
+  // the word; where they overlap both hold the same bytes, so OR-ing them is safe.
+  const char* p = word.data();
+  uint64_t low = 0, high = 0;
+  if (n >= 8) {
+    low = load<uint64_t>(p);
+    if (n > 8) high = load<uint64_t>(p + n - 8) >> (8 * (16 - n));
+  } else if (n >= 4) {
+    low = load<uint32_t>(p) | load<uint32_t>(p + n - 4) << (8 * (n - 4));
+  } else {
+    low = load<uint16_t>(p) | load<uint8_t>(p + n - 1) << (8 * (n - 1));
   }
-  return findKeywordInPlace(padded, word.size());
+  if (((low | high) & kOnes * 0x80) != 0) return nullptr;  // no fixed word has such a byte
+  return find((low | kCaseBits) & kLowMask[n], (high | kCaseBits) & kHighMask[n]);
 }
 
 const TKeyword* findKeyword(std::string_view word) {
