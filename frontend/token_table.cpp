@@ -1,5 +1,6 @@
 #include "frontend/token_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -98,6 +99,19 @@ constexpr std::array<TKeywordSlot, keyword_index::kSize> keyword_index::kSlots =
 }();
 
 namespace {
+
+// The longest run of slots a look-up walks: a word is found, or found missing, in a few probes.
+constexpr size_t kLongestProbe = [] {
+  using namespace keyword_index;
+  size_t longest = 0;
+  for (size_t s = 0; s < kSize; ++s) {
+    if (kSlots[s].low == 0) continue;
+    const size_t home = hash(kSlots[s].low, kSlots[s].high);
+    longest = std::max(longest, ((s - home) & kMask) + 1);
+  }
+  return longest;
+}();
+static_assert(kLongestProbe <= 4);
 
 // The lexer gives a plain word its code and its text only: no fixed word may stand for a token
 // that carries a value worked out from its text.
