@@ -195,6 +195,7 @@ uint16_t TCompiler::readQuick() {
     }
     line = ++q;
   }
+  if (cls == ccEnd) return handOver();  // the end, or a zero byte: no token starts there
   const char c = *q;
   const auto at = static_cast<int32_t>(q - s);
   prevTokenType = curToken.Token;

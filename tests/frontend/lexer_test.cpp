@@ -150,7 +150,7 @@ TEST_F(Lexer, FixedWordsAreFoundWhereverTheyStand) {
 }
 
 TEST_F(Lexer, TokenStartCanBeReadAgain) {
-  source("x\n  name = 5");
+  source("x\n  name = 5 \n\n");
   c.GetToken();
   EXPECT_EQ(c.GetToken(), tk::Identifier);
   EXPECT_EQ(c.PeekToken(), tk::Assign);
@@ -159,6 +159,13 @@ TEST_F(Lexer, TokenStartCanBeReadAgain) {
   EXPECT_EQ(c.curToken.Str, "name");
   EXPECT_EQ(c.curFile->intCurLine, 2);
   EXPECT_EQ(c.curFile->intCurLineChar, 6);
+  // The end of the text is no token start: the last token can still be read again.
+  c.GetToken();
+  c.GetToken();
+  EXPECT_EQ(c.GetToken(), tk::EndOfFile);
+  c.RewindToTokenStart();
+  EXPECT_EQ(c.GetToken(), tk::Number);
+  EXPECT_EQ(c.curFile->intCurLineChar, 10);
 }
 
 TEST_F(Lexer, LoadfsReadsAWholeFile) {
