@@ -559,19 +559,21 @@ struct TCompiler {
     std::vector<int32_t> positions;
     bool endsInAssign = false;
   } operatorRun_;
-  // GetToken's path for what its quick path leaves: the depth guard and the scanning loop.
-  // The quick path and what it hands over to. The choices of the call wait in lexChoices_ for
-  // the path that reads the token, so that the quick path keeps no registers for them.
+  // GetToken's quick path (readQuick) and what it hands over to: getTokenFull, the depth guard
+  // and the scanning loop (readFull), and continueWord, the rest of a word it has read
+  // (readWordRest; without `kw` the word is looked up there). The choices of the call wait in
+  // lexChoices_ for the path that reads the token, so that the quick path keeps no registers
+  // for them.
   enum : uint8_t { kKeepMacroVarName = 1, kNoStatementForms = 2, kSkipPluginKeywords = 4 };
   uint8_t lexChoices_ = 0;
-  template <typename... A>
-  uint16_t withChoices(uint16_t (TCompiler::*read)(A...), A... args);
-  [[gnu::noinline]] uint16_t readFull();
-  [[gnu::noinline]] uint16_t readWordRest(std::string_view word, const TKeyword* kw);
   uint16_t readQuick();
   [[gnu::noinline]] uint16_t getTokenFull();
   [[gnu::noinline]] uint16_t continueWord(std::string_view word, const TKeyword* kw);
   [[gnu::noinline]] uint16_t continueWord(std::string_view word);
+  template <typename... A>
+  uint16_t withChoices(uint16_t (TCompiler::*read)(A...), A... args);
+  [[gnu::noinline]] uint16_t readFull();
+  [[gnu::noinline]] uint16_t readWordRest(std::string_view word, const TKeyword* kw);
   // Only readFull calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
   uint16_t scanOn(bool keepMacroVarName, bool noStatementForms);  // the loop, past the first token's start

@@ -1,9 +1,7 @@
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"

@@ -100,7 +100,8 @@ constexpr std::array<TKeywordSlot, keyword_index::kSize> keyword_index::kSlots =
 
 namespace {
 
-// The longest run of slots a look-up walks: a word is found, or found missing, in a few probes.
+// The longest walk from a fixed word's home slot to the slot that holds it: every fixed word is
+// found within a few probes.
 constexpr size_t kLongestProbe = [] {
   using namespace keyword_index;
   size_t longest = 0;
