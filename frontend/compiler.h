@@ -24,6 +24,7 @@
 #include "frontend/token.h"
 #include "frontend/token_list.h"
 #include "frontend/token_table.h"
+#include "frontend/token_values.h"
 #include "output/link_input.h"
 #include "output/pe_file.h"
 #include "output/procedure_layout.h"
@@ -154,15 +155,29 @@ struct TCompiler {
     return setTokenText(code, std::string_view(text), true);
   }
   uint16_t setTokenText(uint16_t code, std::string_view text, bool lasting);
-  void setPlainSize();  // the length and size of a token that carries no value
+  // The length and size of a token that carries no value.
+  void setPlainSize() {
+    curToken.Length = static_cast<int32_t>(curToken.Str.size());
+    curToken.Size = 4;
+  }
   // The `n` characters read last, as they stand in the source.
   std::string_view lastChars(int32_t n) const {
     return {curFile->strSource.data() + curFile->intCurChar - n, static_cast<size_t>(n)};
   }
   uint16_t PeekToken();
   // The code read when it is one of `codes`; else 13 with the message in strLastError.
-  uint16_t ExpectToken(std::initializer_list<uint16_t> codes) {
-    return ExpectToken(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
+  // Inlined, so that the codes of a call are compared as constants where it stands.
+  [[gnu::always_inline]] uint16_t ExpectToken(std::initializer_list<uint16_t> codes) {
+    const uint16_t read = readExpected();
+    for (const uint16_t code : codes)
+      if (code == read) return read;
+    SetExpectedError(codes.begin(), static_cast<int32_t>(codes.size()) - 1);
+    return tk::Invalid;
+  }
+  // The next token as ExpectToken reads it: no plug-in keyword, no statement form.
+  uint16_t readExpected() {
+    lexChoices_ = kNoStatementForms | kSkipPluginKeywords;
+    return readQuick();
   }
   uint16_t ExpectToken(const uint16_t* codes, int32_t high);
   // Reads the one-character token `c` (code `code`) when it comes next after nothing but blanks
@@ -544,27 +559,65 @@ struct TCompiler {
     std::vector<int32_t> positions;
     bool endsInAssign = false;
   } operatorRun_;
-  // Only GetToken calls it; inlined there to spare a call and a frame per token.
+  // GetToken's quick path (readQuick) and what it hands over to: getTokenFull, the depth guard
+  // and the scanning loop (readFull), and continueWord, the rest of a word it has read
+  // (readWordRest; without `kw` the word is looked up there). The choices of the call wait in
+  // lexChoices_ for the path that reads the token, so that the quick path keeps no registers
+  // for them.
+  enum : uint8_t { kKeepMacroVarName = 1, kNoStatementForms = 2, kSkipPluginKeywords = 4 };
+  uint8_t lexChoices_ = 0;
+  uint16_t readQuick();
+  [[gnu::noinline]] uint16_t getTokenFull();
+  [[gnu::noinline]] uint16_t continueWord(std::string_view word, const TKeyword* kw);
+  [[gnu::noinline]] uint16_t continueWord(std::string_view word);
+  template <typename... A>
+  uint16_t withChoices(uint16_t (TCompiler::*read)(A...), A... args);
+  [[gnu::noinline]] uint16_t readFull();
+  [[gnu::noinline]] uint16_t readWordRest(std::string_view word, const TKeyword* kw);
+  // Only readFull calls it; inlined there to spare a call and a frame per token.
   [[gnu::always_inline]] inline uint16_t scanToken(bool keepMacroVarName, bool noStatementForms);
+  uint16_t scanOn(bool keepMacroVarName, bool noStatementForms);  // the loop, past the first token's start
+  // No plug-in listens for characters or words: the lexer may read the commonest tokens alone.
+  bool lexerReadsPlain() const { return !pluginSys || !pluginSys->HasEntries(); }
   void resetToken(uint16_t code, std::string_view text, bool lasting = false);
   uint16_t setSourceToken(uint16_t code, std::string_view word);
+  // Every field from Token to DataOffset zero (+0.0, no register, segment CS), then the code.
   void clearTokenFields(uint16_t code) {
-    TCurrentToken& t = curToken;
-    t.Data = nullptr;
-    t.Proc = nullptr;
-    t.Macro = nullptr;
-    t.DataOffset = 0;
-    t.Size = 0;
-    t.Length = 0;
-    std::memset(&t.Ext, 0, sizeof t.Ext);  // +0.0: integer stores cost far less than the x87 store
-    t.Int = 0;
-    t.RegID = 0;
-    t.Reg = rdEAX;
-    t.Seg = segCS;
-    t.Token = code;
+    static_assert(rdEAX == 0 && segCS == 0);
+    constexpr size_t kCleared = offsetof(TCurrentToken, DataOffset) + sizeof curToken.DataOffset;
+    std::memset(static_cast<void*>(&curToken), 0, kCleared);
+    curToken.Token = code;
+  }
+  // Tokens the lexer's quick path reads, their text in the source: a code with no value, a
+  // register, a decimal number whose value it worked out as it read the digits.
+  uint16_t setPlainSourceToken(uint16_t code, std::string_view word) {
+    curToken.Str.refer(word);
+    clearTokenFields(code);
+    setPlainSize();
+    return code;
+  }
+  uint16_t setPlainRegisterToken(std::string_view word, TRegister r) {
+    curToken.Str.refer(word);
+    clearTokenFields(tk::Register);
+    setRegisterFields(r);
+    return tk::Register;
+  }
+  uint16_t setDecimalToken(std::string_view digits, int64_t value) {
+    curToken.Str.refer(digits);
+    clearTokenFields(tk::Number);
+    curToken.Length = static_cast<int32_t>(digits.size());
+    curToken.Int = value;
+    setExtendedFromInt(curToken.Ext, value);
+    return tk::Number;
   }
   bool inSource(std::string_view text) const;
-  void setRegisterFields(TRegister r);
+  void setRegisterFields(TRegister r) {
+    TCurrentToken& t = curToken;
+    t.Reg = r;
+    t.RegID = static_cast<uint8_t>(regNumber(r));
+    t.Size = regSize(r);
+    t.Length = t.Size / 8;
+  }
   uint16_t setRegisterToken(std::string_view word, TRegister r, bool readOn = false);
   // Those marked noinline read what few tokens are: called, not inlined, so the scanning loop
   // that every token passes through stays small.
@@ -591,6 +644,7 @@ struct TCompiler {
   [[gnu::noinline]] uint16_t lexHash();
   uint16_t lexNumber(char first);
   int lexWord(char first, uint16_t& code);  // 0 token ready, 1 scan again
+  int lexKnownWord(std::string_view word, const TKeyword* kw, uint16_t& code);  // after the plug-ins
   [[gnu::noinline]] int offerWordToPlugins(std::string_view word, uint16_t& code);  // -1: not taken
   uint16_t lexFixedWord(const TKeyword& kw, std::string_view word);
   uint16_t lexRegister32(std::string_view word, TRegister reg);

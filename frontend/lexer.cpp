@@ -8,14 +8,19 @@
 namespace kelvo {
 namespace {
 
+// ccBlank, ccLineEnd and ccEnd only the quick path sees: the scanning loop is past them.
 enum TCharClass : uint8_t {
   ccNone, ccAt, ccSingle, ccParen, ccBracket, ccOperator, ccPlusMinus, ccString, ccOrdinal,
-  ccSlash, ccDollar, ccHash, ccDigit, ccWord,
+  ccSlash, ccDollar, ccHash, ccDigit, ccWord, ccBlank, ccLineEnd, ccEnd,
 };
 
-constexpr std::array<TCharClass, 126> makeClasses() {
-  std::array<TCharClass, 126> t{};
+constexpr std::array<TCharClass, 256> makeClasses() {
+  std::array<TCharClass, 256> t{};
   for (auto& c : t) c = ccNone;
+  for (int c = 1; c <= 32; ++c) t[static_cast<size_t>(c)] = ccBlank;  // any control character
+  t['\r'] = ccLineEnd;
+  t['\n'] = ccLineEnd;
+  t[0] = ccEnd;
   t['@'] = ccAt;
   for (char c : {';', ')', ']', '{', '}', ':', ',', '.', '%', '?'}) t[static_cast<size_t>(c)] = ccSingle;
   t['('] = ccParen;
@@ -34,22 +39,24 @@ constexpr std::array<TCharClass, 126> makeClasses() {
   t['_'] = ccWord;
   return t;
 }
-constexpr std::array<TCharClass, 126> kClasses = makeClasses();
+constexpr std::array<TCharClass, 256> kClasses = makeClasses();
 
-uint16_t singleCode(char c) {
-  switch (c) {
-    case ';': return tk::Semicolon;
-    case ')': return tk::RParen;
-    case ']': return tk::RBracket;
-    case '{': return tk::LBrace;
-    case '}': return tk::RBrace;
-    case ':': return tk::Colon;
-    case ',': return tk::Comma;
-    case '.': return tk::Dot;
-    case '%': return tk::Percent;
-    default: return tk::Question;
-  }
-}
+// The codes of the ccSingle characters, one load each.
+constexpr std::array<uint16_t, 128> kSingleCodes = [] {
+  std::array<uint16_t, 128> t{};
+  for (auto& code : t) code = tk::Question;
+  t[';'] = tk::Semicolon;
+  t[')'] = tk::RParen;
+  t[']'] = tk::RBracket;
+  t['{'] = tk::LBrace;
+  t['}'] = tk::RBrace;
+  t[':'] = tk::Colon;
+  t[','] = tk::Comma;
+  t['.'] = tk::Dot;
+  t['%'] = tk::Percent;
+  return t;
+}();
+uint16_t singleCode(char c) { return kSingleCodes[static_cast<unsigned char>(c) & 127]; }
 
 }  // namespace
 
@@ -107,6 +114,10 @@ char TCompiler::nextNonBlank() {
 
 uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
   prevTokenType = curToken.Token;
+  return scanOn(keepMacroVarName, noStatementForms);
+}
+
+uint16_t TCompiler::scanOn(bool keepMacroVarName, bool noStatementForms) {
   for (;;) {
     const char c = nextNonBlank();
     const auto u = static_cast<unsigned char>(c);
@@ -119,9 +130,8 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
     }
     if (!Settings.skipPluginKeywords && pluginSys && pluginSys->HasEntries() && offerCharToPlugins(c))
       return curToken.Token;
-    if (u >= 126) return SetToken(tk::Identifier, lastChars(1));
     switch (kClasses[u]) {
-      case ccNone: return setSourceToken(tk::Identifier, lastChars(1));
+      case ccNone: case ccBlank: case ccLineEnd: case ccEnd: return setSourceToken(tk::Identifier, lastChars(1));
       case ccAt: return lexAt();
       case ccSingle: return c == '?' ? SetToken(tk::Question, ".") : setSourceToken(singleCode(c), lastChars(1));
       case ccParen: return lexParen(noStatementForms);
@@ -149,12 +159,136 @@ uint16_t TCompiler::scanToken(bool keepMacroVarName, bool noStatementForms) {
 }
 
 uint16_t TCompiler::GetToken(bool keepMacroVarName, bool noStatementForms) {
-  struct TDepth {
-    int& depth;
-    ~TDepth() { --depth; }
-  } guard{++lexDepth_};
+  lexChoices_ = static_cast<uint8_t>((keepMacroVarName ? kKeepMacroVarName : 0) | (noStatementForms ? kNoStatementForms : 0));
+  return readQuick();
+}
+
+// The commonest tokens (fixed words and registers, one-character punctuation, decimal numbers)
+// are read here: no depth guard, no frame, no call but the one that hands over the rest. What
+// this path leaves is exactly what the full path would: it gives up before it reads anything of
+// a token it does not take, with the reader just before that token.
+uint16_t TCompiler::readQuick() {
+  if (lexDepth_ >= kMaxLexDepth || !lexerReadsPlain()) return getTokenFull();
+  TAFile& f = *curFile;
+  const char* const s = f.strSource.data();
+  if (f.intCurChar >= f.intSourceLen) return getTokenFull();
+  const char* q = s + f.intCurChar;  // the next character
+  const char* line = q - f.intCurLineChar;  // the line's first character
+  // Leaves the reader just before q, as though the full path had read the blanks.
+  auto handOver = [&] {
+    f.intCurChar = static_cast<int32_t>(q - s);
+    f.intCurLineChar = static_cast<int32_t>(q - line);
+    return getTokenFull();
+  };
+  TCharClass cls;
+  for (;;) {
+    cls = kClasses[static_cast<unsigned char>(*q)];
+    if (cls == ccBlank) {
+      ++q;
+      continue;
+    }
+    if (cls != ccLineEnd) break;
+    if (*q == '\r' || q == s || q[-1] != '\r') {  // "\r\n" is one line end
+      if (f.strSource.forgetsAt(static_cast<int32_t>(q - s) + 1)) return handOver();  // it gives the pages back
+      ++f.intCurLine;
+      ++intTotalLines;
+    }
+    line = ++q;
+  }
+  if (cls == ccEnd) return handOver();  // the end, or a zero byte: no token starts there
+  const char c = *q;
+  const auto at = static_cast<int32_t>(q - s);
+  prevTokenType = curToken.Token;
+  if (lexDepth_ == 0) tokenStart = {at, f.intCurLine, static_cast<int32_t>(q - line)};
+  switch (cls) {
+    case ccSingle:
+      if (c == '?') break;
+      f.intCurChar = at + 1;
+      f.intCurLineChar = static_cast<int32_t>(q + 1 - line);
+      return setPlainSourceToken(singleCode(c), {q, 1});
+    case ccWord: {
+      const char* end = q + 1;
+      while (lex::isWordChar(*end)) ++end;
+      f.intCurChar = static_cast<int32_t>(end - s);
+      f.intCurLineChar = static_cast<int32_t>(end - line);
+      const std::string_view word(q, static_cast<size_t>(end - q));
+      // The index reads 16 bytes from the word on: near the end of the text the full path looks.
+      if (at + 16 > f.intSourceLen + 1) return continueWord(word);
+      const TKeywordSlot* kw = findKeywordInPlace(q, word.size());
+      if (kw && !macroNamedLikeKeyword_) {
+        switch (kw->kind) {
+          case TWordKind::plain:
+            if (kw->code == tk::MnInt) break;
+            return setPlainSourceToken(kw->code, word);
+          case TWordKind::register32:
+            if (*end == '.' || *end == '[' || *end == ':') break;
+            [[fallthrough]];
+          case TWordKind::register16or8:
+            return setPlainRegisterToken(word, static_cast<TRegister>(kw->reg));
+          default:
+            break;
+        }
+      }
+      return continueWord(word, kw ? kw->keyword : nullptr);
+    }
+    case ccDigit: {
+      if (c == '0' && q[1] == 'x') break;
+      const char* end = q + 1;
+      uint64_t value = static_cast<uint64_t>(c - '0');  // wraps harmlessly past 18 digits, which go on
+      while (lex::isDigit(*end)) value = value * 10 + static_cast<uint64_t>(*end++ - '0');
+      if (*end == '.' || end - q > 18) break;  // a float, or a number that may not fit
+      f.intCurChar = static_cast<int32_t>(end - s);
+      f.intCurLineChar = static_cast<int32_t>(end - line);
+      return setDecimalToken({q, static_cast<size_t>(end - q)}, static_cast<int64_t>(value));
+    }
+    default:
+      break;
+  }
+  return handOver();
+}
+
+namespace {
+// Counts how deep tokens are read inside tokens.
+struct TDepth {
+  int& depth;
+  ~TDepth() { --depth; }
+};
+}  // namespace
+
+// Reads with plug-in keywords skipped when the call asked for it: the quick path never looks at
+// plug-ins, so only a path it hands over to needs the setting.
+template <typename... A>
+uint16_t TCompiler::withChoices(uint16_t (TCompiler::*read)(A...), A... args) {
+  if ((lexChoices_ & kSkipPluginKeywords) == 0) return (this->*read)(args...);
+  const bool skipping = Settings.skipPluginKeywords;
+  Settings.skipPluginKeywords = true;
+  const uint16_t code = (this->*read)(args...);
+  Settings.skipPluginKeywords = skipping;
+  return code;
+}
+
+uint16_t TCompiler::getTokenFull() { return withChoices(&TCompiler::readFull); }
+
+uint16_t TCompiler::readFull() {
+  const bool keepMacroVarName = lexChoices_ & kKeepMacroVarName, noStatementForms = lexChoices_ & kNoStatementForms;
+  TDepth guard{++lexDepth_};
   if (lexDepth_ > kMaxLexDepth) Error("Source nested too deeply");
   return scanToken(keepMacroVarName, noStatementForms);
+}
+
+// The rest of a word the quick path read and looked up, or left to look up.
+uint16_t TCompiler::continueWord(std::string_view word) { return continueWord(word, findKeyword(word)); }
+
+uint16_t TCompiler::continueWord(std::string_view word, const TKeyword* kw) {
+  return withChoices(&TCompiler::readWordRest, word, kw);
+}
+
+uint16_t TCompiler::readWordRest(std::string_view word, const TKeyword* kw) {
+  const bool keepMacroVarName = lexChoices_ & kKeepMacroVarName, noStatementForms = lexChoices_ & kNoStatementForms;
+  TDepth guard{++lexDepth_};
+  uint16_t code = 0;
+  if (lexKnownWord(word, kw, code) == 0) return code;
+  return scanOn(keepMacroVarName, noStatementForms);  // a string rewrite: the next token is the answer
 }
 
 // True when a plug-in took the character as its token. Apart, so the scanning loop stays small.

@@ -16,7 +16,11 @@ int TCompiler::lexWord(char /*first*/, uint16_t& code) {
     const int offered = offerWordToPlugins(word, code);
     if (offered >= 0) return offered;
   }
-  const TKeyword* kw = findKeyword(word);
+  return lexKnownWord(word, findKeyword(word), code);
+}
+
+// The rest of lexWord, once the plug-ins have let the word pass: `kw` is its fixed word, if any.
+int TCompiler::lexKnownWord(std::string_view word, const TKeyword* kw, uint16_t& code) {
   // A macro call beats a keyword of the same name; any other macro the identifier table finds.
   if (kw && macroNamedLikeKeyword_ && PeekNonBlank() == '(') {
     const TIdentifier* e = SmartIdents.Find(SmartIdents.F_CurScope, word);

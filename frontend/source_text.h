@@ -38,8 +38,10 @@ class TSourceText {
   void clear() { assign({}); }
   // Called as reading passes 1-based `position`; cheap unless a mapped text can give pages back.
   void passed(int32_t position) {
-    if (static_cast<uint32_t>(position) >= nextForget_) forgetBehind(static_cast<uint32_t>(position));
+    if (forgetsAt(position)) forgetBehind(static_cast<uint32_t>(position));
   }
+  // True when passing `position` gives pages back: a reader that cannot call out leaves that to one that can.
+  bool forgetsAt(int32_t position) const { return static_cast<uint32_t>(position) >= nextForget_; }
   bool isMapped() const { return mapped_.data() != nullptr; }
 
  private:

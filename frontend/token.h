@@ -1,6 +1,7 @@
 // The current token and saved copies of it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,23 +20,27 @@ enum TCommand : uint8_t {
 };
 
 struct TCurrentToken {
+  // From Token to DataOffset the fields a new token clears (see TCompiler::clearTokenFields):
+  // side by side, so that clearing them is a few wide stores.
   uint16_t Token = tk::Invalid;
-  TTokenText Str;
   TRegister Reg = rdEAX;
   TSegment Seg = segCS;
   uint8_t RegID = 0;
-  int64_t Int = 0;
-  long double Ext = 0;
   int32_t Length = 0;
   int32_t Size = 0;
+  int64_t Int = 0;
+  long double Ext = 0;
   PData Data = nullptr;
-  PDataType DataType = nullptr;
-  uint32_t DataOffset = 0;
   PFunction Proc = nullptr;
   PMacro Macro = nullptr;
+  uint32_t DataOffset = 0;
+  TTokenText Str;
+  PDataType DataType = nullptr;
   PMacroVar MacroVar = nullptr;
   int32_t ID = 0;
   TCommand Command = ctCallGV;
 };
+static_assert(offsetof(TCurrentToken, Token) == 0 && offsetof(TCurrentToken, DataOffset) < offsetof(TCurrentToken, Str),
+              "the fields a new token clears come first");
 
 }  // namespace kelvo

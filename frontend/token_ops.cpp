@@ -1,13 +1,12 @@
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
+#include "frontend/token_values.h"
 
 namespace kelvo {
 
@@ -28,27 +27,6 @@ static int64_t decimalValue(std::string_view text) {
     return value;
   }
   return slowDecimalValue(text);
-}
-
-// A whole number as a long double. Where that is the x87 80-bit format the bits are put
-// together directly: loading the number into the FPU and storing 10 bytes back costs a stall
-// on every number token. Every 64-bit integer fits the 64-bit significand exactly.
-static void setExtendedFromInt(long double& to, int64_t value) {
-  if constexpr (std::numeric_limits<long double>::digits == 64 && sizeof(long double) >= 10) {
-    unsigned char bytes[sizeof(long double)] = {};
-    if (value != 0) {
-      const bool negative = value < 0;
-      const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-      const int shift = std::countl_zero(magnitude);
-      const uint64_t significand = magnitude << shift;
-      const auto exponent = static_cast<uint16_t>((16383 + 63 - shift) | (negative ? 0x8000 : 0));
-      std::memcpy(bytes, &significand, 8);
-      std::memcpy(bytes + 8, &exponent, 2);
-    }
-    std::memcpy(&to, bytes, sizeof bytes);
-  } else {
-    to = static_cast<long double>(value);
-  }
 }
 
 static long double floatValue(const std::string& text) {
@@ -72,14 +50,6 @@ void TCompiler::resetToken(uint16_t code, std::string_view text, bool lasting) {
   clearTokenFields(code);
 }
 
-void TCompiler::setRegisterFields(TRegister r) {
-  TCurrentToken& t = curToken;
-  t.Reg = r;
-  t.RegID = static_cast<uint8_t>(regNumber(r));
-  t.Size = regSize(r);
-  t.Length = t.Size / 8;
-}
-
 // A register whose number the lexer already knows from its word, just read from the source
 // unless `readOn` says other tokens were read since.
 uint16_t TCompiler::setRegisterToken(std::string_view word, TRegister r, bool readOn) {
@@ -97,11 +67,6 @@ static bool carriesValue(uint16_t code) {
     default:
       return false;
   }
-}
-
-void TCompiler::setPlainSize() {
-  curToken.Length = static_cast<int32_t>(curToken.Str.size());
-  curToken.Size = 4;
 }
 
 // A token just read from the source: its text is known to lie there. Most codes need no value
@@ -174,10 +139,7 @@ uint16_t TCompiler::PeekToken() {
 }
 
 uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
-  const bool skipping = Settings.skipPluginKeywords;
-  Settings.skipPluginKeywords = true;
-  const uint16_t read = GetToken(false, true);
-  Settings.skipPluginKeywords = skipping;
+  const uint16_t read = readExpected();
   for (int32_t i = 0; i <= high; ++i)
     if (codes[i] == read) return read;
   SetExpectedError(codes, high);
@@ -185,19 +147,19 @@ uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {
 }
 
 bool TCompiler::TakePunctuation(char c, uint16_t code) {
-  // A plug-in may claim the character: then only the lexer's own path offers it.
-  if (lexDepth_ != 0 || (pluginSys && pluginSys->HasEntries())) return false;
   TAFile& f = *curFile;
   if (f.intCurChar >= f.intSourceLen) return false;
   const char* text = f.strSource.data();
   const auto at = static_cast<int32_t>(lex::pastBlanks(text + f.intCurChar) - text);  // the index of c
   if (text[at] != c) return false;
+  // A plug-in may claim the character: then only the lexer's own path offers it.
+  if (lexDepth_ != 0 || !lexerReadsPlain()) return false;
   prevTokenType = curToken.Token;
   const int32_t column = f.intCurLineChar + at + 1 - f.intCurChar;
   f.intCurLineChar = column;
   f.intCurChar = at + 1;
   tokenStart = {at, f.intCurLine, column - 1};
-  setSourceToken(code, {text + at, 1});
+  setPlainSourceToken(code, {text + at, 1});  // punctuation carries no value
   return true;
 }
 

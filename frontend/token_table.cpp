@@ -1,5 +1,6 @@
 #include "frontend/token_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -61,81 +62,68 @@ constexpr TKeyword kKeywords[] = {
     {"vartype", tk::String, K::fnVartype}, {"arrcount", tk::Number, K::fnArrcount},
 };
 
-// Open addressing over a power of two: one probe for nearly every word. A word is at most 11
-// characters, so folded to one case and padded with zeros it is two 64-bit numbers: hashed by two
-// multiplications and compared in two steps.
-class TKeywordIndex {
- public:
-  constexpr TKeywordIndex() {
-    for (size_t i = 0; i < std::size(kKeywords); ++i) {
-      const TKey k = keyOf(kKeywords[i].word);
-      size_t s = hash(k) & kMask;
-      while (keys_[s].low != 0) s = (s + 1) & kMask;
-      keys_[s] = k;
-      entries_[s] = static_cast<int16_t>(i);
-    }
-  }
-  // A slot holds its key itself, so a probe compares at once rather than after a second load;
-  // only the slots of the words a program uses are ever read.
-  const TKeyword* find(std::string_view word) const {
-    const TKey k = keyOf(word);
-    if (k.low == kNoWord) return nullptr;
-    for (size_t s = hash(k) & kMask;; s = (s + 1) & kMask) {
-      const TKey& other = keys_[s];
-      if (other.low == k.low && other.high == k.high) return &kKeywords[entries_[s]];
-      if (other.low == 0) return nullptr;  // a free slot: every key has a first byte
-    }
-  }
+// The word folded to one case, as the lexer folds it in place (see findKeywordInPlace).
+constexpr TKeywordSlot keyOf(std::string_view word) {
+  TKeywordSlot k;
+  for (size_t i = 0; i < word.size(); ++i)
+    (i < 8 ? k.low : k.high) |= uint64_t{static_cast<unsigned char>(word[i]) | 0x20u} << (8 * (i & 7));
+  return k;
+}
 
- private:
-  struct TKey {
-    uint64_t low = 0, high = 0;
-  };
-  static constexpr size_t kSize = 2048, kMask = kSize - 1;
-  static constexpr uint64_t kOnes = 0x0101010101010101ull, kHighBits = kOnes * 0x80;
-  static constexpr uint64_t kNoWord = kHighBits;  // the key of a word with bytes no fixed word has
-  static constexpr uint64_t kCaseBits = kOnes * 0x20;
-  // The word (2 to 11 letters, digits and '_', any case) folded into its two numbers: setting
-  // bit 5 of each byte makes capitals small, leaves digits as they are and turns '_' into 0x7F,
-  // which no other word character becomes. One OR, where lowering would take a range test.
-  static constexpr TKey keyOf(std::string_view word) {
-    TKey k;
-    if (std::is_constant_evaluated()) {
-      for (size_t i = 0; i < word.size(); ++i)
-        (i < 8 ? k.low : k.high) |= uint64_t{static_cast<unsigned char>(word[i])} << (8 * (i & 7));
-    } else {
-      // Two loads that may overlap read the 2 to 16 bytes without a loop and without a byte
-      // beyond the word; where they overlap both hold the same bytes, so OR-ing them is safe.
-      const char* p = word.data();
-      const size_t n = word.size();
-      if (n >= 8) {
-        k.low = load<uint64_t>(p);
-        if (n > 8) k.high = load<uint64_t>(p + n - 8) >> (8 * (16 - n));
-      } else if (n >= 4) {
-        k.low = load<uint32_t>(p) | (uint64_t{load<uint32_t>(p + n - 4)} << (8 * (n - 4)));
-      } else {
-        k.low = load<uint16_t>(p) | (uint64_t{static_cast<unsigned char>(p[n - 1])} << (8 * (n - 1)));
-      }
-    }
-    if (((k.low | k.high) & kHighBits) != 0) return {kNoWord, 0};  // no fixed word has such a byte
-    const size_t n = word.size();
-    k.low |= kCaseBits >> (n >= 8 ? 0 : 8 * (8 - n));
-    if (n > 8) k.high |= kCaseBits >> (8 * (16 - n));
-    return k;
+// The 32-, 16- and 8-bit registers stand in the table in the order of their numbers.
+constexpr size_t kFirstRegister = [] {
+  size_t i = 0;
+  while (kKeywords[i].word != "eax") ++i;
+  return i;
+}();
+static_assert(kKeywords[kFirstRegister + rdEDI].word == "edi" && kKeywords[kFirstRegister + rdDI].word == "di" &&
+              kKeywords[kFirstRegister + rdBH].word == "bh");
+
+}  // namespace
+
+// Built while compiling, so a look-up never checks whether it is ready.
+constexpr std::array<TKeywordSlot, keyword_index::kSize> keyword_index::kSlots = [] {
+  std::array<TKeywordSlot, kSize> slots{};
+  for (size_t i = 0; i < std::size(kKeywords); ++i) {
+    const TKeyword& kw = kKeywords[i];
+    TKeywordSlot k = keyOf(kw.word);
+    size_t s = hash(k.low, k.high);
+    while (slots[s].low != 0) s = (s + 1) & kMask;
+    k.keyword = &kw;
+    k.code = kw.code;
+    k.kind = kw.kind;
+    if (kw.kind == TWordKind::register32 || kw.kind == TWordKind::register16or8) k.reg = static_cast<uint8_t>(i - kFirstRegister);
+    slots[s] = k;
   }
-  template <typename T>
-  static T load(const char* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+  return slots;
+}();
+
+namespace {
+
+// The longest walk from a fixed word's home slot to the slot that holds it: every fixed word is
+// found within a few probes.
+constexpr size_t kLongestProbe = [] {
+  using namespace keyword_index;
+  size_t longest = 0;
+  for (size_t s = 0; s < kSize; ++s) {
+    if (kSlots[s].low == 0) continue;
+    const size_t home = hash(kSlots[s].low, kSlots[s].high);
+    longest = std::max(longest, ((s - home) & kMask) + 1);
   }
-  static constexpr size_t hash(const TKey& k) {
-    const uint64_t h = k.low * 0x9E3779B97F4A7C15ull ^ k.high * 0xC2B2AE3D27D4EB4Full;
-    return static_cast<size_t>(h >> 40);
-  }
-  std::array<TKey, kSize> keys_{};
-  std::array<int16_t, kSize> entries_{};
-};
+  return longest;
+}();
+static_assert(kLongestProbe <= 4);
+
+// The lexer gives a plain word its code and its text only: no fixed word may stand for a token
+// that carries a value worked out from its text.
+constexpr bool kPlainWordsCarryNoValue = [] {
+  for (const TKeyword& k : kKeywords)
+    if (k.kind == TWordKind::plain)
+      for (const uint16_t code : {tk::DataAddress, tk::ProcAddress, tk::Number, tk::Hex, tk::Float, tk::Register, tk::Segment})
+        if (k.code == code) return false;
+  return true;
+}();
+static_assert(kPlainWordsCarryNoValue);
 
 // Folding one case in tells words apart only when they hold letters, digits and '_' alone.
 constexpr bool kWordsAreFoldable = [] {
@@ -145,10 +133,6 @@ constexpr bool kWordsAreFoldable = [] {
   return true;
 }();
 static_assert(kWordsAreFoldable);
-
-// Built while compiling, so a look-up never checks whether it is ready.
-constexpr TKeywordIndex kKeywordIndex;
-const TKeywordIndex& keywordIndex() { return kKeywordIndex; }
 
 // Display names of the codes that have one; every other code shows "opcode".
 struct TDisplayName {
@@ -200,21 +184,39 @@ class TDisplayTable {
 
 }  // namespace
 
+template <typename T>
+static uint64_t load(const char* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+const TKeywordSlot* findKeywordSlot(std::string_view word) {
+  using namespace keyword_index;
+  const size_t n = word.size();
+  if (n < kShortestKeyword || n > kLongestKeyword) return nullptr;
+  // Two loads that may overlap read the 2 to 11 bytes without a loop and without a byte beyond
+  // the word; where they overlap both hold the same bytes, so OR-ing them is safe.
+  const char* p = word.data();
+  uint64_t low = 0, high = 0;
+  if (n >= 8) {
+    low = load<uint64_t>(p);
+    if (n > 8) high = load<uint64_t>(p + n - 8) >> (8 * (16 - n));
+  } else if (n >= 4) {
+    low = load<uint32_t>(p) | load<uint32_t>(p + n - 4) << (8 * (n - 4));
+  } else {
+    low = load<uint16_t>(p) | load<uint8_t>(p + n - 1) << (8 * (n - 1));
+  }
+  if (((low | high) & kOnes * 0x80) != 0) return nullptr;  // no fixed word has such a byte
+  return find((low | kCaseBits) & kLowMask[n], (high | kCaseBits) & kHighMask[n]);
+}
+
 const TKeyword* findKeyword(std::string_view word) {
-  if (word.size() < kShortestKeyword || word.size() > kLongestKeyword) return nullptr;
-  return keywordIndex().find(word);
+  const TKeywordSlot* slot = findKeywordSlot(word);
+  return slot ? slot->keyword : nullptr;
 }
 
 std::span<const TKeyword> keywordTable() { return kKeywords; }
-
-// The 32-, 16- and 8-bit registers stand in the table in the order of their numbers.
-constexpr size_t kFirstRegister = [] {
-  size_t i = 0;
-  while (kKeywords[i].word != "eax") ++i;
-  return i;
-}();
-static_assert(kKeywords[kFirstRegister + rdEDI].word == "edi" && kKeywords[kFirstRegister + rdDI].word == "di" &&
-              kKeywords[kFirstRegister + rdBH].word == "bh");
 
 TRegister keywordRegister(const TKeyword& kw) {
   return static_cast<TRegister>(&kw - kKeywords - static_cast<std::ptrdiff_t>(kFirstRegister));

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "frontend/token_codes.h"
+#include "frontend/token_table.h"
 #include "tests/frontend/frontend_fixture.h"
 
 namespace kelvo::testing {
@@ -110,8 +111,46 @@ TEST_F(Lexer, PositionsWithEveryKindOfLineEnd) {
   std::filesystem::remove(path);
 }
 
+// The lexer looks a word up where it stands in the text, reading past its end; near the end of
+// the text it looks through a copy. Either way every fixed word is found in any letter case, at
+// the place where it was written, and a word one character longer is none.
+TEST_F(Lexer, FixedWordsAreFoundWhereverTheyStand) {
+  const std::string padding(20, ' ');
+  for (const TKeyword& k : keywordTable()) {
+    const bool reg = k.kind == TWordKind::register32 || k.kind == TWordKind::register16or8;
+    if ((k.kind != TWordKind::plain && !reg) || k.code == tk::MnInt) continue;  // words with forms of their own
+    const uint16_t code = reg ? uint16_t{tk::Register} : k.code;
+    std::string upper(k.word), mixed(k.word);
+    for (size_t i = 0; i < upper.size(); ++i) {
+      upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[i])));
+      if (i % 2 == 1) mixed[i] = upper[i];
+    }
+    for (const std::string& word : {std::string(k.word), upper, mixed}) {
+      const auto size = static_cast<int32_t>(word.size());
+      const struct {
+        std::string text;
+        int32_t line, column;  // where the word's last character stands
+      } places[] = {{word, 1, size}, {word + padding, 1, size}, {"\n\t " + word + padding, 2, size + 2}};
+      for (const auto& place : places) {
+        source(place.text);
+        EXPECT_EQ(c.GetToken(), code) << place.text;
+        EXPECT_EQ(c.curToken.Str, word);
+        EXPECT_EQ(c.curFile->intCurLine, place.line);
+        EXPECT_EQ(c.curFile->intCurLineChar, place.column) << place.text;
+      }
+      for (const std::string& longer : {word + "_", word + "q"}) {
+        if (findKeyword(longer)) continue;  // "movq" is a word of its own
+        for (const std::string& text : {longer, longer + padding}) {
+          source(text);
+          EXPECT_EQ(c.GetToken(), tk::Identifier) << text;
+        }
+      }
+    }
+  }
+}
+
 TEST_F(Lexer, TokenStartCanBeReadAgain) {
-  source("x\n  name = 5");
+  source("x\n  name = 5 \n\n");
   c.GetToken();
   EXPECT_EQ(c.GetToken(), tk::Identifier);
   EXPECT_EQ(c.PeekToken(), tk::Assign);
@@ -120,6 +159,13 @@ TEST_F(Lexer, TokenStartCanBeReadAgain) {
   EXPECT_EQ(c.curToken.Str, "name");
   EXPECT_EQ(c.curFile->intCurLine, 2);
   EXPECT_EQ(c.curFile->intCurLineChar, 6);
+  // The end of the text is no token start: the last token can still be read again.
+  c.GetToken();
+  c.GetToken();
+  EXPECT_EQ(c.GetToken(), tk::EndOfFile);
+  c.RewindToTokenStart();
+  EXPECT_EQ(c.GetToken(), tk::Number);
+  EXPECT_EQ(c.curFile->intCurLineChar, 10);
 }
 
 TEST_F(Lexer, LoadfsReadsAWholeFile) {
