@@ -73,10 +73,7 @@ static bool carriesValue(uint16_t code) {
 // worked out.
 uint16_t TCompiler::setSourceToken(uint16_t code, std::string_view word) {
   if (carriesValue(code)) return setTokenText(code, word, true);
-  curToken.Str.refer(word);
-  clearTokenFields(code);
-  setPlainSize();
-  return code;
+  return setPlainSourceToken(code, word);
 }
 
 uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) { return setTokenText(code, text, false); }

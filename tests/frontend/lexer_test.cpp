@@ -112,8 +112,8 @@ TEST_F(Lexer, PositionsWithEveryKindOfLineEnd) {
 }
 
 // The lexer looks a word up where it stands in the text, reading past its end; near the end of
-// the text it looks through a copy. Either way every fixed word is found in any letter case, at
-// the place where it was written, and a word one character longer is none.
+// the text the word goes whole to the full path. Either way every fixed word is found in any
+// letter case, at the place where it was written, and a word one character longer is none.
 TEST_F(Lexer, FixedWordsAreFoundWhereverTheyStand) {
   const std::string padding(20, ' ');
   for (const TKeyword& k : keywordTable()) {
