@@ -2,8 +2,6 @@
 // character at a time costs a small part of reading each of their tokens through the lexer.
 #include "compiler/plain_operand.h"
 
-#include <charconv>
-
 #include "compiler/base_expression.h"
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
@@ -25,11 +23,14 @@ class TOperandScan {
   int32_t At() const { return at_; }
   uint16_t Last() const { return last_; }
 
-  // The next character after blanks, read when it is one of `ops`; 0 (nothing read) if not.
-  char Operator(std::string_view ops) {
+  // The characters an operand may continue with, as a set of bits.
+  enum : uint8_t { kClose = 1, kStar = 2, kPlus = 4, kMinus = 8 };
+  // The next character after blanks, read when it is in the set `ops`; 0 (nothing read) if not.
+  char Operator(uint8_t ops) {
     skipBlanks();
     const char c = next();
-    if (c == 0 || ops.find(c) == std::string_view::npos) return 0;
+    const uint8_t bit = c == ']' ? kClose : c == '*' ? kStar : c == '+' ? kPlus : c == '-' ? kMinus : 0;
+    if ((bit & ops) == 0) return 0;
     ++at_;
     return c;
   }
@@ -39,10 +40,10 @@ class TOperandScan {
     const int32_t start = skipBlanks();
     int32_t end = start;
     while (end < end_ && lex::isWordChar(text_[end])) ++end;
-    const TKeyword* kw = findKeyword({text_ + start, static_cast<size_t>(end - start)});
+    const TKeywordSlot* kw = findKeywordSlot({text_ + start, static_cast<size_t>(end - start)});
     if (!kw || kw->kind != TWordKind::register32) return false;
     at_ = end;
-    reg = keywordRegister(*kw);
+    reg = static_cast<TRegister>(kw->reg);
     last_ = tk::Register;
     return true;
   }
@@ -53,7 +54,8 @@ class TOperandScan {
     while (at_ < end_ && lex::isDigit(text_[at_])) ++at_;
     const auto digits = static_cast<size_t>(at_ - start);
     if (digits == 0 || digits > kLongestNumber || next() == '.') return false;
-    std::from_chars(text_ + start, text_ + at_, value);
+    value = 0;  // no more digits than always fit
+    for (int32_t i = start; i < at_; ++i) value = value * 10 + (text_[i] - '0');
     last_ = tk::Number;
     return true;
   }
@@ -71,6 +73,9 @@ class TOperandScan {
   uint16_t last_ = tk::Invalid;  // the code of the last token read
 };
 
+constexpr uint8_t kAny = TOperandScan::kClose | TOperandScan::kStar | TOperandScan::kPlus | TOperandScan::kMinus;
+constexpr uint8_t kAfterScale = TOperandScan::kClose | TOperandScan::kPlus | TOperandScan::kMinus;
+
 // "reg*scale" or "reg" after "+": the index part.
 bool readScale(TOperandScan& s, TBaseExpression& e) {
   int64_t scale = 0;
@@ -85,21 +90,21 @@ bool scanOperand(TOperandScan& s, TBaseExpression& e) {
   e.regcount = 1;
   if (!s.Register(e.reg1)) return false;
   int64_t disp = 0;
-  char next = s.Operator("]*+-");
+  char next = s.Operator(kAny);
   if (next == '*') {
     if (!readScale(s, e)) return false;
-    next = s.Operator("]+-");
+    next = s.Operator(kAfterScale);
   } else if (next == '+') {
     if (s.Register(e.reg2)) {
       e.regcount = 2;
-      next = s.Operator("]*+-");
+      next = s.Operator(kAny);
       if (next == '*') {
         if (!readScale(s, e)) return false;
-        next = s.Operator("]+-");
+        next = s.Operator(kAfterScale);
       }
     } else {
       if (!s.Number(disp)) return false;
-      next = s.Operator("]+-");
+      next = s.Operator(kAfterScale);
     }
   }
   while (next == '+' || next == '-') {
@@ -107,7 +112,7 @@ bool scanOperand(TOperandScan& s, TBaseExpression& e) {
     if (!s.Number(n)) return false;
     disp += next == '-' ? -n : n;
     if (disp < kLowestDisp || disp > kHighestDisp) return false;
-    next = s.Operator("]+-");
+    next = s.Operator(kAfterScale);
   }
   if (next != ']' || disp > kHighestDisp) return false;
   e.disp = static_cast<int32_t>(static_cast<uint32_t>(disp));
@@ -131,7 +136,7 @@ bool ReadPlainOperand(TCompiler& c) {
   c.prevTokenType = s.Last();
   c.curBaseExpression = e;
   char text[kBaseTextRoom];
-  c.SetToken(tk::BaseExpr, BaseExpressionText(e, text));
+  c.SetBuiltToken(tk::BaseExpr, BaseExpressionText(e, text));
   return true;
 }
 
