@@ -21,6 +21,8 @@ class TOperandScan {
   explicit TOperandScan(const TAFile& f) : text_(f.strSource.data()), at_(f.intCurChar), end_(f.intSourceLen) {}
 
   int32_t At() const { return at_; }
+  // No blank, no capital and no leading zero so far.
+  bool Compact() const { return compact_; }
   uint16_t Last() const { return last_; }
 
   // The characters an operand may continue with, as a set of bits.
@@ -43,6 +45,7 @@ class TOperandScan {
     const TKeywordSlot* kw = findKeywordSlot({text_ + start, static_cast<size_t>(end - start)});
     if (!kw || kw->kind != TWordKind::register32) return false;
     at_ = end;
+    for (int32_t i = start; i < end; ++i) compact_ &= text_[i] >= 'a';  // letters only
     reg = static_cast<TRegister>(kw->reg);
     last_ = tk::Register;
     return true;
@@ -54,6 +57,7 @@ class TOperandScan {
     while (at_ < end_ && lex::isDigit(text_[at_])) ++at_;
     const auto digits = static_cast<size_t>(at_ - start);
     if (digits == 0 || digits > kLongestNumber || next() == '.') return false;
+    compact_ &= digits == 1 || text_[start] != '0';
     value = 0;  // no more digits than always fit
     for (int32_t i = start; i < at_; ++i) value = value * 10 + (text_[i] - '0');
     last_ = tk::Number;
@@ -63,7 +67,10 @@ class TOperandScan {
  private:
   char next() const { return at_ < end_ ? text_[at_] : '\0'; }
   int32_t skipBlanks() {
-    if (at_ < end_) at_ = static_cast<int32_t>(lex::pastBlanks(text_ + at_) - text_);
+    if (at_ < end_ && (text_[at_] == ' ' || text_[at_] == '\t')) {
+      at_ = static_cast<int32_t>(lex::pastBlanks(text_ + at_) - text_);
+      compact_ = false;
+    }
     return at_;
   }
 
@@ -71,6 +78,7 @@ class TOperandScan {
   int32_t at_;
   int32_t end_;
   uint16_t last_ = tk::Invalid;  // the code of the last token read
+  bool compact_ = true;
 };
 
 constexpr uint8_t kAny = TOperandScan::kClose | TOperandScan::kStar | TOperandScan::kPlus | TOperandScan::kMinus;
@@ -85,8 +93,9 @@ bool readScale(TOperandScan& s, TBaseExpression& e) {
 }
 
 // The operand up to and including "]", in the forms and with the checks of the token-by-token
-// reading in memory_operands.cpp.
-bool scanOperand(TOperandScan& s, TBaseExpression& e) {
+// reading in memory_operands.cpp. `terms` counts the numbers added or taken away, `sign` is the
+// last one's.
+bool scanOperand(TOperandScan& s, TBaseExpression& e, int& terms, char& sign) {
   e.regcount = 1;
   if (!s.Register(e.reg1)) return false;
   int64_t disp = 0;
@@ -104,12 +113,16 @@ bool scanOperand(TOperandScan& s, TBaseExpression& e) {
       }
     } else {
       if (!s.Number(disp)) return false;
+      terms = 1;
+      sign = '+';
       next = s.Operator(kAfterScale);
     }
   }
   while (next == '+' || next == '-') {
     int64_t n = 0;
     if (!s.Number(n)) return false;
+    ++terms;
+    sign = next;
     disp += next == '-' ? -n : n;
     if (disp < kLowestDisp || disp > kHighestDisp) return false;
     next = s.Operator(kAfterScale);
@@ -117,6 +130,13 @@ bool scanOperand(TOperandScan& s, TBaseExpression& e) {
   if (next != ']' || disp > kHighestDisp) return false;
   e.disp = static_cast<int32_t>(static_cast<uint32_t>(disp));
   return true;
+}
+
+// The operand's text is its token's text as written: "[", no blank, small letters, and at most
+// one number, neither zero nor written with a leading zero, that keeps its sign in 32 bits.
+bool writtenAsText(const TOperandScan& s, const char* text, int32_t begin, int terms, char sign, int32_t disp) {
+  if (begin < 1 || text[begin - 1] != '[' || !s.Compact()) return false;
+  return terms == 0 || (terms == 1 && (sign == '+' ? disp > 0 : disp < 0));
 }
 
 }  // namespace
@@ -127,7 +147,10 @@ bool ReadPlainOperand(TCompiler& c) {
   TAFile& f = *c.curFile;
   TOperandScan s(f);
   TBaseExpression e;
-  if (!scanOperand(s, e)) return false;
+  int terms = 0;
+  char sign = 0;
+  if (!scanOperand(s, e, terms, sign)) return false;
+  const int32_t begin = f.intCurChar;
   // All on one line: the reader moves on as over the tokens, the last before "]" counting as
   // the token before the operand's.
   const int32_t read = s.At() - f.intCurChar;
@@ -135,6 +158,12 @@ bool ReadPlainOperand(TCompiler& c) {
   f.intCurLineChar += read;
   c.prevTokenType = s.Last();
   c.curBaseExpression = e;
+  // Most operands are written as their text would be built: the token refers to them.
+  const char* source = f.strSource.data();
+  if (writtenAsText(s, source, begin, terms, sign, e.disp)) {
+    c.SetBuiltToken(tk::BaseExpr, {source + begin - 1, static_cast<size_t>(s.At() - begin + 1)}, true);
+    return true;
+  }
   char text[kBaseTextRoom];
   c.SetBuiltToken(tk::BaseExpr, BaseExpressionText(e, text));
   return true;
