@@ -6,7 +6,6 @@
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
-#include "frontend/token_table.h"
 #include "plugins/plugin_manager.h"
 
 namespace kelvo {
@@ -14,6 +13,22 @@ namespace kelvo {
 namespace {
 
 constexpr size_t kLongestNumber = 18;  // decimal digits that always fit 64 bits
+
+// The 32-bit register named by the three word characters at `p` in any letter case, or -1:
+// the eight names the fixed words give, told apart without a look-up. OR-ing 0x20 lowers a
+// capital and turns no other word character into a letter.
+int register32At(const char* p) {
+  if ((p[0] | 0x20) != 'e') return -1;
+  const char b = static_cast<char>(p[2] | 0x20);
+  switch (p[1] | 0x20) {
+    case 'a': return b == 'x' ? rdEAX : -1;
+    case 'c': return b == 'x' ? rdECX : -1;
+    case 'd': return b == 'x' ? rdEDX : b == 'i' ? rdEDI : -1;
+    case 'b': return b == 'x' ? rdEBX : b == 'p' ? rdEBP : -1;
+    case 's': return b == 'p' ? rdESP : b == 'i' ? rdESI : -1;
+    default: return -1;
+  }
+}
 
 // The characters after "[" as the lexer would split them; `at` is the index of the next one.
 class TOperandScan {
@@ -28,7 +43,7 @@ class TOperandScan {
   // The characters an operand may continue with, as a set of bits.
   enum : uint8_t { kClose = 1, kStar = 2, kPlus = 4, kMinus = 8 };
   // The next character after blanks, read when it is in the set `ops`; 0 (nothing read) if not.
-  char Operator(uint8_t ops) {
+  [[gnu::noinline]] char Operator(uint8_t ops) {
     skipBlanks();
     const char c = next();
     const uint8_t bit = c == ']' ? kClose : c == '*' ? kStar : c == '+' ? kPlus : c == '-' ? kMinus : 0;
@@ -38,28 +53,28 @@ class TOperandScan {
   }
   // A 32-bit register's name, ended by a character that is not part of a word. Any other
   // word is left unread.
-  bool Register(TRegister& reg) {
+  [[gnu::noinline]] bool Register(TRegister& reg) {
     const int32_t start = skipBlanks();
     int32_t end = start;
     while (end < end_ && lex::isWordChar(text_[end])) ++end;
-    const TKeywordSlot* kw = findKeywordSlot({text_ + start, static_cast<size_t>(end - start)});
-    if (!kw || kw->kind != TWordKind::register32) return false;
+    const int r = end - start == 3 ? register32At(text_ + start) : -1;
+    if (r < 0) return false;
     at_ = end;
-    for (int32_t i = start; i < end; ++i) compact_ &= text_[i] >= 'a';  // letters only
-    reg = static_cast<TRegister>(kw->reg);
+    compact_ &= text_[start] >= 'a' && text_[start + 1] >= 'a' && text_[start + 2] >= 'a';  // letters only
+    reg = static_cast<TRegister>(r);
     last_ = tk::Register;
     return true;
   }
   // Decimal digits not followed by ".": neither a hexadecimal nor a float literal.
-  bool Number(int64_t& value) {
+  [[gnu::noinline]] bool Number(int64_t& value) {
     const int32_t start = skipBlanks();
     if (next() == '0' && at_ + 1 < end_ && text_[at_ + 1] == 'x') return false;
-    while (at_ < end_ && lex::isDigit(text_[at_])) ++at_;
+    uint64_t n = 0;  // wraps past kLongestNumber digits, which are refused
+    for (; at_ < end_ && lex::isDigit(text_[at_]); ++at_) n = n * 10 + static_cast<uint64_t>(text_[at_] - '0');
     const auto digits = static_cast<size_t>(at_ - start);
     if (digits == 0 || digits > kLongestNumber || next() == '.') return false;
     compact_ &= digits == 1 || text_[start] != '0';
-    value = 0;  // no more digits than always fit
-    for (int32_t i = start; i < at_; ++i) value = value * 10 + (text_[i] - '0');
+    value = static_cast<int64_t>(n);
     last_ = tk::Number;
     return true;
   }
@@ -139,6 +154,12 @@ bool writtenAsText(const TOperandScan& s, const char* text, int32_t begin, int t
   return terms == 0 || (terms == 1 && (sign == '+' ? disp > 0 : disp < 0));
 }
 
+// The text built, for an operand written otherwise.
+[[gnu::noinline]] void setBuiltText(TCompiler& c, const TBaseExpression& e) {
+  char text[kBaseTextRoom];
+  c.SetBuiltToken(tk::BaseExpr, BaseExpressionText(e, text));
+}
+
 }  // namespace
 
 bool ReadPlainOperand(TCompiler& c) {
@@ -164,8 +185,7 @@ bool ReadPlainOperand(TCompiler& c) {
     c.SetBuiltToken(tk::BaseExpr, {source + begin - 1, static_cast<size_t>(s.At() - begin + 1)}, true);
     return true;
   }
-  char text[kBaseTextRoom];
-  c.SetBuiltToken(tk::BaseExpr, BaseExpressionText(e, text));
+  setBuiltText(c, e);
   return true;
 }
 
