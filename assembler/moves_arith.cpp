@@ -277,10 +277,11 @@ void MovRegReg(TAssembler& a, TRegister dst, TRegister src) {
 
 void MovRegImm(TAssembler& a, TRegister reg, int32_t imm, TFixType fix) {
   const int bytes = RegBytes(reg);
-  // A 16-bit field can only be patched in 16-bit code; a byte field never.
-  if (fix != ftNone && (bytes == 1 || (bytes == 2 && a.cpuMode != 16)))
-    EncoderError("Expected 32 bit register");
   const TForm& f = kForms[bytes == 1 ? fmMovR8Imm : fmMovRImm];
+  // A plain number, the commonest, takes the short way that other register forms take.
+  if (fix == ftNone) return EncodeRegImm(a, f, reg, static_cast<uint32_t>(imm));
+  // A 16-bit field can only be patched in 16-bit code; a byte field never.
+  if (bytes == 1 || (bytes == 2 && a.cpuMode != 16)) EncoderError("Expected 32 bit register");
   TInstr in(a);
   PutPlusReg(in, f, bytes, RegNum(reg));
   PutImmediate(in, f, bytes, static_cast<uint32_t>(imm), fix, static_cast<uint32_t>(imm), 0);

@@ -28,12 +28,16 @@ class TTextWriter {
       room_[size_++] = static_cast<char>('0' + n % 10);
       return;
     }
-    const char* end = std::to_chars(room_ + size_, room_ + kBaseTextRoom, n).ptr;
-    size_ = static_cast<size_t>(end - room_);
+    size_ = addNumber(room_, size_, n);
   }
   std::string_view Text() const { return {room_, size_}; }
 
  private:
+  // Any other number, by the general conversion; apart, so the common case stays small.
+  [[gnu::noinline]] static size_t addNumber(char* room, size_t size, int64_t n) {
+    return static_cast<size_t>(std::to_chars(room + size, room + kBaseTextRoom, n).ptr - room);
+  }
+
   char* room_;
   size_t size_ = 0;
 };
@@ -66,54 +70,61 @@ static TRegister bracketRegister(TCompiler& c) {
   return c.curToken.Reg;
 }
 
-void TCompiler::ParseBaseExpression() {
-  // Its tokens are read one level deeper than the operand's.
-  if (lexDepth_ < kMaxLexDepth && ReadPlainOperand(*this)) return;
-  TBaseExpression& e = curBaseExpression;
+// Token by token, for what the plain reading leaves: names, hexadecimal numbers, macros, text
+// over lines, and every operand that is wrong. Apart, so the plain reading is all that most
+// operands run through.
+[[gnu::noinline]] static void readOperandTokens(TCompiler& c) {
+  TBaseExpression& e = c.curBaseExpression;
   e = TBaseExpression{};
-  if (ExpectToken({tk::Register}) == tk::Invalid) RaiseError();
-  e.reg1 = bracketRegister(*this);
+  if (c.ExpectToken({tk::Register}) == tk::Invalid) c.RaiseError();
+  e.reg1 = bracketRegister(c);
   e.regcount = 1;
   int64_t disp = 0;
   auto readScale = [&] {
-    if (ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
-    if (!ValidScale(curToken.Int)) Error("Invalid scaler value");
-    e.scale = static_cast<int32_t>(curToken.Int);
+    if (c.ExpectToken({tk::Number}) == tk::Invalid) c.RaiseError();
+    if (!ValidScale(c.curToken.Int)) c.Error("Invalid scaler value");
+    e.scale = static_cast<int32_t>(c.curToken.Int);
   };
   auto addNumber = [&](bool negative) {
-    if (ExpectToken({tk::Number}) == tk::Invalid) RaiseError();
-    disp += negative ? -curToken.Int : curToken.Int;
-    if (disp < kLowestDisp || disp > kHighestDisp) Error("Displacement out of range");
+    if (c.ExpectToken({tk::Number}) == tk::Invalid) c.RaiseError();
+    disp += negative ? -c.curToken.Int : c.curToken.Int;
+    if (disp < kLowestDisp || disp > kHighestDisp) c.Error("Displacement out of range");
   };
-  uint16_t next = ExpectToken({tk::RBracket, tk::Star, tk::Plus, tk::Minus});
+  uint16_t next = c.ExpectToken({tk::RBracket, tk::Star, tk::Plus, tk::Minus});
   if (next == tk::Star) {
     readScale();
-    next = ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
+    next = c.ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
   } else if (next == tk::Plus) {
-    if (ExpectToken({tk::Number, tk::Register}) == tk::Invalid) RaiseError();
-    if (curToken.Token == tk::Register) {
-      e.reg2 = bracketRegister(*this);
+    if (c.ExpectToken({tk::Number, tk::Register}) == tk::Invalid) c.RaiseError();
+    if (c.curToken.Token == tk::Register) {
+      e.reg2 = bracketRegister(c);
       e.regcount = 2;
-      next = ExpectToken({tk::RBracket, tk::Star, tk::Plus, tk::Minus});
+      next = c.ExpectToken({tk::RBracket, tk::Star, tk::Plus, tk::Minus});
       if (next == tk::Star) {
         readScale();
-        next = ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
+        next = c.ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
       }
     } else {
-      disp = curToken.Int;
-      next = ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
+      disp = c.curToken.Int;
+      next = c.ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
     }
   }
   // Any number of "+ n" and "- n" to the closing bracket.
   while (next == tk::Plus || next == tk::Minus) {
     addNumber(next == tk::Minus);
-    next = ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
+    next = c.ExpectToken({tk::RBracket, tk::Plus, tk::Minus});
   }
-  if (next == tk::Invalid) RaiseError();
-  if (disp > kHighestDisp) Error("Displacement out of range");
+  if (next == tk::Invalid) c.RaiseError();
+  if (disp > kHighestDisp) c.Error("Displacement out of range");
   e.disp = static_cast<int32_t>(static_cast<uint32_t>(disp));
   char text[kBaseTextRoom];
-  SetToken(tk::BaseExpr, BaseExpressionText(e, text));
+  c.SetBuiltToken(tk::BaseExpr, BaseExpressionText(e, text));
+}
+
+void TCompiler::ParseBaseExpression() {
+  // Its tokens are read one level deeper than the operand's.
+  if (lexDepth_ < kMaxLexDepth && ReadPlainOperand(*this)) return;
+  readOperandTokens(*this);
 }
 
 // "reg[n]": the reader stands on the register's last letter, "[" follows at once.

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "compiler/plain_operand.h"
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
@@ -94,6 +95,8 @@ uint16_t TCompiler::lexParen(bool noStatementForms) {
 }
 
 uint16_t TCompiler::lexBracket() {
+  // Most operands are plain and read at once, without a look at the register ahead first.
+  if (!macroNamedLikeKeyword_ && lexDepth_ < kMaxLexDepth && ReadPlainOperand(*this)) return tk::BaseExpr;
   if (!plainRegisterAhead() && PeekToken() != tk::Register) return SetToken(tk::LBracket, "[");
   ParseBaseExpression();
   return curToken.Token;

@@ -78,6 +78,14 @@ uint16_t TCompiler::setSourceToken(uint16_t code, std::string_view word) {
 
 uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) { return setTokenText(code, text, false); }
 
+uint16_t TCompiler::SetBuiltToken(uint16_t code, std::string_view text, bool inSource) {
+  if (inSource) curToken.Str.refer(text);
+  else curToken.Str.assign(text);
+  clearTokenFields(code);
+  setPlainSize();
+  return code;
+}
+
 uint16_t TCompiler::setTokenText(uint16_t code, std::string_view text, bool lasting) {
   resetToken(code, text, lasting);
   TCurrentToken& t = curToken;
