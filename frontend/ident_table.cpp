@@ -1,6 +1,7 @@
 #include "frontend/ident_table.h"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 
 namespace kelvo {
@@ -19,7 +20,22 @@ uint32_t hashOf(std::string_view lowerName) {
   return hashEnd(h);
 }
 
+// Names are short: a loop costs less than a call to compare them.
+bool sameName(const std::string& a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < b.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 }  // namespace
+
+void TSmartEntries::addBlock() { blocks_.push_back(std::make_unique<TSmartEntry[]>(kBlock)); }
+
+void TSmartEntries::erase(size_t i) {
+  for (; i + 1 < count_; ++i) (*this)[i] = std::move((*this)[i + 1]);
+  pop_back();
+}
 
 void TSmartList::Init(const std::vector<std::unique_ptr<TData>>* dataList) {
   Free();
@@ -28,6 +44,7 @@ void TSmartList::Init(const std::vector<std::unique_ptr<TData>>* dataList) {
 
 void TSmartList::Free() {
   F_CurScope = 0;
+  innerBuckets_ = 0;
   for (TSmartBucket& b : F_List) b = TSmartBucket{};
 }
 
@@ -41,7 +58,7 @@ int TSmartList::BucketOf(std::string_view lowerName) {
 void TSmartList::growScratch(size_t size) const { scratch_.resize(std::max(size, 2 * scratch_.size())); }
 
 // The name lower-cased, and its hash taken in the same pass.
-std::string_view TSmartList::lowered(std::string_view name, uint32_t& hash) const {
+[[gnu::always_inline]] inline std::string_view TSmartList::lowered(std::string_view name, uint32_t& hash) const {
   if (scratch_.size() < name.size()) [[unlikely]] growScratch(name.size());
   char* out = scratch_.data();
   uint64_t h = kHashStart;
@@ -57,12 +74,13 @@ size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName) {
   return slotOf(b, lowerName, hashOf(lowerName));
 }
 
-size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName, uint32_t hash) {
+[[gnu::always_inline]] inline size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName,
+                                                         uint32_t hash) {
   const size_t mask = b.newest.size() - 1;
   size_t slot = hash & mask;
   for (;; slot = (slot + 1) & mask) {
     const TSmartSlot s = b.newest[slot];
-    if (s.at == kNone || (s.hash == hash && b.entries[s.at].identName == lowerName)) return slot;
+    if (s.at == kNone || (s.hash == hash && sameName(b.entries[s.at].identName, lowerName))) return slot;
   }
 }
 
@@ -102,15 +120,23 @@ TIdentifier* TSmartList::Add(TIdentifier entry) {
   const size_t slot = slotOf(b, entry.identName, hash);
   if (b.newest[slot].at == kNone) ++b.names;
   b.entries.push_back({std::move(entry), b.newest[slot].at});
-  b.lastScope = b.entries.back().identScope;
+  noteLast(b);
   b.newest[slot] = {static_cast<uint32_t>(b.entries.size() - 1), hash};
   return &b.entries.back();
 }
 
 int32_t TSmartList::NextScope() { return ++F_CurScope; }
 
+void TSmartList::noteLast(TSmartBucket& b) {
+  b.lastScope = b.entries.empty() ? TSmartBucket::kNoScope : b.entries.back().identScope;
+  const uint32_t bit = 1u << (&b - F_List.data());
+  const bool inner = b.lastScope != 0 && b.lastScope != TSmartBucket::kNoScope;
+  innerBuckets_ = inner ? innerBuckets_ | bit : innerBuckets_ & ~bit;
+}
+
 void TSmartList::PopScope(int32_t scope) {
-  for (TSmartBucket& b : F_List) {
+  for (uint32_t m = scope == 0 ? ~0u >> (32 - kBucketCount) : innerBuckets_; m != 0; m &= m - 1) {
+    TSmartBucket& b = F_List[static_cast<size_t>(std::countr_zero(m))];
     if (b.lastScope != scope) continue;
     while (!b.entries.empty() && b.entries.back().identScope == scope) {
       // The last entry is the newest of its name.
@@ -120,7 +146,7 @@ void TSmartList::PopScope(int32_t scope) {
       else b.newest[slot].at = last.older;
       b.entries.pop_back();
     }
-    b.noteLast();
+    noteLast(b);
   }
   --F_CurScope;
 }
@@ -146,8 +172,8 @@ bool TSmartList::Remove(std::string_view name) {
   if (b.newest.empty()) return false;
   const uint32_t at = b.newest[slotOf(b, key, hash)].at;
   if (at == kNone) return false;
-  b.entries.erase(b.entries.begin() + at);
-  b.noteLast();
+  b.entries.erase(at);
+  noteLast(b);
   reindex(b);
   return true;
 }

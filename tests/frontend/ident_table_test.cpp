@@ -128,6 +128,32 @@ TEST(SmartList, PoppedScopesLeaveEveryOtherNameFindable) {
   }
 }
 
+// Leaving a scope takes its names out of every bucket, the last one ("everything else")
+// included, and leaves the names of the scopes around it.
+TEST(SmartList, LeavingAScopeEmptiesItFromEveryBucket) {
+  TSmartList t;
+  t.Init();
+  const std::string firsts = "abcdefghijklmnopqrstuvwxyz_";
+  for (const char f : firsts) t.Add(entry(std::string(1, f) + "0"));
+  for (int depth = 1; depth <= 3; ++depth) {
+    t.NextScope();
+    for (const char f : firsts) t.Add(entry(std::string(1, f) + std::to_string(depth)));
+  }
+  for (int depth = 3; depth >= 1; --depth) {
+    t.PopScope(depth);
+    for (const char f : firsts) {
+      for (int d = 0; d <= 3; ++d) {
+        const TIdentifier* found = t.Find(0, std::string(1, f) + std::to_string(d));
+        EXPECT_EQ(found != nullptr, d < depth) << f << d;
+        if (found) {
+          EXPECT_EQ(found->identScope, d);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(t.Count(), firsts.size());
+}
+
 // A program with many names must not slow down: every name of one bucket, each looked up.
 TEST(SmartList, HundredThousandNamesInOneBucket) {
   TSmartList t;
