@@ -154,9 +154,10 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   if (method == cmUnknown) Error("Unknown calling convension");
   bInProcedure = true;
   if (!Settings.setUnnamed && headerCount < 0) {
-    const std::string ident = classType ? lowerCase(classType->typeName) + "$" + lowerCase(proc->Name)
-                                        : lowerCase(proc->Name);
-    DeclareIdent(ident, isFunction ? itFunction : itProcedure, proc->FuncIndex);
+    // The table lower-cases the name itself.
+    const TIdentType kind = isFunction ? itFunction : itProcedure;
+    if (classType) DeclareIdent(classType->typeName + "$" + proc->Name, kind, proc->FuncIndex);
+    else DeclareIdent(proc->Name, kind, proc->FuncIndex);
   }
   const int32_t firstOffset = proc->recAssembler.cpuMode == 16 ? 2 : 4;  // the return address
   int32_t offset = firstOffset;
