@@ -81,7 +81,7 @@ static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
   keepOperand(c.curToken, loop.end);
   loop.step.Token = tk::Number;
   loop.step.Int = 1;
-  if (expect({tk::RParen, tk::Step}) == tk::Step) {
+  if (expect({tk::RParen, tk::Step}) == tk::Step) [[unlikely]] {
     expect({tk::Number, tk::Hex, tk::Register});
     keepOperand(c.curToken, loop.step);
     c.ExpectOrRaise(tk::RParen);
