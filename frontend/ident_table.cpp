@@ -1,6 +1,7 @@
 #include "frontend/ident_table.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <functional>
 
@@ -14,6 +15,13 @@ constexpr uint32_t kNone = TSmartBucket::kNone;
 constexpr uint64_t kHashStart = 14695981039346656037ull;
 uint64_t hashStep(uint64_t h, char c) { return (h ^ static_cast<uint8_t>(c)) * 1099511628211ull; }
 uint32_t hashEnd(uint64_t h) { return static_cast<uint32_t>(h ^ (h >> 29)); }
+// Lower case by table: a load a character instead of a compare and a branch.
+constexpr std::array<char, 256> kLower = [] {
+  std::array<char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[static_cast<size_t>(c)] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return t;
+}();
+
 uint32_t hashOf(std::string_view lowerName) {
   uint64_t h = kHashStart;
   for (char c : lowerName) h = hashStep(h, c);
@@ -62,7 +70,7 @@ void TSmartList::growScratch(size_t size) const { scratch_.resize(std::max(size,
   if (scratch_.size() < name.size()) [[unlikely]] growScratch(name.size());
   char* out = scratch_.data();
   uint64_t h = kHashStart;
-  for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = lowerChar(name[i]));
+  for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = kLower[static_cast<uint8_t>(name[i])]);
   hash = hashEnd(h);
   return {out, name.size()};
 }
