@@ -120,31 +120,36 @@ void TSmartList::freeSlot(TSmartBucket& b, size_t slot) {
   }
 }
 
-TIdentifier* TSmartList::Add(TIdentifier entry) {
-  entry.identScope = F_CurScope;
-  TSmartBucket& b = F_List[BucketOf(entry.identName)];
-  if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
-  const uint32_t hash = hashOf(entry.identName);
-  const size_t slot = slotOf(b, entry.identName, hash);
-  if (b.newest[slot].at == kNone) ++b.names;
-  b.entries.push_back({std::move(entry), b.newest[slot].at});
-  noteLast(b);
-  b.newest[slot] = {static_cast<uint32_t>(b.entries.size() - 1), hash};
-  return &b.entries.back();
-}
-
-int32_t TSmartList::NextScope() { return ++F_CurScope; }
-
-void TSmartList::noteLast(TSmartBucket& b) {
+[[gnu::always_inline]] inline void TSmartList::noteLast(int index) {
+  TSmartBucket& b = F_List[static_cast<size_t>(index)];
   b.lastScope = b.entries.empty() ? TSmartBucket::kNoScope : b.entries.back().identScope;
-  const uint32_t bit = 1u << (&b - F_List.data());
+  const uint32_t bit = 1u << index;
   const bool inner = b.lastScope != 0 && b.lastScope != TSmartBucket::kNoScope;
   innerBuckets_ = inner ? innerBuckets_ | bit : innerBuckets_ & ~bit;
 }
 
+TIdentifier* TSmartList::Add(TIdentifier entry) {
+  entry.identScope = F_CurScope;
+  const int index = BucketOf(entry.identName);
+  TSmartBucket& b = F_List[static_cast<size_t>(index)];
+  if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
+  const uint32_t hash = hashOf(entry.identName);
+  const size_t slot = slotOf(b, entry.identName, hash);
+  if (b.newest[slot].at == kNone) ++b.names;
+  TSmartEntry& added = b.entries.emplace_back();
+  static_cast<TIdentifier&>(added) = std::move(entry);
+  added.older = b.newest[slot].at;
+  noteLast(index);
+  b.newest[slot] = {static_cast<uint32_t>(b.entries.size() - 1), hash};
+  return &added;
+}
+
+int32_t TSmartList::NextScope() { return ++F_CurScope; }
+
 void TSmartList::PopScope(int32_t scope) {
   for (uint32_t m = scope == 0 ? ~0u >> (32 - kBucketCount) : innerBuckets_; m != 0; m &= m - 1) {
-    TSmartBucket& b = F_List[static_cast<size_t>(std::countr_zero(m))];
+    const int index = std::countr_zero(m);
+    TSmartBucket& b = F_List[static_cast<size_t>(index)];
     if (b.lastScope != scope) continue;
     while (!b.entries.empty() && b.entries.back().identScope == scope) {
       // The last entry is the newest of its name.
@@ -154,7 +159,7 @@ void TSmartList::PopScope(int32_t scope) {
       else b.newest[slot].at = last.older;
       b.entries.pop_back();
     }
-    noteLast(b);
+    noteLast(index);
   }
   --F_CurScope;
 }
@@ -176,12 +181,13 @@ void TSmartList::reindex(TSmartBucket& b) {
 bool TSmartList::Remove(std::string_view name) {
   uint32_t hash = 0;
   const std::string_view key = lowered(name, hash);
-  TSmartBucket& b = F_List[BucketOf(key)];
+  const int index = BucketOf(key);
+  TSmartBucket& b = F_List[static_cast<size_t>(index)];
   if (b.newest.empty()) return false;
   const uint32_t at = b.newest[slotOf(b, key, hash)].at;
   if (at == kNone) return false;
   b.entries.erase(at);
-  noteLast(b);
+  noteLast(index);
   reindex(b);
   return true;
 }

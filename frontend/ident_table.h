@@ -33,9 +33,10 @@ class TSmartEntries {
   const TSmartEntry& operator[](size_t i) const { return blocks_[i >> kBlockBits][i & (kBlock - 1)]; }
   TSmartEntry& back() { return (*this)[count_ - 1]; }
   const TSmartEntry& back() const { return (*this)[count_ - 1]; }
-  void push_back(TSmartEntry entry) {
+  // The new last entry, empty: a slot left by pop_back holds nothing any more.
+  TSmartEntry& emplace_back() {
     if (count_ == blocks_.size() * kBlock) [[unlikely]] addBlock();
-    (*this)[count_++] = std::move(entry);
+    return (*this)[count_++];
   }
   void pop_back() { (*this)[--count_] = TSmartEntry{}; }
   // Later entries move down a place.
@@ -93,7 +94,7 @@ struct TSmartList {
   // A bit per bucket whose last entry lies in an inner scope: leaving a scope looks at these
   // buckets only.
   uint32_t innerBuckets_ = 0;
-  void noteLast(TSmartBucket& bucket);
+  void noteLast(int bucket);
   mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate; never shrinks
   std::string_view lowered(std::string_view name, uint32_t& hash) const;
   [[gnu::noinline]] void growScratch(size_t size) const;
