@@ -128,6 +128,24 @@ TEST(SmartList, PoppedScopesLeaveEveryOtherNameFindable) {
   }
 }
 
+// A removal from a bucket that spans several blocks of entries moves every later entry down a
+// place across the blocks' edges; each name still finds its own entry.
+TEST(SmartList, RemovalAcrossBlocksKeepsEveryOtherName) {
+  TSmartList t;
+  t.Init();
+  const int32_t n = 3 * static_cast<int32_t>(TSmartEntries::kBlock) + 5;
+  for (int32_t i = 0; i < n; ++i) t.Add(entry("m" + std::to_string(i), itIdent, i));
+  EXPECT_TRUE(t.Remove("M7"));
+  EXPECT_EQ(t.Find(0, "m7"), nullptr);
+  for (int32_t i = 0; i < n; ++i) {
+    if (i == 7) continue;
+    const TIdentifier* found = t.Find(0, "m" + std::to_string(i));
+    ASSERT_NE(found, nullptr) << i;
+    EXPECT_EQ(found->identPos, i);
+  }
+  EXPECT_EQ(t.Count(), static_cast<size_t>(n - 1));
+}
+
 // Leaving a scope takes its names out of every bucket, the last one ("everything else")
 // included, and leaves the names of the scopes around it.
 TEST(SmartList, LeavingAScopeEmptiesItFromEveryBucket) {
