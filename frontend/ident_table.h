@@ -33,12 +33,13 @@ class TSmartEntries {
   const TSmartEntry& operator[](size_t i) const { return blocks_[i >> kBlockBits][i & (kBlock - 1)]; }
   TSmartEntry& back() { return (*this)[count_ - 1]; }
   const TSmartEntry& back() const { return (*this)[count_ - 1]; }
-  // The new last entry, empty: a slot left by pop_back holds nothing any more.
+  // The new last entry, for the caller to fill in whole.
   TSmartEntry& emplace_back() {
     if (count_ == blocks_.size() * kBlock) [[unlikely]] addBlock();
     return (*this)[count_++];
   }
-  void pop_back() { (*this)[--count_] = TSmartEntry{}; }
+  // The slot keeps what it held until emplace_back hands it out again and it is overwritten.
+  void pop_back() { --count_; }
   // Later entries move down a place.
   void erase(size_t i);
 
