@@ -103,7 +103,7 @@ struct TSmartList {
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName, uint32_t hash);
   static void freeSlot(TSmartBucket& bucket, size_t slot);
-  static void growIndex(TSmartBucket& bucket);
+  [[gnu::noinline]] static void growIndex(TSmartBucket& bucket);  // rare: apart from Add
   static void reindex(TSmartBucket& bucket);
 };
 
