@@ -188,6 +188,9 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   }
   // Every body opens levels; the room the last one had is handed on rather than taken anew.
   proc->braceLevel.swap(spareBraceLevels_);
+  // A usual body records fix-ups: room for them from the start, so its first jump or address
+  // operand takes no longer way than the rest.
+  if (proc->recAssembler.FixUps.capacity() == 0) GrowFixUps(proc->recAssembler);
   if (!CompileBlock(proc->FuncIndex, false, false, false)) RaiseError();
   spareBraceLevels_.swap(proc->braceLevel);
   spareBraceLevels_.clear();
