@@ -89,7 +89,7 @@ void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
     // "type*" arrives as the pointer type under the written name.
     PDataType pointedTo = type == compilerPtrType && !sameText(curToken.Str, type->typeName) ? FindType(curToken.Str)
                                                                                               : nullptr;
-    if (PeekToken() == tk::Star) {
+    if (PeekToken() == tk::Star) [[unlikely]] {
       GetToken();
       pointedTo = type;
     }
@@ -97,7 +97,7 @@ void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
       if (ExpectToken(tk::kParameterNameCodes) == tk::Invalid)
         RaiseError();
       PData param = DeclareParameter(proc, curToken.Str, type, pointedTo, offset);
-      if (PeekToken() == tk::Assign || defaultsStarted) {
+      if (PeekToken() == tk::Assign || defaultsStarted) [[unlikely]] {
         if (ExpectToken({tk::Assign}) == tk::Invalid) RaiseError();
         defaultsStarted = true;
         ReadParameterDefault(param);
@@ -106,7 +106,7 @@ void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
       if (next == tk::Invalid) RaiseError();
       if (next == tk::Comma) continue;
       if (next == tk::RParen) return;
-      if (next == tk::LBracket) {
+      if (next == tk::LBracket) [[unlikely]] {
         if (ExpectToken({tk::RBracket}) == tk::Invalid || ExpectToken({tk::RParen}) == tk::Invalid) RaiseError();
         proc->bMinParams = true;
         return;
@@ -133,13 +133,13 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   TCallMethod method = defaultCallMethod;
   if (ExpectToken({tk::Identifier, tk::CallMethod, tk::TypeName}) == tk::Invalid) return false;
   const bool conventionWritten = curToken.Token == tk::CallMethod;
-  if (conventionWritten) {
+  if (conventionWritten) [[unlikely]] {
     method = strToCallMethod(curToken.Str);
     if (ExpectToken({tk::Identifier, tk::TypeName}) == tk::Invalid) return false;
   }
   PFunction proc = nullptr;
   int32_t headerCount = -1;
-  if (curToken.Token == tk::TypeName) {
+  if (curToken.Token == tk::TypeName) [[unlikely]] {
     // The body of a method declared in its type: that procedure, with the type's register.
     classType = curToken.DataType;
     proc = FindDeclaredMethod(classType, headerCount);
@@ -154,23 +154,25 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   if (method == cmUnknown) Error("Unknown calling convension");
   bInProcedure = true;
   if (!Settings.setUnnamed && headerCount < 0) {
-    const std::string ident = classType ? lowerCase(classType->typeName) + "$" + lowerCase(proc->Name)
-                                        : lowerCase(proc->Name);
-    DeclareIdent(ident, isFunction ? itFunction : itProcedure, proc->FuncIndex);
+    // The table lower-cases the name itself.
+    const TIdentType kind = isFunction ? itFunction : itProcedure;
+    if (classType) [[unlikely]] DeclareIdent(classType->typeName + "$" + proc->Name, kind, proc->FuncIndex);
+    else DeclareIdent(proc->Name, kind, proc->FuncIndex);
   }
   const int32_t firstOffset = proc->recAssembler.cpuMode == 16 ? 2 : 4;  // the return address
   int32_t offset = firstOffset;
   SmartIdents.NextScope();
-  PData self = isMethod ? DeclareThis(proc, objectReg, classType, offset) : nullptr;
+  PData self = nullptr;
+  if (isMethod) [[unlikely]] self = DeclareThis(proc, objectReg, classType, offset);
   if (ExpectToken({tk::LParen, tk::LBrace}) == tk::Invalid) RaiseError();
   if (curToken.Token == tk::LParen) {
     if (ExpectToken({tk::RParen, tk::TypeName}) == tk::Invalid) RaiseError();
     if (curToken.Token == tk::TypeName) ReadParameterList(proc, offset);
     if (ExpectToken({tk::LBrace}) == tk::Invalid) RaiseError();
   }
-  if (proc->bMinParams && method != cmCdecl)
+  if (proc->bMinParams && method != cmCdecl) [[unlikely]]
     Error("Only cdecl calling convension support uncounted arguments[]");
-  if (headerCount >= 0 && proc->intParamCount - proc->intParamOffset != headerCount)
+  if (headerCount >= 0 && proc->intParamCount - proc->intParamOffset != headerCount) [[unlikely]]
     Error("\"" + proc->Name + "\" was declared with " + std::to_string(headerCount) + " parameters");
   const int32_t inRegisters = std::min(proc->intParamCount, registerParamLimit(method));
   proc->intRegParamCount = inRegisters;
@@ -178,7 +180,7 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   proc->dwTotalParamSize = static_cast<uint32_t>(offset - firstOffset);
   EmitPrologue(proc);
   lastAddedProc = proc;
-  if (isMethod) {
+  if (isMethod) [[unlikely]] {
     proc->isClassFunc = true;
     listUses.push_back(objectReg);
     PushReg(proc->recAssembler, objectReg);
@@ -186,6 +188,9 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   }
   // Every body opens levels; the room the last one had is handed on rather than taken anew.
   proc->braceLevel.swap(spareBraceLevels_);
+  // A usual body records fix-ups: room for them from the start, so its first jump or address
+  // operand takes no longer way than the rest.
+  if (proc->recAssembler.FixUps.capacity() == 0) GrowFixUps(proc->recAssembler);
   if (!CompileBlock(proc->FuncIndex, false, false, false)) RaiseError();
   spareBraceLevels_.swap(proc->braceLevel);
   spareBraceLevels_.clear();
@@ -247,7 +252,7 @@ PData TCompiler::DeclareThis(PFunction proc, TRegister objectReg, PDataType clas
 // is part of the program.
 void TCompiler::FinishProcedure(PFunction proc) {
   // 16-bit code reserves its locals with ADD SP, imm16.
-  if (proc->recAssembler.cpuMode == 16 && alignValue(proc->dwTotalLocalSize, 4) > 0x7FFC)
+  if (proc->recAssembler.cpuMode == 16 && alignValue(proc->dwTotalLocalSize, 4) > 0x7FFC) [[unlikely]]
     Error("The locals of \"" + proc->Name + "\" take more than the 32 KB that 16-bit code can reserve");
   procedureLayout_.layOut(nullptr, *proc, nullptr, false);
   proc->FitToSize();

@@ -1,6 +1,8 @@
 #include "frontend/ident_table.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <functional>
 
 namespace kelvo {
@@ -13,13 +15,35 @@ constexpr uint32_t kNone = TSmartBucket::kNone;
 constexpr uint64_t kHashStart = 14695981039346656037ull;
 uint64_t hashStep(uint64_t h, char c) { return (h ^ static_cast<uint8_t>(c)) * 1099511628211ull; }
 uint32_t hashEnd(uint64_t h) { return static_cast<uint32_t>(h ^ (h >> 29)); }
+// Lower case by table: a load a character instead of a compare and a branch.
+constexpr std::array<char, 256> kLower = [] {
+  std::array<char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[static_cast<size_t>(c)] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return t;
+}();
+
 uint32_t hashOf(std::string_view lowerName) {
   uint64_t h = kHashStart;
   for (char c : lowerName) h = hashStep(h, c);
   return hashEnd(h);
 }
 
+// Names are short: a loop costs less than a call to compare them.
+bool sameName(const std::string& a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < b.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 }  // namespace
+
+void TSmartEntries::addBlock() { blocks_.push_back(std::make_unique<TSmartEntry[]>(kBlock)); }
+
+void TSmartEntries::erase(size_t i) {
+  for (; i + 1 < count_; ++i) (*this)[i] = std::move((*this)[i + 1]);
+  pop_back();
+}
 
 void TSmartList::Init(const std::vector<std::unique_ptr<TData>>* dataList) {
   Free();
@@ -28,6 +52,7 @@ void TSmartList::Init(const std::vector<std::unique_ptr<TData>>* dataList) {
 
 void TSmartList::Free() {
   F_CurScope = 0;
+  innerBuckets_ = 0;
   for (TSmartBucket& b : F_List) b = TSmartBucket{};
 }
 
@@ -41,11 +66,11 @@ int TSmartList::BucketOf(std::string_view lowerName) {
 void TSmartList::growScratch(size_t size) const { scratch_.resize(std::max(size, 2 * scratch_.size())); }
 
 // The name lower-cased, and its hash taken in the same pass.
-std::string_view TSmartList::lowered(std::string_view name, uint32_t& hash) const {
+[[gnu::always_inline]] inline std::string_view TSmartList::lowered(std::string_view name, uint32_t& hash) const {
   if (scratch_.size() < name.size()) [[unlikely]] growScratch(name.size());
   char* out = scratch_.data();
   uint64_t h = kHashStart;
-  for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = lowerChar(name[i]));
+  for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = kLower[static_cast<uint8_t>(name[i])]);
   hash = hashEnd(h);
   return {out, name.size()};
 }
@@ -57,12 +82,13 @@ size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName) {
   return slotOf(b, lowerName, hashOf(lowerName));
 }
 
-size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName, uint32_t hash) {
+[[gnu::always_inline]] inline size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName,
+                                                         uint32_t hash) {
   const size_t mask = b.newest.size() - 1;
   size_t slot = hash & mask;
   for (;; slot = (slot + 1) & mask) {
     const TSmartSlot s = b.newest[slot];
-    if (s.at == kNone || (s.hash == hash && b.entries[s.at].identName == lowerName)) return slot;
+    if (s.at == kNone || (s.hash == hash && sameName(b.entries[s.at].identName, lowerName))) return slot;
   }
 }
 
@@ -94,23 +120,36 @@ void TSmartList::freeSlot(TSmartBucket& b, size_t slot) {
   }
 }
 
+[[gnu::always_inline]] inline void TSmartList::noteLast(int index) {
+  TSmartBucket& b = F_List[static_cast<size_t>(index)];
+  b.lastScope = b.entries.empty() ? TSmartBucket::kNoScope : b.entries.back().identScope;
+  const uint32_t bit = 1u << index;
+  const bool inner = b.lastScope != 0 && b.lastScope != TSmartBucket::kNoScope;
+  innerBuckets_ = inner ? innerBuckets_ | bit : innerBuckets_ & ~bit;
+}
+
 TIdentifier* TSmartList::Add(TIdentifier entry) {
   entry.identScope = F_CurScope;
-  TSmartBucket& b = F_List[BucketOf(entry.identName)];
+  const int index = BucketOf(entry.identName);
+  TSmartBucket& b = F_List[static_cast<size_t>(index)];
   if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
   const uint32_t hash = hashOf(entry.identName);
   const size_t slot = slotOf(b, entry.identName, hash);
   if (b.newest[slot].at == kNone) ++b.names;
-  b.entries.push_back({std::move(entry), b.newest[slot].at});
-  b.lastScope = b.entries.back().identScope;
+  TSmartEntry& added = b.entries.emplace_back();
+  static_cast<TIdentifier&>(added) = std::move(entry);
+  added.older = b.newest[slot].at;
+  noteLast(index);
   b.newest[slot] = {static_cast<uint32_t>(b.entries.size() - 1), hash};
-  return &b.entries.back();
+  return &added;
 }
 
 int32_t TSmartList::NextScope() { return ++F_CurScope; }
 
 void TSmartList::PopScope(int32_t scope) {
-  for (TSmartBucket& b : F_List) {
+  for (uint32_t m = scope == 0 ? ~0u >> (32 - kBucketCount) : innerBuckets_; m != 0; m &= m - 1) {
+    const int index = std::countr_zero(m);
+    TSmartBucket& b = F_List[static_cast<size_t>(index)];
     if (b.lastScope != scope) continue;
     while (!b.entries.empty() && b.entries.back().identScope == scope) {
       // The last entry is the newest of its name.
@@ -120,7 +159,7 @@ void TSmartList::PopScope(int32_t scope) {
       else b.newest[slot].at = last.older;
       b.entries.pop_back();
     }
-    b.noteLast();
+    noteLast(index);
   }
   --F_CurScope;
 }
@@ -142,12 +181,13 @@ void TSmartList::reindex(TSmartBucket& b) {
 bool TSmartList::Remove(std::string_view name) {
   uint32_t hash = 0;
   const std::string_view key = lowered(name, hash);
-  TSmartBucket& b = F_List[BucketOf(key)];
+  const int index = BucketOf(key);
+  TSmartBucket& b = F_List[static_cast<size_t>(index)];
   if (b.newest.empty()) return false;
   const uint32_t at = b.newest[slotOf(b, key, hash)].at;
   if (at == kNone) return false;
-  b.entries.erase(b.entries.begin() + at);
-  b.noteLast();
+  b.entries.erase(at);
+  noteLast(index);
   reindex(b);
   return true;
 }

@@ -4,7 +4,6 @@
 #include <array>
 #include <climits>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +20,35 @@ struct TSmartEntry : TIdentifier {
   uint32_t older = kNone;
 };
 
+// A bucket's entries in the order they were added, in blocks of a fixed count: an entry stays
+// where it is while the bucket grows, and is reached with a shift and a mask. Blocks emptied by
+// leaving a scope are kept for the names of the next one.
+class TSmartEntries {
+ public:
+  static constexpr uint32_t kBlockBits = 4;
+  static constexpr uint32_t kBlock = 1u << kBlockBits;
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  TSmartEntry& operator[](size_t i) { return blocks_[i >> kBlockBits][i & (kBlock - 1)]; }
+  const TSmartEntry& operator[](size_t i) const { return blocks_[i >> kBlockBits][i & (kBlock - 1)]; }
+  TSmartEntry& back() { return (*this)[count_ - 1]; }
+  const TSmartEntry& back() const { return (*this)[count_ - 1]; }
+  // The new last entry, for the caller to fill in whole.
+  TSmartEntry& emplace_back() {
+    if (count_ == blocks_.size() * kBlock) [[unlikely]] addBlock();
+    return (*this)[count_++];
+  }
+  // The slot keeps what it held until emplace_back hands it out again and it is overwritten.
+  void pop_back() { --count_; }
+  // Later entries move down a place.
+  void erase(size_t i);
+
+ private:
+  std::vector<std::unique_ptr<TSmartEntry[]>> blocks_;
+  size_t count_ = 0;
+  [[gnu::noinline]] void addBlock();
+};
+
 // A slot of a bucket's index: the position of a name's newest entry, and the name's hash, so
 // that a probe past other names compares in the index and never reaches their entries.
 struct TSmartSlot {
@@ -35,17 +63,17 @@ struct TSmartSlot {
 // name. The hash in the slot keeps a probe inside the index, so a fuller table costs little.
 struct TSmartBucket {
   static constexpr uint32_t kNone = TSmartEntry::kNone;
-  std::deque<TSmartEntry> entries;  // a deque keeps every entry where it is while the bucket grows
+  TSmartEntries entries;
   std::vector<TSmartSlot> newest;   // slots: the newest entry of a name, or at == kNone when free
   uint32_t names = 0;               // slots in use
   // The scope of the last entry, so that leaving a scope passes the other buckets at a glance.
   int32_t lastScope = kNoScope;
   static constexpr int32_t kNoScope = INT32_MIN;
-  void noteLast() { lastScope = entries.empty() ? kNoScope : entries.back().identScope; }
 };
 
 struct TSmartList {
   static constexpr int kBucketCount = 27;  // "a" to "z", then everything else
+  static_assert(kBucketCount <= 32, "a bucket mask has a bit per bucket");
   int32_t F_CurScope = 0;
   std::array<TSmartBucket, kBucketCount> F_List;
 
@@ -64,6 +92,10 @@ struct TSmartList {
 
  private:
   const std::vector<std::unique_ptr<TData>>* data_ = nullptr;
+  // A bit per bucket whose last entry lies in an inner scope: leaving a scope looks at these
+  // buckets only.
+  uint32_t innerBuckets_ = 0;
+  void noteLast(int bucket);
   mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate; never shrinks
   std::string_view lowered(std::string_view name, uint32_t& hash) const;
   [[gnu::noinline]] void growScratch(size_t size) const;
@@ -71,7 +103,7 @@ struct TSmartList {
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);
   static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName, uint32_t hash);
   static void freeSlot(TSmartBucket& bucket, size_t slot);
-  static void growIndex(TSmartBucket& bucket);
+  [[gnu::noinline]] static void growIndex(TSmartBucket& bucket);  // rare: apart from Add
   static void reindex(TSmartBucket& bucket);
 };
 

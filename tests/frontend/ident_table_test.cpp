@@ -128,6 +128,50 @@ TEST(SmartList, PoppedScopesLeaveEveryOtherNameFindable) {
   }
 }
 
+// A removal from a bucket that spans several blocks of entries moves every later entry down a
+// place across the blocks' edges; each name still finds its own entry.
+TEST(SmartList, RemovalAcrossBlocksKeepsEveryOtherName) {
+  TSmartList t;
+  t.Init();
+  const int32_t n = 3 * static_cast<int32_t>(TSmartEntries::kBlock) + 5;
+  for (int32_t i = 0; i < n; ++i) t.Add(entry("m" + std::to_string(i), itIdent, i));
+  EXPECT_TRUE(t.Remove("M7"));
+  EXPECT_EQ(t.Find(0, "m7"), nullptr);
+  for (int32_t i = 0; i < n; ++i) {
+    if (i == 7) continue;
+    const TIdentifier* found = t.Find(0, "m" + std::to_string(i));
+    ASSERT_NE(found, nullptr) << i;
+    EXPECT_EQ(found->identPos, i);
+  }
+  EXPECT_EQ(t.Count(), static_cast<size_t>(n - 1));
+}
+
+// Leaving a scope takes its names out of every bucket, the last one ("everything else")
+// included, and leaves the names of the scopes around it.
+TEST(SmartList, LeavingAScopeEmptiesItFromEveryBucket) {
+  TSmartList t;
+  t.Init();
+  const std::string firsts = "abcdefghijklmnopqrstuvwxyz_";
+  for (const char f : firsts) t.Add(entry(std::string(1, f) + "0"));
+  for (int depth = 1; depth <= 3; ++depth) {
+    t.NextScope();
+    for (const char f : firsts) t.Add(entry(std::string(1, f) + std::to_string(depth)));
+  }
+  for (int depth = 3; depth >= 1; --depth) {
+    t.PopScope(depth);
+    for (const char f : firsts) {
+      for (int d = 0; d <= 3; ++d) {
+        const TIdentifier* found = t.Find(0, std::string(1, f) + std::to_string(d));
+        EXPECT_EQ(found != nullptr, d < depth) << f << d;
+        if (found) {
+          EXPECT_EQ(found->identScope, d);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(t.Count(), firsts.size());
+}
+
 // A program with many names must not slow down: every name of one bucket, each looked up.
 TEST(SmartList, HundredThousandNamesInOneBucket) {
   TSmartList t;
