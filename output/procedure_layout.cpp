@@ -84,16 +84,6 @@ void TRemovals::compact(TCodeBytes& code) const {
 
 // --- one procedure
 
-void TProcedureLayout::internalError(const std::string& what) const {
-  if (!strict_) throw TNotNow{};
-  TLinkInput::InternalError(what);
-}
-
-void TProcedureLayout::compileError(const std::string& message) const {
-  if (!strict_ || !in_) throw TNotNow{};
-  in_->Error(message);
-}
-
 bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* entryOffset, bool strict) {
   in_ = input;
   strict_ = strict;
@@ -127,28 +117,29 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
 void TProcedureLayout::resolveLabels(TFunction& f) {
   TLabelNames& names = TLabelNames::Get();
   const uint32_t owner = names.NewOwner();
-  std::string missing;
-  std::string fault = bindLabels(f, owner);
-  if (fault.empty()) fault = scanFixUps(f, owner, missing);
+  uint32_t missing = kNoFixUp;  // the fix-up of the first label that does not exist
+  TFaultAt fault = bindLabels(f, owner);
+  if (fault.fault == TFault::none) fault = scanFixUps(f, owner, missing);
   names.Release(owner);
-  if (!fault.empty()) internalError(fault);
-  if (!missing.empty()) compileError(missing);
+  if (fault.fault != TFault::none) fail(f, fault);
+  if (missing != kNoFixUp) missingLabel(f, missing);
   sortJumps();
 }
 
-std::string TProcedureLayout::bindLabels(const TFunction& f, uint32_t owner) const {
+TProcedureLayout::TFaultAt TProcedureLayout::bindLabels(const TFunction& f, uint32_t owner) const {
   TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
-  for (size_t i = 0; i < f.jmpLabels.size(); ++i) {
+  const auto count = static_cast<uint32_t>(f.jmpLabels.size());
+  for (uint32_t i = 0; i < count; ++i) {
     const TJumpLabel& label = f.jmpLabels[i];
-    if (label.position > size) return "label " + names.Text(label.name) + " lies outside the code of " + procName(f);
+    if (label.position > size) return {TFault::labelOutside, i};
     names.Bind(owner, names.Key(label.name), static_cast<int32_t>(i));
   }
   return {};
 }
 
 // One pass over the fix-ups; returns the first fault found, and keeps the first missing label.
-std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::string& missing) {
+TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, uint32_t& missing) {
   const TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
   auto& fixups = f.recAssembler.FixUps;
@@ -157,30 +148,76 @@ std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::stri
   for (uint32_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
-    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
-      return "a fix-up of " + procName(f) + " lies outside its code";
+    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
     if (x.fixType == ftJmp) {
-      if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero)
-        return "jump kind " + std::to_string(x.fixJmp) + " in " + procName(f);
+      if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero) return {TFault::jumpKind, i};
       x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
-      if (x.fixLabelID < 0 && missing.empty()) missing = "Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")";
+      if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
       // A label jump recorded in 16-bit code carries fixSize 16.
-      const uint16_t mode = x.fixSize == 16 ? 16 : 32;
+      const bool mode16 = x.fixSize == 16;
       jumpsOutOfOrder_ |= x.fixAddr < lastJump;
       lastJump = x.fixAddr;
-      jumps_.push_back({.addr = x.fixAddr, .fixUp = i, .label = x.fixLabelID, .kind = x.fixJmp, .mode = mode,
-                        .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode)),
-                        .shortForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, true, mode))});
+      jumps_.push_back({.addr = x.fixAddr, .at = 0, .fixUp = i, .label = x.fixLabelID, .distance = 0,
+                        .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode16 ? 16 : 32)),
+                        .ecxZero = x.fixJmp == kJumpEcxZero, .mode16 = mode16, .shortened = false});
     } else if (x.fixType == ftOffsetLabelAddress) {
-      if (x.fixIndex >= f.ofsLabels.size()) return "offset label out of range in " + procName(f);
-      const std::string& name = f.ofsLabels[x.fixIndex].first;
-      x.fixLabelID = names.Find(owner, names.Key(names.Lookup(name)));
-      if (x.fixLabelID < 0 && missing.empty()) missing = "label " + name + " does not exist!";
+      if (x.fixIndex >= f.ofsLabels.size()) return {TFault::offsetLabelRange, i};
+      x.fixLabelID = names.Find(owner, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
+      if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
     } else if (x.fixType == ftLabelAddress && x.fixIndex >= f.jmpLabels.size()) {
-      return "label index out of range in " + procName(f);
+      return {TFault::labelIndexRange, i};
     }
   }
   return {};
+}
+
+// --- reports, kept apart from the layout: a fault is rare, and its text costs more than the
+// layout of a procedure
+
+void TProcedureLayout::fail(const TFunction& f, TFaultAt fault) const {
+  if (!strict_) throw TNotNow{};
+  const std::string proc = procName(f);
+  switch (fault.fault) {
+    case TFault::labelOutside:
+      TLinkInput::InternalError("label " + TLabelNames::Get().Text(f.jmpLabels[fault.at].name) +
+                                " lies outside the code of " + proc);
+    case TFault::fixUpOutside:
+      TLinkInput::InternalError("a fix-up of " + proc + " lies outside its code");
+    case TFault::jumpKind:
+      TLinkInput::InternalError("jump kind " + std::to_string(f.recAssembler.FixUps[fault.at].fixJmp) + " in " + proc);
+    case TFault::offsetLabelRange:
+      TLinkInput::InternalError("offset label out of range in " + proc);
+    case TFault::labelIndexRange:
+      TLinkInput::InternalError("label index out of range in " + proc);
+    case TFault::noPrologue:
+      TLinkInput::InternalError(proc + " has no prologue");
+    case TFault::localsTooLarge:
+      TLinkInput::InternalError("the locals of " + proc + " do not fit a 16-bit reservation");
+    case TFault::overlappingJumps:
+      TLinkInput::InternalError("overlapping jumps in " + proc);
+    case TFault::shortenedOutOfReach:
+    case TFault::none:
+      break;
+  }
+  TLinkInput::InternalError("a shortened jump of " + proc + " no longer reaches its label");
+}
+
+void TProcedureLayout::missingLabel(const TFunction& f, uint32_t fixUp) const {
+  if (!strict_ || !in_) throw TNotNow{};
+  const TFixUp& x = f.recAssembler.FixUps[fixUp];
+  if (x.fixType == ftJmp)
+    in_->Error("Label, If or while block mismatch (" + TLabelNames::Get().Text(x.fixLabel) + ")");
+  in_->Error("label " + f.ofsLabels[x.fixIndex].first + " does not exist!");
+}
+
+void TProcedureLayout::tooFarFor16Bit(int64_t distance) const {
+  if (!strict_ || !in_) throw TNotNow{};
+  in_->Error("Jump too far for 16-bit code (" + std::to_string(distance) + " bytes)");
+}
+
+void TProcedureLayout::keepFarJecxz(int64_t distance) {
+  if (!strict_) throw TNotNow{};
+  farJecxz_ = "JECXZ jump too far (" + std::to_string(distance - 5) + " bytes)";
 }
 
 // Jumps recorded out of address order (rare) are sorted, those at one address kept in the
@@ -198,7 +235,7 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
   TCodeBytes& code = f.recAssembler.strCode;
   const uint32_t at = f.localFixupOffset - 1;  // 0-based start of the six bytes
   const uint32_t prologueSize = at + 6;
-  if (f.localFixupOffset == 0 || prologueSize > code.size()) internalError(procName(f) + " has no prologue");
+  if (f.localFixupOffset == 0 || prologueSize > code.size()) fail(f, {TFault::noPrologue});
   if (!f.HasFrame()) {
     removals_.add(0, prologueSize);
     return;
@@ -215,7 +252,7 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
   TInstr in;
   in.mode = prologueMode(at);
   if (in.mode == 16 && alignValue(f.dwTotalLocalSize, 4) > 0x7FFC)
-    internalError("the locals of " + procName(f) + " do not fit a 16-bit reservation");
+    fail(f, {TFault::localsTooLarge});
   PutModRMReg(in, add, in.mode / 8, 0, RegNum(rdESP));
   PutImmediate(in, add, in.mode / 8, reserve);
   std::memcpy(code.data() + at, in.b, in.n);
@@ -234,7 +271,7 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
   labelsAt_.resize(labelCount);
   size_t placed = 0;  // labels before this one have their final positions
   for (TJump& jump : jumps_) {
-    if (jump.addr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
+    if (jump.addr < removals_.endOfLast()) fail(f, {TFault::overlappingJumps});
     for (; placed < labelCount && labels[placed].position <= jump.addr; ++placed)
       labelsAt_[placed] = removals_.map(labels[placed].position);
     const auto label = static_cast<size_t>(jump.label);
@@ -245,10 +282,10 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
                                                     : removals_.map(labelPos);
     jump.at = jump.addr - removals_.total();
     if (fitsShort(int64_t{labelAt} - (int64_t{jump.at} + 1))) {
-      const uint32_t size = kLabelJumpSizes[jump.shortForm];
+      const uint32_t size = kLabelJumpSizes[jump.nearForm + 1];
       removals_.add(jump.addr + size, kJumpArea - size);
       jump.shortened = true;
-    } else if (jump.mode == 16 && jump.kind != kJumpEcxZero) {
+    } else if (jump.mode16 && !jump.ecxZero) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
       const uint32_t size = kLabelJumpSizes[jump.nearForm];
       removals_.add(jump.addr + size, kJumpArea - size);
@@ -265,16 +302,17 @@ void TProcedureLayout::checkJumps(const TFunction& f) {
   uint32_t farIndex = UINT32_MAX;
   for (TJump& jump : jumps_) {
     const int64_t d = int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
-    jump.distance = d;
+    jump.distance = static_cast<int32_t>(d);
     if (fitsShort(d)) continue;
-    if (jump.shortened) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
-    const int64_t rel16 = d + 1 - LabelJumpSize(jump.kind, false, 16);
-    if (jump.mode == 16 && jump.kind != kJumpEcxZero && (rel16 < -32768 || rel16 > 32767))
-      compileError("Jump too far for 16-bit code (" + std::to_string(d) + " bytes)");
-    if (jump.kind != kJumpEcxZero || jump.fixUp > farIndex) continue;
-    if (!strict_) throw TNotNow{};
-    farIndex = jump.fixUp;
-    farJecxz_ = "JECXZ jump too far (" + std::to_string(d - 5) + " bytes)";
+    if (jump.shortened) fail(f, {TFault::shortenedOutOfReach});
+    if (jump.ecxZero) {
+      if (jump.fixUp > farIndex) continue;
+      farIndex = jump.fixUp;
+      keepFarJecxz(d);
+    } else if (jump.mode16) {
+      const int64_t rel16 = d + 1 - kLabelJumpSizes[jump.nearForm];
+      if (rel16 < -32768 || rel16 > 32767) tooFarFor16Bit(d);
+    }
   }
 }
 
@@ -312,8 +350,8 @@ void TProcedureLayout::writeJumps(TFunction& f) const {
   for (const TJump& jump : jumps_) {
     // The short form wherever the label is close enough, else the near one; in 32-bit code
     // the near JMP leaves the sixth byte of its area as a NOP.
-    const int form = fitsShort(jump.distance) ? jump.shortForm : jump.nearForm;
-    WriteLabelJump(code + jump.addr, form, static_cast<int32_t>(jump.distance + 1 - kLabelJumpSizes[form]));
+    const int form = jump.nearForm + (fitsShort(jump.distance) ? 1 : 0);
+    WriteLabelJump(code + jump.addr, form, jump.distance + 1 - kLabelJumpSizes[form]);
   }
 }
 

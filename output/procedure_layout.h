@@ -83,17 +83,36 @@ class TProcedureLayout {
 
  private:
   struct TNotNow {};  // a fault met when not strict
+  // What can be wrong with a procedure's record; the text is built only where it is reported,
+  // out of the way of the layout itself.
+  enum class TFault : uint8_t {
+    none,
+    labelOutside,      // at: the label
+    fixUpOutside,      // at: the fix-up
+    jumpKind,          // at: the fix-up
+    offsetLabelRange,  // at: the fix-up
+    labelIndexRange,   // at: the fix-up
+    noPrologue,
+    localsTooLarge,
+    overlappingJumps,
+    shortenedOutOfReach,
+  };
+  struct TFaultAt {
+    TFault fault = TFault::none;
+    uint32_t at = 0;
+  };
+  static constexpr uint32_t kNoFixUp = UINT32_MAX;
   // A label jump, in the order of the addresses of the areas.
   struct TJump {
-    uint32_t addr = 0;   // where its six-byte area starts in the code as recorded
-    uint32_t at = 0;     // where it starts once the removed bytes are gone
-    uint32_t fixUp = 0;  // its fix-up's index: the JECXZ first recorded is the one reported
-    int32_t label = 0;   // in the procedure's jmpLabels
-    int64_t distance = 0;  // from the byte after its first one to its label, once all is removed
-    uint16_t kind = 0;
-    uint16_t mode = 32;  // the code's bit mode where it was recorded
-    uint8_t nearForm = 0, shortForm = 0;  // its two forms, as LabelJumpForm numbers them
-    bool shortened = false;  // its area shrank to the short form
+    uint32_t addr;       // where its six-byte area starts in the code as recorded
+    uint32_t at;         // where it starts once the removed bytes are gone
+    uint32_t fixUp;      // its fix-up's index: the JECXZ first recorded is the one reported
+    int32_t label;       // in the procedure's jmpLabels
+    int32_t distance;    // from the byte after its first one to its label, once all is removed
+    uint8_t nearForm;    // as LabelJumpForm numbers them; the short form is the next one
+    bool ecxZero;        // JECXZ, which has no near form
+    bool mode16;         // recorded in 16-bit code
+    bool shortened;      // its area shrank to the short form
   };
   const TLinkInput* in_ = nullptr;  // where a strict layout reports
   bool strict_ = true;
@@ -103,11 +122,13 @@ class TProcedureLayout {
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
   std::string farJecxz_;
 
-  [[noreturn]] void internalError(const std::string& what) const;
-  [[noreturn]] void compileError(const std::string& message) const;
+  [[noreturn, gnu::cold, gnu::noinline]] void fail(const TFunction& f, TFaultAt fault) const;
+  [[noreturn, gnu::cold, gnu::noinline]] void missingLabel(const TFunction& f, uint32_t fixUp) const;
+  [[noreturn, gnu::cold, gnu::noinline]] void tooFarFor16Bit(int64_t distance) const;
+  [[gnu::cold, gnu::noinline]] void keepFarJecxz(int64_t distance);
   void resolveLabels(TFunction& f);
-  std::string bindLabels(const TFunction& f, uint32_t owner) const;
-  std::string scanFixUps(TFunction& f, uint32_t owner, std::string& missing);
+  TFaultAt bindLabels(const TFunction& f, uint32_t owner) const;
+  TFaultAt scanFixUps(TFunction& f, uint32_t owner, uint32_t& missing);
   void sortJumps();
   void shrinkPrologue(TFunction& f);
   void shortenJumps(const TFunction& f);
