@@ -21,21 +21,29 @@ std::string procName(const TFunction& f) {
 
 bool fitsShort(int64_t d) { return d >= -126 && d <= 125; }
 
+// Out of line: the lists a layout fills grow only for the largest procedure so far.
+template <typename T>
+[[gnu::noinline]] void growTo(std::vector<T>& list, size_t size) {
+  list.resize(size);
+}
+
 }  // namespace
 
 // --- removed bytes
 
 void TRemovals::clear() {
-  spans_.clear();
+  used_ = 0;
   total_ = 0;
   endOfLast_ = 0;
 }
 
 uint32_t TRemovals::search(uint32_t pos) const {
-  auto it = std::upper_bound(spans_.begin(), spans_.end(), pos,
-                             [](uint32_t p, const TSpan& s) { return p < s.pos; });
-  return it == spans_.begin() ? pos : mapAfter(*(it - 1), pos);
+  const TSpan* spans = spans_.data();
+  const TSpan* it = std::upper_bound(spans, spans + used_, pos, [](uint32_t p, const TSpan& s) { return p < s.pos; });
+  return it == spans ? pos : mapAfter(*(it - 1), pos);
 }
+
+void TRemovals::grow(size_t spans) { spans_.resize(std::max(spans, 2 * spans_.size())); }
 
 namespace {
 
@@ -70,12 +78,13 @@ void moveDown(char* to, const char* from, size_t n) {
 
 // Moves each stretch of kept bytes down over the removed ones before it.
 void TRemovals::compact(TCodeBytes& code) const {
-  if (spans_.empty()) return;
+  if (used_ == 0) return;
   char* bytes = code.data();
-  size_t to = spans_.front().pos;
-  for (size_t i = 0; i < spans_.size(); ++i) {
-    const size_t from = spans_[i].pos + spans_[i].count;
-    const size_t end = i + 1 < spans_.size() ? spans_[i + 1].pos : code.size();
+  const TSpan* spans = spans_.data();
+  size_t to = spans[0].pos;
+  for (size_t i = 0; i < used_; ++i) {
+    const size_t from = spans[i].pos + spans[i].count;
+    const size_t end = i + 1 < used_ ? spans[i + 1].pos : code.size();
     moveDown(bytes + to, bytes + from, end - from);
     to += end - from;
   }
@@ -88,12 +97,11 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
   in_ = input;
   strict_ = strict;
   removals_.clear();
-  jumps_.clear();
-  jumpsOutOfOrder_ = false;
+  jumpCount_ = 0;
   farJecxz_.clear();
   try {
     resolveLabels(f);
-    removals_.reserve(jumps_.size() + 1);  // a span for each jump and the prologue
+    removals_.reserve(jumpCount_ + 1);  // a span for each jump and the prologue
     if (f.FuncIndex > 0 && f.DLLIndex == -1) shrinkPrologue(f);
     shortenJumps(f);
     checkJumps(f);
@@ -145,6 +153,10 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
   auto& fixups = f.recAssembler.FixUps;
   const auto count = static_cast<uint32_t>(fixups.size());
   uint32_t lastJump = 0;  // the address of the last label jump met
+  if (jumps_.size() < count) growTo(jumps_, count);
+  TJump* jumps = jumps_.data();
+  size_t jumpCount = 0;
+  bool outOfOrder = false;
   for (uint32_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
@@ -155,11 +167,17 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
       if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
       // A label jump recorded in 16-bit code carries fixSize 16.
       const bool mode16 = x.fixSize == 16;
-      jumpsOutOfOrder_ |= x.fixAddr < lastJump;
+      outOfOrder |= x.fixAddr < lastJump;
       lastJump = x.fixAddr;
-      jumps_.push_back({.addr = x.fixAddr, .at = 0, .fixUp = i, .label = x.fixLabelID, .distance = 0,
-                        .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode16 ? 16 : 32)),
-                        .ecxZero = x.fixJmp == kJumpEcxZero, .mode16 = mode16, .shortened = false});
+      // at and distance are filled in as the jumps are shortened and checked.
+      TJump& jump = jumps[jumpCount++];
+      jump.addr = x.fixAddr;
+      jump.fixUp = i;
+      jump.label = x.fixLabelID;
+      jump.nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode16 ? 16 : 32));
+      jump.ecxZero = x.fixJmp == kJumpEcxZero;
+      jump.mode16 = mode16;
+      jump.shortened = false;
     } else if (x.fixType == ftOffsetLabelAddress) {
       if (x.fixIndex >= f.ofsLabels.size()) return {TFault::offsetLabelRange, i};
       x.fixLabelID = names.Find(owner, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
@@ -168,6 +186,8 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
       return {TFault::labelIndexRange, i};
     }
   }
+  jumpCount_ = jumpCount;
+  jumpsOutOfOrder_ = outOfOrder;
   return {};
 }
 
@@ -224,7 +244,7 @@ void TProcedureLayout::keepFarJecxz(int64_t distance) {
 // order recorded.
 void TProcedureLayout::sortJumps() {
   auto byAddress = [](const TJump& a, const TJump& b) { return a.addr < b.addr; };
-  if (jumpsOutOfOrder_) std::stable_sort(jumps_.begin(), jumps_.end(), byAddress);
+  if (jumpsOutOfOrder_) std::stable_sort(jumps().begin(), jumps().end(), byAddress);
 }
 
 // The prologue 55 / 8B EC / six 90 bytes (66 55 / 66 8B EC / six 90 in 16-bit code) becomes
@@ -244,6 +264,13 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
     removals_.add(at, 6);
     return;
   }
+  reserveLocals(f, at);
+}
+
+// Out of line, as the encoder it takes is a good part of the layout's code and many
+// procedures have no locals.
+void TProcedureLayout::reserveLocals(TFunction& f, uint32_t at) {
+  TCodeBytes& code = f.recAssembler.strCode;
   // ADD ESP, -size; the full form from 128 bytes of locals on, even where -128 would fit a byte.
   // 16-bit code takes ADD SP, which fits the area in either form: its stack moves SP only.
   const uint32_t reserve = 0u - alignValue(f.dwTotalLocalSize, 4);
@@ -268,9 +295,9 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
 void TProcedureLayout::shortenJumps(const TFunction& f) {
   const std::vector<TJumpLabel>& labels = f.jmpLabels;
   const size_t labelCount = labels.size();
-  labelsAt_.resize(labelCount);
+  if (labelsAt_.size() < labelCount) growTo(labelsAt_, labelCount);
   size_t placed = 0;  // labels before this one have their final positions
-  for (TJump& jump : jumps_) {
+  for (TJump& jump : jumps()) {
     if (jump.addr < removals_.endOfLast()) fail(f, {TFault::overlappingJumps});
     for (; placed < labelCount && labels[placed].position <= jump.addr; ++placed)
       labelsAt_[placed] = removals_.map(labels[placed].position);
@@ -300,7 +327,7 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
 // kept for writing the jumps.
 void TProcedureLayout::checkJumps(const TFunction& f) {
   uint32_t farIndex = UINT32_MAX;
-  for (TJump& jump : jumps_) {
+  for (TJump& jump : jumps()) {
     const int64_t d = int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
     jump.distance = static_cast<int32_t>(d);
     if (fitsShort(d)) continue;
@@ -336,7 +363,7 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
     addressesLeft |= x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
     fixups[kept++] = x;
   }
-  fixups.resize(kept);
+  fixups.erase(fixups.begin() + static_cast<ptrdiff_t>(kept), fixups.end());
   if (addressesLeft) {
     for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
   } else {
@@ -347,7 +374,7 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
 
 void TProcedureLayout::writeJumps(TFunction& f) const {
   auto* code = reinterpret_cast<uint8_t*>(f.recAssembler.strCode.data());
-  for (const TJump& jump : jumps_) {
+  for (const TJump& jump : jumps()) {
     // The short form wherever the label is close enough, else the near one; in 32-bit code
     // the near JMP leaves the sixth byte of its area as a NOP.
     const int form = jump.nearForm + (fitsShort(jump.distance) ? 1 : 0);

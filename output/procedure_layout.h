@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,14 @@ struct TLinkInput;
 class TRemovals {
  public:
   void clear();
-  void reserve(size_t spans) { spans_.reserve(spans); }
+  // Room for this many spans in all, so that adding them does not grow the list.
+  void reserve(size_t spans) {
+    if (spans_.size() < spans) grow(spans);
+  }
   // pos must not lie before the end of the last one. Inline: every shortened jump adds one.
   [[gnu::always_inline]] void add(uint32_t pos, uint32_t count) {
-    spans_.push_back({pos, count, total_});
+    if (used_ == spans_.size()) grow(used_ + 1);
+    spans_[used_++] = {pos, count, total_};
     total_ += count;
     endOfLast_ = pos + count;
   }
@@ -42,8 +47,8 @@ class TRemovals {
     uint32_t map(uint32_t pos) {
       if (pos < last_) return r_.map(pos);
       last_ = pos;
-      const std::vector<TSpan>& spans = r_.spans_;
-      while (next_ < spans.size() && spans[next_].pos <= pos) ++next_;
+      const TSpan* spans = r_.spans_.data();
+      while (next_ < r_.used_ && spans[next_].pos <= pos) ++next_;
       return next_ == 0 ? pos : mapAfter(spans[next_ - 1], pos);
     }
 
@@ -58,11 +63,15 @@ class TRemovals {
     uint32_t pos, count, before;  // before: bytes removed ahead of this span
   };
   uint32_t search(uint32_t pos) const;
+  [[gnu::noinline]] void grow(size_t spans);
   // pos mapped through s, the last span that starts at or before it.
   static uint32_t mapAfter(const TSpan& s, uint32_t pos) {
     return pos >= s.pos + s.count ? pos - s.before - s.count : s.pos - s.before;
   }
+  // Kept at its largest size: a procedure's spans are the first used_ of them, and adding one
+  // rarely needs more room.
   std::vector<TSpan> spans_;
+  size_t used_ = 0;
   uint32_t total_ = 0;
   uint32_t endOfLast_ = 0;  // where the last span ends; 0 while there is none
 };
@@ -117,11 +126,16 @@ class TProcedureLayout {
   const TLinkInput* in_ = nullptr;  // where a strict layout reports
   bool strict_ = true;
   TRemovals removals_;
+  // Both kept at their largest size, so that filling them in takes no checks for room: the
+  // procedure's jumps are the first jumpCount_.
   std::vector<TJump> jumps_;
+  size_t jumpCount_ = 0;
   bool jumpsOutOfOrder_ = false;  // recorded out of address order: to be sorted
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
   std::string farJecxz_;
 
+  std::span<TJump> jumps() { return {jumps_.data(), jumpCount_}; }
+  std::span<const TJump> jumps() const { return {jumps_.data(), jumpCount_}; }
   [[noreturn, gnu::cold, gnu::noinline]] void fail(const TFunction& f, TFaultAt fault) const;
   [[noreturn, gnu::cold, gnu::noinline]] void missingLabel(const TFunction& f, uint32_t fixUp) const;
   [[noreturn, gnu::cold, gnu::noinline]] void tooFarFor16Bit(int64_t distance) const;
@@ -131,6 +145,7 @@ class TProcedureLayout {
   TFaultAt scanFixUps(TFunction& f, uint32_t owner, uint32_t& missing);
   void sortJumps();
   void shrinkPrologue(TFunction& f);
+  [[gnu::noinline]] void reserveLocals(TFunction& f, uint32_t at);
   void shortenJumps(const TFunction& f);
   void checkJumps(const TFunction& f);
   static uint16_t prologueMode(uint32_t areaStart);
