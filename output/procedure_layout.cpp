@@ -104,7 +104,7 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
     removals_.reserve(jumpCount_ + 1);  // a span for each jump and the prologue
     if (f.FuncIndex > 0 && f.DLLIndex == -1) shrinkPrologue(f);
     shortenJumps(f);
-    checkJumps(f);
+    checkJumps();
   } catch (const TNotNow&) {
     return false;
   }
@@ -157,6 +157,7 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
   TJump* jumps = jumps_.data();
   size_t jumpCount = 0;
   bool outOfOrder = false;
+  bool toCheck = false;
   for (uint32_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
@@ -169,7 +170,7 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
       const bool mode16 = x.fixSize == 16;
       outOfOrder |= x.fixAddr < lastJump;
       lastJump = x.fixAddr;
-      // at and distance are filled in as the jumps are shortened and checked.
+      // at is filled in as the jumps are shortened.
       TJump& jump = jumps[jumpCount++];
       jump.addr = x.fixAddr;
       jump.fixUp = i;
@@ -178,6 +179,7 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
       jump.ecxZero = x.fixJmp == kJumpEcxZero;
       jump.mode16 = mode16;
       jump.shortened = false;
+      toCheck |= jump.ecxZero || mode16;
     } else if (x.fixType == ftOffsetLabelAddress) {
       if (x.fixIndex >= f.ofsLabels.size()) return {TFault::offsetLabelRange, i};
       x.fixLabelID = names.Find(owner, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
@@ -188,6 +190,7 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
   }
   jumpCount_ = jumpCount;
   jumpsOutOfOrder_ = outOfOrder;
+  jumpsToCheck_ = toCheck;
   return {};
 }
 
@@ -214,12 +217,10 @@ void TProcedureLayout::fail(const TFunction& f, TFaultAt fault) const {
     case TFault::localsTooLarge:
       TLinkInput::InternalError("the locals of " + proc + " do not fit a 16-bit reservation");
     case TFault::overlappingJumps:
-      TLinkInput::InternalError("overlapping jumps in " + proc);
-    case TFault::shortenedOutOfReach:
-    case TFault::none:
+    case TFault::none:  // never reported
       break;
   }
-  TLinkInput::InternalError("a shortened jump of " + proc + " no longer reaches its label");
+  TLinkInput::InternalError("overlapping jumps in " + proc);
 }
 
 void TProcedureLayout::missingLabel(const TFunction& f, uint32_t fixUp) const {
@@ -322,16 +323,15 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
   for (; placed < labelCount; ++placed) labelsAt_[placed] = walk.map(labels[placed].position);
 }
 
-// Each jump must reach its label in the form its area was given; JECXZ has no long form.
-// Of the JECXZ jumps out of reach, the first recorded is the one reported. The distances are
-// kept for writing the jumps.
-void TProcedureLayout::checkJumps(const TFunction& f) {
+// Each jump must reach its label in the form its area was given: JECXZ has no long form, and
+// 16-bit code's near form reaches 32 KiB. Of the JECXZ jumps out of reach, the first recorded
+// is the one reported. Other jumps always reach: their near form spans the whole code.
+void TProcedureLayout::checkJumps() {
+  if (!jumpsToCheck_) return;
   uint32_t farIndex = UINT32_MAX;
-  for (TJump& jump : jumps()) {
-    const int64_t d = int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
-    jump.distance = static_cast<int32_t>(d);
+  for (const TJump& jump : jumps()) {
+    const int64_t d = distance(jump);
     if (fitsShort(d)) continue;
-    if (jump.shortened) fail(f, {TFault::shortenedOutOfReach});
     if (jump.ecxZero) {
       if (jump.fixUp > farIndex) continue;
       farIndex = jump.fixUp;
@@ -377,8 +377,12 @@ void TProcedureLayout::writeJumps(TFunction& f) const {
   for (const TJump& jump : jumps()) {
     // The short form wherever the label is close enough, else the near one; in 32-bit code
     // the near JMP leaves the sixth byte of its area as a NOP.
-    const int form = jump.nearForm + (fitsShort(jump.distance) ? 1 : 0);
-    WriteLabelJump(code + jump.addr, form, jump.distance + 1 - kLabelJumpSizes[form]);
+    const auto d = static_cast<int32_t>(distance(jump));
+    // A jump shrank only with its label in reach, and later removals bring a label ahead of
+    // it closer, never past it.
+    assert(!jump.shortened || fitsShort(d));
+    const int form = jump.nearForm + (fitsShort(d) ? 1 : 0);
+    WriteLabelJump(code + jump.addr, form, d + 1 - kLabelJumpSizes[form]);
   }
 }
 

@@ -104,7 +104,6 @@ class TProcedureLayout {
     noPrologue,
     localsTooLarge,
     overlappingJumps,
-    shortenedOutOfReach,
   };
   struct TFaultAt {
     TFault fault = TFault::none;
@@ -117,7 +116,6 @@ class TProcedureLayout {
     uint32_t at;         // where it starts once the removed bytes are gone
     uint32_t fixUp;      // its fix-up's index: the JECXZ first recorded is the one reported
     int32_t label;       // in the procedure's jmpLabels
-    int32_t distance;    // from the byte after its first one to its label, once all is removed
     uint8_t nearForm;    // as LabelJumpForm numbers them; the short form is the next one
     bool ecxZero;        // JECXZ, which has no near form
     bool mode16;         // recorded in 16-bit code
@@ -131,6 +129,7 @@ class TProcedureLayout {
   std::vector<TJump> jumps_;
   size_t jumpCount_ = 0;
   bool jumpsOutOfOrder_ = false;  // recorded out of address order: to be sorted
+  bool jumpsToCheck_ = false;     // some JECXZ or 16-bit jump, which may not reach its label
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
   std::string farJecxz_;
 
@@ -147,7 +146,11 @@ class TProcedureLayout {
   void shrinkPrologue(TFunction& f);
   [[gnu::noinline]] void reserveLocals(TFunction& f, uint32_t at);
   void shortenJumps(const TFunction& f);
-  void checkJumps(const TFunction& f);
+  void checkJumps();
+  // From the byte after the jump's first one to its label, once all is removed.
+  int64_t distance(const TJump& jump) const {
+    return int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
+  }
   static uint16_t prologueMode(uint32_t areaStart);
   void moveFixUps(TFunction& f, uint32_t* entryOffset) const;
   void writeJumps(TFunction& f) const;
