@@ -39,22 +39,28 @@ class TRemovals {
   void compact(TCodeBytes& code) const;
   uint32_t total() const { return total_; }
 
+ private:
+  struct TSpan;
+
+ public:
   // Maps positions met in ascending order (fix-ups and labels by address) by walking
   // the spans once instead of searching them for each; one met out of order is searched for.
   class TWalk {
    public:
-    explicit TWalk(const TRemovals& removals) : r_(removals) {}
+    explicit TWalk(const TRemovals& removals)
+        : r_(removals), first_(removals.spans_.data()), next_(first_), end_(first_ + removals.used_) {}
     uint32_t map(uint32_t pos) {
       if (pos < last_) return r_.map(pos);
       last_ = pos;
-      const TSpan* spans = r_.spans_.data();
-      while (next_ < r_.used_ && spans[next_].pos <= pos) ++next_;
-      return next_ == 0 ? pos : mapAfter(spans[next_ - 1], pos);
+      while (next_ != end_ && next_->pos <= pos) ++next_;
+      return next_ == first_ ? pos : mapAfter(next_[-1], pos);
     }
 
    private:
     const TRemovals& r_;
-    size_t next_ = 0;  // the first span that starts after the last position walked to
+    const TSpan* first_;
+    const TSpan* next_;  // the first span that starts after the last position walked to
+    const TSpan* end_;
     uint32_t last_ = 0;
   };
 
