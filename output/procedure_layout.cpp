@@ -27,6 +27,12 @@ template <typename T>
   list.resize(size);
 }
 
+constexpr size_t kJumpRoomAtOnce = 4096;  // fix-ups of a procedure, far more than usual
+
+[[gnu::noinline]] size_t countJumps(const std::vector<TFixUp>& fixups) {
+  return static_cast<size_t>(std::count_if(fixups.begin(), fixups.end(), [](const TFixUp& x) { return x.fixType == ftJmp; }));
+}
+
 }  // namespace
 
 // --- removed bytes
@@ -153,7 +159,10 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
   auto& fixups = f.recAssembler.FixUps;
   const auto count = static_cast<uint32_t>(fixups.size());
   uint32_t lastJump = 0;  // the address of the last label jump met
-  if (jumps_.size() < count) growTo(jumps_, count);
+  // Room for every jump at once, so that the loop takes no checks; a procedure with a great
+  // many fix-ups (the global code's calls) counts its jumps rather than take room for all.
+  const size_t room = count <= kJumpRoomAtOnce ? count : countJumps(fixups);
+  if (jumps_.size() < room) growTo(jumps_, room);
   TJump* jumps = jumps_.data();
   size_t jumpCount = 0;
   bool outOfOrder = false;
