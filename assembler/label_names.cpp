@@ -12,6 +12,8 @@ TLabelNames::TLabelNames() : buckets_(64, 0) {
   slots_.emplace_back();
 }
 
+void TLabelNames::create() { table_ = new TLabelNames; }
+
 namespace {
 
 template <typename T>
@@ -27,10 +29,12 @@ bool sameEnds(const char* a, const char* b, size_t n) {
   return loadAt<T>(a) == loadAt<T>(b) && loadAt<T>(a + n - sizeof(T)) == loadAt<T>(b + n - sizeof(T));
 }
 
-// Names are mostly four to sixteen bytes long: compared by two loads a side, without a call.
+// Names are mostly up to sixteen bytes long: compared by two loads a side, without a call;
+// under four bytes, the first, middle and last byte are all of them.
 bool sameBytes(const char* a, const char* b, size_t n) {
   if (n >= 8 && n <= 16) return sameEnds<uint64_t>(a, b, n);
   if (n >= 4 && n < 8) return sameEnds<uint32_t>(a, b, n);
+  if (n < 4) return n == 0 || (a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1]);
   return std::memcmp(a, b, n) == 0;
 }
 
@@ -97,9 +101,14 @@ TLabelName TLabelNames::Intern(std::string_view name) {
   if (name.empty()) return 0;
   const uint32_t h = hash(name);
   if (const TLabelName found = find(name, h)) return found;
+  return internNew(name, h);
+}
+
+// Out of line: names recur from procedure to procedure, so a new one is rare.
+TLabelName TLabelNames::internNew(std::string_view name, uint32_t hash) {
   // The lower-cased spelling comes first so that it is the key of every spelling.
   const std::string lower = lowerCase(name);
-  return add(name, h, lower == name ? 0 : Key(Intern(lower)));
+  return add(name, hash, lower == name ? 0 : Key(Intern(lower)));
 }
 
 TLabelName TLabelNames::Lookup(std::string_view name) const {

@@ -18,9 +18,10 @@ class TLabelNames {
  public:
   // One table for the process: the compiler runs on one thread, and names are few and short.
   // Never destroyed: procedures freed during program exit may still look up their labels.
+  // Made on first use; the pointer needs no guard, being set before any code runs.
   static TLabelNames& Get() {
-    static TLabelNames* table = new TLabelNames;
-    return *table;
+    if (!table_) [[unlikely]] create();
+    return *table_;
   }
 
   TLabelName Intern(std::string_view name);
@@ -65,10 +66,13 @@ class TLabelNames {
     int32_t index = -1;
   };
   TLabelNames();
+  [[gnu::noinline]] static void create();
+  static inline TLabelNames* table_ = nullptr;
   void shadow(uint32_t owner, uint32_t key);  // keeps the slot to give back when owner is released
   static uint32_t hash(std::string_view name);
-  TLabelName find(std::string_view name, uint32_t hash) const;  // 0: not interned
+  [[gnu::always_inline]] TLabelName find(std::string_view name, uint32_t hash) const;  // 0: not interned
   TLabelName add(std::string_view name, uint32_t hash, uint32_t key);
+  [[gnu::noinline]] TLabelName internNew(std::string_view name, uint32_t hash);
   void place(TLabelName id);  // into the first free bucket of its hash
 
   std::deque<std::string> texts_;  // by name number

@@ -8,10 +8,22 @@ namespace kelvo {
 
 namespace {
 
-[[noreturn]] void internalError(const std::string& what) { TLinkInput::InternalError(what); }
-
 std::string procName(const TFunction& f) {
   return f.Name.empty() ? "procedure " + std::to_string(f.FuncIndex) : "procedure " + f.Name;
+}
+
+// The faults of a malformed program, each built out of line: the loops they guard run for
+// every procedure and fix-up.
+[[noreturn, gnu::cold, gnu::noinline]] void noSuchProcedure(const TFunction& from, uint32_t index) {
+  TLinkInput::InternalError(procName(from) + " refers to procedure " + std::to_string(index) + ", which does not exist");
+}
+
+[[noreturn, gnu::cold, gnu::noinline]] void listedElsewhere(const TFunction& f, size_t index) {
+  TLinkInput::InternalError(procName(f) + " is listed at index " + std::to_string(index));
+}
+
+[[noreturn, gnu::cold, gnu::noinline]] void noSuchData(const TFunction& f) {
+  TLinkInput::InternalError("data item out of range in " + procName(f));
 }
 
 // A field is 16 bits wide only in 16-bit code; a sum that does not fit loses its high bits
@@ -29,8 +41,7 @@ uint32_t FieldValue(const TCodeBytes& code, const TFixUp& x) { return code.readL
 // --- what goes into the image
 
 TFunction& TCodeLayout::target(const TFunction& from, uint32_t index) const {
-  if (index >= in_.procs().size())
-    internalError(procName(from) + " refers to procedure " + std::to_string(index) + ", which does not exist");
+  if (index >= in_.procs().size()) noSuchProcedure(from, index);
   return *in_.procs()[index];
 }
 
@@ -66,7 +77,7 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   laidOut_.reserve(procs.size());
   for (size_t i = 0; i < procs.size(); ++i) {
     TFunction& f = *procs[i];
-    if (static_cast<size_t>(f.FuncIndex) != i) internalError(procName(f) + " is listed at index " + std::to_string(i));
+    if (static_cast<size_t>(f.FuncIndex) != i) listedElsewhere(f, i);
     if (!isReachable(i)) continue;
     if (f.recAssembler.strCode.empty()) {
       // The global code may be empty; a procedure that is called or exported may not.
@@ -114,7 +125,7 @@ void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases)
       put(code, x, bases.code + target(f, x.fixIndex).Address);
       break;
     case ftDataAddress:
-      if (x.fixIndex >= in_.data->size()) internalError("data item out of range in " + procName(f));
+      if (x.fixIndex >= in_.data->size()) noSuchData(f);
       put(code, x, (*in_.data)[x.fixIndex]->dataAddress + bases.data + x.fixOffset);
       break;
     case ftAppendDataAddr:

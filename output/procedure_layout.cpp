@@ -21,21 +21,35 @@ std::string procName(const TFunction& f) {
 
 bool fitsShort(int64_t d) { return d >= -126 && d <= 125; }
 
+// Out of line: the lists a layout fills grow only for the largest procedure so far.
+template <typename T>
+[[gnu::noinline]] void growTo(std::vector<T>& list, size_t size) {
+  list.resize(size);
+}
+
+constexpr size_t kJumpRoomAtOnce = 4096;  // fix-ups of a procedure, far more than usual
+
+[[gnu::noinline]] size_t countJumps(const std::vector<TFixUp>& fixups) {
+  return static_cast<size_t>(std::count_if(fixups.begin(), fixups.end(), [](const TFixUp& x) { return x.fixType == ftJmp; }));
+}
+
 }  // namespace
 
 // --- removed bytes
 
 void TRemovals::clear() {
-  spans_.clear();
+  used_ = 0;
   total_ = 0;
   endOfLast_ = 0;
 }
 
 uint32_t TRemovals::search(uint32_t pos) const {
-  auto it = std::upper_bound(spans_.begin(), spans_.end(), pos,
-                             [](uint32_t p, const TSpan& s) { return p < s.pos; });
-  return it == spans_.begin() ? pos : mapAfter(*(it - 1), pos);
+  const TSpan* spans = spans_.data();
+  const TSpan* it = std::upper_bound(spans, spans + used_, pos, [](uint32_t p, const TSpan& s) { return p < s.pos; });
+  return it == spans ? pos : mapAfter(*(it - 1), pos);
 }
+
+void TRemovals::grow(size_t spans) { spans_.resize(std::max(spans, 2 * spans_.size())); }
 
 namespace {
 
@@ -70,12 +84,13 @@ void moveDown(char* to, const char* from, size_t n) {
 
 // Moves each stretch of kept bytes down over the removed ones before it.
 void TRemovals::compact(TCodeBytes& code) const {
-  if (spans_.empty()) return;
+  if (used_ == 0) return;
   char* bytes = code.data();
-  size_t to = spans_.front().pos;
-  for (size_t i = 0; i < spans_.size(); ++i) {
-    const size_t from = spans_[i].pos + spans_[i].count;
-    const size_t end = i + 1 < spans_.size() ? spans_[i + 1].pos : code.size();
+  const TSpan* spans = spans_.data();
+  size_t to = spans[0].pos;
+  for (size_t i = 0; i < used_; ++i) {
+    const size_t from = spans[i].pos + spans[i].count;
+    const size_t end = i + 1 < used_ ? spans[i + 1].pos : code.size();
     moveDown(bytes + to, bytes + from, end - from);
     to += end - from;
   }
@@ -84,29 +99,18 @@ void TRemovals::compact(TCodeBytes& code) const {
 
 // --- one procedure
 
-void TProcedureLayout::internalError(const std::string& what) const {
-  if (!strict_) throw TNotNow{};
-  TLinkInput::InternalError(what);
-}
-
-void TProcedureLayout::compileError(const std::string& message) const {
-  if (!strict_ || !in_) throw TNotNow{};
-  in_->Error(message);
-}
-
 bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* entryOffset, bool strict) {
   in_ = input;
   strict_ = strict;
   removals_.clear();
-  jumps_.clear();
-  jumpsOutOfOrder_ = false;
+  jumpCount_ = 0;
   farJecxz_.clear();
   try {
     resolveLabels(f);
-    removals_.reserve(jumps_.size() + 1);  // a span for each jump and the prologue
+    removals_.reserve(jumpCount_ + 1);  // a span for each jump and the prologue
     if (f.FuncIndex > 0 && f.DLLIndex == -1) shrinkPrologue(f);
     shortenJumps(f);
-    checkJumps(f);
+    checkJumps();
   } catch (const TNotNow&) {
     return false;
   }
@@ -127,67 +131,130 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
 void TProcedureLayout::resolveLabels(TFunction& f) {
   TLabelNames& names = TLabelNames::Get();
   const uint32_t owner = names.NewOwner();
-  std::string missing;
-  std::string fault = bindLabels(f, owner);
-  if (fault.empty()) fault = scanFixUps(f, owner, missing);
+  uint32_t missing = kNoFixUp;  // the fix-up of the first label that does not exist
+  TFaultAt fault = bindLabels(f, owner);
+  if (fault.fault == TFault::none) fault = scanFixUps(f, owner, missing);
   names.Release(owner);
-  if (!fault.empty()) internalError(fault);
-  if (!missing.empty()) compileError(missing);
+  if (fault.fault != TFault::none) fail(f, fault);
+  if (missing != kNoFixUp) missingLabel(f, missing);
   sortJumps();
 }
 
-std::string TProcedureLayout::bindLabels(const TFunction& f, uint32_t owner) const {
+TProcedureLayout::TFaultAt TProcedureLayout::bindLabels(const TFunction& f, uint32_t owner) const {
   TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
-  for (size_t i = 0; i < f.jmpLabels.size(); ++i) {
+  const auto count = static_cast<uint32_t>(f.jmpLabels.size());
+  for (uint32_t i = 0; i < count; ++i) {
     const TJumpLabel& label = f.jmpLabels[i];
-    if (label.position > size) return "label " + names.Text(label.name) + " lies outside the code of " + procName(f);
+    if (label.position > size) return {TFault::labelOutside, i};
     names.Bind(owner, names.Key(label.name), static_cast<int32_t>(i));
   }
   return {};
 }
 
 // One pass over the fix-ups; returns the first fault found, and keeps the first missing label.
-std::string TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, std::string& missing) {
+TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, uint32_t& missing) {
   const TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
   auto& fixups = f.recAssembler.FixUps;
   const auto count = static_cast<uint32_t>(fixups.size());
   uint32_t lastJump = 0;  // the address of the last label jump met
+  // Room for every jump at once, so that the loop takes no checks; a procedure with a great
+  // many fix-ups (the global code's calls) counts its jumps rather than take room for all.
+  const size_t room = count <= kJumpRoomAtOnce ? count : countJumps(fixups);
+  if (jumps_.size() < room) growTo(jumps_, room);
+  TJump* jumps = jumps_.data();
+  size_t jumpCount = 0;
+  bool outOfOrder = false;
+  bool toCheck = false;
   for (uint32_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
-    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size)
-      return "a fix-up of " + procName(f) + " lies outside its code";
+    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
     if (x.fixType == ftJmp) {
-      if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero)
-        return "jump kind " + std::to_string(x.fixJmp) + " in " + procName(f);
+      if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero) return {TFault::jumpKind, i};
       x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
-      if (x.fixLabelID < 0 && missing.empty()) missing = "Label, If or while block mismatch (" + names.Text(x.fixLabel) + ")";
+      if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
       // A label jump recorded in 16-bit code carries fixSize 16.
-      const uint16_t mode = x.fixSize == 16 ? 16 : 32;
-      jumpsOutOfOrder_ |= x.fixAddr < lastJump;
+      const bool mode16 = x.fixSize == 16;
+      outOfOrder |= x.fixAddr < lastJump;
       lastJump = x.fixAddr;
-      jumps_.push_back({.addr = x.fixAddr, .fixUp = i, .label = x.fixLabelID, .kind = x.fixJmp, .mode = mode,
-                        .nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode)),
-                        .shortForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, true, mode))});
+      // at is filled in as the jumps are shortened.
+      TJump& jump = jumps[jumpCount++];
+      jump.addr = x.fixAddr;
+      jump.fixUp = i;
+      jump.label = x.fixLabelID;
+      jump.nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode16 ? 16 : 32));
+      jump.ecxZero = x.fixJmp == kJumpEcxZero;
+      jump.mode16 = mode16;
+      jump.shortened = false;
+      toCheck |= jump.ecxZero || mode16;
     } else if (x.fixType == ftOffsetLabelAddress) {
-      if (x.fixIndex >= f.ofsLabels.size()) return "offset label out of range in " + procName(f);
-      const std::string& name = f.ofsLabels[x.fixIndex].first;
-      x.fixLabelID = names.Find(owner, names.Key(names.Lookup(name)));
-      if (x.fixLabelID < 0 && missing.empty()) missing = "label " + name + " does not exist!";
+      if (x.fixIndex >= f.ofsLabels.size()) return {TFault::offsetLabelRange, i};
+      x.fixLabelID = names.Find(owner, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
+      if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
     } else if (x.fixType == ftLabelAddress && x.fixIndex >= f.jmpLabels.size()) {
-      return "label index out of range in " + procName(f);
+      return {TFault::labelIndexRange, i};
     }
   }
+  jumpCount_ = jumpCount;
+  jumpsOutOfOrder_ = outOfOrder;
+  jumpsToCheck_ = toCheck;
   return {};
+}
+
+// --- reports, kept apart from the layout: a fault is rare, and its text costs more than the
+// layout of a procedure
+
+void TProcedureLayout::fail(const TFunction& f, TFaultAt fault) const {
+  if (!strict_) throw TNotNow{};
+  const std::string proc = procName(f);
+  switch (fault.fault) {
+    case TFault::labelOutside:
+      TLinkInput::InternalError("label " + TLabelNames::Get().Text(f.jmpLabels[fault.at].name) +
+                                " lies outside the code of " + proc);
+    case TFault::fixUpOutside:
+      TLinkInput::InternalError("a fix-up of " + proc + " lies outside its code");
+    case TFault::jumpKind:
+      TLinkInput::InternalError("jump kind " + std::to_string(f.recAssembler.FixUps[fault.at].fixJmp) + " in " + proc);
+    case TFault::offsetLabelRange:
+      TLinkInput::InternalError("offset label out of range in " + proc);
+    case TFault::labelIndexRange:
+      TLinkInput::InternalError("label index out of range in " + proc);
+    case TFault::noPrologue:
+      TLinkInput::InternalError(proc + " has no prologue");
+    case TFault::localsTooLarge:
+      TLinkInput::InternalError("the locals of " + proc + " do not fit a 16-bit reservation");
+    case TFault::overlappingJumps:
+    case TFault::none:  // never reported
+      break;
+  }
+  TLinkInput::InternalError("overlapping jumps in " + proc);
+}
+
+void TProcedureLayout::missingLabel(const TFunction& f, uint32_t fixUp) const {
+  if (!strict_ || !in_) throw TNotNow{};
+  const TFixUp& x = f.recAssembler.FixUps[fixUp];
+  if (x.fixType == ftJmp)
+    in_->Error("Label, If or while block mismatch (" + TLabelNames::Get().Text(x.fixLabel) + ")");
+  in_->Error("label " + f.ofsLabels[x.fixIndex].first + " does not exist!");
+}
+
+void TProcedureLayout::tooFarFor16Bit(int64_t distance) const {
+  if (!strict_ || !in_) throw TNotNow{};
+  in_->Error("Jump too far for 16-bit code (" + std::to_string(distance) + " bytes)");
+}
+
+void TProcedureLayout::keepFarJecxz(int64_t distance) {
+  if (!strict_) throw TNotNow{};
+  farJecxz_ = "JECXZ jump too far (" + std::to_string(distance - 5) + " bytes)";
 }
 
 // Jumps recorded out of address order (rare) are sorted, those at one address kept in the
 // order recorded.
 void TProcedureLayout::sortJumps() {
   auto byAddress = [](const TJump& a, const TJump& b) { return a.addr < b.addr; };
-  if (jumpsOutOfOrder_) std::stable_sort(jumps_.begin(), jumps_.end(), byAddress);
+  if (jumpsOutOfOrder_) std::stable_sort(jumps().begin(), jumps().end(), byAddress);
 }
 
 // The prologue 55 / 8B EC / six 90 bytes (66 55 / 66 8B EC / six 90 in 16-bit code) becomes
@@ -198,7 +265,7 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
   TCodeBytes& code = f.recAssembler.strCode;
   const uint32_t at = f.localFixupOffset - 1;  // 0-based start of the six bytes
   const uint32_t prologueSize = at + 6;
-  if (f.localFixupOffset == 0 || prologueSize > code.size()) internalError(procName(f) + " has no prologue");
+  if (f.localFixupOffset == 0 || prologueSize > code.size()) fail(f, {TFault::noPrologue});
   if (!f.HasFrame()) {
     removals_.add(0, prologueSize);
     return;
@@ -207,6 +274,13 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
     removals_.add(at, 6);
     return;
   }
+  reserveLocals(f, at);
+}
+
+// Out of line, as the encoder it takes is a good part of the layout's code and many
+// procedures have no locals.
+void TProcedureLayout::reserveLocals(TFunction& f, uint32_t at) {
+  TCodeBytes& code = f.recAssembler.strCode;
   // ADD ESP, -size; the full form from 128 bytes of locals on, even where -128 would fit a byte.
   // 16-bit code takes ADD SP, which fits the area in either form: its stack moves SP only.
   const uint32_t reserve = 0u - alignValue(f.dwTotalLocalSize, 4);
@@ -215,7 +289,7 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
   TInstr in;
   in.mode = prologueMode(at);
   if (in.mode == 16 && alignValue(f.dwTotalLocalSize, 4) > 0x7FFC)
-    internalError("the locals of " + procName(f) + " do not fit a 16-bit reservation");
+    fail(f, {TFault::localsTooLarge});
   PutModRMReg(in, add, in.mode / 8, 0, RegNum(rdESP));
   PutImmediate(in, add, in.mode / 8, reserve);
   std::memcpy(code.data() + at, in.b, in.n);
@@ -231,10 +305,10 @@ void TProcedureLayout::shrinkPrologue(TFunction& f) {
 void TProcedureLayout::shortenJumps(const TFunction& f) {
   const std::vector<TJumpLabel>& labels = f.jmpLabels;
   const size_t labelCount = labels.size();
-  labelsAt_.resize(labelCount);
+  if (labelsAt_.size() < labelCount) growTo(labelsAt_, labelCount);
   size_t placed = 0;  // labels before this one have their final positions
-  for (TJump& jump : jumps_) {
-    if (jump.addr < removals_.endOfLast()) internalError("overlapping jumps in " + procName(f));
+  for (TJump& jump : jumps()) {
+    if (jump.addr < removals_.endOfLast()) fail(f, {TFault::overlappingJumps});
     for (; placed < labelCount && labels[placed].position <= jump.addr; ++placed)
       labelsAt_[placed] = removals_.map(labels[placed].position);
     const auto label = static_cast<size_t>(jump.label);
@@ -245,10 +319,10 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
                                                     : removals_.map(labelPos);
     jump.at = jump.addr - removals_.total();
     if (fitsShort(int64_t{labelAt} - (int64_t{jump.at} + 1))) {
-      const uint32_t size = kLabelJumpSizes[jump.shortForm];
+      const uint32_t size = kLabelJumpSizes[jump.nearForm + 1];
       removals_.add(jump.addr + size, kJumpArea - size);
       jump.shortened = true;
-    } else if (jump.mode == 16 && jump.kind != kJumpEcxZero) {
+    } else if (jump.mode16 && !jump.ecxZero) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
       const uint32_t size = kLabelJumpSizes[jump.nearForm];
       removals_.add(jump.addr + size, kJumpArea - size);
@@ -258,23 +332,23 @@ void TProcedureLayout::shortenJumps(const TFunction& f) {
   for (; placed < labelCount; ++placed) labelsAt_[placed] = walk.map(labels[placed].position);
 }
 
-// Each jump must reach its label in the form its area was given; JECXZ has no long form.
-// Of the JECXZ jumps out of reach, the first recorded is the one reported. The distances are
-// kept for writing the jumps.
-void TProcedureLayout::checkJumps(const TFunction& f) {
+// Each jump must reach its label in the form its area was given: JECXZ has no long form, and
+// 16-bit code's near form reaches 32 KiB. Of the JECXZ jumps out of reach, the first recorded
+// is the one reported. Other jumps always reach: their near form spans the whole code.
+void TProcedureLayout::checkJumps() {
+  if (!jumpsToCheck_) return;
   uint32_t farIndex = UINT32_MAX;
-  for (TJump& jump : jumps_) {
-    const int64_t d = int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
-    jump.distance = d;
+  for (const TJump& jump : jumps()) {
+    const int64_t d = distance(jump);
     if (fitsShort(d)) continue;
-    if (jump.shortened) internalError("a shortened jump of " + procName(f) + " no longer reaches its label");
-    const int64_t rel16 = d + 1 - LabelJumpSize(jump.kind, false, 16);
-    if (jump.mode == 16 && jump.kind != kJumpEcxZero && (rel16 < -32768 || rel16 > 32767))
-      compileError("Jump too far for 16-bit code (" + std::to_string(d) + " bytes)");
-    if (jump.kind != kJumpEcxZero || jump.fixUp > farIndex) continue;
-    if (!strict_) throw TNotNow{};
-    farIndex = jump.fixUp;
-    farJecxz_ = "JECXZ jump too far (" + std::to_string(d - 5) + " bytes)";
+    if (jump.ecxZero) {
+      if (jump.fixUp > farIndex) continue;
+      farIndex = jump.fixUp;
+      keepFarJecxz(d);
+    } else if (jump.mode16) {
+      const int64_t rel16 = d + 1 - kLabelJumpSizes[jump.nearForm];
+      if (rel16 < -32768 || rel16 > 32767) tooFarFor16Bit(d);
+    }
   }
 }
 
@@ -298,7 +372,7 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
     addressesLeft |= x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
     fixups[kept++] = x;
   }
-  fixups.resize(kept);
+  fixups.erase(fixups.begin() + static_cast<ptrdiff_t>(kept), fixups.end());
   if (addressesLeft) {
     for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
   } else {
@@ -309,11 +383,15 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
 
 void TProcedureLayout::writeJumps(TFunction& f) const {
   auto* code = reinterpret_cast<uint8_t*>(f.recAssembler.strCode.data());
-  for (const TJump& jump : jumps_) {
+  for (const TJump& jump : jumps()) {
     // The short form wherever the label is close enough, else the near one; in 32-bit code
     // the near JMP leaves the sixth byte of its area as a NOP.
-    const int form = fitsShort(jump.distance) ? jump.shortForm : jump.nearForm;
-    WriteLabelJump(code + jump.addr, form, static_cast<int32_t>(jump.distance + 1 - kLabelJumpSizes[form]));
+    const auto d = static_cast<int32_t>(distance(jump));
+    // A jump shrank only with its label in reach, and later removals bring a label ahead of
+    // it closer, never past it.
+    assert(!jump.shortened || fitsShort(d));
+    const int form = jump.nearForm + (fitsShort(d) ? 1 : 0);
+    WriteLabelJump(code + jump.addr, form, d + 1 - kLabelJumpSizes[form]);
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,14 @@ struct TLinkInput;
 class TRemovals {
  public:
   void clear();
-  void reserve(size_t spans) { spans_.reserve(spans); }
+  // Room for this many spans in all, so that adding them does not grow the list.
+  void reserve(size_t spans) {
+    if (spans_.size() < spans) grow(spans);
+  }
   // pos must not lie before the end of the last one. Inline: every shortened jump adds one.
   [[gnu::always_inline]] void add(uint32_t pos, uint32_t count) {
-    spans_.push_back({pos, count, total_});
+    if (used_ == spans_.size()) grow(used_ + 1);
+    spans_[used_++] = {pos, count, total_};
     total_ += count;
     endOfLast_ = pos + count;
   }
@@ -34,22 +39,28 @@ class TRemovals {
   void compact(TCodeBytes& code) const;
   uint32_t total() const { return total_; }
 
+ private:
+  struct TSpan;
+
+ public:
   // Maps positions met in ascending order (fix-ups and labels by address) by walking
   // the spans once instead of searching them for each; one met out of order is searched for.
   class TWalk {
    public:
-    explicit TWalk(const TRemovals& removals) : r_(removals) {}
+    explicit TWalk(const TRemovals& removals)
+        : r_(removals), first_(removals.spans_.data()), next_(first_), end_(first_ + removals.used_) {}
     uint32_t map(uint32_t pos) {
       if (pos < last_) return r_.map(pos);
       last_ = pos;
-      const std::vector<TSpan>& spans = r_.spans_;
-      while (next_ < spans.size() && spans[next_].pos <= pos) ++next_;
-      return next_ == 0 ? pos : mapAfter(spans[next_ - 1], pos);
+      while (next_ != end_ && next_->pos <= pos) ++next_;
+      return next_ == first_ ? pos : mapAfter(next_[-1], pos);
     }
 
    private:
     const TRemovals& r_;
-    size_t next_ = 0;  // the first span that starts after the last position walked to
+    const TSpan* first_;
+    const TSpan* next_;  // the first span that starts after the last position walked to
+    const TSpan* end_;
     uint32_t last_ = 0;
   };
 
@@ -58,11 +69,15 @@ class TRemovals {
     uint32_t pos, count, before;  // before: bytes removed ahead of this span
   };
   uint32_t search(uint32_t pos) const;
+  [[gnu::noinline]] void grow(size_t spans);
   // pos mapped through s, the last span that starts at or before it.
   static uint32_t mapAfter(const TSpan& s, uint32_t pos) {
     return pos >= s.pos + s.count ? pos - s.before - s.count : s.pos - s.before;
   }
+  // Kept at its largest size: a procedure's spans are the first used_ of them, and adding one
+  // rarely needs more room.
   std::vector<TSpan> spans_;
+  size_t used_ = 0;
   uint32_t total_ = 0;
   uint32_t endOfLast_ = 0;  // where the last span ends; 0 while there is none
 };
@@ -83,35 +98,65 @@ class TProcedureLayout {
 
  private:
   struct TNotNow {};  // a fault met when not strict
+  // What can be wrong with a procedure's record; the text is built only where it is reported,
+  // out of the way of the layout itself.
+  enum class TFault : uint8_t {
+    none,
+    labelOutside,      // at: the label
+    fixUpOutside,      // at: the fix-up
+    jumpKind,          // at: the fix-up
+    offsetLabelRange,  // at: the fix-up
+    labelIndexRange,   // at: the fix-up
+    noPrologue,
+    localsTooLarge,
+    overlappingJumps,
+  };
+  struct TFaultAt {
+    TFault fault = TFault::none;
+    uint32_t at = 0;
+  };
+  static constexpr uint32_t kNoFixUp = UINT32_MAX;
   // A label jump, in the order of the addresses of the areas.
   struct TJump {
-    uint32_t addr = 0;   // where its six-byte area starts in the code as recorded
-    uint32_t at = 0;     // where it starts once the removed bytes are gone
-    uint32_t fixUp = 0;  // its fix-up's index: the JECXZ first recorded is the one reported
-    int32_t label = 0;   // in the procedure's jmpLabels
-    int64_t distance = 0;  // from the byte after its first one to its label, once all is removed
-    uint16_t kind = 0;
-    uint16_t mode = 32;  // the code's bit mode where it was recorded
-    uint8_t nearForm = 0, shortForm = 0;  // its two forms, as LabelJumpForm numbers them
-    bool shortened = false;  // its area shrank to the short form
+    uint32_t addr;       // where its six-byte area starts in the code as recorded
+    uint32_t at;         // where it starts once the removed bytes are gone
+    uint32_t fixUp;      // its fix-up's index: the JECXZ first recorded is the one reported
+    int32_t label;       // in the procedure's jmpLabels
+    uint8_t nearForm;    // as LabelJumpForm numbers them; the short form is the next one
+    bool ecxZero;        // JECXZ, which has no near form
+    bool mode16;         // recorded in 16-bit code
+    bool shortened;      // its area shrank to the short form
   };
   const TLinkInput* in_ = nullptr;  // where a strict layout reports
   bool strict_ = true;
   TRemovals removals_;
+  // Both kept at their largest size, so that filling them in takes no checks for room: the
+  // procedure's jumps are the first jumpCount_.
   std::vector<TJump> jumps_;
+  size_t jumpCount_ = 0;
   bool jumpsOutOfOrder_ = false;  // recorded out of address order: to be sorted
+  bool jumpsToCheck_ = false;     // some JECXZ or 16-bit jump, which may not reach its label
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
   std::string farJecxz_;
 
-  [[noreturn]] void internalError(const std::string& what) const;
-  [[noreturn]] void compileError(const std::string& message) const;
+  std::span<TJump> jumps() { return {jumps_.data(), jumpCount_}; }
+  std::span<const TJump> jumps() const { return {jumps_.data(), jumpCount_}; }
+  [[noreturn, gnu::cold, gnu::noinline]] void fail(const TFunction& f, TFaultAt fault) const;
+  [[noreturn, gnu::cold, gnu::noinline]] void missingLabel(const TFunction& f, uint32_t fixUp) const;
+  [[noreturn, gnu::cold, gnu::noinline]] void tooFarFor16Bit(int64_t distance) const;
+  [[gnu::cold, gnu::noinline]] void keepFarJecxz(int64_t distance);
   void resolveLabels(TFunction& f);
-  std::string bindLabels(const TFunction& f, uint32_t owner) const;
-  std::string scanFixUps(TFunction& f, uint32_t owner, std::string& missing);
+  TFaultAt bindLabels(const TFunction& f, uint32_t owner) const;
+  TFaultAt scanFixUps(TFunction& f, uint32_t owner, uint32_t& missing);
   void sortJumps();
   void shrinkPrologue(TFunction& f);
+  [[gnu::noinline]] void reserveLocals(TFunction& f, uint32_t at);
   void shortenJumps(const TFunction& f);
-  void checkJumps(const TFunction& f);
+  void checkJumps();
+  // From the byte after the jump's first one to its label, once all is removed.
+  int64_t distance(const TJump& jump) const {
+    return int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
+  }
   static uint16_t prologueMode(uint32_t areaStart);
   void moveFixUps(TFunction& f, uint32_t* entryOffset) const;
   void writeJumps(TFunction& f) const;

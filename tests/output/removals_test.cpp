@@ -51,3 +51,23 @@ TEST(Removals, SearchAndWalkAgreeWithTheClosedUpBytes) {
   removals.compact(code);
   EXPECT_EQ(code, expected);
 }
+
+// The list keeps its room from one procedure to the next: after clear, a shorter list of
+// spans is all there is, for the search, the walk and the closing up alike.
+TEST(Removals, AClearedListForgetsTheLongerOneBefore) {
+  TRemovals removals;
+  for (uint32_t pos = 0; pos < 40; pos += 4) removals.add(pos, 2);
+  removals.clear();
+  removals.add(10, 5);
+  EXPECT_EQ(removals.total(), 5u);
+  EXPECT_EQ(removals.map(30), 25u);
+  EXPECT_EQ(removals.map(5), 5u);
+  EXPECT_EQ(removals.map(12), 10u);  // inside the span: its start
+  TRemovals::TWalk walk(removals);
+  EXPECT_EQ(walk.map(9), 9u);
+  EXPECT_EQ(walk.map(39), 34u);
+  TCodeBytes code;
+  code = std::string("0123456789-----abcdefghij");
+  removals.compact(code);
+  EXPECT_EQ(code, "0123456789abcdefghij");
+}
