@@ -18,7 +18,7 @@ class TLabelNames {
  public:
   // One table for the process: the compiler runs on one thread, and names are few and short.
   // Never destroyed: procedures freed during program exit may still look up their labels.
-  // Made on first use; the pointer needs no guard, being set before any code runs.
+  // Made on first use by a plain pointer test, which costs less than a guarded static.
   static TLabelNames& Get() {
     if (!table_) [[unlikely]] create();
     return *table_;

@@ -155,8 +155,9 @@ struct TCompiler {
     return setTokenText(code, std::string_view(text), true);
   }
   uint16_t setTokenText(uint16_t code, std::string_view text, bool lasting);
-  // A token that carries no value, its text built for it and copied, or `inSource`, referred to.
-  uint16_t SetBuiltToken(uint16_t code, std::string_view text, bool inSource = false);
+  // A token that carries no value, its text built for it and copied, or, with `referSource`,
+  // referred to where it stands in the source.
+  uint16_t SetBuiltToken(uint16_t code, std::string_view text, bool referSource = false);
   // The length and size of a token that carries no value.
   void setPlainSize() {
     curToken.Length = static_cast<int32_t>(curToken.Str.size());

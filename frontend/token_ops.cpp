@@ -78,8 +78,8 @@ uint16_t TCompiler::setSourceToken(uint16_t code, std::string_view word) {
 
 uint16_t TCompiler::SetToken(uint16_t code, std::string_view text) { return setTokenText(code, text, false); }
 
-uint16_t TCompiler::SetBuiltToken(uint16_t code, std::string_view text, bool inSource) {
-  if (inSource) curToken.Str.refer(text);
+uint16_t TCompiler::SetBuiltToken(uint16_t code, std::string_view text, bool referSource) {
+  if (referSource) curToken.Str.refer(text);
   else curToken.Str.assign(text);
   clearTokenFields(code);
   setPlainSize();
