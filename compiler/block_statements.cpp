@@ -56,8 +56,8 @@ bool TCompiler::CompileJumpLabel() {
   const TLabelName id = macroSys.MacroAt(curFile->macID) ? names.Intern(LocalLabelName(curToken.Str))
                                                          : names.Intern(curToken.Str.view());
   if (!TakePunctuation(':', tk::Colon) && ExpectToken({tk::Colon}) == tk::Invalid) return false;
-  if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + names.Text(id));
-  AddLabelNamed(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+  if (!AddNewLabel(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size())))
+    Error("Label Identifier Redeclared " + names.Text(id));
   return true;
 }
 
