@@ -9,19 +9,30 @@
 
 namespace kelvo {
 
+namespace {
+
+// Apart from the common closing brace: a message's text, or the procedure's return, would make
+// every "}" save registers it never needs.
+[[gnu::noinline, gnu::cold]] void warnEmptyBlock(TCompiler& c) { c.Warning("Empty block statement"); }
+
+// "}" ending a procedure's body
+[[gnu::noinline]] TStatementResult closeBody(TCompiler& c) {
+  if (!c.bInProcedure) c.Error("Unexpected character \"}\".");
+  if (c.prevTokenType != tk::Ret || !c.CurBody().retAtOwnLevel) c.CompileRet();
+  c.listUses.clear();
+  // The link step keeps the frame for the locals; an earlier return did not undo it.
+  if (c.curFunc->HasFrame() && c.CurBody().framelessRetLine > 0)
+    c.Error("Locals must be declared before the first ret (line " + std::to_string(c.CurBody().framelessRetLine) + ")");
+  return TStatementResult::endBlock;
+}
+
+}  // namespace
+
 // "}" closing the innermost open level
 TStatementResult TCompiler::CompileClosingBrace() {
-  if (curFunc->braceCounter > 0) {
-    curFunc->PopBrace();
-    if (prevTokenType == tk::LBrace) Warning("Empty block statement");
-    return TStatementResult::endBlock;
-  }
-  if (!bInProcedure) Error("Unexpected character \"}\".");
-  if (prevTokenType != tk::Ret || !CurBody().retAtOwnLevel) CompileRet();
-  listUses.clear();
-  // The link step keeps the frame for the locals; an earlier return did not undo it.
-  if (curFunc->HasFrame() && CurBody().framelessRetLine > 0)
-    Error("Locals must be declared before the first ret (line " + std::to_string(CurBody().framelessRetLine) + ")");
+  if (curFunc->braceCounter == 0) return closeBody(*this);
+  curFunc->PopBrace();
+  if (prevTokenType == tk::LBrace) warnEmptyBlock(*this);
   return TStatementResult::endBlock;
 }
 

@@ -9,29 +9,42 @@ namespace kelvo {
 namespace {
 
 constexpr size_t kFirstLabelRoom = 16;
+constexpr size_t kFirstBraceRoom = 4;
 
-// Growing is rare and apart from the pushes below: inline, its call would make every push save
-// and restore registers it never needs.
+// Growing is rare and apart from the pushes below, which then save no registers for it: each
+// push that finds no room makes it here and starts again.
 template <typename T>
 [[gnu::noinline]] void growFor(std::vector<T>& items, size_t firstRoom) {
   items.reserve(std::max(firstRoom, items.size() * 2));
 }
 
-// A push with no growth of its own: the room is made first when there is none.
+// A push into the room there is: the vector's own growth is never reached.
 template <typename T>
-void pushWithRoom(std::vector<T>& items, const T& item, size_t firstRoom) {
-  if (items.size() == items.capacity()) [[unlikely]] growFor(items, firstRoom);
+void pushInRoom(std::vector<T>& items, const T& item) {
   if (items.size() == items.capacity()) __builtin_unreachable();
   items.push_back(item);
+}
+
+[[gnu::noinline]] TBraceLevel pushBraceGrowing(TFunction& f, TBraceType kind) {
+  growFor(f.braceLevel, kFirstBraceRoom);
+  return f.PushBrace(kind);
+}
+
+[[gnu::noinline]] void addLabelGrowing(TCompiler& c, TLabelName name, uint32_t position) {
+  // Room for the labels of a usual procedure at once, rather than growing from one: the
+  // layout gives the room back once the procedure is done.
+  growFor(c.curFunc->jmpLabels, kFirstLabelRoom);
+  AddLabelNamed(c, name, position);
 }
 
 }  // namespace
 
 TBraceLevel TFunction::PushBrace(TBraceType kind) {
+  if (braceLevel.size() == braceLevel.capacity()) [[unlikely]] return pushBraceGrowing(*this, kind);
   ++braceLabelID;
   ++braceCounter;
   const TBraceLevel level{braceLabelID, kind};
-  pushWithRoom(braceLevel, level, 4);
+  pushInRoom(braceLevel, level);
   return level;
 }
 
@@ -61,18 +74,17 @@ int64_t TFunction::FindCaseBrace() const {
 // Generated names are never looked up while the body is compiled: the layout finds every label
 // itself, so only the procedure's list takes them.
 void AddLabelNamed(TCompiler& c, TLabelName name, uint32_t position) {
-  // Room for the labels of a usual procedure at once, rather than growing from one: the
-  // layout gives the room back once the procedure is done.
-  pushWithRoom(c.curFunc->jmpLabels, {name, position}, kFirstLabelRoom);
+  std::vector<TJumpLabel>& labels = c.curFunc->jmpLabels;
+  if (labels.size() == labels.capacity()) [[unlikely]] return addLabelGrowing(c, name, position);
+  pushInRoom(labels, {name, position});
 }
 
 bool AddNewLabel(TCompiler& c, TLabelName name, uint32_t position) {
   TLabelNames& names = TLabelNames::Get();
   const uint32_t owner = c.CurBody().labelOwner, key = names.Key(name);
   if (names.Find(owner, key) >= 0) return false;
-  std::vector<TJumpLabel>& labels = c.curFunc->jmpLabels;
-  names.Bind(owner, key, static_cast<int32_t>(labels.size()));
-  pushWithRoom(labels, {name, position}, kFirstLabelRoom);
+  names.Bind(owner, key, static_cast<int32_t>(c.curFunc->jmpLabels.size()));
+  AddLabelNamed(c, name, position);
   return true;
 }
 
