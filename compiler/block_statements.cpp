@@ -9,19 +9,30 @@
 
 namespace kelvo {
 
+namespace {
+
+// Apart from the common closing brace: a message's text, or the procedure's return, would make
+// every "}" save registers it never needs.
+[[gnu::noinline, gnu::cold]] void warnEmptyBlock(TCompiler& c) { c.Warning("Empty block statement"); }
+
+// "}" ending a procedure's body
+[[gnu::noinline]] TStatementResult closeBody(TCompiler& c) {
+  if (!c.bInProcedure) c.Error("Unexpected character \"}\".");
+  if (c.prevTokenType != tk::Ret || !c.CurBody().retAtOwnLevel) c.CompileRet();
+  c.listUses.clear();
+  // The link step keeps the frame for the locals; an earlier return did not undo it.
+  if (c.curFunc->HasFrame() && c.CurBody().framelessRetLine > 0)
+    c.Error("Locals must be declared before the first ret (line " + std::to_string(c.CurBody().framelessRetLine) + ")");
+  return TStatementResult::endBlock;
+}
+
+}  // namespace
+
 // "}" closing the innermost open level
 TStatementResult TCompiler::CompileClosingBrace() {
-  if (curFunc->braceCounter > 0) {
-    curFunc->PopBrace();
-    if (prevTokenType == tk::LBrace) Warning("Empty block statement");
-    return TStatementResult::endBlock;
-  }
-  if (!bInProcedure) Error("Unexpected character \"}\".");
-  if (prevTokenType != tk::Ret || !CurBody().retAtOwnLevel) CompileRet();
-  listUses.clear();
-  // The link step keeps the frame for the locals; an earlier return did not undo it.
-  if (curFunc->HasFrame() && CurBody().framelessRetLine > 0)
-    Error("Locals must be declared before the first ret (line " + std::to_string(CurBody().framelessRetLine) + ")");
+  if (curFunc->braceCounter == 0) return closeBody(*this);
+  curFunc->PopBrace();
+  if (prevTokenType == tk::LBrace) warnEmptyBlock(*this);
   return TStatementResult::endBlock;
 }
 
@@ -49,15 +60,26 @@ TStatementResult TCompiler::CompileDirectiveStatement(bool directiveEnds) {
   return ends && directiveEnds ? TStatementResult::endBlock : TStatementResult::next;
 }
 
+namespace {
+
+// Inside a macro body a label gets the body's suffix: that name is built as a string, apart
+// from the common label, which is named by the word as written without a copy of it.
+[[gnu::noinline]] TLabelName macroLabelName(TCompiler& c) {
+  return TLabelNames::Get().Intern(c.LocalLabelName(c.curToken.Str));
+}
+
+[[noreturn, gnu::noinline, gnu::cold]] void labelTwice(TCompiler& c, TLabelName id) {
+  c.Error("Label Identifier Redeclared " + TLabelNames::Get().Text(id));
+}
+
+}  // namespace
+
 // "@name:" a label local to the procedure
 bool TCompiler::CompileJumpLabel() {
-  // Outside a macro body the label is the word as written, named without a copy of it.
-  TLabelNames& names = TLabelNames::Get();
-  const TLabelName id = macroSys.MacroAt(curFile->macID) ? names.Intern(LocalLabelName(curToken.Str))
-                                                         : names.Intern(curToken.Str.view());
+  const TLabelName id = macroSys.MacroAt(curFile->macID) ? macroLabelName(*this)
+                                                         : TLabelNames::Get().Intern(curToken.Str.view());
   if (!TakePunctuation(':', tk::Colon) && ExpectToken({tk::Colon}) == tk::Invalid) return false;
-  if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + names.Text(id));
-  AddLabelNamed(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+  if (!AddNewLabel(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()))) labelTwice(*this, id);
   return true;
 }
 
@@ -79,42 +101,63 @@ bool TCompiler::CompileEntry() {
   return true;
 }
 
+namespace {
+
+// What may stand between break or continue and its ";": a level, a condition, or both.
+struct TExitForm {
+  uint32_t depth = 0;
+  uint16_t condition = kJumpAlways;
+};
+
+// Apart from the plain "break;", which most exits are.
+[[gnu::noinline]] bool readExitForm(TCompiler& c, TExitForm& form) {
+  if (c.ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid) return false;
+  if (c.curToken.Token == tk::Number) {
+    form.depth = static_cast<uint32_t>(c.curToken.Int);
+    if (c.PeekToken() == tk::If) c.GetToken();  // "break 1 if (...)": a level and a condition
+  }
+  if (c.curToken.Token == tk::If) {
+    c.ExpectOrRaise(tk::LParen);
+    form.condition = c.CompileUntilCondition(true);
+  }
+  return true;
+}
+
+[[noreturn, gnu::noinline, gnu::cold]] void noLevelToLeave(TCompiler& c, bool isBreak) {
+  c.Error(isBreak ? "break does not have a valid loop to exit" : "continue can only reside inside a loop.");
+}
+
+// Leaving a try block: only a taken exit removes its records.
+[[gnu::noinline]] void leaveTryBlocks(TCompiler& c, uint16_t condition, TLabelName label, TBraceLevel level,
+                                      int32_t index) {
+  const TLabelName stay = LevelLabel(llStay, ++c.curFunc->braceLabelID);
+  c.JumpToLabel(InvertJump(condition), stay);
+  c.UnwindTryFrames(index);
+  c.JumpToLevelLabel(kJumpAlways, label, level.id);
+  c.DefineLabel(stay);
+}
+
+}  // namespace
+
 // break and continue: a jump to the end or the test of an enclosing loop or case, removing
 // the exception records of the try blocks it leaves.
 // "break;" | "continue;"
 bool TCompiler::CompileLoopExit(bool isBreak) {
-  if (!TakePunctuation(';', tk::Semicolon) &&
-      ExpectToken({tk::Semicolon, tk::Number, tk::If}) == tk::Invalid)
-    return false;
-  uint32_t depth = 0;
-  uint16_t condition = kJumpAlways;
-  if (curToken.Token == tk::Number) {
-    depth = static_cast<uint32_t>(curToken.Int);
-    if (PeekToken() == tk::If) GetToken();  // "break 1 if (...)": a level and a condition
-  }
-  if (curToken.Token == tk::If) {
-    ExpectOrRaise(tk::LParen);
-    condition = CompileUntilCondition(true);
-  }
-  const int32_t index = isBreak ? curFunc->FindLoopBrace(depth) : findContinueLevel(depth);
-  if (index < 0)
-    Error(isBreak ? "break does not have a valid loop to exit" : "continue can only reside inside a loop.");
+  TExitForm form;
+  if (!TakePunctuation(';', tk::Semicolon) && !readExitForm(*this, form)) return false;
+  const int32_t index = isBreak ? curFunc->FindLoopBrace(form.depth) : findContinueLevel(form.depth);
+  if (index < 0) noLevelToLeave(*this, isBreak);
   const TBraceLevel level = curFunc->braceLevel[static_cast<size_t>(index)];
-  if (condition == kJumpNone) return true;
+  if (form.condition == kJumpNone) return true;
   const TLabelName label =
       isBreak ? LevelLabel(level.bracetype == btWhile ? llEndWhile : level.bracetype == btCase ? llExitCase : llRepEnd,
                            level.id)
               : LevelLabel(level.bracetype == btWhile ? llDoWhile : llRepNext, level.id);
   if (TryFramesAbove(index) == 0) {
-    JumpToLevelLabel(condition, label, level.id);
+    JumpToLevelLabel(form.condition, label, level.id);
     return true;
   }
-  // Leaving a try block: only a taken exit removes its records.
-  const TLabelName stay = LevelLabel(llStay, ++curFunc->braceLabelID);
-  JumpToLabel(InvertJump(condition), stay);
-  UnwindTryFrames(index);
-  JumpToLevelLabel(kJumpAlways, label, level.id);
-  DefineLabel(stay);
+  leaveTryBlocks(*this, form.condition, label, level, index);
   return true;
 }
 

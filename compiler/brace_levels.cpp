@@ -1,13 +1,51 @@
+#include <algorithm>
+#include <vector>
+
 #include "compiler/label_binding.h"
 #include "frontend/compiler.h"
 
 namespace kelvo {
 
+namespace {
+
+constexpr size_t kFirstLabelRoom = 16;
+constexpr size_t kFirstBraceRoom = 4;
+
+// Growing is rare and apart from the pushes below, which then save no registers for it: each
+// push that finds no room makes it here and starts again.
+template <typename T>
+[[gnu::noinline]] void growFor(std::vector<T>& items, size_t firstRoom) {
+  items.reserve(std::max(firstRoom, items.size() * 2));
+}
+
+// A push into the room there is: the vector's own growth is never reached.
+template <typename T>
+void pushInRoom(std::vector<T>& items, const T& item) {
+  if (items.size() == items.capacity()) __builtin_unreachable();
+  items.push_back(item);
+}
+
+[[gnu::noinline]] TBraceLevel pushBraceGrowing(TFunction& f, TBraceType kind) {
+  growFor(f.braceLevel, kFirstBraceRoom);
+  return f.PushBrace(kind);
+}
+
+[[gnu::noinline]] void addLabelGrowing(TCompiler& c, TLabelName name, uint32_t position) {
+  // Room for the labels of a usual procedure at once, rather than growing from one: the
+  // layout gives the room back once the procedure is done.
+  growFor(c.curFunc->jmpLabels, kFirstLabelRoom);
+  AddLabelNamed(c, name, position);
+}
+
+}  // namespace
+
 TBraceLevel TFunction::PushBrace(TBraceType kind) {
+  if (braceLevel.size() == braceLevel.capacity()) [[unlikely]] return pushBraceGrowing(*this, kind);
   ++braceLabelID;
   ++braceCounter;
-  braceLevel.push_back({braceLabelID, kind});
-  return braceLevel.back();
+  const TBraceLevel level{braceLabelID, kind};
+  pushInRoom(braceLevel, level);
+  return level;
 }
 
 TBraceLevel TFunction::PopBrace() {
@@ -33,21 +71,21 @@ int64_t TFunction::FindCaseBrace() const {
   return -1;
 }
 
-constexpr size_t kFirstLabelRoom = 16;
-
+// Generated names are never looked up while the body is compiled: the layout finds every label
+// itself, so only the procedure's list takes them.
 void AddLabelNamed(TCompiler& c, TLabelName name, uint32_t position) {
-  TLabelNames& names = TLabelNames::Get();
   std::vector<TJumpLabel>& labels = c.curFunc->jmpLabels;
-  names.Bind(c.CurBody().labelOwner, names.Key(name), static_cast<int32_t>(labels.size()));
-  // Room for the labels of a usual procedure at once, rather than growing from one: the
-  // layout gives the room back once the procedure is done.
-  if (labels.empty()) labels.reserve(kFirstLabelRoom);
-  labels.push_back({name, position});
+  if (labels.size() == labels.capacity()) [[unlikely]] return addLabelGrowing(c, name, position);
+  pushInRoom(labels, {name, position});
 }
 
-int32_t FindLabelNamed(TCompiler& c, TLabelName name) {
-  const TLabelNames& names = TLabelNames::Get();
-  return names.Find(c.CurBody().labelOwner, names.Key(name));
+bool AddNewLabel(TCompiler& c, TLabelName name, uint32_t position) {
+  TLabelNames& names = TLabelNames::Get();
+  const uint32_t owner = c.CurBody().labelOwner, key = names.Key(name);
+  if (names.Find(owner, key) >= 0) return false;
+  names.Bind(owner, key, static_cast<int32_t>(c.curFunc->jmpLabels.size()));
+  AddLabelNamed(c, name, position);
+  return true;
 }
 
 int32_t TCompiler::FindLabel(const std::string& name) {

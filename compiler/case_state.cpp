@@ -2,6 +2,7 @@
 // code after the body compares the selector with each state's value.
 #include <algorithm>
 #include <charconv>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,32 +18,41 @@ namespace {
 
 // "=case<id>_<value>", or "=case<id>_default": the default has a label of its own, so a
 // "state 0" beside it stays reachable.
-TLabelName internStateLabel(uint32_t caseId, const TStateInfo& s) {
+TLabelName internStateLabel(uint32_t caseId, bool isDefault, uint32_t value) {
   char text[32] = "=case";
   char* end = std::to_chars(text + 5, text + 15, caseId).ptr;  // at most ten digits
   *end++ = '_';
-  if (s.def) {
+  if (isDefault) {
     constexpr std::string_view kDefault = "default";
     end += kDefault.copy(end, kDefault.size());
   } else {
-    end = std::to_chars(end, text + sizeof text, s.value).ptr;
+    end = std::to_chars(end, text + sizeof text, value).ptr;
   }
   return TLabelNames::Get().Intern({text, static_cast<size_t>(end - text)});
 }
 
 // Case ids start again in every procedure, and most states are small numbers: such a name is
 // interned the first time and found by case id and value from then on.
-constexpr uint32_t kKeptValues = 16;       // states 0..15; the default is kept after them
-constexpr uint32_t kKeptCaseIds = 256;    // a few KiB at most, however deep a procedure nests
+constexpr uint32_t kKeptValues = 16;     // states 0..15; the default is kept after them
+constexpr uint32_t kKeptCaseIds = 256;   // only the pages of the ids met are ever touched
+TLabelName knownStates[kKeptCaseIds][kKeptValues + 1];  // 0: not interned yet
 
-TLabelName stateLabel(uint32_t caseId, const TStateInfo& s) {
-  static std::vector<TLabelName> known;  // by case id, then value: kKeptValues + 1 each
-  if (caseId >= kKeptCaseIds || (!s.def && s.value >= kKeptValues)) return internStateLabel(caseId, s);
-  const uint32_t slot = s.def ? kKeptValues : s.value;
-  const size_t at = size_t{caseId} * (kKeptValues + 1) + slot;
-  if (at >= known.size()) known.resize(at + kKeptValues + 1, 0);
-  if (known[at] == 0) known[at] = internStateLabel(caseId, s);
-  return known[at];
+TLabelName stateLabel(uint32_t caseId, bool isDefault, uint32_t value) {
+  if (caseId >= kKeptCaseIds || (!isDefault && value >= kKeptValues))
+    return internStateLabel(caseId, isDefault, value);
+  TLabelName& known = knownStates[caseId][isDefault ? kKeptValues : value];
+  if (known == 0) known = internStateLabel(caseId, isDefault, value);
+  return known;
+}
+
+// The reports stand apart: their texts would make every state save registers it never needs.
+[[noreturn, gnu::cold, gnu::noinline]] void notInCase(TCompiler& c) {
+  c.Error("A state may only reside inside a case statement");
+}
+
+[[noreturn, gnu::cold, gnu::noinline]] void stateTwice(TCompiler& c, bool isDefault, uint32_t value) {
+  if (isDefault) c.Error("The case already has a default state");
+  c.Error("State " + std::to_string(value) + " is already in this case");
 }
 
 }  // namespace
@@ -89,22 +99,19 @@ void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
 // "state n[, n]...:" | "default:" inside a case
 bool TCompiler::CompileState(bool isDefault) {
   const int64_t caseId = curFunc->FindCaseBrace();
-  if (caseId < 0) Error("A state may only reside inside a case statement");
-  TStateInfo s;
-  s.caseid = static_cast<uint32_t>(caseId);
-  s.def = isDefault;
+  if (caseId < 0) notInCase(*this);
+  uint32_t value = 0;
   if (!isDefault) {
     if (ExpectToken({tk::Number, tk::Hex}) == tk::Invalid) RaiseError();
-    s.value = static_cast<uint32_t>(curToken.Int);
+    value = static_cast<uint32_t>(curToken.Int);
   }
-  s.label = stateLabel(s.caseid, s);
-  if (FindLabelNamed(*this, s.label) >= 0) {
-    if (isDefault) Error("The case already has a default state");
-    Error("State " + std::to_string(s.value) + " is already in this case");
-  }
+  const auto id = static_cast<uint32_t>(caseId);
+  const TLabelName label = stateLabel(id, isDefault, value);
+  // The colon emits nothing: the state's code starts where it stands now.
+  if (!AddNewLabel(*this, label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size())))
+    stateTwice(*this, isDefault, value);
   ExpectOrRaise(tk::Colon);
-  AddLabelNamed(*this, s.label, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
-  StateStack.push_back(s);
+  StateStack.push_back({.caseid = id, .value = value, .def = isDefault, .label = label});
   return true;
 }
 

@@ -42,8 +42,8 @@ bool TCompiler::CompileLabel() {
   const std::string name = curToken.Str;
   if (ExpectToken({tk::Colon}) == tk::Invalid) return false;
   const TLabelName id = TLabelNames::Get().Intern(name);
-  if (FindLabelNamed(*this, id) >= 0) Error("Label Identifier Redeclared " + name);
-  AddLabelNamed(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size()));
+  if (!AddNewLabel(*this, id, static_cast<uint32_t>(curFunc->recAssembler.strCode.size())))
+    Error("Label Identifier Redeclared " + name);
   return true;
 }
 

@@ -65,14 +65,21 @@ TMemOperand TCompiler::InstrDataOperand(const TCurrentToken& t) const {
 
 // The label is a word the lexer does not know (16) or an "@name" label (22).
 // Outside a macro body the label is the name as written, used where it stands; inside one,
-// LabelJumpName gives the body's own labels their suffix.
-static bool labelJump(TCompiler& c, uint16_t jumpKind) {
+// LabelJumpName gives the body's own labels their suffix. That path, with its name built as a
+// string, stands apart, so the common jump saves no registers for it.
+[[gnu::noinline]] static void macroLabelJump(TCompiler& c, uint16_t jumpKind) {
   TAssembler& a = c.curFunc->recAssembler;
   const auto at = static_cast<uint32_t>(a.strCode.size());
-  if (c.curToken.Token == tk::Identifier && c.macroSys.MacroAt(c.curFile->macID))
-    EmitJumpToLabel(a, at, jumpKind, c.LabelJumpName(), -1);
-  else
-    EmitJumpToLabel(a, at, jumpKind, c.curToken.Str.view(), -1);
+  EmitJumpToLabel(a, at, jumpKind, c.LabelJumpName(), -1);
+}
+
+static bool labelJump(TCompiler& c, uint16_t jumpKind) {
+  if (c.curToken.Token == tk::Identifier && c.macroSys.MacroAt(c.curFile->macID)) {
+    macroLabelJump(c, jumpKind);
+    return true;
+  }
+  TAssembler& a = c.curFunc->recAssembler;
+  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), jumpKind, c.curToken.Str.view(), -1);
   return true;
 }
 
