@@ -48,13 +48,7 @@ uint16_t ReadComparator(TCompiler& c) {
   uint16_t code = 0;
   std::string_view text;
   if (!comparatorAt(source + at, code, text)) return 0;
-  // As the lexer leaves it: the token starts at its first character, the reader stands after it.
-  const auto length = static_cast<int32_t>(text.size());
-  c.prevTokenType = c.curToken.Token;
-  f.intCurLineChar += at + length - f.intCurChar;
-  f.intCurChar = at + length;
-  c.tokenStart = {at, f.intCurLine, f.intCurLineChar - length};
-  return c.setTokenText(code, text, true);  // the text is a literal, as the lexer's is
+  return c.TakeInPlace(at, static_cast<int32_t>(text.size()), code, text);  // a literal, as the lexer's text is
 }
 
 }  // namespace kelvo

@@ -153,9 +153,12 @@ uint16_t TCompiler::CompileCondition(bool negate) {
 }
 
 uint16_t TCompiler::readComparison() {
-  if (NextIsChar(')', tk::RParen)) return kNoComparator;
+  // A comparator found in place is no ")": only when none is does the look for one follow.
   uint16_t comparator = lexDepth_ == 0 ? ReadComparator(*this) : 0;
-  if (comparator == 0) comparator = GetToken(false, true);
+  if (comparator == 0) {
+    if (NextIsChar(')', tk::RParen)) return kNoComparator;
+    comparator = GetToken(false, true);
+  }
   if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
   readRightOperand();
   return comparator;

@@ -188,6 +188,10 @@ struct TCompiler {
   // between operands and around bodies cost a look at a few characters. False, with nothing
   // read, for anything else, and for a token inside another (it keeps the outer one's start).
   bool TakePunctuation(char c, uint16_t code);
+  // Takes the token with no value that starts at index `at` of the line being read, `length`
+  // characters long, and leaves the token and the reader as GetToken does; `text` is its text.
+  // For a caller that found it in place, at the outer level and with no plug-in reading.
+  uint16_t TakeInPlace(int32_t at, int32_t length, uint16_t code, std::string_view text);
   // The "Expected ... but found ..." text for the current token, as ExpectToken leaves it.
   void SetExpectedError(const uint16_t* codes, int32_t high);
   // A copy of the token kept for the rest of the compile, for what outlives a statement.
@@ -475,7 +479,7 @@ struct TCompiler {
   void compareRegister(TRegister left, const TCurrentToken& right);
   void compileBranchBody(uint32_t level, const char* failure);
   void compileIfBranch(uint32_t branch, const char* failure);
-  uint16_t peekElse();
+  uint16_t takeElse();
   void emitCaseDispatch(uint32_t n, TRegister selector);
   void emitTryUnwind();
   void checkTryBodyJumps(size_t firstFixUp, size_t firstLabel);
