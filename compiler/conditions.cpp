@@ -154,7 +154,7 @@ uint16_t TCompiler::CompileCondition(bool negate) {
 
 uint16_t TCompiler::readComparison() {
   // A comparator found in place is no ")": only when none is does the look for one follow.
-  uint16_t comparator = lexDepth_ == 0 ? ReadComparator(*this) : 0;
+  uint16_t comparator = ReadComparator(*this);
   if (comparator == 0) {
     if (NextIsChar(')', tk::RParen)) return kNoComparator;
     comparator = GetToken(false, true);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "assembler/encoders.h"
+#include "compiler/comparator_read.h"
 #include "compiler/operand_location.h"
 #include "compiler/size_messages.h"
 #include "compiler/structured_labels.h"
@@ -66,7 +67,7 @@ static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
   c.ExpectOrRaise(tk::LParen);
   expect({tk::Register});
   loop.reg = c.curToken.Reg;
-  expect({tk::Assign});
+  if (!ReadAssign(c)) expect({tk::Assign});
   if (expect({tk::Number, tk::Hex, tk::Variable, tk::LocalParam, tk::LocalVar, tk::Minus}) == tk::Minus) {
     expect({tk::Number, tk::Hex});
     c.curToken.Int = -c.curToken.Int;

@@ -192,6 +192,7 @@ struct TCompiler {
   // characters long, and leaves the token and the reader as GetToken does; `text` is its text.
   // For a caller that found it in place, at the outer level and with no plug-in reading.
   uint16_t TakeInPlace(int32_t at, int32_t length, uint16_t code, std::string_view text);
+  bool CanTakeInPlace() const { return lexDepth_ == 0 && lexerReadsPlain(); }
   // The "Expected ... but found ..." text for the current token, as ExpectToken leaves it.
   void SetExpectedError(const uint16_t* codes, int32_t high);
   // A copy of the token kept for the rest of the compile, for what outlives a statement.

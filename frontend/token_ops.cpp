@@ -158,7 +158,7 @@ bool TCompiler::TakePunctuation(char c, uint16_t code) {
   const auto at = static_cast<int32_t>(lex::pastBlanks(text + f.intCurChar) - text);  // the index of c
   if (text[at] != c) return false;
   // A plug-in may claim the character: then only the lexer's own path offers it.
-  if (lexDepth_ != 0 || !lexerReadsPlain()) return false;
+  if (!CanTakeInPlace()) return false;
   TakeInPlace(at, 1, code, {text + at, 1});  // punctuation carries no value
   return true;
 }
