@@ -141,7 +141,7 @@ void TCompiler::CompileConditionChain(TLabelName falseLabel, TLabelName bodyLabe
 
 // One if or elseif branch from its "(": the condition chain and the body.
 void TCompiler::compileIfBranch(uint32_t branch, const char* failure) {
-  ExpectOrRaise(tk::LParen);
+  ExpectOrRaise('(', tk::LParen);
   CompileConditionChain(LevelLabel(llEndIf, branch), LevelLabel(llDoIf, branch));
   compileBranchBody(branch, failure);
 }
@@ -177,10 +177,10 @@ bool TCompiler::CompileWhile() {
   const TLabelName head = LevelLabel(llDoWhile, n);
   const TLabelName end = LevelLabel(llEndWhile, n);
   DefineLabel(head);
-  ExpectOrRaise(tk::LParen);
+  ExpectOrRaise('(', tk::LParen);
   // A comparison followed by "or" enters the body directly, not the head.
   CompileConditionChain(end, LevelLabel(llWhileBody, n));
-  ExpectOrRaise(tk::LBrace);
+  ExpectOrRaise('{', tk::LBrace);
   CompileBracedBody("Error 21234234");
   JumpToLabel(kJumpAlways, head);
   DefineLabel(end);
@@ -189,7 +189,7 @@ bool TCompiler::CompileWhile() {
 
 // "repeat { ... } while (condition);" | "repeat { ... } until (condition);" | "repeat { ... };"
 bool TCompiler::CompileRepeat() {
-  ExpectOrRaise(tk::LBrace);
+  ExpectOrRaise('{', tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
   const TLabelName start = LevelLabel(llRepStart, n);
   DefineLabel(start);
@@ -204,13 +204,13 @@ bool TCompiler::CompileRepeat() {
   DefineLabel(LevelLabel(llRepNext, n));  // where continue goes: the test
   uint16_t code = kJumpAlways;
   if (form == tk::Until) {
-    ExpectOrRaise(tk::LParen);
+    ExpectOrRaise('(', tk::LParen);
     code = CompileUntilCondition(false);
   } else if (form == tk::While) {
-    ExpectOrRaise(tk::LParen);
+    ExpectOrRaise('(', tk::LParen);
     code = CompileUntilCondition(true);
   }
-  if (form != tk::Semicolon) ExpectOrRaise(tk::Semicolon);
+  if (form != tk::Semicolon) ExpectOrRaise(';', tk::Semicolon);
   JumpToLevelLabel(code, start, n);
   DefineLabel(LevelLabel(llRepEnd, n));
   return true;

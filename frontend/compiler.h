@@ -316,6 +316,11 @@ struct TCompiler {
   void JumpToLabel(uint16_t kind, TLabelName label);
   void JumpToLevelLabel(uint16_t kind, TLabelName label, uint32_t id);
   void ExpectOrRaise(uint16_t code);
+  // The punctuation `c` (code `code`) next, or the error raised: inlined where the character is
+  // known, so that the usual case is one call.
+  void ExpectOrRaise(char c, uint16_t code) {
+    if (!TakePunctuation(c, code)) ExpectOrRaise(code);
+  }
   bool NextIsChar(char c, uint16_t code);
   // Try blocks open between the innermost level and the level at index `target` (-1: all).
   int TryFramesAbove(int32_t target);
