@@ -6,7 +6,6 @@
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
-#include "frontend/token_table.h"
 
 namespace kelvo {
 
@@ -35,25 +34,44 @@ bool TCompiler::NextIsChar(char c, uint16_t code) {
   return next == c;
 }
 
-// The code of the word after the blanks ahead when it is else or elseif; 0 for any other.
-static uint16_t elseAhead(const TAFile& f) {
-  int32_t pos = f.intCurChar + 1;  // 1-based, as CharAt counts
-  while (static_cast<unsigned char>(f.CharAt(pos) - 1) < 32) ++pos;
-  const int32_t start = pos;
-  while (lex::isWordChar(f.CharAt(pos))) ++pos;
-  const TKeyword* kw = findKeyword({f.strSource.data() + (start - 1), static_cast<size_t>(pos - start)});
-  return kw && (kw->code == tk::Else || kw->code == tk::ElseIf) ? kw->code : 0;
+// The code of else or elseif when the word at `p` is one, with its length; 0 for any other
+// text. Fixed words are found whatever their case; the zero byte after the text ends a look.
+static uint16_t elseAt(const char* p, int32_t& length) {
+  auto is = [p](int i, char lower) { return (p[i] | 0x20) == lower; };
+  if (!is(0, 'e') || !is(1, 'l') || !is(2, 's') || !is(3, 'e')) return 0;
+  length = 4;
+  if (!lex::isWordChar(p[4])) return tk::Else;
+  length = 6;
+  return is(4, 'i') && is(5, 'f') && !lex::isWordChar(p[6]) ? tk::ElseIf : 0;
 }
 
-// The next token when it may be elseif or else, 0 when it cannot be: only a word starting
-// with "e" (or a comment before one) needs reading. The word is looked up in place unless a
-// plug-in or a macro could take it.
-uint16_t TCompiler::peekElse() {
-  const char next = PeekNonBlank();
-  if (next != 'e' && next != 'E' && next != '/') return 0;
-  const bool plainWord = next != '/' && !macroNamedLikeKeyword_ && !(pluginSys && pluginSys->HasEntries()) &&
-                         lexDepth_ < kMaxLexDepth;
-  return plainWord ? elseAhead(*curFile) : PeekToken();
+// The else or elseif that comes next, read; 0, with nothing read, for any other token. On the
+// line of the "}" before it, where it mostly stands, it is taken in place; past a line end the
+// lexer reads it, and the lexer looks past a comment, or wherever a plug-in or a macro could
+// take the word.
+uint16_t TCompiler::takeElse() {
+  const TAFile& f = *curFile;
+  if (f.intCurChar >= f.intSourceLen) return 0;
+  const char* const text = f.strSource.data();
+  const char* const next = text + f.intCurChar;
+  const char* word = next;
+  while (static_cast<unsigned char>(*word - 1) < 32) ++word;
+  const bool plainWords = !macroNamedLikeKeyword_ && lexerReadsPlain() && lexDepth_ < kMaxLexDepth;
+  if (*word == '/' || (!plainWords && (*word | 0x20) == 'e')) {
+    const uint16_t code = PeekToken();
+    if (code != tk::Else && code != tk::ElseIf) return 0;
+    GetToken();
+    return code;
+  }
+  int32_t length = 0;
+  const uint16_t code = plainWords ? elseAt(word, length) : 0;
+  if (code == 0) return 0;
+  if (lexDepth_ != 0 || lex::pastBlanks(next) != word) {
+    GetToken();
+    return code;
+  }
+  const auto at = static_cast<int32_t>(word - text);
+  return TakeInPlace(at, length, code, {word, static_cast<size_t>(length)});
 }
 
 static char punctuationChar(uint16_t code) {
@@ -123,7 +141,7 @@ void TCompiler::CompileConditionChain(TLabelName falseLabel, TLabelName bodyLabe
 
 // One if or elseif branch from its "(": the condition chain and the body.
 void TCompiler::compileIfBranch(uint32_t branch, const char* failure) {
-  ExpectOrRaise(tk::LParen);
+  ExpectOrRaise('(', tk::LParen);
   CompileConditionChain(LevelLabel(llEndIf, branch), LevelLabel(llDoIf, branch));
   compileBranchBody(branch, failure);
 }
@@ -134,19 +152,17 @@ bool TCompiler::CompileIf() {
   const TLabelName exitLabel = LevelLabel(llExitIf, first);
   uint32_t branch = first;
   compileIfBranch(branch, "Error 34512313");
-  uint16_t next = peekElse();
+  uint16_t next = takeElse();
   while (next == tk::ElseIf) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel(llEndIf, branch));
-    GetToken();
     branch = curFunc->PushBrace(btIf).id;
     compileIfBranch(branch, "Error 512313");
-    next = peekElse();
+    next = takeElse();
   }
   if (next == tk::Else) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel(llEndIf, branch));
-    GetToken();
     compileBranchBody(curFunc->PushBrace(btIf).id, "Error 512313");
   } else {
     DefineLabel(LevelLabel(llEndIf, branch));
@@ -161,10 +177,10 @@ bool TCompiler::CompileWhile() {
   const TLabelName head = LevelLabel(llDoWhile, n);
   const TLabelName end = LevelLabel(llEndWhile, n);
   DefineLabel(head);
-  ExpectOrRaise(tk::LParen);
+  ExpectOrRaise('(', tk::LParen);
   // A comparison followed by "or" enters the body directly, not the head.
   CompileConditionChain(end, LevelLabel(llWhileBody, n));
-  ExpectOrRaise(tk::LBrace);
+  ExpectOrRaise('{', tk::LBrace);
   CompileBracedBody("Error 21234234");
   JumpToLabel(kJumpAlways, head);
   DefineLabel(end);
@@ -173,7 +189,7 @@ bool TCompiler::CompileWhile() {
 
 // "repeat { ... } while (condition);" | "repeat { ... } until (condition);" | "repeat { ... };"
 bool TCompiler::CompileRepeat() {
-  ExpectOrRaise(tk::LBrace);
+  ExpectOrRaise('{', tk::LBrace);
   const uint32_t n = curFunc->PushBrace(btRepeat).id;
   const TLabelName start = LevelLabel(llRepStart, n);
   DefineLabel(start);
@@ -188,13 +204,13 @@ bool TCompiler::CompileRepeat() {
   DefineLabel(LevelLabel(llRepNext, n));  // where continue goes: the test
   uint16_t code = kJumpAlways;
   if (form == tk::Until) {
-    ExpectOrRaise(tk::LParen);
+    ExpectOrRaise('(', tk::LParen);
     code = CompileUntilCondition(false);
   } else if (form == tk::While) {
-    ExpectOrRaise(tk::LParen);
+    ExpectOrRaise('(', tk::LParen);
     code = CompileUntilCondition(true);
   }
-  if (form != tk::Semicolon) ExpectOrRaise(tk::Semicolon);
+  if (form != tk::Semicolon) ExpectOrRaise(';', tk::Semicolon);
   JumpToLevelLabel(code, start, n);
   DefineLabel(LevelLabel(llRepEnd, n));
   return true;

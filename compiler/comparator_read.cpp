@@ -1,5 +1,5 @@
-// Every condition has a comparator, mostly right after its left operand: one look at two
-// characters costs a small part of a pass through the lexer.
+// Every condition has a comparator, and every counted loop an "=", mostly right after the
+// operand before: one look at two characters costs a small part of a pass through the lexer.
 #include "compiler/comparator_read.h"
 
 #include <string_view>
@@ -7,15 +7,14 @@
 #include "frontend/compiler.h"
 #include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
-#include "plugins/plugin_manager.h"
 
 namespace kelvo {
 
 namespace {
 
-// The comparator spelled at `p`, split from the characters after it as the lexer splits
+// The comparator or "=" spelled at `p`, split from the characters after it as the lexer splits
 // operators; false for any other operator, and for any other text.
-bool comparatorAt(const char* p, uint16_t& code, std::string_view& text) {
+[[gnu::always_inline]] inline bool operatorAt(const char* p, uint16_t& code, std::string_view& text) {
   const char second = p[0] == '\0' ? '\0' : p[1];  // a zero byte follows every text
   auto found = [&](uint16_t c, std::string_view t) {
     code = c;
@@ -32,29 +31,31 @@ bool comparatorAt(const char* p, uint16_t& code, std::string_view& text) {
     case '=':
       if (second == '=') return found(tk::Equal, "==");
       if (second == '!') return found(tk::NotEqual, "=!");
-      return second == '>' && found(tk::GreaterEqual, "=>");
+      if (second == '>') return found(tk::GreaterEqual, "=>");
+      return found(tk::Assign, "=");
     default: return false;
   }
 }
 
-}  // namespace
-
-uint16_t ReadComparator(TCompiler& c) {
-  if (c.pluginSys && c.pluginSys->HasEntries()) return 0;
-  TAFile& f = *c.curFile;
+// The operator on the reader's line, read as the lexer reads it when it is "=" and `assign`
+// asks for "=", or a comparator and it does not; 0, with nothing read, for any other. Inlined,
+// with the look at the characters, into each reader: a call and a clone each cost a condition more.
+[[gnu::always_inline]] inline uint16_t readOperator(TCompiler& c, bool assign) {
+  if (!c.CanTakeInPlace()) return 0;
+  const TAFile& f = *c.curFile;
   if (f.intCurChar >= f.intSourceLen) return 0;
   const char* source = f.strSource.data();
   const auto at = static_cast<int32_t>(lex::pastBlanks(source + f.intCurChar) - source);  // 0-based
   uint16_t code = 0;
   std::string_view text;
-  if (!comparatorAt(source + at, code, text)) return 0;
-  // As the lexer leaves it: the token starts at its first character, the reader stands after it.
-  const auto length = static_cast<int32_t>(text.size());
-  c.prevTokenType = c.curToken.Token;
-  f.intCurLineChar += at + length - f.intCurChar;
-  f.intCurChar = at + length;
-  c.tokenStart = {at, f.intCurLine, f.intCurLineChar - length};
-  return c.setTokenText(code, text, true);  // the text is a literal, as the lexer's is
+  if (!operatorAt(source + at, code, text) || (code == tk::Assign) != assign) return 0;
+  return c.TakeInPlace(at, static_cast<int32_t>(text.size()), code, text);  // a literal, as the lexer's text is
 }
+
+}  // namespace
+
+uint16_t ReadComparator(TCompiler& c) { return readOperator(c, false); }
+
+bool ReadAssign(TCompiler& c) { return readOperator(c, true) != 0; }
 
 }  // namespace kelvo

@@ -1,5 +1,7 @@
 // Conditions: one comparison between two operands, compiled to a compare and the condition
 // code under which the statement's jump is taken. Two numbers are compared here and now.
+#include <iterator>
+
 #include "assembler/encoders.h"
 #include "compiler/comparator_read.h"
 #include "compiler/structured_labels.h"
@@ -10,16 +12,22 @@ namespace kelvo {
 
 namespace {
 
-// The jump-when-true code of each comparator, by the signedness of the left operand.
-struct TComparator {
-  uint16_t token;
-  uint16_t whenTrueSigned;
-  uint16_t whenTrueUnsigned;
+// The jump-when-true code of each comparator, from "==" to "=>" in the order of their token
+// codes, by the signedness of the left operand.
+struct TWhenTrue {
+  uint16_t whenSigned;
+  uint16_t whenUnsigned;
 };
-constexpr TComparator kComparators[] = {
-    {tk::Equal, 4, 4},      {tk::NotEqual, 5, 5},      {tk::Less, 12, 2},
-    {tk::Greater, 15, 7},   {tk::LessEqual, 14, 6},    {tk::GreaterEqual, 13, 3},
+constexpr TWhenTrue kWhenTrue[] = {
+    {4, 4},    // ==
+    {5, 5},    // != (also written <> and =!)
+    {12, 2},   // <
+    {15, 7},   // >
+    {14, 6},   // <=
+    {13, 3},   // =>
 };
+static_assert(tk::NotEqual == tk::Equal + 1 && tk::Less == tk::Equal + 2 && tk::Greater == tk::Equal + 3 &&
+              tk::LessEqual == tk::Equal + 4 && tk::GreaterEqual == tk::Equal + std::size(kWhenTrue) - 1);
 constexpr uint16_t kNoComparator = 0;  // ")" right after the left operand: compared with 0
 
 bool isNumber(uint16_t code) { return code == tk::Number || code == tk::Hex; }
@@ -32,11 +40,11 @@ bool signedOperand(const TCurrentToken& t) {
   return t.Data->dataSigned;
 }
 
+// `comparator` is one of them, as readComparison leaves it, or kNoComparator.
 uint16_t whenTrue(uint16_t comparator, bool isSigned) {
   if (comparator == kNoComparator) return 5;
-  for (const TComparator& c : kComparators)
-    if (c.token == comparator) return isSigned ? c.whenTrueSigned : c.whenTrueUnsigned;
-  return 5;
+  const TWhenTrue& w = kWhenTrue[comparator - tk::Equal];
+  return isSigned ? w.whenSigned : w.whenUnsigned;
 }
 
 // Two numbers: whether the jump with `code` would be taken.
@@ -153,9 +161,12 @@ uint16_t TCompiler::CompileCondition(bool negate) {
 }
 
 uint16_t TCompiler::readComparison() {
-  if (NextIsChar(')', tk::RParen)) return kNoComparator;
-  uint16_t comparator = lexDepth_ == 0 ? ReadComparator(*this) : 0;
-  if (comparator == 0) comparator = GetToken(false, true);
+  // A comparator found in place is no ")": only when none is does the look for one follow.
+  uint16_t comparator = ReadComparator(*this);
+  if (comparator == 0) {
+    if (NextIsChar(')', tk::RParen)) return kNoComparator;
+    comparator = GetToken(false, true);
+  }
   if (comparator < tk::Equal || comparator > tk::GreaterEqual) Error("Unknown comparator");
   readRightOperand();
   return comparator;

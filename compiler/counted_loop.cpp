@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "assembler/encoders.h"
+#include "compiler/comparator_read.h"
 #include "compiler/operand_location.h"
 #include "compiler/size_messages.h"
 #include "compiler/structured_labels.h"
@@ -63,10 +64,10 @@ static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
     if (c.ExpectToken(codes) == tk::Invalid) c.RaiseError();
     return c.curToken.Token;
   };
-  c.ExpectOrRaise(tk::LParen);
+  c.ExpectOrRaise('(', tk::LParen);
   expect({tk::Register});
   loop.reg = c.curToken.Reg;
-  expect({tk::Assign});
+  if (!ReadAssign(c)) expect({tk::Assign});
   if (expect({tk::Number, tk::Hex, tk::Variable, tk::LocalParam, tk::LocalVar, tk::Minus}) == tk::Minus) {
     expect({tk::Number, tk::Hex});
     c.curToken.Int = -c.curToken.Int;
@@ -81,16 +82,17 @@ static void readCountedLoop(TCompiler& c, TCountedLoop& loop) {
   keepOperand(c.curToken, loop.end);
   loop.step.Token = tk::Number;
   loop.step.Int = 1;
-  if (expect({tk::RParen, tk::Step}) == tk::Step) [[unlikely]] {
+  const bool closed = c.TakePunctuation(')', tk::RParen);  // mostly the ")" follows at once
+  if (!closed && expect({tk::RParen, tk::Step}) == tk::Step) [[unlikely]] {
     expect({tk::Number, tk::Hex, tk::Register});
     keepOperand(c.curToken, loop.step);
-    c.ExpectOrRaise(tk::RParen);
+    c.ExpectOrRaise(')', tk::RParen);
   }
   if (loop.step.Token == tk::Register && regSize(loop.step.Reg) != regSize(loop.reg))
     c.Error(SizeMessage(TSizeMessage::equalSize));
   if (loop.end.Token == tk::Register && regSize(loop.end.Reg) != regSize(loop.reg))
     c.Error(SizeMessage(TSizeMessage::equalSize));
-  c.ExpectOrRaise(tk::LBrace);
+  c.ExpectOrRaise('{', tk::LBrace);
 }
 
 // The register one step before the start, so the step at the loop head brings it there.

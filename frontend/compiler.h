@@ -188,6 +188,11 @@ struct TCompiler {
   // between operands and around bodies cost a look at a few characters. False, with nothing
   // read, for anything else, and for a token inside another (it keeps the outer one's start).
   bool TakePunctuation(char c, uint16_t code);
+  // Takes the token with no value that starts at index `at` of the line being read, `length`
+  // characters long, and leaves the token and the reader as GetToken does; `text` is its text.
+  // For a caller that found it in place, at the outer level and with no plug-in reading.
+  uint16_t TakeInPlace(int32_t at, int32_t length, uint16_t code, std::string_view text);
+  bool CanTakeInPlace() const { return lexDepth_ == 0 && lexerReadsPlain(); }
   // The "Expected ... but found ..." text for the current token, as ExpectToken leaves it.
   void SetExpectedError(const uint16_t* codes, int32_t high);
   // A copy of the token kept for the rest of the compile, for what outlives a statement.
@@ -311,6 +316,11 @@ struct TCompiler {
   void JumpToLabel(uint16_t kind, TLabelName label);
   void JumpToLevelLabel(uint16_t kind, TLabelName label, uint32_t id);
   void ExpectOrRaise(uint16_t code);
+  // The punctuation `c` (code `code`) next, or the error raised: inlined where the character is
+  // known, so that the usual case is one call.
+  void ExpectOrRaise(char c, uint16_t code) {
+    if (!TakePunctuation(c, code)) ExpectOrRaise(code);
+  }
   bool NextIsChar(char c, uint16_t code);
   // Try blocks open between the innermost level and the level at index `target` (-1: all).
   int TryFramesAbove(int32_t target);
@@ -475,7 +485,7 @@ struct TCompiler {
   void compareRegister(TRegister left, const TCurrentToken& right);
   void compileBranchBody(uint32_t level, const char* failure);
   void compileIfBranch(uint32_t branch, const char* failure);
-  uint16_t peekElse();
+  uint16_t takeElse();
   void emitCaseDispatch(uint32_t n, TRegister selector);
   void emitTryUnwind();
   void checkTryBodyJumps(size_t firstFixUp, size_t firstLabel);

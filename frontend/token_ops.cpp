@@ -158,14 +158,19 @@ bool TCompiler::TakePunctuation(char c, uint16_t code) {
   const auto at = static_cast<int32_t>(lex::pastBlanks(text + f.intCurChar) - text);  // the index of c
   if (text[at] != c) return false;
   // A plug-in may claim the character: then only the lexer's own path offers it.
-  if (lexDepth_ != 0 || !lexerReadsPlain()) return false;
-  prevTokenType = curToken.Token;
-  const int32_t column = f.intCurLineChar + at + 1 - f.intCurChar;
-  f.intCurLineChar = column;
-  f.intCurChar = at + 1;
-  tokenStart = {at, f.intCurLine, column - 1};
-  setPlainSourceToken(code, {text + at, 1});  // punctuation carries no value
+  if (!CanTakeInPlace()) return false;
+  TakeInPlace(at, 1, code, {text + at, 1});  // punctuation carries no value
   return true;
+}
+
+uint16_t TCompiler::TakeInPlace(int32_t at, int32_t length, uint16_t code, std::string_view text) {
+  TAFile& f = *curFile;
+  prevTokenType = curToken.Token;
+  const int32_t column = f.intCurLineChar + at + length - f.intCurChar;
+  f.intCurLineChar = column;
+  f.intCurChar = at + length;
+  tokenStart = {at, f.intCurLine, column - length};
+  return setPlainSourceToken(code, text);
 }
 
 void TCompiler::SetExpectedError(const uint16_t* codes, int32_t high) {
