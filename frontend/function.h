@@ -95,9 +95,20 @@ struct TFunction {
   void AddParam(PData data, PDataType type);
   // The type the n-th declared parameter was declared with; nullptr past the last one.
   PDataType paramType(size_t n) const { return n < paramTotal ? paramList[n].type : nullptr; }
-  // Once the body is compiled: code, fix-ups and labels keep only the room they fill. A large
-  // program holds every finished procedure until the link step.
-  void FitToSize();
+};
+
+// The room a body is compiled in, handed on from one body to the next, so that a procedure's
+// code, fix-ups and open levels do not each take and give back room of their own. A finished
+// procedure keeps copies that fit: a large program holds every one until the link step.
+struct TBodyRoom {
+  TCodeBytes code;
+  std::vector<TFixUp> fixUps;
+  std::vector<TBraceLevel> braceLevels;
+
+  // Hands the room to a procedure whose body starts; it has no code yet.
+  void lend(TFunction& f);
+  // Once the body is laid out: the procedure keeps fitted copies, the room comes back empty.
+  void takeBack(TFunction& f);
 };
 
 // What matters only while a body is being compiled. The compiler holds one for every body
