@@ -2,7 +2,18 @@
 
 #include <cassert>
 
+#include "common/record_pool.h"
+
 namespace kelvo {
+
+using TFunctionPool = TRecordPool<sizeof(TFunction), alignof(TFunction)>;
+
+void* TFunction::operator new(size_t size) {
+  assert(size == sizeof(TFunction));
+  return TFunctionPool::take();
+}
+
+void TFunction::operator delete(void* record) noexcept { TFunctionPool::give(record); }
 
 void TBodyRoom::lend(TFunction& f) {
   TAssembler& a = f.recAssembler;

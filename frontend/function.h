@@ -81,6 +81,10 @@ struct TFunction {
   // label jumps shrunk and written. Done when the body ends, or else by the link step.
   bool isLaidOut : 1 = false;
 
+  // From a pool: a large program makes one per procedure and keeps it until the link step.
+  static void* operator new(size_t size);
+  static void operator delete(void* record) noexcept;
+
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);
   TBraceLevel PopBrace();
