@@ -211,8 +211,7 @@ PFunction TCompiler::FindDeclaredMethod(PDataType type, int32_t& headerCount) {
   // The body lays the parameters out again, "this" first.
   headerCount = proc->intParamCount;
   proc->isDeclaration = false;
-  proc->paramList.reset();
-  proc->paramTotal = 0;
+  proc->ClearParams();
   proc->intParamCount = 0;
   proc->intParamOffset = 0;
   proc->dwTotalParamSize = 0;

@@ -47,8 +47,9 @@ struct TFunction {
   std::vector<TBraceLevel> braceLevel;
   std::string Name;
   std::string ImportName;
-  // The declared parameters in order, the hidden "this" not among them; AddParam fills it.
-  std::unique_ptr<TParam[]> paramList;
+  // The declared parameters in order, the hidden "this" not among them; AddParam fills it
+  // and the record owns it.
+  TParam* paramList = nullptr;
   PData LinkedData = nullptr;
   PDataType ResultType = nullptr;
   uint32_t localFixupOffset = 0;  // 1-based position of the locals' reservation
@@ -81,6 +82,11 @@ struct TFunction {
   // label jumps shrunk and written. Done when the body ends, or else by the link step.
   bool isLaidOut : 1 = false;
 
+  TFunction() = default;
+  TFunction(const TFunction&) = delete;
+  TFunction& operator=(const TFunction&) = delete;
+  ~TFunction() { ClearParams(); }
+
   // From a pool: a large program makes one per procedure and keeps it until the link step.
   static void* operator new(size_t size);
   static void operator delete(void* record) noexcept;
@@ -97,6 +103,8 @@ struct TFunction {
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
   // Appends a declared parameter and counts it in intParamCount.
   void AddParam(PData data, PDataType type);
+  // Forgets the declared parameters (not intParamCount).
+  void ClearParams();
   // The type the n-th declared parameter was declared with; nullptr past the last one.
   PDataType paramType(size_t n) const { return n < paramTotal ? paramList[n].type : nullptr; }
 };
