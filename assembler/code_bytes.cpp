@@ -9,8 +9,8 @@ namespace kelvo {
 
 namespace {
 
-// A procedure's code takes its first room in one step rather than in small doublings; the
-// procedure is fitted to size once laid out.
+// A body's code takes its first room in one step rather than in small doublings; the
+// procedure keeps a copy that fits once laid out, and the room serves the next body.
 constexpr size_t kFirstRoom = 512;
 
 }  // namespace
