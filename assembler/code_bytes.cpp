@@ -9,11 +9,20 @@ namespace kelvo {
 
 namespace {
 
-// A procedure's code takes its first room in one step rather than in small doublings; the
-// procedure is fitted to size once laid out.
+// A body's code takes its first room in one step rather than in small doublings; the
+// procedure keeps a copy that fits once laid out, and the room serves the next body.
 constexpr size_t kFirstRoom = 512;
 
 }  // namespace
+
+TCodeBytes::TCodeBytes(const TCodeBytes& other) {
+  const size_t size = other.size();
+  if (size == 0) return;
+  begin_ = static_cast<char*>(std::malloc(size));
+  if (!begin_) throw std::bad_alloc();
+  std::memcpy(begin_, other.begin_, size);
+  end_ = cap_ = begin_ + size;
+}
 
 TCodeBytes::~TCodeBytes() { std::free(begin_); }
 
@@ -51,20 +60,6 @@ void TCodeBytes::prepend(const char* bytes, size_t n) {
   std::memmove(begin_ + n, begin_, size());
   std::memcpy(begin_, bytes, n);
   end_ += n;
-}
-
-void TCodeBytes::shrink_to_fit() {
-  if (end_ == cap_) return;
-  const size_t size = this->size();
-  if (size == 0) {
-    std::free(begin_);
-    begin_ = end_ = cap_ = nullptr;
-    return;
-  }
-  if (char* bytes = static_cast<char*>(std::realloc(begin_, size))) {
-    begin_ = bytes;
-    end_ = cap_ = bytes + size;
-  }
 }
 
 }  // namespace kelvo

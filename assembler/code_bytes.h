@@ -23,7 +23,8 @@ class TCodeBytes {
   static constexpr size_t kBlock = 24;
 
   TCodeBytes() = default;
-  TCodeBytes(const TCodeBytes& other) { append(other.data(), other.size()); }
+  // A copy takes only the room the bytes fill: a finished procedure is kept that way.
+  TCodeBytes(const TCodeBytes& other);
   TCodeBytes(TCodeBytes&& other) noexcept { swap(other); }
   TCodeBytes& operator=(TCodeBytes other) noexcept {
     swap(other);
@@ -68,8 +69,7 @@ class TCodeBytes {
   // Keeps the first n bytes; never grows.
   void truncate(size_t n) { end_ = begin_ + (n < size() ? n : size()); }
   void clear() { end_ = begin_; }
-  // Gives back the room behind the code: a large program keeps every procedure until the end.
-  void shrink_to_fit();
+  void swap(TCodeBytes& other) noexcept;
 
   // Little-endian fields of 1 to 4 bytes inside the code.
   void patchLE(size_t at, uint32_t value, int bytes) {
@@ -82,7 +82,6 @@ class TCodeBytes {
   }
 
  private:
-  void swap(TCodeBytes& other) noexcept;
   // Makes room for `more` bytes behind the code; out of line, as it is rare.
   void grow(size_t more);
 

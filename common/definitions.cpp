@@ -1,6 +1,19 @@
 #include "common/definitions.h"
 
+#include <cassert>
+
+#include "common/record_pool.h"
+
 namespace kelvo {
+
+using TDataPool = TRecordPool<sizeof(TData), alignof(TData)>;
+
+void* TData::operator new(size_t size) {
+  assert(size == sizeof(TData));
+  return TDataPool::take();
+}
+
+void TData::operator delete(void* record) noexcept { TDataPool::give(record); }
 
 const char* const kRegisterNames[kRegisterCount] = {
     "eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi",

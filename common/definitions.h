@@ -94,6 +94,10 @@ struct TData {
   TRegister dataRegister = rdEAX;
   bool dataSigned = false;
   bool dataIsArray = false;  // declared with [n] or []: an index picks elements even for one
+
+  // From a pool: a large program makes one for every parameter and keeps it to the end.
+  static void* operator new(size_t size);
+  static void operator delete(void* record) noexcept;
 };
 
 // A built-in or declared type; the four member arrays run in parallel.

@@ -178,6 +178,7 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   proc->intRegParamCount = inRegisters;
   proc->intParamCount -= inRegisters;
   proc->dwTotalParamSize = static_cast<uint32_t>(offset - firstOffset);
+  bodyRoom_.lend(*proc);
   EmitPrologue(proc);
   lastAddedProc = proc;
   if (isMethod) [[unlikely]] {
@@ -186,14 +187,10 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
     PushReg(proc->recAssembler, objectReg);
     MovRegMem(proc->recAssembler, 1, objectReg, Settings.localsReg, rdEAX, static_cast<int32_t>(self->dataAddress), 1);
   }
-  // Every body opens levels; the room the last one had is handed on rather than taken anew.
-  proc->braceLevel.swap(spareBraceLevels_);
-  // A usual body records fix-ups: room for them from the start, so its first jump or address
-  // operand takes no longer way than the rest.
+  // A usual body records fix-ups: room for them from the start (the first body takes it, the
+  // rest inherit it), so its first jump or address operand takes no longer way than the rest.
   if (proc->recAssembler.FixUps.capacity() == 0) GrowFixUps(proc->recAssembler);
   if (!CompileBlock(proc->FuncIndex, false, false, false)) RaiseError();
-  spareBraceLevels_.swap(proc->braceLevel);
-  spareBraceLevels_.clear();
   FinishProcedure(proc);
   bInProcedure = false;
   Settings.localsReg = savedLocalsReg;
@@ -214,8 +211,7 @@ PFunction TCompiler::FindDeclaredMethod(PDataType type, int32_t& headerCount) {
   // The body lays the parameters out again, "this" first.
   headerCount = proc->intParamCount;
   proc->isDeclaration = false;
-  proc->paramList.reset();
-  proc->paramTotal = 0;
+  proc->ClearParams();
   proc->intParamCount = 0;
   proc->intParamOffset = 0;
   proc->dwTotalParamSize = 0;
@@ -255,7 +251,7 @@ void TCompiler::FinishProcedure(PFunction proc) {
   if (proc->recAssembler.cpuMode == 16 && alignValue(proc->dwTotalLocalSize, 4) > 0x7FFC) [[unlikely]]
     Error("The locals of \"" + proc->Name + "\" take more than the 32 KB that 16-bit code can reserve");
   procedureLayout_.layOut(nullptr, *proc, nullptr, false);
-  proc->FitToSize();
+  bodyRoom_.takeBack(*proc);
 }
 
 }  // namespace kelvo

@@ -471,7 +471,7 @@ struct TCompiler {
   bool logFailed_ = false;
   bool entryDeclared_ = false;
   int blockDepth_ = 0;
-  std::vector<TBraceLevel> spareBraceLevels_;  // a finished body's room, for the next one's open levels
+  TBodyRoom bodyRoom_;  // a finished body's room, for the next one
   TProcedureLayout procedureLayout_;  // scratch for FinishProcedure
   void releaseState();
   // structured statements

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,42 @@ namespace kelvo {
 
 // A name with a number beside it: labels with their code positions.
 using TNamedEntry = std::pair<std::string, int64_t>;
+
+// A list most procedures leave empty (offset labels): an empty one costs a pointer rather
+// than a vector, as a large program holds every procedure until the link step.
+template <class T>
+class TRareList {
+ public:
+  template <class... TArgs>
+  void emplace_back(TArgs&&... args) {
+    if (!items_) items_ = std::make_unique<std::vector<T>>();
+    items_->emplace_back(std::forward<TArgs>(args)...);
+  }
+  size_t size() const { return items_ ? items_->size() : 0; }
+  const T& operator[](size_t i) const { return (*items_)[i]; }
+
+ private:
+  std::unique_ptr<std::vector<T>> items_;
+};
+
+// A text most procedures leave empty (the name an import or header links by), kept the same way.
+class TRareText {
+ public:
+  TRareText& operator=(std::string_view text) {
+    if (text.empty()) text_.reset();
+    else text_ = std::make_unique<std::string>(text);
+    return *this;
+  }
+  bool empty() const { return !text_; }
+  void clear() { text_.reset(); }
+  operator const std::string&() const;
+  friend bool operator==(const TRareText& a, std::string_view b) {
+    return std::string_view(static_cast<const std::string&>(a)) == b;
+  }
+
+ private:
+  std::unique_ptr<std::string> text_;
+};
 
 // Kinds of open block: the if statement and try/except use btIf; repeat and for use btRepeat.
 enum TBraceType : uint8_t { btWhile, btIf, btElse, btRepeat, btCase };
@@ -43,12 +80,13 @@ struct TFunction {
   // holds one per procedure until the link step.
   TAssembler recAssembler;
   std::vector<TJumpLabel> jmpLabels;
-  std::vector<TNamedEntry> ofsLabels;
+  TRareList<TNamedEntry> ofsLabels;
   std::vector<TBraceLevel> braceLevel;
   std::string Name;
-  std::string ImportName;
-  // The declared parameters in order, the hidden "this" not among them; AddParam fills it.
-  std::unique_ptr<TParam[]> paramList;
+  TRareText ImportName;
+  // The declared parameters in order, the hidden "this" not among them; AddParam fills it
+  // and the record owns it.
+  TParam* paramList = nullptr;
   PData LinkedData = nullptr;
   PDataType ResultType = nullptr;
   uint32_t localFixupOffset = 0;  // 1-based position of the locals' reservation
@@ -81,6 +119,15 @@ struct TFunction {
   // label jumps shrunk and written. Done when the body ends, or else by the link step.
   bool isLaidOut : 1 = false;
 
+  TFunction() = default;
+  TFunction(const TFunction&) = delete;
+  TFunction& operator=(const TFunction&) = delete;
+  ~TFunction() { ClearParams(); }
+
+  // From a pool: a large program makes one per procedure and keeps it until the link step.
+  static void* operator new(size_t size);
+  static void operator delete(void* record) noexcept;
+
   // Open blocks: every level gets a number unique within the procedure.
   TBraceLevel PushBrace(TBraceType kind);
   TBraceLevel PopBrace();
@@ -93,11 +140,24 @@ struct TFunction {
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
   // Appends a declared parameter and counts it in intParamCount.
   void AddParam(PData data, PDataType type);
+  // Forgets the declared parameters (not intParamCount).
+  void ClearParams();
   // The type the n-th declared parameter was declared with; nullptr past the last one.
   PDataType paramType(size_t n) const { return n < paramTotal ? paramList[n].type : nullptr; }
-  // Once the body is compiled: code, fix-ups and labels keep only the room they fill. A large
-  // program holds every finished procedure until the link step.
-  void FitToSize();
+};
+
+// The room a body is compiled in, handed on from one body to the next, so that a procedure's
+// code, fix-ups and open levels do not each take and give back room of their own. A finished
+// procedure keeps copies that fit: a large program holds every one until the link step.
+struct TBodyRoom {
+  TCodeBytes code;
+  std::vector<TFixUp> fixUps;
+  std::vector<TBraceLevel> braceLevels;
+
+  // Hands the room to a procedure whose body starts; it has no code yet.
+  void lend(TFunction& f);
+  // Once the body is laid out: the procedure keeps fitted copies, the room comes back empty.
+  void takeBack(TFunction& f);
 };
 
 // What matters only while a body is being compiled. The compiler holds one for every body
