@@ -179,6 +179,47 @@ inline void EncodeLocImm(TAssembler& a, const TForm& f, int bytes, const TLocati
   Emit(a, in);
 }
 
+// A global data item under a PlainDword row, written straight into the code like the register
+// forms: the disp32 at `at` (zero), with the fix-up of the item's address Emit would record for
+// it. Returns the bytes written so far.
+inline size_t putPlainVar(TAssembler& a, uint8_t* p, size_t at, uint32_t dataIdent, uint32_t offset) {
+  std::memset(p + at, 0, 4);
+  AddFixUp(a, ftDataAddress, 32, dataIdent, static_cast<uint32_t>(a.strCode.size() + at), offset, -1, kJumpAlways);
+  return at + 4;
+}
+// A global data item in r/m, with a register or a digit.
+inline void EncodeVar(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, uint32_t dataIdent, uint32_t offset) {
+  if (PlainDword(a, f, bytes)) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    p[0] = f.opcode[0];
+    p[1] = ModRM(0, RegField(f, regNum), 5);
+    return commitPlain(a, putPlainVar(a, p, 2, dataIdent, offset));
+  }
+  EncodeLoc(a, f, bytes, regNum, VarLocation(dataIdent, offset));
+}
+// The accumulator and a global data item ("moffs"): no ModRM byte.
+inline void EncodeMoffsVar(TAssembler& a, const TForm& f, int bytes, uint32_t dataIdent, uint32_t offset) {
+  if (PlainDword(a, f, bytes)) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    p[0] = f.opcode[0];
+    return commitPlain(a, putPlainVar(a, p, 1, dataIdent, offset));
+  }
+  TInstr in(a);
+  PutMoffsVar(in, f, bytes, dataIdent, offset);
+  Emit(a, in);
+}
+// A global data item in r/m and an immediate without a fix-up.
+inline void EncodeVarImm(TAssembler& a, const TForm& f, int bytes, uint32_t dataIdent, uint32_t offset, uint32_t imm) {
+  if (PlainDword(a, f, bytes)) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    p[0] = f.opcode[0];
+    p[1] = ModRM(0, RegField(f, 0), 5);
+    const size_t n = putPlainVar(a, p, 2, dataIdent, offset);
+    return commitPlain(a, n + putPlainImmediate(p + n, f, imm));
+  }
+  EncodeLocImm(a, f, bytes, VarLocation(dataIdent, offset), imm);
+}
+
 // --- any row with any operands (the generic path: the forms test and table-driven statements)
 struct TFormOperand {
   enum TKind : uint8_t { okNone, okReg, okNumber, okLoc, okImm } kind = okNone;
