@@ -179,6 +179,28 @@ inline void EncodeLocImm(TAssembler& a, const TForm& f, int bytes, const TLocati
   Emit(a, in);
 }
 
+// One 32-bit base register and a displacement ([ebp+8], [esi+12]: locals, parameters, pointers)
+// under a PlainDword row, written straight into the code as PutMemOperand would put it; false,
+// writing nothing, for any other operand.
+inline bool EncodePlainBaseDisp(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
+  const TMemOperand& m = loc.mem;
+  if (loc.isVar || loc.segPrefix >= 0 || m.regCount != 1 || m.scale != 0 || !Is32(m.base) ||
+      !PlainDword(a, f, bytes))
+    return false;
+  uint8_t* p = a.strCode.blockRoom();
+  const int mod = DispMod(m.disp, m.base == rdEBP);
+  p[0] = f.opcode[0];
+  p[1] = ModRM(mod, RegField(f, regNum), m.base);
+  size_t n = 2;
+  if (m.base == rdESP) p[n++] = SIB(0, 4, 4);
+  const auto disp = static_cast<uint32_t>(m.disp);
+  const uint8_t le[4] = {static_cast<uint8_t>(disp), static_cast<uint8_t>(disp >> 8), static_cast<uint8_t>(disp >> 16),
+                         static_cast<uint8_t>(disp >> 24)};
+  std::memcpy(p + n, le, 4);  // the block has room behind the instruction
+  commitPlain(a, n + (mod == 1 ? 1 : mod == 2 ? 4 : 0));
+  return true;
+}
+
 // A global data item under a PlainDword row, written straight into the code like the register
 // forms: the disp32 at `at` (zero), with the fix-up of the item's address Emit would record for
 // it. Returns the bytes written so far.

@@ -116,6 +116,7 @@ void SubVarImm(TAssembler& a, int32_t size, uint32_t dataIdent, int64_t imm, uin
 
 // A register and a memory operand: the row says which of them is the destination.
 static void regLoc(TAssembler& a, TFormId form, TRegister reg, const TLocation& loc) {
+  if (EncodePlainBaseDisp(a, kForms[form], RegBytes(reg), RegNum(reg), loc)) return;
   EncodeLoc(a, kForms[form], RegBytes(reg), RegNum(reg), loc);
 }
 static void regVar(TAssembler& a, TFormId form, TRegister reg, uint32_t dataIdent, uint32_t offset) {
