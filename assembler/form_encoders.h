@@ -209,13 +209,22 @@ inline size_t putPlainVar(TAssembler& a, uint8_t* p, size_t at, uint32_t dataIde
   AddFixUp(a, ftDataAddress, 32, dataIdent, static_cast<uint32_t>(a.strCode.size() + at), offset, -1, kJumpAlways);
   return at + 4;
 }
+// The row's opcode bytes as they stand are the instruction's start, as PutOpcode would put them
+// for a memory operand: appended 32-bit code, no x87 wait, no operand-size prefix, no byte form.
+// Beyond PlainDword's rows, those of two and more bytes (movzx, the 0F forms).
+inline bool PlainOpcode(const TAssembler& a, const TForm& f, int bytes) {
+  if (PlainDword(a, f, bytes)) return true;
+  const int size = OperandSize(f, bytes);
+  return a.cpuMode == 32 && !a.reverseMode && !(f.opLen > 1 && f.opcode[0] == 0x9B) && (size == 0 || size == 4) &&
+         !(bytes == 1 && (f.rules & frByte));
+}
 // A global data item in r/m, with a register or a digit.
 inline void EncodeVar(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, uint32_t dataIdent, uint32_t offset) {
-  if (PlainDword(a, f, bytes)) [[likely]] {
+  if (PlainOpcode(a, f, bytes)) [[likely]] {
     uint8_t* p = a.strCode.blockRoom();
-    p[0] = f.opcode[0];
-    p[1] = ModRM(0, RegField(f, regNum), 5);
-    return commitPlain(a, putPlainVar(a, p, 2, dataIdent, offset));
+    std::memcpy(p, f.opcode, sizeof f.opcode);  // the block has room behind the instruction
+    p[f.opLen] = ModRM(0, RegField(f, regNum), 5);
+    return commitPlain(a, putPlainVar(a, p, f.opLen + 1u, dataIdent, offset));
   }
   EncodeLoc(a, f, bytes, regNum, VarLocation(dataIdent, offset));
 }
