@@ -137,17 +137,33 @@ void TSmartList::freeSlot(TSmartBucket& b, size_t slot) {
 }
 
 TIdentifier* TSmartList::Add(TIdentifier entry) {
-  entry.identScope = F_CurScope;
-  const int index = BucketOf(entry.identName);
-  TSmartBucket& b = F_List[static_cast<size_t>(index)];
-  if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
-  const uint32_t hash = hashOf(entry.identName);
-  const size_t slot = slotOf(b, entry.identName, hash);
-  if (b.newest[slot].at == kNone) ++b.names;
-  TSmartEntry& added = b.entries.emplace_back();
+  const int bucket = BucketOf(entry.identName);
+  TSmartEntry& added = F_List[static_cast<size_t>(bucket)].entries.emplace_back();
   static_cast<TIdentifier&>(added) = std::move(entry);
+  return index(bucket, added, hashOf(added.identName));
+}
+
+TIdentifier* TSmartList::Declare(std::string_view name, TIdentType type, int32_t position) {
+  const int bucket = name.empty() ? kBucketCount - 1 : bucketOfLower(kLower[static_cast<uint8_t>(name[0])]);
+  TSmartEntry& added = F_List[static_cast<size_t>(bucket)].entries.emplace_back();
+  added.identName.assign(name);
+  uint64_t h = kHashStart;
+  for (char& c : added.identName) h = hashStep(h, c = kLower[static_cast<uint8_t>(c)]);
+  added.identData = nullptr;
+  added.identPos = position;
+  added.identType = type;
+  return index(bucket, added, hashEnd(h));
+}
+
+// The bucket's newly added last entry, in the current scope, becomes the newest of its name.
+TIdentifier* TSmartList::index(int bucket, TSmartEntry& added, uint32_t hash) {
+  TSmartBucket& b = F_List[static_cast<size_t>(bucket)];
+  added.identScope = F_CurScope;
+  if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
+  const size_t slot = slotOf(b, added.identName, hash);  // the new entry is not in the index yet
+  if (b.newest[slot].at == kNone) ++b.names;
   added.older = b.newest[slot].at;
-  noteLast(index);
+  noteLast(bucket);
   b.newest[slot] = {static_cast<uint32_t>(b.entries.size() - 1), hash};
   return &added;
 }
