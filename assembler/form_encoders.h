@@ -180,14 +180,14 @@ inline void EncodeLocImm(TAssembler& a, const TForm& f, int bytes, const TLocati
 }
 
 // One 32-bit base register and a displacement ([ebp+8], [esi+12]: locals, parameters, pointers)
-// under a PlainDword row, written straight into the code as PutMemOperand would put it; false,
-// writing nothing, for any other operand.
-inline bool EncodePlainBaseDisp(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
+// under a PlainDword row: the operand is written straight into the code as PutMemOperand would
+// put it. Any other operand is left to the generic pieces.
+inline bool IsPlainBaseDisp(const TAssembler& a, const TForm& f, int bytes, const TLocation& loc) {
   const TMemOperand& m = loc.mem;
-  if (loc.isVar || loc.segPrefix >= 0 || m.regCount != 1 || m.scale != 0 || !Is32(m.base) ||
-      !PlainDword(a, f, bytes))
-    return false;
-  uint8_t* p = a.strCode.blockRoom();
+  return !loc.isVar && loc.segPrefix < 0 && m.regCount == 1 && m.scale == 0 && Is32(m.base) && PlainDword(a, f, bytes);
+}
+// The opcode, ModRM, the SIB of ESP and the displacement; the number of bytes written.
+inline size_t putPlainBaseDisp(uint8_t* p, const TForm& f, uint8_t regNum, const TMemOperand& m) {
   const int mod = DispMod(m.disp, m.base == rdEBP);
   p[0] = f.opcode[0];
   p[1] = ModRM(mod, RegField(f, regNum), m.base);
@@ -197,7 +197,20 @@ inline bool EncodePlainBaseDisp(TAssembler& a, const TForm& f, int bytes, uint8_
   const uint8_t le[4] = {static_cast<uint8_t>(disp), static_cast<uint8_t>(disp >> 8), static_cast<uint8_t>(disp >> 16),
                          static_cast<uint8_t>(disp >> 24)};
   std::memcpy(p + n, le, 4);  // the block has room behind the instruction
-  commitPlain(a, n + (mod == 1 ? 1 : mod == 2 ? 4 : 0));
+  return n + (mod == 1 ? 1 : mod == 2 ? 4 : 0);
+}
+// With a register or a digit; false, writing nothing, for an operand that is not plain.
+inline bool EncodePlainBaseDisp(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
+  if (!IsPlainBaseDisp(a, f, bytes, loc)) return false;
+  commitPlain(a, putPlainBaseDisp(a.strCode.blockRoom(), f, regNum, loc.mem));
+  return true;
+}
+// With an immediate that takes no fix-up.
+inline bool EncodePlainBaseDispImm(TAssembler& a, const TForm& f, int bytes, const TLocation& loc, uint32_t imm) {
+  if (!IsPlainBaseDisp(a, f, bytes, loc)) return false;
+  uint8_t* p = a.strCode.blockRoom();
+  const size_t n = putPlainBaseDisp(p, f, 0, loc.mem);
+  commitPlain(a, n + putPlainImmediate(p + n, f, imm));
   return true;
 }
 

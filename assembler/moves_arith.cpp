@@ -70,6 +70,7 @@ static void aluMemImm(TAssembler& a, TAluOp alu, const char* sizeError, int32_t 
   if (size != 1 && size != 2 && size != 4) EncoderError(sizeError);
   if (fix != ftNone && size != 4) EncoderError("Expected 32 bit ptr size");
   const auto value = static_cast<uint32_t>(imm);
+  if (fix == ftNone && EncodePlainBaseDispImm(a, kForms[kAluForms[alu].rmImm], size, loc, value)) return;
   EncodeLocImm(a, kForms[kAluForms[alu].rmImm], size, loc, value, fix, value);
 }
 
@@ -222,7 +223,9 @@ void MovMemImm(TAssembler& a, int32_t regCount, int32_t size, int32_t imm, TRegi
   if (size != 1 && size != 2 && size != 4) EncoderError("Error 3123332");
   if (fix != ftNone && size != 4) EncoderError("Expected 32 bit ptr size");
   const auto value = static_cast<uint32_t>(imm);
-  EncodeLocImm(a, kForms[fmMovRmImm], size, mem(regCount, base, index, disp, scale), value, fix, value);
+  const TLocation loc = mem(regCount, base, index, disp, scale);
+  if (fix == ftNone && EncodePlainBaseDispImm(a, kForms[fmMovRmImm], size, loc, value)) return;
+  EncodeLocImm(a, kForms[fmMovRmImm], size, loc, value, fix, value);
 }
 
 // The accumulator has its own absolute-address forms (A0-A3) with no ModRM byte.
