@@ -37,6 +37,10 @@ bool sameName(const std::string& a, std::string_view b) {
 }
 
 int bucketOfLower(char c) { return (c >= 'a' && c <= 'z') ? c - 'a' : TSmartList::kBucketCount - 1; }
+// The bucket of a name in any letter case.
+int bucketOfName(std::string_view name) {
+  return name.empty() ? TSmartList::kBucketCount - 1 : bucketOfLower(kLower[static_cast<uint8_t>(name[0])]);
+}
 
 // The same, `b` in any letter case.
 bool sameLowered(const std::string& lower, std::string_view b) {
@@ -144,15 +148,14 @@ TIdentifier* TSmartList::Add(TIdentifier entry) {
 }
 
 TIdentifier* TSmartList::Declare(std::string_view name, TIdentType type, int32_t position) {
-  const int bucket = name.empty() ? kBucketCount - 1 : bucketOfLower(kLower[static_cast<uint8_t>(name[0])]);
+  const int bucket = bucketOfName(name);
   TSmartEntry& added = F_List[static_cast<size_t>(bucket)].entries.emplace_back();
   added.identName.assign(name);
-  uint64_t h = kHashStart;
-  for (char& c : added.identName) h = hashStep(h, c = kLower[static_cast<uint8_t>(c)]);
+  for (char& c : added.identName) c = kLower[static_cast<uint8_t>(c)];
   added.identData = nullptr;
   added.identPos = position;
   added.identType = type;
-  return index(bucket, added, hashEnd(h));
+  return index(bucket, added, hashOf(added.identName));
 }
 
 // The bucket's newly added last entry, in the current scope, becomes the newest of its name.
@@ -232,7 +235,7 @@ bool TSmartList::visibleOutsideScope(const TIdentifier& entry) const {
 // Lower-cases and hashes the name as it probes, without writing the key out: a look-up is made
 // for nearly every word of a program, and most find a name of one or two slots' probing.
 const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
-  const TSmartBucket& b = F_List[name.empty() ? kBucketCount - 1 : bucketOfLower(kLower[static_cast<uint8_t>(name[0])])];
+  const TSmartBucket& b = F_List[static_cast<size_t>(bucketOfName(name))];
   if (b.newest.empty()) return nullptr;
   uint64_t h = kHashStart;
   for (char c : name) h = hashStep(h, kLower[static_cast<uint8_t>(c)]);
