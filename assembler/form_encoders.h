@@ -199,13 +199,7 @@ inline size_t putPlainBaseDisp(uint8_t* p, const TForm& f, uint8_t regNum, const
   std::memcpy(p + n, le, 4);  // the block has room behind the instruction
   return n + (mod == 1 ? 1 : mod == 2 ? 4 : 0);
 }
-// With a register or a digit; false, writing nothing, for an operand that is not plain.
-inline bool EncodePlainBaseDisp(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, const TLocation& loc) {
-  if (!IsPlainBaseDisp(a, f, bytes, loc)) return false;
-  commitPlain(a, putPlainBaseDisp(a.strCode.blockRoom(), f, regNum, loc.mem));
-  return true;
-}
-// With an immediate that takes no fix-up.
+// With an immediate that takes no fix-up; false, writing nothing, for an operand that is not plain.
 inline bool EncodePlainBaseDispImm(TAssembler& a, const TForm& f, int bytes, const TLocation& loc, uint32_t imm) {
   if (!IsPlainBaseDisp(a, f, bytes, loc)) return false;
   uint8_t* p = a.strCode.blockRoom();

@@ -116,9 +116,15 @@ void SubVarImm(TAssembler& a, int32_t size, uint32_t dataIdent, int64_t imm, uin
 }
 
 // A register and a memory operand: the row says which of them is the destination.
+// A plain [base+disp] operand is written in place; apart, so that the generic path stays as
+// small as it was in the callers it is inlined into.
+[[gnu::noinline]] static void regBaseDisp(TAssembler& a, const TForm& f, uint8_t regNum, const TMemOperand& m) {
+  commitPlain(a, putPlainBaseDisp(a.strCode.blockRoom(), f, regNum, m));
+}
 static void regLoc(TAssembler& a, TFormId form, TRegister reg, const TLocation& loc) {
-  if (EncodePlainBaseDisp(a, kForms[form], RegBytes(reg), RegNum(reg), loc)) return;
-  EncodeLoc(a, kForms[form], RegBytes(reg), RegNum(reg), loc);
+  const TForm& f = kForms[form];
+  if (IsPlainBaseDisp(a, f, RegBytes(reg), loc)) return regBaseDisp(a, f, RegNum(reg), loc.mem);
+  EncodeLoc(a, f, RegBytes(reg), RegNum(reg), loc);
 }
 static void regVar(TAssembler& a, TFormId form, TRegister reg, uint32_t dataIdent, uint32_t offset) {
   EncodeVar(a, kForms[form], RegBytes(reg), RegNum(reg), dataIdent, offset);
