@@ -99,7 +99,7 @@ struct TSmartList {
   uint32_t innerBuckets_ = 0;
   void noteLast(int bucket);
   TIdentifier* index(int bucket, TSmartEntry& added, uint32_t hash);
-  mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate; never shrinks
+  mutable std::string scratch_;  // lower-cased key of a removal, reused; never shrinks
   std::string_view lowered(std::string_view name, uint32_t& hash) const;
   [[gnu::noinline]] void growScratch(size_t size) const;
   bool visibleOutsideScope(const TIdentifier& entry) const;
