@@ -176,7 +176,8 @@ void XchgRegVar(TAssembler& a, TRegister reg, uint32_t dataIdent, uint32_t offse
 void MovzxRegVar(TAssembler& a, TRegister reg, uint32_t dataIdent, uint32_t offset, int32_t sourceBits) {
   // A byte destination cannot widen, and a word into a word register is no extension.
   if (Is8(reg) || (Is16(reg) && sourceBits == 16)) EncoderError("Invalid operand size");
-  regLoc(a, Is32(reg) && sourceBits == 16 ? fmMovzxR32Rm16 : fmMovzxRRm8, reg, VarLocation(dataIdent, offset));
+  EncodeVar(a, kForms[Is32(reg) && sourceBits == 16 ? fmMovzxR32Rm16 : fmMovzxRRm8], RegBytes(reg), RegNum(reg),
+            dataIdent, offset);
 }
 
 }  // namespace kelvo

@@ -179,6 +179,85 @@ inline void EncodeLocImm(TAssembler& a, const TForm& f, int bytes, const TLocati
   Emit(a, in);
 }
 
+// One 32-bit base register and a displacement ([ebp+8], [esi+12]: locals, parameters, pointers)
+// under a PlainDword row: the operand is written straight into the code as PutMemOperand would
+// put it. Any other operand is left to the generic pieces.
+inline bool IsPlainBaseDisp(const TAssembler& a, const TForm& f, int bytes, const TLocation& loc) {
+  const TMemOperand& m = loc.mem;
+  return !loc.isVar && loc.segPrefix < 0 && m.regCount == 1 && m.scale == 0 && Is32(m.base) && PlainDword(a, f, bytes);
+}
+// The opcode, ModRM, the SIB of ESP and the displacement; the number of bytes written.
+inline size_t putPlainBaseDisp(uint8_t* p, const TForm& f, uint8_t regNum, const TMemOperand& m) {
+  const int mod = DispMod(m.disp, m.base == rdEBP);
+  p[0] = f.opcode[0];
+  p[1] = ModRM(mod, RegField(f, regNum), m.base);
+  size_t n = 2;
+  if (m.base == rdESP) p[n++] = SIB(0, 4, 4);
+  const auto disp = static_cast<uint32_t>(m.disp);
+  const uint8_t le[4] = {static_cast<uint8_t>(disp), static_cast<uint8_t>(disp >> 8), static_cast<uint8_t>(disp >> 16),
+                         static_cast<uint8_t>(disp >> 24)};
+  std::memcpy(p + n, le, 4);  // the block has room behind the instruction
+  return n + (mod == 1 ? 1 : mod == 2 ? 4 : 0);
+}
+// With an immediate that takes no fix-up; false, writing nothing, for an operand that is not plain.
+inline bool EncodePlainBaseDispImm(TAssembler& a, const TForm& f, int bytes, const TLocation& loc, uint32_t imm) {
+  if (!IsPlainBaseDisp(a, f, bytes, loc)) return false;
+  uint8_t* p = a.strCode.blockRoom();
+  const size_t n = putPlainBaseDisp(p, f, 0, loc.mem);
+  commitPlain(a, n + putPlainImmediate(p + n, f, imm));
+  return true;
+}
+
+// A global data item under a PlainDword row, written straight into the code like the register
+// forms: the disp32 at `at` (zero), with the fix-up of the item's address Emit would record for
+// it. Returns the bytes written so far.
+inline size_t putPlainVar(TAssembler& a, uint8_t* p, size_t at, uint32_t dataIdent, uint32_t offset) {
+  std::memset(p + at, 0, 4);
+  AddFixUp(a, ftDataAddress, 32, dataIdent, static_cast<uint32_t>(a.strCode.size() + at), offset, -1, kJumpAlways);
+  return at + 4;
+}
+// The row's opcode bytes as they stand are the instruction's start, as PutOpcode would put them
+// for a memory operand: appended 32-bit code, no x87 wait, no operand-size prefix, no byte form.
+// Beyond PlainDword's rows, those of two and more bytes (movzx, the 0F forms).
+inline bool PlainOpcode(const TAssembler& a, const TForm& f, int bytes) {
+  if (PlainDword(a, f, bytes)) return true;
+  const int size = OperandSize(f, bytes);
+  return a.cpuMode == 32 && !a.reverseMode && !(f.opLen > 1 && f.opcode[0] == 0x9B) && (size == 0 || size == 4) &&
+         !(bytes == 1 && (f.rules & frByte));
+}
+// A global data item in r/m, with a register or a digit.
+inline void EncodeVar(TAssembler& a, const TForm& f, int bytes, uint8_t regNum, uint32_t dataIdent, uint32_t offset) {
+  if (PlainOpcode(a, f, bytes)) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    std::memcpy(p, f.opcode, sizeof f.opcode);  // the block has room behind the instruction
+    p[f.opLen] = ModRM(0, RegField(f, regNum), 5);
+    return commitPlain(a, putPlainVar(a, p, f.opLen + 1u, dataIdent, offset));
+  }
+  EncodeLoc(a, f, bytes, regNum, VarLocation(dataIdent, offset));
+}
+// The accumulator and a global data item ("moffs"): no ModRM byte.
+inline void EncodeMoffsVar(TAssembler& a, const TForm& f, int bytes, uint32_t dataIdent, uint32_t offset) {
+  if (PlainDword(a, f, bytes)) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    p[0] = f.opcode[0];
+    return commitPlain(a, putPlainVar(a, p, 1, dataIdent, offset));
+  }
+  TInstr in(a);
+  PutMoffsVar(in, f, bytes, dataIdent, offset);
+  Emit(a, in);
+}
+// A global data item in r/m and an immediate without a fix-up.
+inline void EncodeVarImm(TAssembler& a, const TForm& f, int bytes, uint32_t dataIdent, uint32_t offset, uint32_t imm) {
+  if (PlainDword(a, f, bytes)) [[likely]] {
+    uint8_t* p = a.strCode.blockRoom();
+    p[0] = f.opcode[0];
+    p[1] = ModRM(0, RegField(f, 0), 5);
+    const size_t n = putPlainVar(a, p, 2, dataIdent, offset);
+    return commitPlain(a, n + putPlainImmediate(p + n, f, imm));
+  }
+  EncodeLocImm(a, f, bytes, VarLocation(dataIdent, offset), imm);
+}
+
 // --- any row with any operands (the generic path: the forms test and table-driven statements)
 struct TFormOperand {
   enum TKind : uint8_t { okNone, okReg, okNumber, okLoc, okImm } kind = okNone;

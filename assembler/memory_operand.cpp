@@ -25,12 +25,6 @@ static void checkMemOperand(const TMemOperand& m) {
   if (m.regCount >= 2 && m.scale > 0 && m.index == rdESP) EncoderError("Invalid use of register");
 }
 
-// mod 00: no displacement, 01: disp8, 10: disp32.
-static int dispMod(int32_t disp, bool needsDisp) {
-  if (disp == 0 && !needsDisp) return 0;
-  return FitsInt8(disp) ? 1 : 2;
-}
-
 static void putDisp(TInstr& in, int mod, int32_t disp) {
   if (mod == 1) in.put(static_cast<uint8_t>(disp));
   else if (mod == 2) in.put32(static_cast<uint32_t>(disp));
@@ -52,7 +46,7 @@ void PutMemOperand(TInstr& in, uint8_t regField, TMemOperand m, bool alwaysDisp)
   if (m.regCount == 1) {
     // r/m 100 means "SIB follows", so ESP as base needs SIB 0x24; mod 00 with r/m 101 means
     // disp32 without base, so EBP always carries a displacement.
-    const int mod = dispMod(m.disp, alwaysDisp || m.base == rdEBP);
+    const int mod = DispMod(m.disp, alwaysDisp || m.base == rdEBP);
     in.put(ModRM(mod, regField, m.base));
     if (m.base == rdESP) in.put(SIB(0, 4, 4));
     putDisp(in, mod, m.disp);
@@ -60,7 +54,7 @@ void PutMemOperand(TInstr& in, uint8_t regField, TMemOperand m, bool alwaysDisp)
   }
   if (m.index == rdESP) std::swap(m.base, m.index);  // ESP can only be a SIB base
   // A zero displacement is kept as one byte when either register is EBP.
-  const int mod = dispMod(m.disp, alwaysDisp || m.base == rdEBP || m.index == rdEBP);
+  const int mod = DispMod(m.disp, alwaysDisp || m.base == rdEBP || m.index == rdEBP);
   in.put(ModRM(mod, regField, 4));
   in.put(SIB(scaleCode(m.scale), RegNum(m.index), RegNum(m.base)));
   putDisp(in, mod, m.disp);

@@ -26,6 +26,13 @@ inline TMemOperand AbsoluteOperand(uint32_t address) {
   return {0, rdEAX, rdEAX, static_cast<int32_t>(address), 0};
 }
 
+// The ModRM mod of a displacement: 00 none, 01 disp8, 10 disp32. `needsDisp` keeps a zero one
+// as a byte (EBP as base, whose mod 00 means no base at all).
+inline int DispMod(int32_t disp, bool needsDisp) {
+  if (disp == 0 && !needsDisp) return 0;
+  return FitsInt8(disp) ? 1 : 2;
+}
+
 // Checks the operand, then appends ModRM, SIB and displacement with `regField` in the ModRM
 // reg field. `alwaysDisp` keeps at least a one-byte displacement, even a zero one.
 void PutMemOperand(TInstr& in, uint8_t regField, TMemOperand m, bool alwaysDisp = false);

@@ -70,6 +70,7 @@ static void aluMemImm(TAssembler& a, TAluOp alu, const char* sizeError, int32_t 
   if (size != 1 && size != 2 && size != 4) EncoderError(sizeError);
   if (fix != ftNone && size != 4) EncoderError("Expected 32 bit ptr size");
   const auto value = static_cast<uint32_t>(imm);
+  if (fix == ftNone && EncodePlainBaseDispImm(a, kForms[kAluForms[alu].rmImm], size, loc, value)) return;
   EncodeLocImm(a, kForms[kAluForms[alu].rmImm], size, loc, value, fix, value);
 }
 
@@ -90,6 +91,7 @@ static void varImm(TAssembler& a, TFormId low, TFormId high, const char* sizeErr
   if (fix != ftNone && (size == 1 || size == 2 || size == 8)) EncoderError("Expected 32bit variable");
   if (size != 1 && size != 2 && size != 4 && size != 8) EncoderError(sizeError);
   const auto value = static_cast<uint64_t>(imm);
+  if (size == 4 && fix == ftNone) return EncodeVarImm(a, kForms[low], 4, dataIdent, offset, static_cast<uint32_t>(value));
   TInstr in(a);
   if (size == 8) {
     PutModRMLoc(in, kForms[low], 4, 0, VarLocation(dataIdent, offset));
@@ -114,8 +116,18 @@ void SubVarImm(TAssembler& a, int32_t size, uint32_t dataIdent, int64_t imm, uin
 }
 
 // A register and a memory operand: the row says which of them is the destination.
+// A plain [base+disp] operand is written in place; apart, so that the generic path stays as
+// small as it was in the callers it is inlined into.
+[[gnu::noinline]] static void regBaseDisp(TAssembler& a, const TForm& f, uint8_t regNum, const TMemOperand& m) {
+  commitPlain(a, putPlainBaseDisp(a.strCode.blockRoom(), f, regNum, m));
+}
 static void regLoc(TAssembler& a, TFormId form, TRegister reg, const TLocation& loc) {
-  EncodeLoc(a, kForms[form], RegBytes(reg), RegNum(reg), loc);
+  const TForm& f = kForms[form];
+  if (IsPlainBaseDisp(a, f, RegBytes(reg), loc)) return regBaseDisp(a, f, RegNum(reg), loc.mem);
+  EncodeLoc(a, f, RegBytes(reg), RegNum(reg), loc);
+}
+static void regVar(TAssembler& a, TFormId form, TRegister reg, uint32_t dataIdent, uint32_t offset) {
+  EncodeVar(a, kForms[form], RegBytes(reg), RegNum(reg), dataIdent, offset);
 }
 
 void AddMemReg(TAssembler& a, int32_t regCount, TRegister reg, TRegister base, TRegister index, int32_t disp,
@@ -135,16 +147,16 @@ void SubRegMem(TAssembler& a, int32_t regCount, TRegister reg, TRegister base, T
   regLoc(a, fmSubRRm, reg, mem(regCount, base, index, disp, scale));
 }
 void AddVarReg(TAssembler& a, uint32_t dataIdent, TRegister reg, uint32_t offset) {
-  regLoc(a, fmAddRmR, reg, VarLocation(dataIdent, offset));
+  regVar(a, fmAddRmR, reg, dataIdent, offset);
 }
 void SubVarReg(TAssembler& a, uint32_t dataIdent, TRegister reg, uint32_t offset) {
-  regLoc(a, fmSubRmR, reg, VarLocation(dataIdent, offset));
+  regVar(a, fmSubRmR, reg, dataIdent, offset);
 }
 void AddRegVar(TAssembler& a, uint32_t dataIdent, TRegister reg, uint32_t offset) {
-  regLoc(a, fmAddRRm, reg, VarLocation(dataIdent, offset));
+  regVar(a, fmAddRRm, reg, dataIdent, offset);
 }
 void SubRegVar(TAssembler& a, uint32_t dataIdent, TRegister reg, uint32_t offset) {
-  regLoc(a, fmSubRRm, reg, VarLocation(dataIdent, offset));
+  regVar(a, fmSubRRm, reg, dataIdent, offset);
 }
 
 void AddRegImm(TAssembler& a, TRegister reg, int32_t imm, TFixType fix) {
@@ -217,15 +229,15 @@ void MovMemImm(TAssembler& a, int32_t regCount, int32_t size, int32_t imm, TRegi
   if (size != 1 && size != 2 && size != 4) EncoderError("Error 3123332");
   if (fix != ftNone && size != 4) EncoderError("Expected 32 bit ptr size");
   const auto value = static_cast<uint32_t>(imm);
-  EncodeLocImm(a, kForms[fmMovRmImm], size, mem(regCount, base, index, disp, scale), value, fix, value);
+  const TLocation loc = mem(regCount, base, index, disp, scale);
+  if (fix == ftNone && EncodePlainBaseDispImm(a, kForms[fmMovRmImm], size, loc, value)) return;
+  EncodeLocImm(a, kForms[fmMovRmImm], size, loc, value, fix, value);
 }
 
 // The accumulator has its own absolute-address forms (A0-A3) with no ModRM byte.
 static void movVar(TAssembler& a, bool load, TRegister reg, uint32_t dataIdent, uint32_t offset) {
-  if (RegNum(reg) != 0) return regLoc(a, load ? fmMovRRm : fmMovRmR, reg, VarLocation(dataIdent, offset));
-  TInstr in(a);
-  PutMoffsVar(in, kForms[load ? fmMovAccMoffs : fmMovMoffsAcc], RegBytes(reg), dataIdent, offset);
-  Emit(a, in);
+  if (RegNum(reg) != 0) return regVar(a, load ? fmMovRRm : fmMovRmR, reg, dataIdent, offset);
+  EncodeMoffsVar(a, kForms[load ? fmMovAccMoffs : fmMovMoffsAcc], RegBytes(reg), dataIdent, offset);
 }
 
 void MovVarReg(TAssembler& a, uint32_t dataIdent, TRegister reg, uint32_t offset) {

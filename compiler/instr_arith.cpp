@@ -33,6 +33,19 @@ bool isAbsolute(const TCurrentToken& t) { return t.Token == tk::Variable && !t.D
 
 }  // namespace
 
+// The data item an add or sub writes, kept while its source is read: what the encoders and a
+// message take of the token, without copying the whole token.
+struct TAddSubItem {
+  explicit TAddSubItem(const TCurrentToken& t)
+      : Token(t.Token), Data(t.Data), DataOffset(t.DataOffset), Size(t.Size), Str(t.Str.view()) {}
+  uint16_t Token;
+  PData Data;
+  uint32_t DataOffset;
+  int32_t Size;
+  std::string Str;
+  bool absolute() const { return Token == tk::Variable && !Data->dataUseRegister; }
+};
+
 // The operand of the register is as wide as the register: a data item or typed memory of
 // another width would be read or written only in part, or beyond its end.
 static void requireSameSize(TCompiler& c, TRegister reg, int32_t bytes, std::string_view text) {
@@ -60,25 +73,25 @@ static bool compileAddSub(TCompiler& c, const TAddSubOps& ops) {
     return true;
   }
   if (isDataToken(first)) {
-    const TCurrentToken item = c.curToken;
+    const TAddSubItem item(c.curToken);
     if (!c.ExpectComma()) return false;
     if (c.ExpectToken({tk::Register, tk::Number, tk::Hex, tk::Minus}) == tk::Invalid) c.RaiseError();
     if (c.curToken.Token == tk::Register) {
       requireSameSize(c, c.curToken.Reg, item.Size, item.Str);
-      if (isAbsolute(item)) {
+      if (item.absolute()) {
         ops.varReg(a, item.Data->dataIdent, c.curToken.Reg, item.DataOffset);
       } else {
-        const TMemOperand m = c.InstrDataOperand(item);
+        const TMemOperand m = c.InstrDataOperand(*item.Data, item.DataOffset);
         ops.memReg(a, 1, c.curToken.Reg, m.base, rdEAX, m.disp, 0);
       }
       return true;
     }
     if (!c.ReadInstrNumber(value)) return false;
     c.CheckImmediate(value, item.Size);
-    if (isAbsolute(item)) {
+    if (item.absolute()) {
       ops.varImm(a, item.Size, item.Data->dataIdent, value, item.DataOffset, ftNone, 0);
     } else {
-      const TMemOperand m = c.InstrDataOperand(item);
+      const TMemOperand m = c.InstrDataOperand(*item.Data, item.DataOffset);
       ops.memImm(a, 1, item.Size, static_cast<int32_t>(value), m.base, rdEAX, m.disp, 0, ftNone);
     }
     return true;

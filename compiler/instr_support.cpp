@@ -55,10 +55,11 @@ void TCompiler::WarnWideRead(TRegister reg, int32_t itemBytes, std::string_view 
 // A register-held item lies at [its register + offset]; a local or parameter at
 // [localsReg + its frame offset + offset]. Frame offsets of locals are negative numbers
 // kept in the unsigned dataAddress.
-TMemOperand TCompiler::InstrDataOperand(const TCurrentToken& t) const {
-  const TData& d = *t.Data;
-  if (d.dataUseRegister) return BaseDisp(d.dataRegister, static_cast<int32_t>(t.DataOffset));
-  return BaseDisp(Settings.localsReg, static_cast<int32_t>(d.dataAddress + t.DataOffset));
+TMemOperand TCompiler::InstrDataOperand(const TCurrentToken& t) const { return InstrDataOperand(*t.Data, t.DataOffset); }
+
+TMemOperand TCompiler::InstrDataOperand(const TData& d, uint32_t offset) const {
+  if (d.dataUseRegister) return BaseDisp(d.dataRegister, static_cast<int32_t>(offset));
+  return BaseDisp(Settings.localsReg, static_cast<int32_t>(d.dataAddress + offset));
 }
 
 // --- label jumps

@@ -455,6 +455,7 @@ struct TCompiler {
   void WarnWideRead(TRegister reg, int32_t itemBytes, std::string_view name);
   // Where a local, parameter or register-held item lies: [localsReg or its register + disp].
   TMemOperand InstrDataOperand(const TCurrentToken& t) const;
+  TMemOperand InstrDataOperand(const TData& d, uint32_t offset) const;
   bool ExpectComma();
 
   // --- x87 instruction statements and fpush (instr_fpu.cpp)

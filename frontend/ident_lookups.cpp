@@ -18,12 +18,8 @@ PFunction TCompiler::FindProc(std::string_view name) {
 }
 
 TIdentifier* TCompiler::DeclareIdent(std::string_view name, TIdentType kind, int32_t position) {
-  TIdentifier entry;
-  entry.identName = lowerCase(name);
-  entry.identType = kind;
-  entry.identPos = position;
   if (kind == itMacro && findKeyword(name)) macroNamedLikeKeyword_ = true;
-  return SmartIdents.Add(std::move(entry));
+  return SmartIdents.Declare(name, kind, position);
 }
 
 PData TCompiler::AddNamedConst(std::string_view name, uint32_t value) {

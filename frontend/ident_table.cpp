@@ -36,6 +36,20 @@ bool sameName(const std::string& a, std::string_view b) {
   return true;
 }
 
+int bucketOfLower(char c) { return (c >= 'a' && c <= 'z') ? c - 'a' : TSmartList::kBucketCount - 1; }
+// The bucket of a name in any letter case.
+int bucketOfName(std::string_view name) {
+  return name.empty() ? TSmartList::kBucketCount - 1 : bucketOfLower(kLower[static_cast<uint8_t>(name[0])]);
+}
+
+// The same, `b` in any letter case.
+bool sameLowered(const std::string& lower, std::string_view b) {
+  if (lower.size() != b.size()) return false;
+  for (size_t i = 0; i < b.size(); ++i)
+    if (lower[i] != kLower[static_cast<uint8_t>(b[i])]) return false;
+  return true;
+}
+
 }  // namespace
 
 void TSmartEntries::addBlock() { blocks_.push_back(std::make_unique<TSmartEntry[]>(kBlock)); }
@@ -57,9 +71,7 @@ void TSmartList::Free() {
 }
 
 int TSmartList::BucketOf(std::string_view lowerName) {
-  if (lowerName.empty()) return kBucketCount - 1;
-  const char c = lowerName[0];
-  return (c >= 'a' && c <= 'z') ? c - 'a' : kBucketCount - 1;
+  return lowerName.empty() ? kBucketCount - 1 : bucketOfLower(lowerName[0]);
 }
 
 // Apart, so that a look-up, which nearly never needs more room, carries no frame for it.
@@ -129,17 +141,32 @@ void TSmartList::freeSlot(TSmartBucket& b, size_t slot) {
 }
 
 TIdentifier* TSmartList::Add(TIdentifier entry) {
-  entry.identScope = F_CurScope;
-  const int index = BucketOf(entry.identName);
-  TSmartBucket& b = F_List[static_cast<size_t>(index)];
-  if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
-  const uint32_t hash = hashOf(entry.identName);
-  const size_t slot = slotOf(b, entry.identName, hash);
-  if (b.newest[slot].at == kNone) ++b.names;
-  TSmartEntry& added = b.entries.emplace_back();
+  const int bucket = BucketOf(entry.identName);
+  TSmartEntry& added = F_List[static_cast<size_t>(bucket)].entries.emplace_back();
   static_cast<TIdentifier&>(added) = std::move(entry);
+  return index(bucket, added, hashOf(added.identName));
+}
+
+TIdentifier* TSmartList::Declare(std::string_view name, TIdentType type, int32_t position) {
+  const int bucket = bucketOfName(name);
+  TSmartEntry& added = F_List[static_cast<size_t>(bucket)].entries.emplace_back();
+  added.identName.assign(name);
+  for (char& c : added.identName) c = kLower[static_cast<uint8_t>(c)];
+  added.identData = nullptr;
+  added.identPos = position;
+  added.identType = type;
+  return index(bucket, added, hashOf(added.identName));
+}
+
+// The bucket's newly added last entry, in the current scope, becomes the newest of its name.
+TIdentifier* TSmartList::index(int bucket, TSmartEntry& added, uint32_t hash) {
+  TSmartBucket& b = F_List[static_cast<size_t>(bucket)];
+  added.identScope = F_CurScope;
+  if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
+  const size_t slot = slotOf(b, added.identName, hash);  // the new entry is not in the index yet
+  if (b.newest[slot].at == kNone) ++b.names;
   added.older = b.newest[slot].at;
-  noteLast(index);
+  noteLast(bucket);
   b.newest[slot] = {static_cast<uint32_t>(b.entries.size() - 1), hash};
   return &added;
 }
@@ -205,16 +232,29 @@ bool TSmartList::visibleOutsideScope(const TIdentifier& entry) const {
   }
 }
 
+// Lower-cases and hashes the name as it probes, without writing the key out: a look-up is made
+// for nearly every word of a program, and most find a name of one or two slots' probing.
 const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
-  uint32_t hash = 0;
-  const std::string_view key = lowered(name, hash);
-  const TSmartBucket& b = F_List[BucketOf(key)];
+  const TSmartBucket& b = F_List[static_cast<size_t>(bucketOfName(name))];
   if (b.newest.empty()) return nullptr;
-  for (uint32_t at = b.newest[slotOf(b, key, hash)].at; at != kNone; at = b.entries[at].older) {
-    const TIdentifier& entry = b.entries[at];
-    if (static_cast<int64_t>(at) >= start || visibleOutsideScope(entry)) return &entry;
+  uint64_t h = kHashStart;
+  for (char c : name) h = hashStep(h, kLower[static_cast<uint8_t>(c)]);
+  const uint32_t hash = hashEnd(h);
+  const size_t mask = b.newest.size() - 1;
+  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const TSmartSlot s = b.newest[slot];
+    if (s.at == kNone) return nullptr;
+    if (s.hash != hash) continue;
+    const TSmartEntry* entry = &b.entries[s.at];
+    if (!sameLowered(entry->identName, name)) continue;
+    // The newest entry of the name; from `start` down only one visible outside its scope.
+    for (uint32_t at = s.at; static_cast<int64_t>(at) < start && !visibleOutsideScope(*entry);) {
+      at = entry->older;
+      if (at == kNone) return nullptr;
+      entry = &b.entries[at];
+    }
+    return entry;
   }
-  return nullptr;
 }
 
 size_t TSmartList::Count() const {

@@ -81,6 +81,8 @@ struct TSmartList {
   void Init(const std::vector<std::unique_ptr<TData>>* dataList = nullptr);
   void Free();
   TIdentifier* Add(TIdentifier entry);
+  // The same for a name in any letter case, lower-cased straight into its entry.
+  TIdentifier* Declare(std::string_view name, TIdentType type, int32_t position);
   int32_t NextScope();
   void PopScope(int32_t scope);
   bool Remove(std::string_view name);
@@ -96,7 +98,8 @@ struct TSmartList {
   // buckets only.
   uint32_t innerBuckets_ = 0;
   void noteLast(int bucket);
-  mutable std::string scratch_;  // lower-cased key, reused so lookups do not allocate; never shrinks
+  TIdentifier* index(int bucket, TSmartEntry& added, uint32_t hash);
+  mutable std::string scratch_;  // lower-cased key of a removal, reused; never shrinks
   std::string_view lowered(std::string_view name, uint32_t& hash) const;
   [[gnu::noinline]] void growScratch(size_t size) const;
   bool visibleOutsideScope(const TIdentifier& entry) const;

@@ -9,7 +9,8 @@ static bool typeNamed(const TData& d, std::string_view name) {
   return d.dataType && sameText(d.dataType->typeName, name);
 }
 
-// Returns 0 with the token in `code`, or 1 when scanning must start over.
+// Returns 0 with the token in `code`, or 1 when scanning must start over. The word was just read
+// from the source: the token refers to it there.
 int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
   const int32_t size = typeSizeOf(*d);
   switch (d->dataMode) {
@@ -17,17 +18,17 @@ int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
       if (d->dataSubMode == smLong) {
         SetToken(tk::Number, std::to_string(d->dataAddress));
       } else {
-        SetToken(tk::Constant, word);
+        setPlainSourceToken(tk::Constant, word);
         curToken.Size = size;
       }
       break;
     case dmVar: case dmLocalVar:
-      SetToken(d->dataMode == dmVar ? tk::Variable : tk::LocalVar, word);
+      setPlainSourceToken(d->dataMode == dmVar ? tk::Variable : tk::LocalVar, word);
       curToken.Size = size;
       curToken.Length = size * static_cast<int32_t>(d->intMultiplier);
       break;
     case dmLocalParam:
-      SetToken(tk::LocalParam, word);
+      setPlainSourceToken(tk::LocalParam, word);
       if (d->dataIsRegister) {
         curToken.Token = tk::Register;
         curToken.Size = regSize(d->dataRegister);
@@ -42,7 +43,7 @@ int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
       break;
     default:
       // Pointers and blocks have no token of their own: they read as a plain name.
-      SetToken(tk::Identifier, word);
+      setPlainSourceToken(tk::Identifier, word);
       break;
   }
   const uint16_t read = curToken.Token;

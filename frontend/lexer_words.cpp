@@ -212,7 +212,7 @@ uint16_t TCompiler::lexTypeName(std::string_view word, PDataType type) {
     curToken.Size = type->typeSize;
     return tk::BaseExpr;
   }
-  SetToken(tk::TypeName, word);
+  setPlainSourceToken(tk::TypeName, word);
   curToken.DataType = type;
   curToken.Size = type->typeSize;
   return tk::TypeName;

@@ -172,6 +172,32 @@ TEST(SmartList, LeavingAScopeEmptiesItFromEveryBucket) {
   EXPECT_EQ(t.Count(), firsts.size());
 }
 
+// A declared name is kept lower-cased whatever its letter case, and an entry handed out again
+// after its scope was left holds only the new name's fields, none of the old one's.
+TEST(SmartList, DeclaredNamesAreLowerCasedIntoReusedEntries) {
+  TSmartList t;
+  t.Init();
+  t.NextScope();
+  TIdentifier* old = t.Add(entry("LongerOldName_1", itData, 7));
+  old->identData = &t;
+  t.PopScope(1);
+  t.NextScope();
+  const TIdentifier* declared = t.Declare("LoopVar_A", itType, 3);
+  EXPECT_EQ(declared, old);  // the same slot again
+  EXPECT_EQ(declared->identName, "loopvar_a");
+  EXPECT_EQ(declared->identType, itType);
+  EXPECT_EQ(declared->identPos, 3);
+  EXPECT_EQ(declared->identScope, 1);
+  EXPECT_EQ(declared->identData, nullptr);
+  EXPECT_EQ(t.Find(0, "LOOPVAR_a"), declared);
+  EXPECT_EQ(t.Find(0, "longeroldname_1"), nullptr);
+  const TIdentifier* other = t.Declare("_Under", itIdent, 1);
+  EXPECT_EQ(t.Find(0, "_under"), other);
+  t.PopScope(1);
+  EXPECT_EQ(t.Find(0, "loopvar_a"), nullptr);
+  EXPECT_EQ(t.Count(), 0u);
+}
+
 // A program with many names must not slow down: every name of one bucket, each looked up.
 TEST(SmartList, HundredThousandNamesInOneBucket) {
   TSmartList t;
