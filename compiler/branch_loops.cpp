@@ -149,10 +149,15 @@ void TCompiler::compileIfBranch(uint32_t branch, const char* failure) {
 // "if (condition) { ... } [elseif (condition) { ... }]... [else { ... }]"
 bool TCompiler::CompileIf() {
   const uint32_t first = curFunc->PushBrace(btIf).id;
-  const TLabelName exitLabel = LevelLabel(llExitIf, first);
   uint32_t branch = first;
   compileIfBranch(branch, "Error 34512313");
   uint16_t next = takeElse();
+  if (next != tk::ElseIf && next != tk::Else) {
+    // A lone branch has no exit label: nothing but its false jumps lands after it.
+    DefineLabel(LevelLabel(llEndIf, branch));
+    return true;
+  }
+  const TLabelName exitLabel = LevelLabel(llExitIf, first);
   while (next == tk::ElseIf) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel(llEndIf, branch));
