@@ -49,7 +49,10 @@ uint32_t TRemovals::search(uint32_t pos) const {
   return it == spans ? pos : mapAfter(*(it - 1), pos);
 }
 
-void TRemovals::grow(size_t spans) { spans_.resize(std::max(spans, 2 * spans_.size())); }
+void TRemovals::grow(size_t spans) {
+  spans_.resize(std::max(spans, 2 * spans_.size()));
+  room_ = spans_.size();
+}
 
 namespace {
 

@@ -22,11 +22,11 @@ class TRemovals {
   void clear();
   // Room for this many spans in all, so that adding them does not grow the list.
   void reserve(size_t spans) {
-    if (spans_.size() < spans) grow(spans);
+    if (room_ < spans) grow(spans);
   }
   // pos must not lie before the end of the last one. Inline: every shortened jump adds one.
   [[gnu::always_inline]] void add(uint32_t pos, uint32_t count) {
-    if (used_ == spans_.size()) grow(used_ + 1);
+    if (used_ == room_) grow(used_ + 1);
     spans_[used_++] = {pos, count, total_};
     total_ += count;
     endOfLast_ = pos + count;
@@ -77,6 +77,7 @@ class TRemovals {
   // Kept at its largest size: a procedure's spans are the first used_ of them, and adding one
   // rarely needs more room.
   std::vector<TSpan> spans_;
+  size_t room_ = 0;  // spans_.size(), kept apart as the size of a vector of spans takes a division
   size_t used_ = 0;
   uint32_t total_ = 0;
   uint32_t endOfLast_ = 0;  // where the last span ends; 0 while there is none
