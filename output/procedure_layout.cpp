@@ -367,7 +367,8 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
   TRemovals::TWalk walk(removals_);
   size_t kept = 0;
   bool addressesLeft = false;
-  const size_t count = fixups.size();
+  // Where every fix-up is a label jump (as in much structured code), none is left to move.
+  const size_t count = jumpCount_ == fixups.size() ? 0 : fixups.size();
   for (size_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     if (x.fixType == ftJmp) continue;
