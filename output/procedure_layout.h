@@ -147,8 +147,8 @@ class TProcedureLayout {
   [[noreturn, gnu::cold, gnu::noinline]] void tooFarFor16Bit(int64_t distance) const;
   [[gnu::cold, gnu::noinline]] void keepFarJecxz(int64_t distance);
   void resolveLabels(TFunction& f);
-  TFaultAt bindLabels(const TFunction& f, uint32_t owner) const;
-  TFaultAt scanFixUps(TFunction& f, uint32_t owner, uint32_t& missing);
+  TFaultAt bindLabels(const TFunction& f, uint32_t round) const;
+  TFaultAt scanFixUps(TFunction& f, uint32_t round, uint32_t& missing);
   void sortJumps();
   void shrinkPrologue(TFunction& f);
   [[gnu::noinline]] void reserveLocals(TFunction& f, uint32_t at);
