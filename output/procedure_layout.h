@@ -152,7 +152,7 @@ class TProcedureLayout {
   void sortJumps();
   void shrinkPrologue(TFunction& f);
   [[gnu::noinline]] void reserveLocals(TFunction& f, uint32_t at);
-  void shortenJumps(const TFunction& f);
+  [[gnu::noinline]] void shortenJumps(const TFunction& f);
   void checkJumps();
   // From the byte after the jump's first one to its label, once all is removed.
   int64_t distance(const TJump& jump) const {
