@@ -10,6 +10,7 @@ TLabelNames::TLabelNames() : buckets_(64, 0) {
   texts_.emplace_back();
   entries_.push_back({&texts_.back(), 0, 0});
   slots_.emplace_back();
+  roundSlots_.emplace_back();
 }
 
 void TLabelNames::create() { table_ = new TLabelNames; }
@@ -88,6 +89,7 @@ TLabelName TLabelNames::add(std::string_view name, uint32_t hash, uint32_t key) 
   texts_.emplace_back(name);
   entries_.push_back({&texts_.back(), key == 0 ? id : key, hash});
   slots_.emplace_back();
+  roundSlots_.emplace_back();
   if (entries_.size() * 2 <= buckets_.size()) {
     place(id);
   } else {

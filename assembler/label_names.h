@@ -55,6 +55,20 @@ class TLabelNames {
   // again once the inner one is done. A released owner is never asked again.
   void Release(uint32_t owner);
 
+  // A second index, for the layout of one procedure at a time: layouts never nest, so each
+  // takes a new round, which leaves every earlier binding stale without anything to give back.
+  uint32_t NewRound() { return ++lastRound_; }
+  void BindInRound(uint32_t round, uint32_t key, int32_t index) {  // the first of a key wins
+    TSlot& slot = roundSlots_[key];
+    if (slot.owner == round) return;
+    slot.owner = round;
+    slot.index = index;
+  }
+  int32_t FindInRound(uint32_t round, uint32_t key) const {  // -1 when the round has no such label
+    const TSlot& slot = roundSlots_[key];
+    return slot.owner == round ? slot.index : -1;
+  }
+
  private:
   struct TEntry {
     const std::string* text;  // in texts_, which never moves a name
@@ -81,6 +95,7 @@ class TLabelNames {
   // bucket (the empty name is never looked up here).
   std::vector<TLabelName> buckets_;
   std::vector<TSlot> slots_;  // by name number; only keys are used
+  std::vector<TSlot> roundSlots_;  // likewise, for the layout's rounds (owner: the round)
   struct TShadow {
     uint32_t owner, key;
     TSlot slot;  // what the slot held before owner took it
@@ -89,6 +104,7 @@ class TLabelNames {
   // By owner; 0, no owner, counts as released. One byte each: owners are procedures.
   std::vector<uint8_t> released_{1};
   uint32_t lastOwner_ = 0;
+  uint32_t lastRound_ = 0;
 };
 
 }  // namespace kelvo

@@ -49,7 +49,10 @@ uint32_t TRemovals::search(uint32_t pos) const {
   return it == spans ? pos : mapAfter(*(it - 1), pos);
 }
 
-void TRemovals::grow(size_t spans) { spans_.resize(std::max(spans, 2 * spans_.size())); }
+void TRemovals::grow(size_t spans) {
+  spans_.resize(std::max(spans, 2 * spans_.size()));
+  room_ = spans_.size();
+}
 
 namespace {
 
@@ -125,35 +128,32 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
 
 // Looks up every label that a jump or a label address names (the first of a name counts,
 // letter case ignored) and keeps its index in fixLabelID; gathers the label jumps by address.
-// Every patched field and label must lie inside the procedure's code. The owner's slots go
-// back before anything is reported, and a malformed procedure is reported before a missing
-// label.
+// Every patched field and label must lie inside the procedure's code; a malformed procedure
+// is reported before a missing label.
 void TProcedureLayout::resolveLabels(TFunction& f) {
-  TLabelNames& names = TLabelNames::Get();
-  const uint32_t owner = names.NewOwner();
+  const uint32_t round = TLabelNames::Get().NewRound();
   uint32_t missing = kNoFixUp;  // the fix-up of the first label that does not exist
-  TFaultAt fault = bindLabels(f, owner);
-  if (fault.fault == TFault::none) fault = scanFixUps(f, owner, missing);
-  names.Release(owner);
+  TFaultAt fault = bindLabels(f, round);
+  if (fault.fault == TFault::none) fault = scanFixUps(f, round, missing);
   if (fault.fault != TFault::none) fail(f, fault);
   if (missing != kNoFixUp) missingLabel(f, missing);
   sortJumps();
 }
 
-TProcedureLayout::TFaultAt TProcedureLayout::bindLabels(const TFunction& f, uint32_t owner) const {
+TProcedureLayout::TFaultAt TProcedureLayout::bindLabels(const TFunction& f, uint32_t round) const {
   TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
   const auto count = static_cast<uint32_t>(f.jmpLabels.size());
   for (uint32_t i = 0; i < count; ++i) {
     const TJumpLabel& label = f.jmpLabels[i];
     if (label.position > size) return {TFault::labelOutside, i};
-    names.Bind(owner, names.Key(label.name), static_cast<int32_t>(i));
+    names.BindInRound(round, names.Key(label.name), static_cast<int32_t>(i));
   }
   return {};
 }
 
 // One pass over the fix-ups; returns the first fault found, and keeps the first missing label.
-TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t owner, uint32_t& missing) {
+TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t round, uint32_t& missing) {
   const TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
   auto& fixups = f.recAssembler.FixUps;
@@ -173,7 +173,7 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
     if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
     if (x.fixType == ftJmp) {
       if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero) return {TFault::jumpKind, i};
-      x.fixLabelID = names.Find(owner, names.Key(x.fixLabel));
+      x.fixLabelID = names.FindInRound(round, names.Key(x.fixLabel));
       if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
       // A label jump recorded in 16-bit code carries fixSize 16.
       const bool mode16 = x.fixSize == 16;
@@ -191,7 +191,7 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t o
       toCheck |= jump.ecxZero || mode16;
     } else if (x.fixType == ftOffsetLabelAddress) {
       if (x.fixIndex >= f.ofsLabels.size()) return {TFault::offsetLabelRange, i};
-      x.fixLabelID = names.Find(owner, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
+      x.fixLabelID = names.FindInRound(round, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
       if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
     } else if (x.fixType == ftLabelAddress && x.fixIndex >= f.jmpLabels.size()) {
       return {TFault::labelIndexRange, i};
@@ -364,7 +364,8 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
   TRemovals::TWalk walk(removals_);
   size_t kept = 0;
   bool addressesLeft = false;
-  const size_t count = fixups.size();
+  // Where every fix-up is a label jump (as in much structured code), none is left to move.
+  const size_t count = jumpCount_ == fixups.size() ? 0 : fixups.size();
   for (size_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     if (x.fixType == ftJmp) continue;

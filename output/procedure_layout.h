@@ -22,11 +22,11 @@ class TRemovals {
   void clear();
   // Room for this many spans in all, so that adding them does not grow the list.
   void reserve(size_t spans) {
-    if (spans_.size() < spans) grow(spans);
+    if (room_ < spans) grow(spans);
   }
   // pos must not lie before the end of the last one. Inline: every shortened jump adds one.
   [[gnu::always_inline]] void add(uint32_t pos, uint32_t count) {
-    if (used_ == spans_.size()) grow(used_ + 1);
+    if (used_ == room_) grow(used_ + 1);
     spans_[used_++] = {pos, count, total_};
     total_ += count;
     endOfLast_ = pos + count;
@@ -77,6 +77,7 @@ class TRemovals {
   // Kept at its largest size: a procedure's spans are the first used_ of them, and adding one
   // rarely needs more room.
   std::vector<TSpan> spans_;
+  size_t room_ = 0;  // spans_.size(), kept apart as the size of a vector of spans takes a division
   size_t used_ = 0;
   uint32_t total_ = 0;
   uint32_t endOfLast_ = 0;  // where the last span ends; 0 while there is none
@@ -146,12 +147,12 @@ class TProcedureLayout {
   [[noreturn, gnu::cold, gnu::noinline]] void tooFarFor16Bit(int64_t distance) const;
   [[gnu::cold, gnu::noinline]] void keepFarJecxz(int64_t distance);
   void resolveLabels(TFunction& f);
-  TFaultAt bindLabels(const TFunction& f, uint32_t owner) const;
-  TFaultAt scanFixUps(TFunction& f, uint32_t owner, uint32_t& missing);
+  TFaultAt bindLabels(const TFunction& f, uint32_t round) const;
+  TFaultAt scanFixUps(TFunction& f, uint32_t round, uint32_t& missing);
   void sortJumps();
   void shrinkPrologue(TFunction& f);
   [[gnu::noinline]] void reserveLocals(TFunction& f, uint32_t at);
-  void shortenJumps(const TFunction& f);
+  [[gnu::noinline]] void shortenJumps(const TFunction& f);
   void checkJumps();
   // From the byte after the jump's first one to its label, once all is removed.
   int64_t distance(const TJump& jump) const {

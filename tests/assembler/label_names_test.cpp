@@ -59,3 +59,28 @@ TEST(LabelNames, AnInnerOwnerGivesBackTheOpenOwnersLabels) {
   }
   names.Release(outer);
 }
+
+// A layout's round binds labels apart from the owners open while it runs, and the next round
+// sees none of the last one's labels.
+TEST(LabelNames, ARoundLeavesTheOwnersAloneAndForgetsTheRoundBefore) {
+  TLabelNames& names = TLabelNames::Get();
+  const uint32_t a = names.Key(names.Intern("round_a")), b = names.Key(names.Intern("round_b"));
+  const uint32_t open = names.NewOwner();
+  names.Bind(open, a, 1);
+  const uint32_t first = names.NewRound();
+  EXPECT_EQ(names.FindInRound(first, a), -1);
+  names.BindInRound(first, a, 4);
+  names.BindInRound(first, a, 8);  // the first of a name counts
+  names.BindInRound(first, b, 5);
+  EXPECT_EQ(names.FindInRound(first, a), 4);
+  EXPECT_EQ(names.Find(open, a), 1);
+  EXPECT_EQ(names.Find(open, b), -1);
+  const uint32_t second = names.NewRound();
+  EXPECT_EQ(names.FindInRound(second, a), -1);
+  names.BindInRound(second, b, 6);
+  EXPECT_EQ(names.FindInRound(second, b), 6);
+  EXPECT_EQ(names.FindInRound(second, names.Key(names.Intern("ROUND_A"))), -1);
+  names.BindInRound(second, names.Key(names.Intern("ROUND_A")), 2);
+  EXPECT_EQ(names.FindInRound(second, a), 2);  // letter case ignored
+  names.Release(open);
+}
