@@ -9,6 +9,18 @@
 #include <cstdlib>
 #include <new>
 
+// GCC names AddressSanitizer with a macro, clang with a feature test.
+#if defined(__SANITIZE_ADDRESS__)
+#define KELVO_ADDRESS_SANITIZER true
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELVO_ADDRESS_SANITIZER true
+#endif
+#endif
+#ifndef KELVO_ADDRESS_SANITIZER
+#define KELVO_ADDRESS_SANITIZER false
+#endif
+
 namespace kelvo {
 
 template <size_t Size, size_t Align>
@@ -40,11 +52,7 @@ class TRecordPool {
  private:
   // Under AddressSanitizer every record is its own block, so a record used after it was given
   // back is still caught.
-#if defined(__SANITIZE_ADDRESS__)
-  static constexpr bool kPlainHeap = true;
-#else
-  static constexpr bool kPlainHeap = false;
-#endif
+  static constexpr bool kPlainHeap = KELVO_ADDRESS_SANITIZER;
   static void* plainTake() {
     void* record = std::malloc(Size);
     if (!record) throw std::bad_alloc();

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cassert>
 #include <vector>
 
 #include "compiler/label_binding.h"
@@ -21,6 +22,7 @@ template <typename T>
 // A push into the room there is: the vector's own growth is never reached.
 template <typename T>
 void pushInRoom(std::vector<T>& items, const T& item) {
+  assert(items.size() < items.capacity());
   if (items.size() == items.capacity()) __builtin_unreachable();
   items.push_back(item);
 }

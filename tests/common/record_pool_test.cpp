@@ -38,9 +38,7 @@ TEST(RecordPool, RecordsStayApartAcrossSlabs) {
 }
 
 TEST(RecordPool, GivenBackRecordIsTakenFirst) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "under AddressSanitizer each record is a block of its own";
-#endif
+  if (KELVO_ADDRESS_SANITIZER) GTEST_SKIP() << "under AddressSanitizer each record is a block of its own";
   std::vector<char*> records = takeMany(3);
   TPool::give(records[1]);
   EXPECT_EQ(TPool::take(), records[1]);
