@@ -28,21 +28,14 @@ uint32_t hashOf(std::string_view lowerName) {
   return hashEnd(h);
 }
 
-// Names are short: a loop costs less than a call to compare them.
-bool sameName(const std::string& a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < b.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
-}
-
 int bucketOfLower(char c) { return (c >= 'a' && c <= 'z') ? c - 'a' : TSmartList::kBucketCount - 1; }
 // The bucket of a name in any letter case.
 int bucketOfName(std::string_view name) {
   return name.empty() ? TSmartList::kBucketCount - 1 : bucketOfLower(kLower[static_cast<uint8_t>(name[0])]);
 }
 
-// The same, `b` in any letter case.
+// A stored (lower-case) name against `b` in any letter case. Names are short: a loop costs less
+// than a call to compare them.
 bool sameLowered(const std::string& lower, std::string_view b) {
   if (lower.size() != b.size()) return false;
   for (size_t i = 0; i < b.size(); ++i)
@@ -100,7 +93,7 @@ size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName) {
   size_t slot = hash & mask;
   for (;; slot = (slot + 1) & mask) {
     const TSmartSlot s = b.newest[slot];
-    if (s.at == kNone || (s.hash == hash && sameName(b.entries[s.at].identName, lowerName))) return slot;
+    if (s.at == kNone || (s.hash == hash && sameLowered(b.entries[s.at].identName, lowerName))) return slot;
   }
 }
 
