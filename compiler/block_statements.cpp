@@ -133,7 +133,7 @@ struct TExitForm {
   const TLabelName stay = LevelLabel(llStay, ++c.curFunc->braceLabelID);
   c.JumpToLabel(InvertJump(condition), stay);
   c.UnwindTryFrames(index);
-  c.JumpToLevelLabel(kJumpAlways, label, level.id);
+  c.JumpToLabel(kJumpAlways, label);
   c.DefineLabel(stay);
 }
 
@@ -154,7 +154,7 @@ bool TCompiler::CompileLoopExit(bool isBreak) {
                            level.id)
               : LevelLabel(level.bracetype == btWhile ? llDoWhile : llRepNext, level.id);
   if (TryFramesAbove(index) == 0) {
-    JumpToLevelLabel(form.condition, label, level.id);
+    JumpToLabel(form.condition, label);
     return true;
   }
   leaveTryBlocks(*this, form.condition, label, level, index);

@@ -18,14 +18,6 @@ void TCompiler::JumpToLabel(uint16_t kind, TLabelName label) {
   EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), kind, label);
 }
 
-// A jump that belongs to a brace level (loop exits, back jumps): the level's id travels with
-// it. A jump that can never be taken emits nothing.
-void TCompiler::JumpToLevelLabel(uint16_t kind, TLabelName label, uint32_t id) {
-  if (kind == kJumpNone) return;
-  TAssembler& a = curFunc->recAssembler;
-  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), kind, label, static_cast<int32_t>(id));
-}
-
 // Whether the next token is the one-character token `c` (code `code`): the character decides
 // unless a comment stands between, so most look-aheads cost no second reading of a token.
 bool TCompiler::NextIsChar(char c, uint16_t code) {
@@ -216,7 +208,7 @@ bool TCompiler::CompileRepeat() {
     code = CompileUntilCondition(true);
   }
   if (form != tk::Semicolon) ExpectOrRaise(';', tk::Semicolon);
-  JumpToLevelLabel(code, start, n);
+  JumpToLabel(code, start);
   DefineLabel(LevelLabel(llRepEnd, n));
   return true;
 }

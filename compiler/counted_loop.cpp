@@ -139,7 +139,7 @@ bool TCompiler::CompileCountedLoop() {
   CompileBracedBody("Error 2334234");
   DefineLabel(LevelLabel(llRepNext, n));  // continue: the end compare, then the step
   countedLoopCompare(*this, loop);
-  JumpToLevelLabel(5, start, n);
+  JumpToLabel(5, start);
   DefineLabel(LevelLabel(llRepEnd, n));
   return true;
 }

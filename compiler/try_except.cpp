@@ -106,7 +106,7 @@ bool TCompiler::CompileTryExcept() {
   CurBody().tryBodies.pop_back();
   checkTryBodyJumps(firstFixUp, firstLabel);
   emitTryUnwind();
-  JumpToLevelLabel(kJumpAlways, LevelLabel(llExceptEnd, n), n);
+  JumpToLabel(kJumpAlways, LevelLabel(llExceptEnd, n));
   if (GetToken(false, true) != tk::Except) Error("Expected except but found " + curToken.Str);
   ExpectOrRaise(tk::LBrace);
   DefineLabel(handler);

@@ -314,7 +314,6 @@ struct TCompiler {
   void CompileBracedBody(const char* failure);
   void DefineLabel(TLabelName name);
   void JumpToLabel(uint16_t kind, TLabelName label);
-  void JumpToLevelLabel(uint16_t kind, TLabelName label, uint32_t id);
   void ExpectOrRaise(uint16_t code);
   // The punctuation `c` (code `code`) next, or the error raised: inlined where the character is
   // known, so that the usual case is one call.
