@@ -33,8 +33,8 @@ void pushInRoom(std::vector<T>& items, const T& item) {
 }
 
 [[gnu::noinline]] void addLabelGrowing(TCompiler& c, TLabelName name, uint32_t position) {
-  // Room for the labels of a usual procedure at once, rather than growing from one: the
-  // layout gives the room back once the procedure is done.
+  // Room for the labels of a usual procedure at once, rather than growing from one: the room
+  // goes on from one body to the next.
   growFor(c.curFunc->jmpLabels, kFirstLabelRoom);
   AddLabelNamed(c, name, position);
 }

@@ -22,9 +22,10 @@ TRareText::operator const std::string&() const {
 
 void TBodyRoom::lend(TFunction& f) {
   TAssembler& a = f.recAssembler;
-  assert(a.strCode.empty() && a.FixUps.empty() && f.braceLevel.empty());
+  assert(a.strCode.empty() && a.FixUps.empty() && f.jmpLabels.empty() && f.braceLevel.empty());
   a.strCode.swap(code);
   a.FixUps.swap(fixUps);
+  f.jmpLabels.swap(labels);
   f.braceLevel.swap(braceLevels);
 }
 
@@ -32,15 +33,19 @@ void TBodyRoom::takeBack(TFunction& f) {
   TAssembler& a = f.recAssembler;
   TCodeBytes fittedCode(a.strCode);
   std::vector<TFixUp> fittedFixUps(a.FixUps.begin(), a.FixUps.end());
+  // Most laid-out procedures keep no labels: only a label's address still to be patched in does.
+  std::vector<TJumpLabel> fittedLabels(f.jmpLabels.begin(), f.jmpLabels.end());
   a.strCode.swap(code);
   a.FixUps.swap(fixUps);
+  f.jmpLabels.swap(labels);
   f.braceLevel.swap(braceLevels);
   a.strCode = std::move(fittedCode);
   a.FixUps = std::move(fittedFixUps);
+  f.jmpLabels = std::move(fittedLabels);
   code.clear();
   fixUps.clear();
+  labels.clear();
   braceLevels.clear();
-  f.jmpLabels.shrink_to_fit();
 }
 
 }  // namespace kelvo

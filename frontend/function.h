@@ -147,11 +147,12 @@ struct TFunction {
 };
 
 // The room a body is compiled in, handed on from one body to the next, so that a procedure's
-// code, fix-ups and open levels do not each take and give back room of their own. A finished
-// procedure keeps copies that fit: a large program holds every one until the link step.
+// code, fix-ups, labels and open levels do not each take and give back room of their own. A
+// finished procedure keeps copies that fit: a large program holds every one until the link step.
 struct TBodyRoom {
   TCodeBytes code;
   std::vector<TFixUp> fixUps;
+  std::vector<TJumpLabel> labels;
   std::vector<TBraceLevel> braceLevels;
 
   // Hands the room to a procedure whose body starts; it has no code yet.
