@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/name_index.h"
+#include "common/rare_fields.h"
 
 namespace kelvo {
 
@@ -77,9 +78,10 @@ struct TDataDefaultType {
 // A declared data item: variable, parameter, constant or block. Members run from widest to
 // narrowest so the record carries no padding; every parameter of every procedure has one.
 struct TData {
-  long double dataValExt = 0;
   std::string dataName;
-  std::string strVal;
+  // Only constants have these.
+  TRareText strVal;
+  TRareValue<long double> dataValExt;
   PDataType dataType = nullptr;
   PDataType dataPtrType = nullptr;
   TDataDefaultType defaultValue;  // "default" is a C++ keyword

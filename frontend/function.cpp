@@ -15,11 +15,6 @@ void* TFunction::operator new(size_t size) {
 
 void TFunction::operator delete(void* record) noexcept { TFunctionPool::give(record); }
 
-TRareText::operator const std::string&() const {
-  static const std::string kEmpty;
-  return text_ ? *text_ : kEmpty;
-}
-
 void TBodyRoom::lend(TFunction& f) {
   TAssembler& a = f.recAssembler;
   assert(a.strCode.empty() && a.FixUps.empty() && f.jmpLabels.empty() && f.braceLevel.empty());

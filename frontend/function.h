@@ -11,47 +11,12 @@
 #include "assembler/code_buffer.h"
 #include "assembler/label_names.h"
 #include "common/definitions.h"
+#include "common/rare_fields.h"
 
 namespace kelvo {
 
 // A name with a number beside it: labels with their code positions.
 using TNamedEntry = std::pair<std::string, int64_t>;
-
-// A list most procedures leave empty (offset labels): an empty one costs a pointer rather
-// than a vector, as a large program holds every procedure until the link step.
-template <class T>
-class TRareList {
- public:
-  template <class... TArgs>
-  void emplace_back(TArgs&&... args) {
-    if (!items_) items_ = std::make_unique<std::vector<T>>();
-    items_->emplace_back(std::forward<TArgs>(args)...);
-  }
-  size_t size() const { return items_ ? items_->size() : 0; }
-  const T& operator[](size_t i) const { return (*items_)[i]; }
-
- private:
-  std::unique_ptr<std::vector<T>> items_;
-};
-
-// A text most procedures leave empty (the name an import or header links by), kept the same way.
-class TRareText {
- public:
-  TRareText& operator=(std::string_view text) {
-    if (text.empty()) text_.reset();
-    else text_ = std::make_unique<std::string>(text);
-    return *this;
-  }
-  bool empty() const { return !text_; }
-  void clear() { text_.reset(); }
-  operator const std::string&() const;
-  friend bool operator==(const TRareText& a, std::string_view b) {
-    return std::string_view(static_cast<const std::string&>(a)) == b;
-  }
-
- private:
-  std::unique_ptr<std::string> text_;
-};
 
 // Kinds of open block: the if statement and try/except use btIf; repeat and for use btRepeat.
 enum TBraceType : uint8_t { btWhile, btIf, btElse, btRepeat, btCase };
