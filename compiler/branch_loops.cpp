@@ -86,10 +86,10 @@ void TCompiler::ExpectOrRaise(uint16_t code) {
 // Compiles a body whose "{" was just read; its "}" closes the innermost level. A file that
 // ends first leaves the level open, which is reported where the file ends.
 void TCompiler::CompileBracedBody(const char* failure) {
-  const uint32_t open = curFunc->braceCounter;
+  const uint32_t open = CurBody().openBraces();
   const int32_t line = curFile->intCurLine;
   if (!CompileBlock(-1, false, false, false)) Error(failure);
-  if (curFunc->braceCounter >= open) Error("\"{\" of line " + std::to_string(line) + " is not closed");
+  if (CurBody().openBraces() >= open) Error("\"{\" of line " + std::to_string(line) + " is not closed");
 }
 
 // A branch body: braced, or one statement after which the branch's level is closed here.
@@ -102,9 +102,9 @@ void TCompiler::compileBranchBody(uint32_t level, const char* failure) {
   }
   if (!CompileBlock(-1, false, true, false)) Error("Error 43123");
   if (curToken.Token == tk::EndOfFile) Error("Expected a statement but found the end of the file");
-  if (curFunc->braceLevel.empty() || curFunc->braceLevel.back().id != level)
-    Error("Expected a statement but found \"}\"");
-  curFunc->PopBrace();
+  TBodyState& body = CurBody();
+  if (body.braceLevel.empty() || body.braceLevel.back().id != level) Error("Expected a statement but found \"}\"");
+  body.PopBrace();
 }
 
 // Comparisons joined by "and" and "or" up to ")". A false comparison jumps to `falseLabel`; one
@@ -140,7 +140,7 @@ void TCompiler::compileIfBranch(uint32_t branch, const char* failure) {
 
 // "if (condition) { ... } [elseif (condition) { ... }]... [else { ... }]"
 bool TCompiler::CompileIf() {
-  const uint32_t first = curFunc->PushBrace(btIf).id;
+  const uint32_t first = CurBody().PushBrace(btIf).id;
   uint32_t branch = first;
   compileIfBranch(branch, "Error 34512313");
   uint16_t next = takeElse();
@@ -153,14 +153,14 @@ bool TCompiler::CompileIf() {
   while (next == tk::ElseIf) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel(llEndIf, branch));
-    branch = curFunc->PushBrace(btIf).id;
+    branch = CurBody().PushBrace(btIf).id;
     compileIfBranch(branch, "Error 512313");
     next = takeElse();
   }
   if (next == tk::Else) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel(llEndIf, branch));
-    compileBranchBody(curFunc->PushBrace(btIf).id, "Error 512313");
+    compileBranchBody(CurBody().PushBrace(btIf).id, "Error 512313");
   } else {
     DefineLabel(LevelLabel(llEndIf, branch));
   }
@@ -170,7 +170,7 @@ bool TCompiler::CompileIf() {
 
 // "while (condition) { ... }"
 bool TCompiler::CompileWhile() {
-  const uint32_t n = curFunc->PushBrace(btWhile).id;
+  const uint32_t n = CurBody().PushBrace(btWhile).id;
   const TLabelName head = LevelLabel(llDoWhile, n);
   const TLabelName end = LevelLabel(llEndWhile, n);
   DefineLabel(head);
@@ -187,12 +187,12 @@ bool TCompiler::CompileWhile() {
 // "repeat { ... } while (condition);" | "repeat { ... } until (condition);" | "repeat { ... };"
 bool TCompiler::CompileRepeat() {
   ExpectOrRaise('{', tk::LBrace);
-  const uint32_t n = curFunc->PushBrace(btRepeat).id;
+  const uint32_t n = CurBody().PushBrace(btRepeat).id;
   const TLabelName start = LevelLabel(llRepStart, n);
   DefineLabel(start);
   if (NextIsChar('}', tk::RBrace)) {
     GetToken();
-    curFunc->PopBrace();
+    CurBody().PopBrace();
   } else {
     CompileBracedBody("Error 2334234");
   }

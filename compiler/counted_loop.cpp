@@ -132,7 +132,7 @@ bool TCompiler::CompileCountedLoop() {
   TCountedLoop loop;
   readCountedLoop(*this, loop);
   countedLoopStart(*this, loop);
-  const uint32_t n = curFunc->PushBrace(btRepeat).id;
+  const uint32_t n = CurBody().PushBrace(btRepeat).id;
   const TLabelName start = LevelLabel(llRepStart, n);
   DefineLabel(start);
   stepRegister(curFunc->recAssembler, loop, loop.up);

@@ -295,6 +295,7 @@ struct TCompiler {
   // One record for every body open, innermost last; the first is the global code's.
   std::vector<TBodyState> openBodies;
   TBodyState& CurBody() { return openBodies.back(); }
+  const TBodyState& CurBody() const { return openBodies.back(); }
   // Jump labels of the body being compiled: names compare without regard to letter case; the
   // first of a name wins.
   int32_t FindLabel(const std::string& name);

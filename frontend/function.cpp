@@ -17,11 +17,10 @@ void TFunction::operator delete(void* record) noexcept { TFunctionPool::give(rec
 
 void TBodyRoom::lend(TFunction& f) {
   TAssembler& a = f.recAssembler;
-  assert(a.strCode.empty() && a.FixUps.empty() && f.jmpLabels.empty() && f.braceLevel.empty());
+  assert(a.strCode.empty() && a.FixUps.empty() && f.jmpLabels.empty());
   a.strCode.swap(code);
   a.FixUps.swap(fixUps);
   f.jmpLabels.swap(labels);
-  f.braceLevel.swap(braceLevels);
 }
 
 void TBodyRoom::takeBack(TFunction& f) {
@@ -33,14 +32,12 @@ void TBodyRoom::takeBack(TFunction& f) {
   a.strCode.swap(code);
   a.FixUps.swap(fixUps);
   f.jmpLabels.swap(labels);
-  f.braceLevel.swap(braceLevels);
   a.strCode = std::move(fittedCode);
   a.FixUps = std::move(fittedFixUps);
   f.jmpLabels = std::move(fittedLabels);
   code.clear();
   fixUps.clear();
   labels.clear();
-  braceLevels.clear();
 }
 
 }  // namespace kelvo

@@ -46,7 +46,6 @@ struct TFunction {
   TAssembler recAssembler;
   std::vector<TJumpLabel> jmpLabels;
   TRareList<TNamedEntry> ofsLabels;
-  std::vector<TBraceLevel> braceLevel;
   std::string Name;
   TRareText ImportName;
   // The declared parameters in order, the hidden "this" not among them; AddParam fills it
@@ -65,8 +64,6 @@ struct TFunction {
   int32_t intParamCount = 0;
   int32_t intRegParamCount = 0;
   uint32_t paramTotal = 0;  // entries in paramList
-  uint32_t braceLabelID = 0;
-  uint32_t braceCounter = 0;
   TRegister ptrReg = rdEAX;
   TCallMethod CallMethod = cmStdcall;
   // A bit each: so the record fits the allocator's next smaller block.
@@ -93,13 +90,6 @@ struct TFunction {
   static void* operator new(size_t size);
   static void operator delete(void* record) noexcept;
 
-  // Open blocks: every level gets a number unique within the procedure.
-  TBraceLevel PushBrace(TBraceType kind);
-  TBraceLevel PopBrace();
-  // Index into braceLevel of the n-th enclosing while, repeat or case (0 = innermost), or -1.
-  int32_t FindLoopBrace(uint32_t n) const;
-  // Id of the innermost case level, or -1.
-  int64_t FindCaseBrace() const;
   // Whether the procedure keeps its stack frame: the prologue's PUSH/MOV of the frame register
   // stay, and every return undoes them. The link step and the return statement both ask this.
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
@@ -114,6 +104,7 @@ struct TFunction {
 // The room a body is compiled in, handed on from one body to the next, so that a procedure's
 // code, fix-ups, labels and open levels do not each take and give back room of their own. A
 // finished procedure keeps copies that fit: a large program holds every one until the link step.
+// The open levels are lent to the body's TBodyState, for as long as the body compiles.
 struct TBodyRoom {
   TCodeBytes code;
   std::vector<TFixUp> fixUps;
@@ -141,6 +132,17 @@ struct TBodyState {
   bool retAtOwnLevel = false;
   // Brace levels of the try bodies open in this body: leaving one removes its handler.
   std::vector<uint32_t> tryBodies;
+  // Open blocks, innermost last: every level gets a number unique within the body.
+  std::vector<TBraceLevel> braceLevel;
+  uint32_t braceLabelID = 0;
+
+  TBraceLevel PushBrace(TBraceType kind);
+  TBraceLevel PopBrace();
+  uint32_t openBraces() const { return static_cast<uint32_t>(braceLevel.size()); }
+  // Index into braceLevel of the n-th enclosing while, repeat or case (0 = innermost), or -1.
+  int32_t FindLoopBrace(uint32_t n) const;
+  // Id of the innermost case level, or -1.
+  int64_t FindCaseBrace() const;
 };
 
 }  // namespace kelvo
