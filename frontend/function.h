@@ -53,17 +53,19 @@ struct TFunction {
   TParam* paramList = nullptr;
   PData LinkedData = nullptr;
   PDataType ResultType = nullptr;
-  uint32_t localFixupOffset = 0;  // 1-based position of the locals' reservation
   int32_t DLLIndex = -1;
   int32_t FuncIndex = 0;
   uint32_t Address = 0xFFFFFFFFu;
   int32_t intLocalCount = 0;
   uint32_t dwTotalLocalSize = 0;
   uint32_t dwTotalParamSize = 0;
-  int32_t intParamOffset = 0;
   int32_t intParamCount = 0;
-  int32_t intRegParamCount = 0;
   uint32_t paramTotal = 0;  // entries in paramList
+  // Small by nature, so a byte each: the prologue comes first in the code, only a method has
+  // the hidden parameter, and a convention passes at most six in registers.
+  uint8_t localFixupOffset = 0;  // 1-based position of the locals' reservation
+  uint8_t intParamOffset = 0;
+  uint8_t intRegParamCount = 0;
   TRegister ptrReg = rdEAX;
   TCallMethod CallMethod = cmStdcall;
   // A bit each: so the record fits the allocator's next smaller block.
