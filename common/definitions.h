@@ -88,9 +88,10 @@ struct TData {
   int32_t dataIdent = 0;  // index in listData
   uint32_t dataAddress = 0;  // image offset, frame offset, or integer constant value
   uint32_t intMultiplier = 0;  // element count
-  int32_t dataIsRegister = 0;
-  int32_t dataUseRegister = 0;
   int32_t strLength = 0;
+  // 0 or 1: a parameter passed in dataRegister; an item bound to dataRegister (assume, "this").
+  uint8_t dataIsRegister = 0;
+  uint8_t dataUseRegister = 0;
   TDataMode dataMode = dmPointer;
   TDataSubMode dataSubMode = smLong;
   TRegister dataRegister = rdEAX;
