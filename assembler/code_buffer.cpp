@@ -37,44 +37,42 @@ void EmitFixedUp(TAssembler& a, const TInstr& in) {
   const auto start = static_cast<uint32_t>(a.strCode.size());
   for (uint8_t i = 0; i < in.fixCount; ++i) {
     const TInstr::TPendingFix& f = in.fix[i];
-    AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, -1, kJumpAlways);
+    AddFixUp(a, f.type, f.size, f.index, start + f.pos, f.offset, kJumpAlways);
   }
   EmitBlock(a, in.b, in.n);
 }
 
 // A jump that needs more room for its fix-up (mostly a body's first), or goes in front in
 // prepend mode.
-[[gnu::noinline]] static void emitJumpSlowly(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label,
-                                            int32_t uid) {
+[[gnu::noinline]] static void emitJumpSlowly(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label) {
   if (!a.reverseMode) {
     GrowFixUps(a);
-    return EmitJumpToLabel(a, address, jumpKind, label, uid);
+    return EmitJumpToLabel(a, address, jumpKind, label);
   }
   // The size says which long form the writer may use: rel16 in 16-bit code, else rel32.
-  AddFixUp(a, ftJmp, a.cpuMode == 16 ? 16 : 0, 0, address, 0, uid, jumpKind, label);
+  AddFixUp(a, ftJmp, a.cpuMode == 16 ? 16 : 0, 0, address, 0, jumpKind, label);
   EmitPatchArea(a);
 }
 
 // Every structured statement emits several: the usual one stores its fix-up in the room there
 // is and ends in appending the NOPs, so it saves no registers on the way.
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label, int32_t uid) {
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label) {
   if (jumpKind == kJumpNone) return;
   if (a.reverseMode || a.FixUps.size() == a.FixUps.capacity()) [[unlikely]]
-    return emitJumpSlowly(a, address, jumpKind, label, uid);
-  a.FixUps.push_back({.fixAddr = address,
-                      .fixUID = uid,
-                      .fixLabel = label,
-                      .fixJmp = jumpKind,
-                      .fixType = ftJmp,
-                      .fixSize = static_cast<uint8_t>(a.cpuMode == 16 ? 16 : 0)});
+    return emitJumpSlowly(a, address, jumpKind, label);
+  PushFixUp(a, {.fixAddr = address,
+                .fixLabel = label,
+                .fixJmp = jumpKind,
+                .fixType = ftJmp,
+                .fixSize = static_cast<uint8_t>(a.cpuMode == 16 ? 16 : 0)});
   a.fixUpsPlaced = static_cast<uint32_t>(a.FixUps.size());
   static constexpr char kNops[6] = {'\x90', '\x90', '\x90', '\x90', '\x90', '\x90'};
   a.strCode.append(kNops, sizeof kNops);
 }
 
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label, int32_t uid) {
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label) {
   if (jumpKind == kJumpNone) return;
-  EmitJumpToLabel(a, address, jumpKind, TLabelNames::Get().Intern(label), uid);
+  EmitJumpToLabel(a, address, jumpKind, TLabelNames::Get().Intern(label));
 }
 
 void EmitPatchArea(TAssembler& a) {

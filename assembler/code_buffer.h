@@ -21,11 +21,9 @@ struct TFixUp {
   uint32_t fixOffset = 0;  // addend inside the target
   uint32_t fixIndex = 0;   // procedure, data item or label index
   int32_t fixLabelID = -1;
-  int32_t fixUID = 0;
   TLabelName fixLabel = 0;  // the label a jump goes to, in TLabelNames; 0: none
   uint16_t fixJmp = 0;      // jump kind: condition code, 16 jmp, 115 jecxz, 1000 none
   TFixType fixType = ftNone;
-  TIdentType identType = itIdent;
   uint8_t fixSize = 0;      // width in bits of the patched field; label jumps: 16 in 16-bit code, else 0
 };
 
@@ -58,27 +56,30 @@ inline void EmitBlock(TAssembler& a, const uint8_t* block, size_t n) {
 }
 // Makes room for more fix-ups; out of line, as it is rare.
 void GrowFixUps(TAssembler& a);
+// Appends a fix-up into the room there is, so the vector's own growth is never inlined.
+inline void PushFixUp(TAssembler& a, const TFixUp& fixUp) {
+  if (a.FixUps.size() == a.FixUps.capacity()) __builtin_unreachable();
+  a.FixUps.push_back(fixUp);
+}
 // Inline: every call, jump and address operand records one.
 inline void AddFixUp(TAssembler& a, TFixType fixType, uint8_t fixSize, uint32_t fixIndex, uint32_t fixAddr,
-                     uint32_t fixOffset, int32_t fixUID, uint16_t fixJmp, TLabelName fixLabel = 0) {
+                     uint32_t fixOffset, uint16_t fixJmp, TLabelName fixLabel = 0) {
   // In prepend mode the field's position counts from the front of the bytes still to come.
   if (a.reverseMode) fixAddr -= static_cast<uint32_t>(a.strCode.size());
   if (a.FixUps.size() == a.FixUps.capacity()) GrowFixUps(a);
-  a.FixUps.push_back({.fixAddr = fixAddr,
-                      .fixOffset = fixOffset,
-                      .fixIndex = fixIndex,
-                      .fixUID = fixUID,
-                      .fixLabel = fixLabel,
-                      .fixJmp = fixJmp,
-                      .fixType = fixType,
-                      .fixSize = fixSize});
+  PushFixUp(a, {.fixAddr = fixAddr,
+                .fixOffset = fixOffset,
+                .fixIndex = fixIndex,
+                .fixLabel = fixLabel,
+                .fixJmp = fixJmp,
+                .fixType = fixType,
+                .fixSize = fixSize});
 }
-// Records a label jump at `address` (fixUID `uid`) and leaves six NOPs for the layout to
-// overwrite with the short or long jump.
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label, int32_t uid = 0);
+// Records a label jump at `address` and leaves six NOPs for the layout to overwrite with the
+// short or long jump.
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, TLabelName label);
 // The same for a label known by its text.
-void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label,
-                     int32_t uid = 0);
+void EmitJumpToLabel(TAssembler& a, uint32_t address, uint16_t jumpKind, std::string_view label);
 // Six NOPs: room the layout fills later (a label jump, the locals' reservation).
 void EmitPatchArea(TAssembler& a);
 

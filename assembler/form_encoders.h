@@ -213,7 +213,7 @@ inline bool EncodePlainBaseDispImm(TAssembler& a, const TForm& f, int bytes, con
 // it. Returns the bytes written so far.
 inline size_t putPlainVar(TAssembler& a, uint8_t* p, size_t at, uint32_t dataIdent, uint32_t offset) {
   std::memset(p + at, 0, 4);
-  AddFixUp(a, ftDataAddress, 32, dataIdent, static_cast<uint32_t>(a.strCode.size() + at), offset, -1, kJumpAlways);
+  AddFixUp(a, ftDataAddress, 32, dataIdent, static_cast<uint32_t>(a.strCode.size() + at), offset, kJumpAlways);
   return at + 4;
 }
 // The row's opcode bytes as they stand are the instruction's start, as PutOpcode would put them

@@ -69,7 +69,7 @@ struct TInstr {
 
 static_assert(sizeof(TInstr::b) == TCodeBytes::kBlock, "an instruction is copied into the code as one block");
 
-// Records the instruction's fix-ups (fixUID -1, fixJmp 16), then appends its bytes; out of
+// Records the instruction's fix-ups (fixJmp 16), then appends its bytes; out of
 // line, as most instructions have no fix-up.
 void EmitFixedUp(TAssembler& a, const TInstr& in);
 // Appends an instruction. Inline everywhere: one without fix-ups costs a copy and two stores.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/name_index.h"
+#include "common/rare_fields.h"
 
 namespace kelvo {
 
@@ -77,18 +78,20 @@ struct TDataDefaultType {
 // A declared data item: variable, parameter, constant or block. Members run from widest to
 // narrowest so the record carries no padding; every parameter of every procedure has one.
 struct TData {
-  long double dataValExt = 0;
   std::string dataName;
-  std::string strVal;
+  // Only constants have these.
+  TRareText strVal;
+  TRareValue<long double> dataValExt;
   PDataType dataType = nullptr;
   PDataType dataPtrType = nullptr;
   TDataDefaultType defaultValue;  // "default" is a C++ keyword
   int32_t dataIdent = 0;  // index in listData
   uint32_t dataAddress = 0;  // image offset, frame offset, or integer constant value
   uint32_t intMultiplier = 0;  // element count
-  int32_t dataIsRegister = 0;
-  int32_t dataUseRegister = 0;
   int32_t strLength = 0;
+  // 0 or 1: a parameter passed in dataRegister; an item bound to dataRegister (assume, "this").
+  uint8_t dataIsRegister = 0;
+  uint8_t dataUseRegister = 0;
   TDataMode dataMode = dmPointer;
   TDataSubMode dataSubMode = smLong;
   TRegister dataRegister = rdEAX;

@@ -38,16 +38,20 @@ bool TCompiler::CompileBlock(int32_t funcIndex, bool directiveEnds, bool singleS
     ~TDepth() { --depth; }
   } guard{++blockDepth_};
   if (blockDepth_ > kMaxBlockDepth) reportNestingTooDeep(*this);
-  // A procedure's body has its own open-body record for as long as it compiles.
+  // A procedure's body has its own open-body record for as long as it compiles; its open
+  // levels take the room the last body gave back.
   struct TBodyGuard {
     std::vector<TBodyState>* bodies;
+    std::vector<TBraceLevel>& room;
     ~TBodyGuard() {
       if (!bodies) return;
       TLabelNames::Get().Release(bodies->back().labelOwner);
+      room.swap(bodies->back().braceLevel);
+      room.clear();
       bodies->pop_back();
     }
-  } body{funcIndex >= 0 ? &openBodies : nullptr};
-  if (body.bodies) openBodies.emplace_back();
+  } body{funcIndex >= 0 ? &openBodies : nullptr, bodyRoom_.braceLevels};
+  if (body.bodies) openBodies.emplace_back().braceLevel.swap(bodyRoom_.braceLevels);
   const PFunction saved = curFunc;
   if (funcIndex >= 0) curFunc = listProcedures[static_cast<size_t>(funcIndex)].get();
   for (;;) {

@@ -30,8 +30,8 @@ namespace {
 
 // "}" closing the innermost open level
 TStatementResult TCompiler::CompileClosingBrace() {
-  if (curFunc->braceCounter == 0) return closeBody(*this);
-  curFunc->PopBrace();
+  if (CurBody().openBraces() == 0) return closeBody(*this);
+  CurBody().PopBrace();
   if (prevTokenType == tk::LBrace) warnEmptyBlock(*this);
   return TStatementResult::endBlock;
 }
@@ -130,10 +130,10 @@ struct TExitForm {
 // Leaving a try block: only a taken exit removes its records.
 [[gnu::noinline]] void leaveTryBlocks(TCompiler& c, uint16_t condition, TLabelName label, TBraceLevel level,
                                       int32_t index) {
-  const TLabelName stay = LevelLabel(llStay, ++c.curFunc->braceLabelID);
+  const TLabelName stay = LevelLabel(llStay, ++c.CurBody().braceLabelID);
   c.JumpToLabel(InvertJump(condition), stay);
   c.UnwindTryFrames(index);
-  c.JumpToLevelLabel(kJumpAlways, label, level.id);
+  c.JumpToLabel(kJumpAlways, label);
   c.DefineLabel(stay);
 }
 
@@ -145,16 +145,16 @@ struct TExitForm {
 bool TCompiler::CompileLoopExit(bool isBreak) {
   TExitForm form;
   if (!TakePunctuation(';', tk::Semicolon) && !readExitForm(*this, form)) return false;
-  const int32_t index = isBreak ? curFunc->FindLoopBrace(form.depth) : findContinueLevel(form.depth);
+  const int32_t index = isBreak ? CurBody().FindLoopBrace(form.depth) : findContinueLevel(form.depth);
   if (index < 0) noLevelToLeave(*this, isBreak);
-  const TBraceLevel level = curFunc->braceLevel[static_cast<size_t>(index)];
+  const TBraceLevel level = CurBody().braceLevel[static_cast<size_t>(index)];
   if (form.condition == kJumpNone) return true;
   const TLabelName label =
       isBreak ? LevelLabel(level.bracetype == btWhile ? llEndWhile : level.bracetype == btCase ? llExitCase : llRepEnd,
                            level.id)
               : LevelLabel(level.bracetype == btWhile ? llDoWhile : llRepNext, level.id);
   if (TryFramesAbove(index) == 0) {
-    JumpToLevelLabel(form.condition, label, level.id);
+    JumpToLabel(form.condition, label);
     return true;
   }
   leaveTryBlocks(*this, form.condition, label, level, index);
@@ -164,8 +164,8 @@ bool TCompiler::CompileLoopExit(bool isBreak) {
 // continue counts the while, repeat and case levels as break does; a case it selects goes to
 // the loop around that case.
 int32_t TCompiler::findContinueLevel(uint32_t n) const {
-  const std::vector<TBraceLevel>& levels = curFunc->braceLevel;
-  int32_t i = curFunc->FindLoopBrace(n);
+  const std::vector<TBraceLevel>& levels = CurBody().braceLevel;
+  int32_t i = CurBody().FindLoopBrace(n);
   if (i < 0 || levels[static_cast<size_t>(i)].bracetype != btCase) return i;
   while (i-- > 0) {
     const TBraceType kind = levels[static_cast<size_t>(i)].bracetype;

@@ -27,37 +27,35 @@ void pushInRoom(std::vector<T>& items, const T& item) {
   items.push_back(item);
 }
 
-[[gnu::noinline]] TBraceLevel pushBraceGrowing(TFunction& f, TBraceType kind) {
-  growFor(f.braceLevel, kFirstBraceRoom);
-  return f.PushBrace(kind);
+[[gnu::noinline]] TBraceLevel pushBraceGrowing(TBodyState& body, TBraceType kind) {
+  growFor(body.braceLevel, kFirstBraceRoom);
+  return body.PushBrace(kind);
 }
 
 [[gnu::noinline]] void addLabelGrowing(TCompiler& c, TLabelName name, uint32_t position) {
-  // Room for the labels of a usual procedure at once, rather than growing from one: the
-  // layout gives the room back once the procedure is done.
+  // Room for the labels of a usual procedure at once, rather than growing from one: the room
+  // goes on from one body to the next.
   growFor(c.curFunc->jmpLabels, kFirstLabelRoom);
   AddLabelNamed(c, name, position);
 }
 
 }  // namespace
 
-TBraceLevel TFunction::PushBrace(TBraceType kind) {
+TBraceLevel TBodyState::PushBrace(TBraceType kind) {
   if (braceLevel.size() == braceLevel.capacity()) [[unlikely]] return pushBraceGrowing(*this, kind);
   ++braceLabelID;
-  ++braceCounter;
   const TBraceLevel level{braceLabelID, kind};
   pushInRoom(braceLevel, level);
   return level;
 }
 
-TBraceLevel TFunction::PopBrace() {
+TBraceLevel TBodyState::PopBrace() {
   const TBraceLevel level = braceLevel.back();
   braceLevel.pop_back();
-  --braceCounter;
   return level;
 }
 
-int32_t TFunction::FindLoopBrace(uint32_t n) const {
+int32_t TBodyState::FindLoopBrace(uint32_t n) const {
   for (size_t i = braceLevel.size(); i-- > 0;) {
     const TBraceType kind = braceLevel[i].bracetype;
     if (kind != btWhile && kind != btRepeat && kind != btCase) continue;
@@ -67,7 +65,7 @@ int32_t TFunction::FindLoopBrace(uint32_t n) const {
   return -1;
 }
 
-int64_t TFunction::FindCaseBrace() const {
+int64_t TBodyState::FindCaseBrace() const {
   for (size_t i = braceLevel.size(); i-- > 0;)
     if (braceLevel[i].bracetype == btCase) return braceLevel[i].id;
   return -1;

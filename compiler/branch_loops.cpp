@@ -18,14 +18,6 @@ void TCompiler::JumpToLabel(uint16_t kind, TLabelName label) {
   EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), kind, label);
 }
 
-// A jump that belongs to a brace level (loop exits, back jumps): the level's id travels with
-// it. A jump that can never be taken emits nothing.
-void TCompiler::JumpToLevelLabel(uint16_t kind, TLabelName label, uint32_t id) {
-  if (kind == kJumpNone) return;
-  TAssembler& a = curFunc->recAssembler;
-  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), kind, label, static_cast<int32_t>(id));
-}
-
 // Whether the next token is the one-character token `c` (code `code`): the character decides
 // unless a comment stands between, so most look-aheads cost no second reading of a token.
 bool TCompiler::NextIsChar(char c, uint16_t code) {
@@ -94,10 +86,10 @@ void TCompiler::ExpectOrRaise(uint16_t code) {
 // Compiles a body whose "{" was just read; its "}" closes the innermost level. A file that
 // ends first leaves the level open, which is reported where the file ends.
 void TCompiler::CompileBracedBody(const char* failure) {
-  const uint32_t open = curFunc->braceCounter;
+  const uint32_t open = CurBody().openBraces();
   const int32_t line = curFile->intCurLine;
   if (!CompileBlock(-1, false, false, false)) Error(failure);
-  if (curFunc->braceCounter >= open) Error("\"{\" of line " + std::to_string(line) + " is not closed");
+  if (CurBody().openBraces() >= open) Error("\"{\" of line " + std::to_string(line) + " is not closed");
 }
 
 // A branch body: braced, or one statement after which the branch's level is closed here.
@@ -110,9 +102,9 @@ void TCompiler::compileBranchBody(uint32_t level, const char* failure) {
   }
   if (!CompileBlock(-1, false, true, false)) Error("Error 43123");
   if (curToken.Token == tk::EndOfFile) Error("Expected a statement but found the end of the file");
-  if (curFunc->braceLevel.empty() || curFunc->braceLevel.back().id != level)
-    Error("Expected a statement but found \"}\"");
-  curFunc->PopBrace();
+  TBodyState& body = CurBody();
+  if (body.braceLevel.empty() || body.braceLevel.back().id != level) Error("Expected a statement but found \"}\"");
+  body.PopBrace();
 }
 
 // Comparisons joined by "and" and "or" up to ")". A false comparison jumps to `falseLabel`; one
@@ -148,7 +140,7 @@ void TCompiler::compileIfBranch(uint32_t branch, const char* failure) {
 
 // "if (condition) { ... } [elseif (condition) { ... }]... [else { ... }]"
 bool TCompiler::CompileIf() {
-  const uint32_t first = curFunc->PushBrace(btIf).id;
+  const uint32_t first = CurBody().PushBrace(btIf).id;
   uint32_t branch = first;
   compileIfBranch(branch, "Error 34512313");
   uint16_t next = takeElse();
@@ -161,14 +153,14 @@ bool TCompiler::CompileIf() {
   while (next == tk::ElseIf) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel(llEndIf, branch));
-    branch = curFunc->PushBrace(btIf).id;
+    branch = CurBody().PushBrace(btIf).id;
     compileIfBranch(branch, "Error 512313");
     next = takeElse();
   }
   if (next == tk::Else) {
     JumpToLabel(kJumpAlways, exitLabel);
     DefineLabel(LevelLabel(llEndIf, branch));
-    compileBranchBody(curFunc->PushBrace(btIf).id, "Error 512313");
+    compileBranchBody(CurBody().PushBrace(btIf).id, "Error 512313");
   } else {
     DefineLabel(LevelLabel(llEndIf, branch));
   }
@@ -178,7 +170,7 @@ bool TCompiler::CompileIf() {
 
 // "while (condition) { ... }"
 bool TCompiler::CompileWhile() {
-  const uint32_t n = curFunc->PushBrace(btWhile).id;
+  const uint32_t n = CurBody().PushBrace(btWhile).id;
   const TLabelName head = LevelLabel(llDoWhile, n);
   const TLabelName end = LevelLabel(llEndWhile, n);
   DefineLabel(head);
@@ -195,12 +187,12 @@ bool TCompiler::CompileWhile() {
 // "repeat { ... } while (condition);" | "repeat { ... } until (condition);" | "repeat { ... };"
 bool TCompiler::CompileRepeat() {
   ExpectOrRaise('{', tk::LBrace);
-  const uint32_t n = curFunc->PushBrace(btRepeat).id;
+  const uint32_t n = CurBody().PushBrace(btRepeat).id;
   const TLabelName start = LevelLabel(llRepStart, n);
   DefineLabel(start);
   if (NextIsChar('}', tk::RBrace)) {
     GetToken();
-    curFunc->PopBrace();
+    CurBody().PopBrace();
   } else {
     CompileBracedBody("Error 2334234");
   }
@@ -216,7 +208,7 @@ bool TCompiler::CompileRepeat() {
     code = CompileUntilCondition(true);
   }
   if (form != tk::Semicolon) ExpectOrRaise(';', tk::Semicolon);
-  JumpToLevelLabel(code, start, n);
+  JumpToLabel(code, start);
   DefineLabel(LevelLabel(llRepEnd, n));
   return true;
 }

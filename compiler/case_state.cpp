@@ -64,7 +64,7 @@ bool TCompiler::CompileCase() {
   const TRegister selector = curToken.Reg;
   ExpectOrRaise(tk::RParen);
   ExpectOrRaise(tk::LBrace);
-  const uint32_t n = curFunc->PushBrace(btCase).id;
+  const uint32_t n = CurBody().PushBrace(btCase).id;
   const TLabelName dispatch = LevelLabel(llCheckCase, n);
   JumpToLabel(kJumpAlways, dispatch);
   CompileBracedBody("Error 54525");
@@ -98,7 +98,7 @@ void TCompiler::emitCaseDispatch(uint32_t n, TRegister selector) {
 
 // "state n[, n]...:" | "default:" inside a case
 bool TCompiler::CompileState(bool isDefault) {
-  const int64_t caseId = curFunc->FindCaseBrace();
+  const int64_t caseId = CurBody().FindCaseBrace();
   if (caseId < 0) notInCase(*this);
   uint32_t value = 0;
   if (!isDefault) {

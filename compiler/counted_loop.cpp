@@ -132,14 +132,14 @@ bool TCompiler::CompileCountedLoop() {
   TCountedLoop loop;
   readCountedLoop(*this, loop);
   countedLoopStart(*this, loop);
-  const uint32_t n = curFunc->PushBrace(btRepeat).id;
+  const uint32_t n = CurBody().PushBrace(btRepeat).id;
   const TLabelName start = LevelLabel(llRepStart, n);
   DefineLabel(start);
   stepRegister(curFunc->recAssembler, loop, loop.up);
   CompileBracedBody("Error 2334234");
   DefineLabel(LevelLabel(llRepNext, n));  // continue: the end compare, then the step
   countedLoopCompare(*this, loop);
-  JumpToLevelLabel(5, start, n);
+  JumpToLabel(5, start);
   DefineLabel(LevelLabel(llRepEnd, n));
   return true;
 }

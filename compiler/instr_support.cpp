@@ -71,7 +71,7 @@ TMemOperand TCompiler::InstrDataOperand(const TData& d, uint32_t offset) const {
 [[gnu::noinline]] static void macroLabelJump(TCompiler& c, uint16_t jumpKind) {
   TAssembler& a = c.curFunc->recAssembler;
   const auto at = static_cast<uint32_t>(a.strCode.size());
-  EmitJumpToLabel(a, at, jumpKind, c.LabelJumpName(), -1);
+  EmitJumpToLabel(a, at, jumpKind, c.LabelJumpName());
 }
 
 static bool labelJump(TCompiler& c, uint16_t jumpKind) {
@@ -80,7 +80,7 @@ static bool labelJump(TCompiler& c, uint16_t jumpKind) {
     return true;
   }
   TAssembler& a = c.curFunc->recAssembler;
-  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), jumpKind, c.curToken.Str.view(), -1);
+  EmitJumpToLabel(a, static_cast<uint32_t>(a.strCode.size()), jumpKind, c.curToken.Str.view());
   return true;
 }
 

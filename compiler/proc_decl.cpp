@@ -1,4 +1,7 @@
 // Procedure declarations: bodies, headers and procedure pointers, with their conventions.
+#include <cassert>
+#include <cstdint>
+
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
 #include "frontend/compiler.h"
@@ -122,7 +125,8 @@ void TCompiler::EmitPrologue(PFunction proc) {
   TAssembler& a = proc->recAssembler;
   PushReg(a, Settings.localsReg);
   MovRegReg(a, Settings.localsReg, rdESP);
-  proc->localFixupOffset = static_cast<uint32_t>(a.strCode.size()) + 1;
+  assert(a.strCode.size() < UINT8_MAX);
+  proc->localFixupOffset = static_cast<uint8_t>(a.strCode.size() + 1);
   EmitPatchArea(a);
 }
 
@@ -175,7 +179,7 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   if (headerCount >= 0 && proc->intParamCount - proc->intParamOffset != headerCount) [[unlikely]]
     Error("\"" + proc->Name + "\" was declared with " + std::to_string(headerCount) + " parameters");
   const int32_t inRegisters = std::min(proc->intParamCount, registerParamLimit(method));
-  proc->intRegParamCount = inRegisters;
+  proc->intRegParamCount = static_cast<uint8_t>(inRegisters);
   proc->intParamCount -= inRegisters;
   proc->dwTotalParamSize = static_cast<uint32_t>(offset - firstOffset);
   bodyRoom_.lend(*proc);

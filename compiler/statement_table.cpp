@@ -47,7 +47,7 @@ R macroCall(TCompiler& c, uint16_t) {
 }
 
 R ret(TCompiler& c, uint16_t) {
-  c.CurBody().retAtOwnLevel = c.curFunc->braceCounter == 0;
+  c.CurBody().retAtOwnLevel = c.CurBody().openBraces() == 0;
   return fromFlag(c.CompileRet());
 }
 

@@ -56,8 +56,9 @@ void TCompiler::emitTryUnwind() {
 int TCompiler::TryFramesAbove(int32_t target) {
   const std::vector<uint32_t>& tries = CurBody().tryBodies;
   int count = 0;
-  for (int32_t i = static_cast<int32_t>(curFunc->braceLevel.size()) - 1; i > target && !tries.empty(); --i)
-    count += std::count(tries.begin(), tries.end(), curFunc->braceLevel[static_cast<size_t>(i)].id) > 0;
+  const std::vector<TBraceLevel>& levels = CurBody().braceLevel;
+  for (int32_t i = static_cast<int32_t>(levels.size()) - 1; i > target && !tries.empty(); --i)
+    count += std::count(tries.begin(), tries.end(), levels[static_cast<size_t>(i)].id) > 0;
   return count;
 }
 
@@ -91,7 +92,7 @@ bool TCompiler::CompileTryExcept() {
   // The handler record hangs off FS:[0], which only Windows threads have.
   if (a.cpuMode == 16) Error("try/except needs 32-bit code");
   ExpectOrRaise(tk::LBrace);
-  const uint32_t n = curFunc->PushBrace(btIf).id;
+  const uint32_t n = CurBody().PushBrace(btIf).id;
   const TLabelName handler = LevelLabel(llExcept, n);
   SubRegImm(a, rdESP, 8, ftNone);
   EmitPushad(a);
@@ -99,14 +100,14 @@ bool TCompiler::CompileTryExcept() {
   PushImm(a, 4, static_cast<int32_t>(curFunc->ofsLabels.size() - 1), ftOffsetLabelAddress, 0);
   LocPush(a, recordHead(), 4);
   LocMovLocReg(a, recordHead(), rdESP);
-  const uint32_t body = curFunc->PushBrace(btIf).id;
+  const uint32_t body = CurBody().PushBrace(btIf).id;
   const size_t firstFixUp = a.FixUps.size(), firstLabel = curFunc->jmpLabels.size();
   CurBody().tryBodies.push_back(body);
   CompileBracedBody("Error 34512313");
   CurBody().tryBodies.pop_back();
   checkTryBodyJumps(firstFixUp, firstLabel);
   emitTryUnwind();
-  JumpToLevelLabel(kJumpAlways, LevelLabel(llExceptEnd, n), n);
+  JumpToLabel(kJumpAlways, LevelLabel(llExceptEnd, n));
   if (GetToken(false, true) != tk::Except) Error("Expected except but found " + curToken.Str);
   ExpectOrRaise(tk::LBrace);
   DefineLabel(handler);

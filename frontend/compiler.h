@@ -295,6 +295,7 @@ struct TCompiler {
   // One record for every body open, innermost last; the first is the global code's.
   std::vector<TBodyState> openBodies;
   TBodyState& CurBody() { return openBodies.back(); }
+  const TBodyState& CurBody() const { return openBodies.back(); }
   // Jump labels of the body being compiled: names compare without regard to letter case; the
   // first of a name wins.
   int32_t FindLabel(const std::string& name);
@@ -314,7 +315,6 @@ struct TCompiler {
   void CompileBracedBody(const char* failure);
   void DefineLabel(TLabelName name);
   void JumpToLabel(uint16_t kind, TLabelName label);
-  void JumpToLevelLabel(uint16_t kind, TLabelName label, uint32_t id);
   void ExpectOrRaise(uint16_t code);
   // The punctuation `c` (code `code`) next, or the error raised: inlined where the character is
   // known, so that the usual case is one call.

@@ -15,32 +15,29 @@ void* TFunction::operator new(size_t size) {
 
 void TFunction::operator delete(void* record) noexcept { TFunctionPool::give(record); }
 
-TRareText::operator const std::string&() const {
-  static const std::string kEmpty;
-  return text_ ? *text_ : kEmpty;
-}
-
 void TBodyRoom::lend(TFunction& f) {
   TAssembler& a = f.recAssembler;
-  assert(a.strCode.empty() && a.FixUps.empty() && f.braceLevel.empty());
+  assert(a.strCode.empty() && a.FixUps.empty() && f.jmpLabels.empty());
   a.strCode.swap(code);
   a.FixUps.swap(fixUps);
-  f.braceLevel.swap(braceLevels);
+  f.jmpLabels.swap(labels);
 }
 
 void TBodyRoom::takeBack(TFunction& f) {
   TAssembler& a = f.recAssembler;
   TCodeBytes fittedCode(a.strCode);
   std::vector<TFixUp> fittedFixUps(a.FixUps.begin(), a.FixUps.end());
+  // Most laid-out procedures keep no labels: only a label's address still to be patched in does.
+  std::vector<TJumpLabel> fittedLabels(f.jmpLabels.begin(), f.jmpLabels.end());
   a.strCode.swap(code);
   a.FixUps.swap(fixUps);
-  f.braceLevel.swap(braceLevels);
+  f.jmpLabels.swap(labels);
   a.strCode = std::move(fittedCode);
   a.FixUps = std::move(fittedFixUps);
+  f.jmpLabels = std::move(fittedLabels);
   code.clear();
   fixUps.clear();
-  braceLevels.clear();
-  f.jmpLabels.shrink_to_fit();
+  labels.clear();
 }
 
 }  // namespace kelvo

@@ -11,47 +11,12 @@
 #include "assembler/code_buffer.h"
 #include "assembler/label_names.h"
 #include "common/definitions.h"
+#include "common/rare_fields.h"
 
 namespace kelvo {
 
 // A name with a number beside it: labels with their code positions.
 using TNamedEntry = std::pair<std::string, int64_t>;
-
-// A list most procedures leave empty (offset labels): an empty one costs a pointer rather
-// than a vector, as a large program holds every procedure until the link step.
-template <class T>
-class TRareList {
- public:
-  template <class... TArgs>
-  void emplace_back(TArgs&&... args) {
-    if (!items_) items_ = std::make_unique<std::vector<T>>();
-    items_->emplace_back(std::forward<TArgs>(args)...);
-  }
-  size_t size() const { return items_ ? items_->size() : 0; }
-  const T& operator[](size_t i) const { return (*items_)[i]; }
-
- private:
-  std::unique_ptr<std::vector<T>> items_;
-};
-
-// A text most procedures leave empty (the name an import or header links by), kept the same way.
-class TRareText {
- public:
-  TRareText& operator=(std::string_view text) {
-    if (text.empty()) text_.reset();
-    else text_ = std::make_unique<std::string>(text);
-    return *this;
-  }
-  bool empty() const { return !text_; }
-  void clear() { text_.reset(); }
-  operator const std::string&() const;
-  friend bool operator==(const TRareText& a, std::string_view b) {
-    return std::string_view(static_cast<const std::string&>(a)) == b;
-  }
-
- private:
-  std::unique_ptr<std::string> text_;
-};
 
 // Kinds of open block: the if statement and try/except use btIf; repeat and for use btRepeat.
 enum TBraceType : uint8_t { btWhile, btIf, btElse, btRepeat, btCase };
@@ -81,7 +46,6 @@ struct TFunction {
   TAssembler recAssembler;
   std::vector<TJumpLabel> jmpLabels;
   TRareList<TNamedEntry> ofsLabels;
-  std::vector<TBraceLevel> braceLevel;
   std::string Name;
   TRareText ImportName;
   // The declared parameters in order, the hidden "this" not among them; AddParam fills it
@@ -89,19 +53,19 @@ struct TFunction {
   TParam* paramList = nullptr;
   PData LinkedData = nullptr;
   PDataType ResultType = nullptr;
-  uint32_t localFixupOffset = 0;  // 1-based position of the locals' reservation
   int32_t DLLIndex = -1;
   int32_t FuncIndex = 0;
   uint32_t Address = 0xFFFFFFFFu;
   int32_t intLocalCount = 0;
   uint32_t dwTotalLocalSize = 0;
   uint32_t dwTotalParamSize = 0;
-  int32_t intParamOffset = 0;
   int32_t intParamCount = 0;
-  int32_t intRegParamCount = 0;
   uint32_t paramTotal = 0;  // entries in paramList
-  uint32_t braceLabelID = 0;
-  uint32_t braceCounter = 0;
+  // Small by nature, so a byte each: the prologue comes first in the code, only a method has
+  // the hidden parameter, and a convention passes at most six in registers.
+  uint8_t localFixupOffset = 0;  // 1-based position of the locals' reservation
+  uint8_t intParamOffset = 0;
+  uint8_t intRegParamCount = 0;
   TRegister ptrReg = rdEAX;
   TCallMethod CallMethod = cmStdcall;
   // A bit each: so the record fits the allocator's next smaller block.
@@ -128,13 +92,6 @@ struct TFunction {
   static void* operator new(size_t size);
   static void operator delete(void* record) noexcept;
 
-  // Open blocks: every level gets a number unique within the procedure.
-  TBraceLevel PushBrace(TBraceType kind);
-  TBraceLevel PopBrace();
-  // Index into braceLevel of the n-th enclosing while, repeat or case (0 = innermost), or -1.
-  int32_t FindLoopBrace(uint32_t n) const;
-  // Id of the innermost case level, or -1.
-  int64_t FindCaseBrace() const;
   // Whether the procedure keeps its stack frame: the prologue's PUSH/MOV of the frame register
   // stay, and every return undoes them. The link step and the return statement both ask this.
   bool HasFrame() const { return intParamCount > 0 || intLocalCount > 0; }
@@ -147,11 +104,13 @@ struct TFunction {
 };
 
 // The room a body is compiled in, handed on from one body to the next, so that a procedure's
-// code, fix-ups and open levels do not each take and give back room of their own. A finished
-// procedure keeps copies that fit: a large program holds every one until the link step.
+// code, fix-ups, labels and open levels do not each take and give back room of their own. A
+// finished procedure keeps copies that fit: a large program holds every one until the link step.
+// The open levels are lent to the body's TBodyState, for as long as the body compiles.
 struct TBodyRoom {
   TCodeBytes code;
   std::vector<TFixUp> fixUps;
+  std::vector<TJumpLabel> labels;
   std::vector<TBraceLevel> braceLevels;
 
   // Hands the room to a procedure whose body starts; it has no code yet.
@@ -175,6 +134,17 @@ struct TBodyState {
   bool retAtOwnLevel = false;
   // Brace levels of the try bodies open in this body: leaving one removes its handler.
   std::vector<uint32_t> tryBodies;
+  // Open blocks, innermost last: every level gets a number unique within the body.
+  std::vector<TBraceLevel> braceLevel;
+  uint32_t braceLabelID = 0;
+
+  TBraceLevel PushBrace(TBraceType kind);
+  TBraceLevel PopBrace();
+  uint32_t openBraces() const { return static_cast<uint32_t>(braceLevel.size()); }
+  // Index into braceLevel of the n-th enclosing while, repeat or case (0 = innermost), or -1.
+  int32_t FindLoopBrace(uint32_t n) const;
+  // Id of the innermost case level, or -1.
+  int64_t FindCaseBrace() const;
 };
 
 }  // namespace kelvo

@@ -377,7 +377,7 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
   if (addressesLeft) {
     for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
   } else {
-    std::vector<TJumpLabel>().swap(f.jmpLabels);
+    f.jmpLabels.clear();  // its room goes on to the next body
   }
   if (entryOffset) *entryOffset = removals_.map(*entryOffset);
 }

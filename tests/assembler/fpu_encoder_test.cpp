@@ -119,7 +119,6 @@ TEST_F(FpuEncoder, VariableFormsPutTheirFixUpOnTheDisplacement) {
     EXPECT_EQ(f.fixIndex, index[i]);
     EXPECT_EQ(f.fixOffset, offset[i]);
     EXPECT_EQ(f.fixJmp, 16);
-    EXPECT_EQ(f.fixUID, -1);
   }
 }
 

@@ -112,7 +112,6 @@ class THandProgram {
     x.fixOffset = offset;
     x.fixSize = 32;
     x.fixJmp = 16;
-    x.fixUID = -1;
     return x;
   }
   static void call(TFunction& f, TFunction& target) {  // CALL rel32
@@ -137,7 +136,6 @@ class THandProgram {
     x.fixSize = f.recAssembler.cpuMode == 16 ? 16 : 0;  // as the encoder records it
     x.fixJmp = kind;
     x.fixLabel = TLabelNames::Get().Intern(name);
-    x.fixUID = 0;
     bytes(f, {0x90, 0x90, 0x90, 0x90, 0x90, 0x90});
   }
   static void nops(TFunction& f, int n) { f.recAssembler.strCode.append(n, '\x90'); }
