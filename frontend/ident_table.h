@@ -13,12 +13,20 @@
 
 namespace kelvo {
 
-// An entry and the position of the previous entry of its name in the bucket. The link lies in
-// what would be the entry's padding, so it costs no room.
-struct TSmartEntry : TIdentifier {
+// An entry: what is told of the name, the name, and the position of the previous entry of the
+// name in the bucket. Half a cache line, so that a look-up that finds a name touches one line:
+// a name of up to ten characters lies in the entry, a longer one in its bucket's text.
+struct alignas(32) TSmartEntry : TIdentifier {
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  static constexpr uint8_t kInline = 10;     // the longest name kept in the entry
+  static constexpr uint8_t kLong = 0xFF;     // nameLength of a name in the bucket's text
+  uint8_t nameLength = 0;                    // up to kInline, or kLong
+  // The lower-cased name, or of a longer one its offset and length in the bucket's text.
+  char name[kInline];
   uint32_t older = kNone;
+  bool isLong() const { return nameLength == kLong; }
 };
+static_assert(sizeof(TSmartEntry) == 32, "an entry is half a cache line");
 
 // A bucket's entries in the order they were added, in blocks of a fixed count: an entry stays
 // where it is while the bucket grows, and is reached with a shift and a mask. Blocks emptied by
@@ -64,6 +72,8 @@ struct TSmartSlot {
 struct TSmartBucket {
   static constexpr uint32_t kNone = TSmartEntry::kNone;
   TSmartEntries entries;
+  // The names too long for their entries, in the entries' order: leaving a scope cuts it back.
+  std::vector<char> longNames;
   std::vector<TSmartSlot> newest;   // slots: the newest entry of a name, or at == kNone when free
   uint32_t names = 0;               // slots in use
   // The scope of the last entry, so that leaving a scope passes the other buckets at a glance.
@@ -80,8 +90,7 @@ struct TSmartList {
   // The data list tells which data entries stay visible below the start position of Find.
   void Init(const std::vector<std::unique_ptr<TData>>* dataList = nullptr);
   void Free();
-  TIdentifier* Add(TIdentifier entry);
-  // The same for a name in any letter case, lower-cased straight into its entry.
+  // A new entry in the current scope for a name in any letter case, kept lower-cased.
   TIdentifier* Declare(std::string_view name, TIdentType type, int32_t position);
   int32_t NextScope();
   void PopScope(int32_t scope);
@@ -90,7 +99,8 @@ struct TSmartList {
   // only entries that stay visible outside their scope count.
   const TIdentifier* Find(int32_t start, std::string_view name) const;
   size_t Count() const;
-  static int BucketOf(std::string_view lowerName);
+  // The lower-cased name of an entry of this table.
+  std::string_view NameOf(const TIdentifier& entry) const;
 
  private:
   const std::vector<std::unique_ptr<TData>>* data_ = nullptr;
@@ -99,12 +109,12 @@ struct TSmartList {
   uint32_t innerBuckets_ = 0;
   void noteLast(int bucket);
   TIdentifier* index(int bucket, TSmartEntry& added, uint32_t hash);
-  mutable std::string scratch_;  // lower-cased key of a removal, reused; never shrinks
-  std::string_view lowered(std::string_view name, uint32_t& hash) const;
-  [[gnu::noinline]] void growScratch(size_t size) const;
+  static std::string_view nameOf(const TSmartBucket& bucket, const TSmartEntry& entry);
+  static void putLongName(TSmartBucket& bucket, int index, TSmartEntry& entry, std::string_view name);
   bool visibleOutsideScope(const TIdentifier& entry) const;
-  static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);
-  static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName, uint32_t hash);
+  // The name may be in any letter case.
+  static size_t slotOf(const TSmartBucket& bucket, std::string_view name);
+  static size_t slotOf(const TSmartBucket& bucket, std::string_view name, uint32_t hash);
   static void freeSlot(TSmartBucket& bucket, size_t slot);
   [[gnu::noinline]] static void growIndex(TSmartBucket& bucket);  // rare: apart from Add
   static void reindex(TSmartBucket& bucket);
