@@ -33,7 +33,7 @@ static_assert(sizeof(TSmartEntry) == 32, "an entry is half a cache line");
 // leaving a scope are kept for the names of the next one.
 class TSmartEntries {
  public:
-  static constexpr uint32_t kBlockBits = 4;
+  static constexpr uint32_t kBlockBits = 6;
   static constexpr uint32_t kBlock = 1u << kBlockBits;
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
