@@ -44,6 +44,13 @@ bool sameLowered(std::string_view lower, std::string_view b) {
   return true;
 }
 
+// Writes the name lower-cased to `out` and gives its hash, taken in the same pass.
+uint32_t lowerInto(char* out, std::string_view name) {
+  uint64_t h = kHashStart;
+  for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = kLower[static_cast<uint8_t>(name[i])]);
+  return hashEnd(h);
+}
+
 }  // namespace
 
 void TSmartEntries::addBlock() { blocks_.push_back(std::make_unique<TSmartEntry[]>(kBlock)); }
@@ -73,14 +80,16 @@ std::string_view TSmartList::nameOf(const TSmartBucket& b, const TSmartEntry& e)
   return {b.longNames.data() + at, size};
 }
 
-void TSmartList::putLongName(TSmartBucket& b, int index, TSmartEntry& e, std::string_view name) {
+uint32_t TSmartList::putLongName(TSmartBucket& b, int index, TSmartEntry& e, std::string_view name) {
   const auto at = static_cast<uint32_t>(b.longNames.size());
   const auto size = static_cast<uint32_t>(name.size());
-  for (char c : name) b.longNames.push_back(kLower[static_cast<uint8_t>(c)]);
+  b.longNames.resize(at + size);
+  const uint32_t hash = lowerInto(b.longNames.data() + at, name);
   e.nameLength = TSmartEntry::kLong;
   std::memcpy(e.name, &at, 4);
   std::memcpy(e.name + 4, &size, 4);
   e.name[8] = static_cast<char>(index);
+  return hash;
 }
 
 std::string_view TSmartList::NameOf(const TIdentifier& entry) const {
@@ -146,16 +155,17 @@ TIdentifier* TSmartList::Declare(std::string_view name, TIdentType type, int32_t
   const int bucket = bucketOfName(name);
   TSmartBucket& b = F_List[static_cast<size_t>(bucket)];
   TSmartEntry& added = b.entries.emplace_back();
+  uint32_t hash;
   if (name.size() <= TSmartEntry::kInline) [[likely]] {
     added.nameLength = static_cast<uint8_t>(name.size());
-    for (size_t i = 0; i < name.size(); ++i) added.name[i] = kLower[static_cast<uint8_t>(name[i])];
+    hash = lowerInto(added.name, name);
   } else {
-    putLongName(b, bucket, added, name);
+    hash = putLongName(b, bucket, added, name);
   }
   added.identData = nullptr;
   added.identPos = position;
   added.identType = type;
-  return index(bucket, added, hashOf(name));
+  return index(bucket, added, hash);
 }
 
 // The bucket's newly added last entry, in the current scope, becomes the newest of its name.

@@ -110,7 +110,8 @@ struct TSmartList {
   void noteLast(int bucket);
   TIdentifier* index(int bucket, TSmartEntry& added, uint32_t hash);
   static std::string_view nameOf(const TSmartBucket& bucket, const TSmartEntry& entry);
-  static void putLongName(TSmartBucket& bucket, int index, TSmartEntry& entry, std::string_view name);
+  // Gives the name's hash.
+  static uint32_t putLongName(TSmartBucket& bucket, int index, TSmartEntry& entry, std::string_view name);
   bool visibleOutsideScope(const TIdentifier& entry) const;
   // The name may be in any letter case.
   static size_t slotOf(const TSmartBucket& bucket, std::string_view name);
