@@ -69,22 +69,24 @@ void TSmartList::Free() {
   F_CurScope = 0;
   innerBuckets_ = 0;
   for (TSmartBucket& b : F_List) b = TSmartBucket{};
+  longNames_ = {};
 }
 
 // A long name's entry holds its offset and length in the bucket's text, and the bucket.
-std::string_view TSmartList::nameOf(const TSmartBucket& b, const TSmartEntry& e) {
+std::string_view TSmartList::nameOf(const TSmartEntry& e) const {
   if (!e.isLong()) [[likely]] return {e.name, e.nameLength};
   uint32_t at, size;
   std::memcpy(&at, e.name, 4);
   std::memcpy(&size, e.name + 4, 4);
-  return {b.longNames.data() + at, size};
+  return {longNames_[static_cast<uint8_t>(e.name[8])].data() + at, size};
 }
 
-uint32_t TSmartList::putLongName(TSmartBucket& b, int index, TSmartEntry& e, std::string_view name) {
-  const auto at = static_cast<uint32_t>(b.longNames.size());
+uint32_t TSmartList::putLongName(int index, TSmartEntry& e, std::string_view name) {
+  std::vector<char>& text = longNames_[static_cast<size_t>(index)];
+  const auto at = static_cast<uint32_t>(text.size());
   const auto size = static_cast<uint32_t>(name.size());
-  b.longNames.resize(at + size);
-  const uint32_t hash = lowerInto(b.longNames.data() + at, name);
+  text.resize(at + size);
+  const uint32_t hash = lowerInto(text.data() + at, name);
   e.nameLength = TSmartEntry::kLong;
   std::memcpy(e.name, &at, 4);
   std::memcpy(e.name + 4, &size, 4);
@@ -92,26 +94,32 @@ uint32_t TSmartList::putLongName(TSmartBucket& b, int index, TSmartEntry& e, std
   return hash;
 }
 
+// The length of the name in any letter case tells where the entry's name lies.
+[[gnu::always_inline]] inline bool TSmartList::sameName(const TSmartEntry& e, std::string_view name) const {
+  if (name.size() <= TSmartEntry::kInline) [[likely]]
+    return e.nameLength == name.size() && sameLowered({e.name, name.size()}, name);
+  return e.isLong() && sameLowered(nameOf(e), name);
+}
+
 std::string_view TSmartList::NameOf(const TIdentifier& entry) const {
   const auto& e = static_cast<const TSmartEntry&>(entry);
-  const int index = e.isLong() ? e.name[8] : bucketOfName({e.name, e.nameLength});
-  return nameOf(F_List[static_cast<size_t>(index)], e);
+  return nameOf(e);
 }
 
 // The slot that holds the name's newest entry, or the free slot where it would go. A quarter
 // of the slots at least are free, so the walk ends soon; only a slot with the name's hash
 // leads to its entry.
-size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view name) {
+size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view name) const {
   return slotOf(b, name, hashOf(name));
 }
 
 [[gnu::always_inline]] inline size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view name,
-                                                         uint32_t hash) {
+                                                         uint32_t hash) const {
   const size_t mask = b.newest.size() - 1;
   size_t slot = hash & mask;
   for (;; slot = (slot + 1) & mask) {
     const TSmartSlot s = b.newest[slot];
-    if (s.at == kNone || (s.hash == hash && sameLowered(nameOf(b, b.entries[s.at]), name))) return slot;
+    if (s.at == kNone || (s.hash == hash && sameName(b.entries[s.at], name))) return slot;
   }
 }
 
@@ -160,7 +168,7 @@ TIdentifier* TSmartList::Declare(std::string_view name, TIdentType type, int32_t
     added.nameLength = static_cast<uint8_t>(name.size());
     hash = lowerInto(added.name, name);
   } else {
-    hash = putLongName(b, bucket, added, name);
+    hash = putLongName(bucket, added, name);
   }
   added.identData = nullptr;
   added.identPos = position;
@@ -173,7 +181,7 @@ TIdentifier* TSmartList::index(int bucket, TSmartEntry& added, uint32_t hash) {
   TSmartBucket& b = F_List[static_cast<size_t>(bucket)];
   added.identScope = F_CurScope;
   if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
-  const size_t slot = slotOf(b, nameOf(b, added), hash);  // the new entry is not in the index yet
+  const size_t slot = slotOf(b, nameOf(added), hash);  // the new entry is not in the index yet
   if (b.newest[slot].at == kNone) ++b.names;
   added.older = b.newest[slot].at;
   noteLast(bucket);
@@ -191,11 +199,12 @@ void TSmartList::PopScope(int32_t scope) {
     while (!b.entries.empty() && b.entries.back().identScope == scope) {
       // The last entry is the newest of its name.
       const TSmartEntry& last = b.entries.back();
-      const std::string_view name = nameOf(b, last);
+      const std::string_view name = nameOf(last);
       const size_t slot = slotOf(b, name);
       if (last.older == kNone) freeSlot(b, slot);
       else b.newest[slot].at = last.older;
-      if (last.isLong()) b.longNames.resize(static_cast<size_t>(name.data() - b.longNames.data()));
+      std::vector<char>& text = longNames_[static_cast<size_t>(index)];
+      if (last.isLong()) text.resize(static_cast<size_t>(name.data() - text.data()));
       b.entries.pop_back();
     }
     noteLast(index);
@@ -208,7 +217,7 @@ void TSmartList::reindex(TSmartBucket& b) {
   std::fill(b.newest.begin(), b.newest.end(), TSmartSlot{kNone, 0});
   b.names = 0;
   for (size_t i = 0; i < b.entries.size(); ++i) {
-    const std::string_view name = nameOf(b, b.entries[i]);
+    const std::string_view name = nameOf(b.entries[i]);
     const uint32_t hash = hashOf(name);
     const size_t slot = slotOf(b, name, hash);
     if (b.newest[slot].at == kNone) ++b.names;
@@ -257,7 +266,7 @@ const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const 
     if (s.at == kNone) return nullptr;
     if (s.hash != hash) continue;
     const TSmartEntry* entry = &b.entries[s.at];
-    if (!sameLowered(nameOf(b, *entry), name)) continue;
+    if (!sameName(*entry, name)) continue;
     // The newest entry of the name; from `start` down only one visible outside its scope.
     for (uint32_t at = s.at; static_cast<int64_t>(at) < start && !visibleOutsideScope(*entry);) {
       at = entry->older;

@@ -72,8 +72,6 @@ struct TSmartSlot {
 struct TSmartBucket {
   static constexpr uint32_t kNone = TSmartEntry::kNone;
   TSmartEntries entries;
-  // The names too long for their entries, in the entries' order: leaving a scope cuts it back.
-  std::vector<char> longNames;
   std::vector<TSmartSlot> newest;   // slots: the newest entry of a name, or at == kNone when free
   uint32_t names = 0;               // slots in use
   // The scope of the last entry, so that leaving a scope passes the other buckets at a glance.
@@ -109,16 +107,21 @@ struct TSmartList {
   uint32_t innerBuckets_ = 0;
   void noteLast(int bucket);
   TIdentifier* index(int bucket, TSmartEntry& added, uint32_t hash);
-  static std::string_view nameOf(const TSmartBucket& bucket, const TSmartEntry& entry);
+  // Per bucket, the names too long for their entries, in the entries' order: leaving a scope
+  // cuts it back. Apart from the buckets, whose size stays a power of two.
+  std::array<std::vector<char>, kBucketCount> longNames_;
+  std::string_view nameOf(const TSmartEntry& entry) const;
+  // The entry's name against a name in any letter case.
+  bool sameName(const TSmartEntry& entry, std::string_view name) const;
   // Gives the name's hash.
-  static uint32_t putLongName(TSmartBucket& bucket, int index, TSmartEntry& entry, std::string_view name);
+  uint32_t putLongName(int bucket, TSmartEntry& entry, std::string_view name);
   bool visibleOutsideScope(const TIdentifier& entry) const;
   // The name may be in any letter case.
-  static size_t slotOf(const TSmartBucket& bucket, std::string_view name);
-  static size_t slotOf(const TSmartBucket& bucket, std::string_view name, uint32_t hash);
+  size_t slotOf(const TSmartBucket& bucket, std::string_view name) const;
+  size_t slotOf(const TSmartBucket& bucket, std::string_view name, uint32_t hash) const;
   static void freeSlot(TSmartBucket& bucket, size_t slot);
   [[gnu::noinline]] static void growIndex(TSmartBucket& bucket);  // rare: apart from Add
-  static void reindex(TSmartBucket& bucket);
+  void reindex(TSmartBucket& bucket);
 };
 
 }  // namespace kelvo
