@@ -102,8 +102,7 @@ uint32_t TSmartList::putLongName(int index, TSmartEntry& e, std::string_view nam
 }
 
 std::string_view TSmartList::NameOf(const TIdentifier& entry) const {
-  const auto& e = static_cast<const TSmartEntry&>(entry);
-  return nameOf(e);
+  return nameOf(static_cast<const TSmartEntry&>(entry));
 }
 
 // The slot that holds the name's newest entry, or the free slot where it would go. A quarter

@@ -21,7 +21,8 @@ struct alignas(32) TSmartEntry : TIdentifier {
   static constexpr uint8_t kInline = 10;     // the longest name kept in the entry
   static constexpr uint8_t kLong = 0xFF;     // nameLength of a name in the bucket's text
   uint8_t nameLength = 0;                    // up to kInline, or kLong
-  // The lower-cased name, or of a longer one its offset and length in the bucket's text.
+  // The lower-cased name; of a longer one its offset and length in its bucket's text, and the
+  // bucket.
   char name[kInline];
   uint32_t older = kNone;
   bool isLong() const { return nameLength == kLong; }
@@ -120,7 +121,7 @@ struct TSmartList {
   size_t slotOf(const TSmartBucket& bucket, std::string_view name) const;
   size_t slotOf(const TSmartBucket& bucket, std::string_view name, uint32_t hash) const;
   static void freeSlot(TSmartBucket& bucket, size_t slot);
-  [[gnu::noinline]] static void growIndex(TSmartBucket& bucket);  // rare: apart from Add
+  [[gnu::noinline]] static void growIndex(TSmartBucket& bucket);  // rare: apart from Declare
   void reindex(TSmartBucket& bucket);
 };
 
