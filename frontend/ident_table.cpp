@@ -229,7 +229,7 @@ void TSmartList::reindex(TSmartBucket& b) {
 bool TSmartList::Remove(std::string_view name) {
   const int index = bucketOfName(name);
   TSmartBucket& b = F_List[static_cast<size_t>(index)];
-  if (b.newest.empty()) return false;
+  if (b.names == 0) return false;
   const uint32_t at = b.newest[slotOf(b, name)].at;
   if (at == kNone) return false;
   b.entries.erase(at);
@@ -255,7 +255,7 @@ bool TSmartList::visibleOutsideScope(const TIdentifier& entry) const {
 // for nearly every word of a program, and most find a name of one or two slots' probing.
 const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
   const TSmartBucket& b = F_List[static_cast<size_t>(bucketOfName(name))];
-  if (b.newest.empty()) return nullptr;
+  if (b.names == 0) return nullptr;  // also a bucket whose every name went with its scope
   uint64_t h = kHashStart;
   for (char c : name) h = hashStep(h, kLower[static_cast<uint8_t>(c)]);
   const uint32_t hash = hashEnd(h);
