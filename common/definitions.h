@@ -60,10 +60,9 @@ using PCurrentToken = TCurrentToken*;
 using PStateInfo = TStateInfo*;
 using PFixUp = TFixUp*;
 
-// One entry of the scoped identifier table. Members run from widest to narrowest so the
-// record carries no padding; a large program holds one per name.
+// What the scoped identifier table tells of a name; the table keeps the name itself beside it.
+// Members run from widest to narrowest, so the table's entry packs its own after them.
 struct TIdentifier {
-  std::string identName;  // lower-cased
   void* identData = nullptr;
   int32_t identScope = 0;
   int32_t identPos = -1;  // index into the list that holds the named thing

@@ -93,10 +93,7 @@ PData TCompiler::AddAnonymousString(const std::string& text) {
   d->dataIdent = static_cast<int32_t>(listData.size());
   PData result = d.get();
   listData.push_back(std::move(d));
-  TIdentifier ident;
-  ident.identType = itData;
-  ident.identPos = result->dataIdent;
-  SmartIdents.Add(std::move(ident));
+  SmartIdents.Declare({}, itData, result->dataIdent);
   return result;
 }
 

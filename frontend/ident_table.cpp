@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <functional>
+#include <cstring>
 
 namespace kelvo {
 
@@ -22,9 +22,10 @@ constexpr std::array<char, 256> kLower = [] {
   return t;
 }();
 
-uint32_t hashOf(std::string_view lowerName) {
+// The hash of a name in any letter case.
+uint32_t hashOf(std::string_view name) {
   uint64_t h = kHashStart;
-  for (char c : lowerName) h = hashStep(h, c);
+  for (char c : name) h = hashStep(h, kLower[static_cast<uint8_t>(c)]);
   return hashEnd(h);
 }
 
@@ -36,11 +37,18 @@ int bucketOfName(std::string_view name) {
 
 // A stored (lower-case) name against `b` in any letter case. Names are short: a loop costs less
 // than a call to compare them.
-bool sameLowered(const std::string& lower, std::string_view b) {
+bool sameLowered(std::string_view lower, std::string_view b) {
   if (lower.size() != b.size()) return false;
   for (size_t i = 0; i < b.size(); ++i)
     if (lower[i] != kLower[static_cast<uint8_t>(b[i])]) return false;
   return true;
+}
+
+// Writes the name lower-cased to `out` and gives its hash, taken in the same pass.
+uint32_t lowerInto(char* out, std::string_view name) {
+  uint64_t h = kHashStart;
+  for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = kLower[static_cast<uint8_t>(name[i])]);
+  return hashEnd(h);
 }
 
 }  // namespace
@@ -61,39 +69,56 @@ void TSmartList::Free() {
   F_CurScope = 0;
   innerBuckets_ = 0;
   for (TSmartBucket& b : F_List) b = TSmartBucket{};
+  longNames_ = {};
 }
 
-int TSmartList::BucketOf(std::string_view lowerName) {
-  return lowerName.empty() ? kBucketCount - 1 : bucketOfLower(lowerName[0]);
+// A long name's entry holds its offset and length in the bucket's text, and the bucket.
+std::string_view TSmartList::nameOf(const TSmartEntry& e) const {
+  if (!e.isLong()) [[likely]] return {e.name, e.nameLength};
+  uint32_t at, size;
+  std::memcpy(&at, e.name, 4);
+  std::memcpy(&size, e.name + 4, 4);
+  return {longNames_[static_cast<uint8_t>(e.name[8])].data() + at, size};
 }
 
-// Apart, so that a look-up, which nearly never needs more room, carries no frame for it.
-void TSmartList::growScratch(size_t size) const { scratch_.resize(std::max(size, 2 * scratch_.size())); }
+uint32_t TSmartList::putLongName(int index, TSmartEntry& e, std::string_view name) {
+  std::vector<char>& text = longNames_[static_cast<size_t>(index)];
+  const auto at = static_cast<uint32_t>(text.size());
+  const auto size = static_cast<uint32_t>(name.size());
+  text.resize(at + size);
+  const uint32_t hash = lowerInto(text.data() + at, name);
+  e.nameLength = TSmartEntry::kLong;
+  std::memcpy(e.name, &at, 4);
+  std::memcpy(e.name + 4, &size, 4);
+  e.name[8] = static_cast<char>(index);
+  return hash;
+}
 
-// The name lower-cased, and its hash taken in the same pass.
-[[gnu::always_inline]] inline std::string_view TSmartList::lowered(std::string_view name, uint32_t& hash) const {
-  if (scratch_.size() < name.size()) [[unlikely]] growScratch(name.size());
-  char* out = scratch_.data();
-  uint64_t h = kHashStart;
-  for (size_t i = 0; i < name.size(); ++i) h = hashStep(h, out[i] = kLower[static_cast<uint8_t>(name[i])]);
-  hash = hashEnd(h);
-  return {out, name.size()};
+// The length of the name in any letter case tells where the entry's name lies.
+[[gnu::always_inline]] inline bool TSmartList::sameName(const TSmartEntry& e, std::string_view name) const {
+  if (name.size() <= TSmartEntry::kInline) [[likely]]
+    return e.nameLength == name.size() && sameLowered({e.name, name.size()}, name);
+  return e.isLong() && sameLowered(nameOf(e), name);
+}
+
+std::string_view TSmartList::NameOf(const TIdentifier& entry) const {
+  return nameOf(static_cast<const TSmartEntry&>(entry));
 }
 
 // The slot that holds the name's newest entry, or the free slot where it would go. A quarter
 // of the slots at least are free, so the walk ends soon; only a slot with the name's hash
 // leads to its entry.
-size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName) {
-  return slotOf(b, lowerName, hashOf(lowerName));
+size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view name) const {
+  return slotOf(b, name, hashOf(name));
 }
 
-[[gnu::always_inline]] inline size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view lowerName,
-                                                         uint32_t hash) {
+[[gnu::always_inline]] inline size_t TSmartList::slotOf(const TSmartBucket& b, std::string_view name,
+                                                         uint32_t hash) const {
   const size_t mask = b.newest.size() - 1;
   size_t slot = hash & mask;
   for (;; slot = (slot + 1) & mask) {
     const TSmartSlot s = b.newest[slot];
-    if (s.at == kNone || (s.hash == hash && sameLowered(b.entries[s.at].identName, lowerName))) return slot;
+    if (s.at == kNone || (s.hash == hash && sameName(b.entries[s.at], name))) return slot;
   }
 }
 
@@ -133,22 +158,21 @@ void TSmartList::freeSlot(TSmartBucket& b, size_t slot) {
   innerBuckets_ = inner ? innerBuckets_ | bit : innerBuckets_ & ~bit;
 }
 
-TIdentifier* TSmartList::Add(TIdentifier entry) {
-  const int bucket = BucketOf(entry.identName);
-  TSmartEntry& added = F_List[static_cast<size_t>(bucket)].entries.emplace_back();
-  static_cast<TIdentifier&>(added) = std::move(entry);
-  return index(bucket, added, hashOf(added.identName));
-}
-
 TIdentifier* TSmartList::Declare(std::string_view name, TIdentType type, int32_t position) {
   const int bucket = bucketOfName(name);
-  TSmartEntry& added = F_List[static_cast<size_t>(bucket)].entries.emplace_back();
-  added.identName.assign(name);
-  for (char& c : added.identName) c = kLower[static_cast<uint8_t>(c)];
+  TSmartBucket& b = F_List[static_cast<size_t>(bucket)];
+  TSmartEntry& added = b.entries.emplace_back();
+  uint32_t hash;
+  if (name.size() <= TSmartEntry::kInline) [[likely]] {
+    added.nameLength = static_cast<uint8_t>(name.size());
+    hash = lowerInto(added.name, name);
+  } else {
+    hash = putLongName(bucket, added, name);
+  }
   added.identData = nullptr;
   added.identPos = position;
   added.identType = type;
-  return index(bucket, added, hashOf(added.identName));
+  return index(bucket, added, hash);
 }
 
 // The bucket's newly added last entry, in the current scope, becomes the newest of its name.
@@ -156,7 +180,7 @@ TIdentifier* TSmartList::index(int bucket, TSmartEntry& added, uint32_t hash) {
   TSmartBucket& b = F_List[static_cast<size_t>(bucket)];
   added.identScope = F_CurScope;
   if (4 * (b.names + 1) > 3 * b.newest.size()) growIndex(b);
-  const size_t slot = slotOf(b, added.identName, hash);  // the new entry is not in the index yet
+  const size_t slot = slotOf(b, nameOf(added), hash);  // the new entry is not in the index yet
   if (b.newest[slot].at == kNone) ++b.names;
   added.older = b.newest[slot].at;
   noteLast(bucket);
@@ -174,9 +198,12 @@ void TSmartList::PopScope(int32_t scope) {
     while (!b.entries.empty() && b.entries.back().identScope == scope) {
       // The last entry is the newest of its name.
       const TSmartEntry& last = b.entries.back();
-      const size_t slot = slotOf(b, last.identName);
+      const std::string_view name = nameOf(last);
+      const size_t slot = slotOf(b, name);
       if (last.older == kNone) freeSlot(b, slot);
       else b.newest[slot].at = last.older;
+      std::vector<char>& text = longNames_[static_cast<size_t>(index)];
+      if (last.isLong()) text.resize(static_cast<size_t>(name.data() - text.data()));
       b.entries.pop_back();
     }
     noteLast(index);
@@ -189,8 +216,9 @@ void TSmartList::reindex(TSmartBucket& b) {
   std::fill(b.newest.begin(), b.newest.end(), TSmartSlot{kNone, 0});
   b.names = 0;
   for (size_t i = 0; i < b.entries.size(); ++i) {
-    const uint32_t hash = hashOf(b.entries[i].identName);
-    const size_t slot = slotOf(b, b.entries[i].identName, hash);
+    const std::string_view name = nameOf(b.entries[i]);
+    const uint32_t hash = hashOf(name);
+    const size_t slot = slotOf(b, name, hash);
     if (b.newest[slot].at == kNone) ++b.names;
     b.entries[i].older = b.newest[slot].at;
     b.newest[slot] = {static_cast<uint32_t>(i), hash};
@@ -199,12 +227,10 @@ void TSmartList::reindex(TSmartBucket& b) {
 
 // Rare (undefining a name), so the bucket's index is simply rebuilt.
 bool TSmartList::Remove(std::string_view name) {
-  uint32_t hash = 0;
-  const std::string_view key = lowered(name, hash);
-  const int index = BucketOf(key);
+  const int index = bucketOfName(name);
   TSmartBucket& b = F_List[static_cast<size_t>(index)];
-  if (b.newest.empty()) return false;
-  const uint32_t at = b.newest[slotOf(b, key, hash)].at;
+  if (b.names == 0) return false;
+  const uint32_t at = b.newest[slotOf(b, name)].at;
   if (at == kNone) return false;
   b.entries.erase(at);
   noteLast(index);
@@ -229,7 +255,7 @@ bool TSmartList::visibleOutsideScope(const TIdentifier& entry) const {
 // for nearly every word of a program, and most find a name of one or two slots' probing.
 const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const {
   const TSmartBucket& b = F_List[static_cast<size_t>(bucketOfName(name))];
-  if (b.newest.empty()) return nullptr;
+  if (b.names == 0) return nullptr;  // also a bucket whose every name went with its scope
   uint64_t h = kHashStart;
   for (char c : name) h = hashStep(h, kLower[static_cast<uint8_t>(c)]);
   const uint32_t hash = hashEnd(h);
@@ -239,7 +265,7 @@ const TIdentifier* TSmartList::Find(int32_t start, std::string_view name) const 
     if (s.at == kNone) return nullptr;
     if (s.hash != hash) continue;
     const TSmartEntry* entry = &b.entries[s.at];
-    if (!sameLowered(entry->identName, name)) continue;
+    if (!sameName(*entry, name)) continue;
     // The newest entry of the name; from `start` down only one visible outside its scope.
     for (uint32_t at = s.at; static_cast<int64_t>(at) < start && !visibleOutsideScope(*entry);) {
       at = entry->older;

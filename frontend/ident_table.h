@@ -13,19 +13,28 @@
 
 namespace kelvo {
 
-// An entry and the position of the previous entry of its name in the bucket. The link lies in
-// what would be the entry's padding, so it costs no room.
-struct TSmartEntry : TIdentifier {
+// An entry: what is told of the name, the name, and the position of the previous entry of the
+// name in the bucket. Half a cache line, so that a look-up that finds a name touches one line:
+// a name of up to ten characters lies in the entry, a longer one in its bucket's text.
+struct alignas(32) TSmartEntry : TIdentifier {
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  static constexpr uint8_t kInline = 10;     // the longest name kept in the entry
+  static constexpr uint8_t kLong = 0xFF;     // nameLength of a name in the bucket's text
+  uint8_t nameLength = 0;                    // up to kInline, or kLong
+  // The lower-cased name; of a longer one its offset and length in its bucket's text, and the
+  // bucket.
+  char name[kInline];
   uint32_t older = kNone;
+  bool isLong() const { return nameLength == kLong; }
 };
+static_assert(sizeof(TSmartEntry) == 32, "an entry is half a cache line");
 
 // A bucket's entries in the order they were added, in blocks of a fixed count: an entry stays
 // where it is while the bucket grows, and is reached with a shift and a mask. Blocks emptied by
 // leaving a scope are kept for the names of the next one.
 class TSmartEntries {
  public:
-  static constexpr uint32_t kBlockBits = 4;
+  static constexpr uint32_t kBlockBits = 6;
   static constexpr uint32_t kBlock = 1u << kBlockBits;
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
@@ -80,8 +89,7 @@ struct TSmartList {
   // The data list tells which data entries stay visible below the start position of Find.
   void Init(const std::vector<std::unique_ptr<TData>>* dataList = nullptr);
   void Free();
-  TIdentifier* Add(TIdentifier entry);
-  // The same for a name in any letter case, lower-cased straight into its entry.
+  // A new entry in the current scope for a name in any letter case, kept lower-cased.
   TIdentifier* Declare(std::string_view name, TIdentType type, int32_t position);
   int32_t NextScope();
   void PopScope(int32_t scope);
@@ -90,7 +98,8 @@ struct TSmartList {
   // only entries that stay visible outside their scope count.
   const TIdentifier* Find(int32_t start, std::string_view name) const;
   size_t Count() const;
-  static int BucketOf(std::string_view lowerName);
+  // The lower-cased name of an entry of this table.
+  std::string_view NameOf(const TIdentifier& entry) const;
 
  private:
   const std::vector<std::unique_ptr<TData>>* data_ = nullptr;
@@ -99,15 +108,21 @@ struct TSmartList {
   uint32_t innerBuckets_ = 0;
   void noteLast(int bucket);
   TIdentifier* index(int bucket, TSmartEntry& added, uint32_t hash);
-  mutable std::string scratch_;  // lower-cased key of a removal, reused; never shrinks
-  std::string_view lowered(std::string_view name, uint32_t& hash) const;
-  [[gnu::noinline]] void growScratch(size_t size) const;
+  // Per bucket, the names too long for their entries, in the entries' order: leaving a scope
+  // cuts it back. Apart from the buckets, whose size stays a power of two.
+  std::array<std::vector<char>, kBucketCount> longNames_;
+  std::string_view nameOf(const TSmartEntry& entry) const;
+  // The entry's name against a name in any letter case.
+  bool sameName(const TSmartEntry& entry, std::string_view name) const;
+  // Gives the name's hash.
+  uint32_t putLongName(int bucket, TSmartEntry& entry, std::string_view name);
   bool visibleOutsideScope(const TIdentifier& entry) const;
-  static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName);
-  static size_t slotOf(const TSmartBucket& bucket, std::string_view lowerName, uint32_t hash);
+  // The name may be in any letter case.
+  size_t slotOf(const TSmartBucket& bucket, std::string_view name) const;
+  size_t slotOf(const TSmartBucket& bucket, std::string_view name, uint32_t hash) const;
   static void freeSlot(TSmartBucket& bucket, size_t slot);
-  [[gnu::noinline]] static void growIndex(TSmartBucket& bucket);  // rare: apart from Add
-  static void reindex(TSmartBucket& bucket);
+  [[gnu::noinline]] static void growIndex(TSmartBucket& bucket);  // rare: apart from Declare
+  void reindex(TSmartBucket& bucket);
 };
 
 }  // namespace kelvo

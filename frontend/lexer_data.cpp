@@ -58,7 +58,8 @@ int TCompiler::lexData(PData d, std::string_view word, uint16_t& code) {
 }
 
 // name[n]: a decimal index; on a single item (not an array of one) it picks the n-th byte.
-void TCompiler::lexIndex(PData d) {
+// Apart, like lexMember, so that a plain name's read carries neither's frame.
+[[gnu::noinline]] void TCompiler::lexIndex(PData d) {
   TCurrentToken item = curToken;
   NextChar();  // "["
   expectOrRaise({tk::Number});
@@ -77,7 +78,7 @@ void TCompiler::lexIndex(PData d) {
 }
 
 // name.member; returns 1 when the source was rewritten and scanning must start over.
-int TCompiler::lexMember(PData d) {
+[[gnu::noinline]] int TCompiler::lexMember(PData d) {
   const uint32_t base = curToken.DataOffset;
   const uint16_t itemCode = curToken.Token;
   const bool isPointer = typeNamed(*d, "pointer");

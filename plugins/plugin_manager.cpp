@@ -151,12 +151,8 @@ void TPluginManager::UnloadPlugins() {
 
 int32_t TPluginManager::AddEntry(bool token, const char* name, kelvo_handler handler) {
   const auto id = static_cast<int32_t>(token ? tokenIDs++ : keywordIDs++);
-  TIdentifier entry;
-  entry.identName = lowerCase(name);
-  entry.identType = itIdent;
-  entry.identData = reinterpret_cast<void*>(handler);
-  entry.identPos = id;
-  (token ? tokenList : keywordList).Add(std::move(entry));
+  TIdentifier* entry = (token ? tokenList : keywordList).Declare(name, itIdent, id);
+  entry->identData = reinterpret_cast<void*>(handler);
   ++(token ? tokenCount_ : keywordCount_);
   return id;
 }

@@ -6,20 +6,16 @@
 namespace kelvo::testing {
 namespace {
 
-TIdentifier entry(const std::string& name, TIdentType kind = itIdent, int32_t pos = 0) {
-  TIdentifier e;
-  e.identName = lowerCase(name);
-  e.identType = kind;
-  e.identPos = pos;
-  return e;
+TIdentifier* add(TSmartList& t, const std::string& name, TIdentType kind = itIdent, int32_t pos = 0) {
+  return t.Declare(name, kind, pos);
 }
 
 TEST(SmartList, ScopesHideAndReveal) {
   TSmartList t;
   t.Init();
-  TIdentifier* outer = t.Add(entry("x"));
+  TIdentifier* outer = add(t, "x");
   EXPECT_EQ(t.NextScope(), 1);
-  TIdentifier* inner = t.Add(entry("x"));
+  TIdentifier* inner = add(t, "x");
   EXPECT_EQ(inner->identScope, 1);
   EXPECT_EQ(t.Find(0, "X"), inner);
   t.PopScope(1);
@@ -27,11 +23,11 @@ TEST(SmartList, ScopesHideAndReveal) {
   EXPECT_EQ(t.F_CurScope, 0);
   // Popping stops at the first entry of another scope, even with older ones of the scope below it.
   t.NextScope();
-  t.Add(entry("a1"));
+  add(t, "a1");
   t.F_CurScope = 0;
-  t.Add(entry("a2"));
+  add(t, "a2");
   t.F_CurScope = 1;
-  t.Add(entry("a3"));
+  add(t, "a3");
   t.PopScope(1);
   EXPECT_EQ(t.Find(0, "a3"), nullptr);
   EXPECT_NE(t.Find(0, "a2"), nullptr);
@@ -41,12 +37,12 @@ TEST(SmartList, ScopesHideAndReveal) {
 TEST(SmartList, Remove) {
   TSmartList t;
   t.Init();
-  TIdentifier* first = t.Add(entry("Abc"));
-  t.Add(entry("abc"));
+  TIdentifier* first = add(t, "Abc");
+  add(t, "abc");
   EXPECT_EQ(t.F_List[0].entries.size(), 2u);
   EXPECT_TRUE(t.Remove("ABC"));
   EXPECT_EQ(t.Find(0, "abc"), first);
-  t.Add(entry("abd"));
+  add(t, "abd");
   EXPECT_TRUE(t.Remove("abc"));
   EXPECT_FALSE(t.Remove("abc"));
   EXPECT_NE(t.Find(0, "abd"), nullptr);  // positions stay right after a removal
@@ -61,15 +57,15 @@ TEST_F(FrontEnd, FindBelowStartSeesOnlyEntriesVisibleOutsideTheirScope) {
     c.listData.push_back(std::move(d));
     return static_cast<int32_t>(c.listData.size() - 1);
   };
-  t.Add(entry("q", itData, data(dmVar)));      // position 0
-  t.Add(entry("q", itData, data(dmPointer)));  // 1
-  t.Add(entry("q", itIdent));                  // 2
+  add(t, "q", itData, data(dmVar));      // position 0
+  add(t, "q", itData, data(dmPointer));  // 1
+  add(t, "q", itIdent);                  // 2
   EXPECT_EQ(t.Find(3, "q"), &t.F_List['q' - 'a'].entries[0]);
   EXPECT_EQ(t.Find(2, "q"), &t.F_List['q' - 'a'].entries[2]);
   EXPECT_EQ(t.Find(0, "q"), &t.F_List['q' - 'a'].entries[2]);
-  t.Add(entry("r", itData, data(dmBlock)));
+  add(t, "r", itData, data(dmBlock));
   EXPECT_EQ(t.Find(1, "r"), nullptr);
-  t.Add(entry("r", itType));
+  add(t, "r", itType);
   EXPECT_EQ(t.Find(5, "r"), &t.F_List['r' - 'a'].entries[1]);
 }
 
@@ -94,12 +90,16 @@ TEST_F(FrontEnd, LookupsAndRegistrations) {
   EXPECT_EQ(c.listData[static_cast<size_t>(k->dataIdent)].get(), k);
   const TIdentifier* e = c.SmartIdents.Find(0, "LIMIT");
   ASSERT_NE(e, nullptr);
-  EXPECT_EQ(e->identName, "limit");
+  EXPECT_EQ(c.SmartIdents.NameOf(*e), "limit");
   EXPECT_EQ(e->identType, itData);
 }
 
+// A name of k, every third too long to lie in its entry.
+std::string nameK(uint32_t k) { return "k" + std::to_string(k) + (k % 3 == 0 ? "_Long_Tail" : ""); }
+
 // Scopes opened and closed at random over names that share a bucket, the index growing while
-// they are open: after every pop each name must still find its newest surviving entry.
+// they are open: after every pop each name must still find its newest surviving entry, and
+// long names declared after a pop must not meet the text of the popped ones.
 TEST(SmartList, PoppedScopesLeaveEveryOtherNameFindable) {
   TSmartList t;
   t.Init();
@@ -115,14 +115,15 @@ TEST(SmartList, PoppedScopesLeaveEveryOtherNameFindable) {
       for (const uint32_t k : scopes.back()) newest[k].pop_back();
       scopes.pop_back();
       for (uint32_t k = 0; k < kNames; ++k)
-        ASSERT_EQ(t.Find(0, "k" + std::to_string(k)), newest[k].empty() ? nullptr : newest[k].back())
+        ASSERT_EQ(t.Find(0, nameK(k)), newest[k].empty() ? nullptr : newest[k].back())
             << "k" << k << " at step " << step;
     } else if (roll == 1 || scopes.empty()) {  // names live only in scopes that close again
       scopes.emplace_back();
       t.NextScope();
     } else {
       const uint32_t k = next(kNames);
-      newest[k].push_back(t.Add(entry("k" + std::to_string(k))));
+      newest[k].push_back(add(t, nameK(k)));
+      ASSERT_EQ(t.NameOf(*newest[k].back()), lowerCase(nameK(k)));
       scopes.back().push_back(k);
     }
   }
@@ -134,12 +135,14 @@ TEST(SmartList, RemovalAcrossBlocksKeepsEveryOtherName) {
   TSmartList t;
   t.Init();
   const int32_t n = 3 * static_cast<int32_t>(TSmartEntries::kBlock) + 5;
-  for (int32_t i = 0; i < n; ++i) t.Add(entry("m" + std::to_string(i), itIdent, i));
-  EXPECT_TRUE(t.Remove("M7"));
-  EXPECT_EQ(t.Find(0, "m7"), nullptr);
+  // Odd names are too long for their entries.
+  auto name = [](int32_t i) { return "m" + std::to_string(i) + (i % 2 ? "_long_name" : ""); };
+  for (int32_t i = 0; i < n; ++i) add(t, name(i), itIdent, i);
+  EXPECT_TRUE(t.Remove("M7_Long_Name"));
+  EXPECT_EQ(t.Find(0, "m7_long_name"), nullptr);
   for (int32_t i = 0; i < n; ++i) {
     if (i == 7) continue;
-    const TIdentifier* found = t.Find(0, "m" + std::to_string(i));
+    const TIdentifier* found = t.Find(0, name(i));
     ASSERT_NE(found, nullptr) << i;
     EXPECT_EQ(found->identPos, i);
   }
@@ -152,10 +155,10 @@ TEST(SmartList, LeavingAScopeEmptiesItFromEveryBucket) {
   TSmartList t;
   t.Init();
   const std::string firsts = "abcdefghijklmnopqrstuvwxyz_";
-  for (const char f : firsts) t.Add(entry(std::string(1, f) + "0"));
+  for (const char f : firsts) add(t, std::string(1, f) + "0");
   for (int depth = 1; depth <= 3; ++depth) {
     t.NextScope();
-    for (const char f : firsts) t.Add(entry(std::string(1, f) + std::to_string(depth)));
+    for (const char f : firsts) add(t, std::string(1, f) + std::to_string(depth));
   }
   for (int depth = 3; depth >= 1; --depth) {
     t.PopScope(depth);
@@ -178,13 +181,13 @@ TEST(SmartList, DeclaredNamesAreLowerCasedIntoReusedEntries) {
   TSmartList t;
   t.Init();
   t.NextScope();
-  TIdentifier* old = t.Add(entry("LongerOldName_1", itData, 7));
+  TIdentifier* old = add(t, "LongerOldName_1", itData, 7);
   old->identData = &t;
   t.PopScope(1);
   t.NextScope();
   const TIdentifier* declared = t.Declare("LoopVar_A", itType, 3);
   EXPECT_EQ(declared, old);  // the same slot again
-  EXPECT_EQ(declared->identName, "loopvar_a");
+  EXPECT_EQ(t.NameOf(*declared), "loopvar_a");
   EXPECT_EQ(declared->identType, itType);
   EXPECT_EQ(declared->identPos, 3);
   EXPECT_EQ(declared->identScope, 1);
@@ -204,9 +207,9 @@ TEST(SmartList, HundredThousandNamesInOneBucket) {
   t.Init();
   const int n = 100000;
   const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < n; ++i) t.Add(entry("n" + std::to_string(i)));
+  for (int i = 0; i < n; ++i) add(t, "n" + std::to_string(i));
   t.NextScope();
-  for (int i = 0; i < n; i += 2) t.Add(entry("N" + std::to_string(i)));
+  for (int i = 0; i < n; i += 2) add(t, "N" + std::to_string(i));
   for (int i = 0; i < n; ++i) ASSERT_NE(t.Find(0, "n" + std::to_string(i)), nullptr);
   t.PopScope(1);
   EXPECT_EQ(t.Count(), static_cast<size_t>(n));
