@@ -107,6 +107,7 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
   strict_ = strict;
   removals_.clear();
   jumpCount_ = 0;
+  keptCount_ = 0;
   farJecxz_.clear();
   try {
     resolveLabels(f);
@@ -162,15 +163,20 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t r
   // Room for every jump at once, so that the loop takes no checks; a procedure with a great
   // many fix-ups (the global code's calls) counts its jumps rather than take room for all.
   const size_t room = count <= kJumpRoomAtOnce ? count : countJumps(fixups);
+  const size_t keptRoom = count <= kJumpRoomAtOnce ? count : count - room;
   if (jumps_.size() < room) growTo(jumps_, room);
+  if (kept_.size() < keptRoom) growTo(kept_, keptRoom);
   TJump* jumps = jumps_.data();
   size_t jumpCount = 0;
+  uint32_t* kept = kept_.data();
+  size_t keptCount = 0;
   bool outOfOrder = false;
   bool toCheck = false;
   for (uint32_t i = 0; i < count; ++i) {
     TFixUp& x = fixups[i];
     const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
     if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
+    if (x.fixType != ftJmp) kept[keptCount++] = i;
     if (x.fixType == ftJmp) {
       if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero) return {TFault::jumpKind, i};
       x.fixLabelID = names.FindInRound(round, names.Key(x.fixLabel));
@@ -198,6 +204,7 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t r
     }
   }
   jumpCount_ = jumpCount;
+  keptCount_ = keptCount;
   jumpsOutOfOrder_ = outOfOrder;
   jumpsToCheck_ = toCheck;
   return {};
@@ -362,18 +369,16 @@ uint16_t TProcedureLayout::prologueMode(uint32_t areaStart) { return areaStart =
 void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
   auto& fixups = f.recAssembler.FixUps;
   TRemovals::TWalk walk(removals_);
-  size_t kept = 0;
   bool addressesLeft = false;
-  // Where every fix-up is a label jump (as in much structured code), none is left to move.
-  const size_t count = jumpCount_ == fixups.size() ? 0 : fixups.size();
-  for (size_t i = 0; i < count; ++i) {
-    TFixUp& x = fixups[i];
-    if (x.fixType == ftJmp) continue;
+  // Only the fix-ups that stay are visited: most of a procedure's are label jumps. Each moves
+  // down to its place in the shorter list, never past one still to be read.
+  for (size_t k = 0; k < keptCount_; ++k) {
+    TFixUp x = fixups[kept_[k]];
     x.fixAddr = walk.map(x.fixAddr);
     addressesLeft |= x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
-    fixups[kept++] = x;
+    fixups[k] = x;
   }
-  fixups.erase(fixups.begin() + static_cast<ptrdiff_t>(kept), fixups.end());
+  fixups.erase(fixups.begin() + static_cast<ptrdiff_t>(keptCount_), fixups.end());
   if (addressesLeft) {
     for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
   } else {

@@ -135,6 +135,10 @@ class TProcedureLayout {
   // procedure's jumps are the first jumpCount_.
   std::vector<TJump> jumps_;
   size_t jumpCount_ = 0;
+  // The fix-ups that stay once the jumps are written (calls, addresses), by index in the
+  // procedure's list: the first keptCount_, kept at its largest size like jumps_.
+  std::vector<uint32_t> kept_;
+  size_t keptCount_ = 0;
   bool jumpsOutOfOrder_ = false;  // recorded out of address order: to be sorted
   bool jumpsToCheck_ = false;     // some JECXZ or 16-bit jump, which may not reach its label
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
