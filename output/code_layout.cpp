@@ -40,9 +40,9 @@ uint32_t FieldValue(const TCodeBytes& code, const TFixUp& x) { return code.readL
 
 // --- what goes into the image
 
-TFunction& TCodeLayout::target(const TFunction& from, uint32_t index) const {
+uint32_t TCodeLayout::targetIndex(const TFunction& from, uint32_t index) const {
   if (index >= in_.procs().size()) noSuchProcedure(from, index);
-  return *in_.procs()[index];
+  return index;
 }
 
 void TCodeLayout::markReachable(int32_t entryFuncId) {
@@ -56,16 +56,18 @@ void TCodeLayout::markReachable(int32_t entryFuncId) {
     }
   };
   if (!procs.empty() && procs[0]->Called) reach(0);
-  if (entryFuncId >= 0) reach(target(*procs[0], static_cast<uint32_t>(entryFuncId)).FuncIndex);
+  // A procedure's index is its place in the list (the layout checks this of every one), so
+  // what a fix-up reaches is found without a visit to its record.
+  if (entryFuncId >= 0) reach(targetIndex(*procs[0], static_cast<uint32_t>(entryFuncId)));
   for (size_t i = 0; i < procs.size(); ++i)
     if (procs[i]->isExported) reach(i);
   for (const TDataAddressSlot& s : in_.dataImage->addressSlots)  // globals holding procedures
-    if (s.isProcedure) reach(target(*procs[0], s.target).FuncIndex);
+    if (s.isProcedure) reach(targetIndex(*procs[0], s.target));
   while (!pending.empty()) {
     const TFunction& f = *procs[pending.back()];
     pending.pop_back();
     for (const TFixUp& x : f.recAssembler.FixUps)
-      if (x.fixType == ftCall || x.fixType == ftProcAddress) reach(target(f, x.fixIndex).FuncIndex);
+      if (x.fixType == ftCall || x.fixType == ftProcAddress) reach(targetIndex(f, x.fixIndex));
   }
 }
 
@@ -75,23 +77,30 @@ void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   farJecxz_.clear();
   auto& procs = in_.procs();
   laidOut_.reserve(procs.size());
+  addresses_.resize(procs.size());
   for (size_t i = 0; i < procs.size(); ++i) {
     TFunction& f = *procs[i];
     if (static_cast<size_t>(f.FuncIndex) != i) listedElsewhere(f, i);
-    if (!isReachable(i)) continue;
-    if (f.recAssembler.strCode.empty()) {
-      // The global code may be empty; a procedure that is called or exported may not.
-      if (i == 0 || f.DLLIndex != -1) continue;
-      in_.Error("Procedure " + f.Name + " is used but has no code");
-    }
-    if (!f.isLaidOut) {
-      procedure_.layOut(&in_, f, i == 0 ? entryOffset : nullptr, true);
-      if (farJecxz_.empty()) farJecxz_ = procedure_.farJecxz();
-    }
-    f.Address = f_codesize;
-    f_codesize += static_cast<uint32_t>(f.recAssembler.strCode.size());
-    laidOut_.push_back(&f);
+    if (isReachable(i)) place(f, i == 0 ? entryOffset : nullptr);
+    addresses_[i] = f.Address;
   }
+}
+
+// A reachable procedure gets its Address and joins the image, laid out first if its body
+// could not be.
+void TCodeLayout::place(TFunction& f, uint32_t* entryOffset) {
+  if (f.recAssembler.strCode.empty()) {
+    // The global code may be empty; a procedure that is called or exported may not.
+    if (f.FuncIndex == 0 || f.DLLIndex != -1) return;
+    in_.Error("Procedure " + f.Name + " is used but has no code");
+  }
+  if (!f.isLaidOut) {
+    procedure_.layOut(&in_, f, entryOffset, true);
+    if (farJecxz_.empty()) farJecxz_ = procedure_.farJecxz();
+  }
+  f.Address = f_codesize;
+  f_codesize += static_cast<uint32_t>(f.recAssembler.strCode.size());
+  laidOut_.push_back(&f);
 }
 
 // --- patching
@@ -105,7 +114,7 @@ void TCodeLayout::finalFixup(const TImageBases& bases) {
 void TCodeLayout::patchDataAddresses(const TImageBases& bases) {
   TDataMan& data = *in_.dataImage;
   for (const TDataAddressSlot& s : data.addressSlots) {
-    const uint32_t value = s.isProcedure ? bases.code + in_.procs()[s.target]->Address : bases.data + s.target;
+    const uint32_t value = s.isProcedure ? bases.code + addresses_[s.target] : bases.data + s.target;
     patchLE(data.F_DataString, s.offset, value, 4);
   }
 }
@@ -119,10 +128,10 @@ void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases)
     case ftJmp:  // written when the procedure was laid out
       break;
     case ftCall:  // relative to the end of the field
-      put(code, x, target(f, x.fixIndex).Address - (at + width(x)));
+      put(code, x, targetAddress(f, x.fixIndex) - (at + width(x)));
       break;
     case ftProcAddress:
-      put(code, x, bases.code + target(f, x.fixIndex).Address);
+      put(code, x, bases.code + targetAddress(f, x.fixIndex));
       break;
     case ftDataAddress:
       if (x.fixIndex >= in_.data->size()) noSuchData(f);

@@ -50,10 +50,16 @@ class TCodeLayout {
   const TLinkInput& in_;
   std::vector<uint8_t> reachable_;
   std::vector<TFunction*> laidOut_;
+  // Every procedure's Address by index: a call is patched from here, without a visit to the
+  // record of the procedure it calls.
+  std::vector<uint32_t> addresses_;
   TProcedureLayout procedure_;
   std::string farJecxz_;  // the first laid-out procedure's report of a JECXZ out of reach
 
-  TFunction& target(const TFunction& from, uint32_t index) const;
+  void place(TFunction& f, uint32_t* entryOffset);
+  // A procedure's index, checked, where its record is not needed.
+  uint32_t targetIndex(const TFunction& from, uint32_t index) const;
+  uint32_t targetAddress(const TFunction& from, uint32_t index) const { return addresses_[targetIndex(from, index)]; }
   void patch(TFunction& f, const TFixUp& x, const TImageBases& bases);
 };
 
