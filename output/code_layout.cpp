@@ -74,6 +74,7 @@ void TCodeLayout::markReachable(int32_t entryFuncId) {
 void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   f_codesize = 0;
   laidOut_.clear();
+  exported_.clear();
   farJecxz_.clear();
   auto& procs = in_.procs();
   laidOut_.reserve(procs.size());
@@ -101,14 +102,19 @@ void TCodeLayout::place(TFunction& f, uint32_t* entryOffset) {
   f.Address = f_codesize;
   f_codesize += static_cast<uint32_t>(f.recAssembler.strCode.size());
   laidOut_.push_back(&f);
+  if (f.isExported) exported_.push_back(&f);
 }
 
 // --- patching
 
 void TCodeLayout::finalFixup(const TImageBases& bases) {
   if (!farJecxz_.empty()) in_.Error(farJecxz_);
-  for (TFunction* f : laidOut_)
-    for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, x, bases);
+  // The procedures lie end to end from 0, so each one's Address is the sum of the code before it.
+  uint32_t address = 0;
+  for (TFunction* f : laidOut_) {
+    for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, address, x, bases);
+    address += static_cast<uint32_t>(f->recAssembler.strCode.size());
+  }
 }
 
 void TCodeLayout::patchDataAddresses(const TImageBases& bases) {
@@ -120,9 +126,9 @@ void TCodeLayout::patchDataAddresses(const TImageBases& bases) {
 }
 
 // One fix-up, in the procedure's own code; `at` is where its field lies in the image.
-void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases) {
+void TCodeLayout::patch(TFunction& f, uint32_t address, const TFixUp& x, const TImageBases& bases) {
   TCodeBytes& code = f.recAssembler.strCode;
-  const uint32_t at = f.Address + x.fixAddr;
+  const uint32_t at = address + x.fixAddr;
   switch (x.fixType) {
     case ftNone:
     case ftJmp:  // written when the procedure was laid out
@@ -147,10 +153,10 @@ void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases)
       add(code, x, bases.code);
       break;
     case ftLabelAddress:
-      put(code, x, bases.code + f.Address + f.jmpLabels[x.fixIndex].position);
+      put(code, x, bases.code + address + f.jmpLabels[x.fixIndex].position);
       break;
     case ftOffsetLabelAddress:
-      put(code, x, bases.code + f.Address + f.jmpLabels[x.fixLabelID].position);
+      put(code, x, bases.code + address + f.jmpLabels[x.fixLabelID].position);
       break;
   }
 }

@@ -44,12 +44,15 @@ class TCodeLayout {
   void patchDataAddresses(const TImageBases& bases);
 
   const std::vector<TFunction*>& laidOut() const { return laidOut_; }
+  // The laid-out procedures that are exported, in laidOut() order: found as they are placed.
+  const std::vector<const TFunction*>& exported() const { return exported_; }
   uint32_t f_codesize = 0;
 
  private:
   const TLinkInput& in_;
   std::vector<uint8_t> reachable_;
   std::vector<TFunction*> laidOut_;
+  std::vector<const TFunction*> exported_;
   // Every procedure's Address by index: a call is patched from here, without a visit to the
   // record of the procedure it calls.
   std::vector<uint32_t> addresses_;
@@ -60,7 +63,9 @@ class TCodeLayout {
   // A procedure's index, checked, where its record is not needed.
   uint32_t targetIndex(const TFunction& from, uint32_t index) const;
   uint32_t targetAddress(const TFunction& from, uint32_t index) const { return addresses_[targetIndex(from, index)]; }
-  void patch(TFunction& f, const TFixUp& x, const TImageBases& bases);
+  // address: the procedure's Address, passed along so that its record is read no further
+  // than its code and fix-ups.
+  void patch(TFunction& f, uint32_t address, const TFixUp& x, const TImageBases& bases);
 };
 
 }  // namespace kelvo

@@ -32,10 +32,10 @@ uint32_t TFileWriter::addFileView(std::string_view bytes) {
   return position;
 }
 
-uint32_t TFileWriter::addFileView(const std::vector<TFunction*>& procedures) {
+uint32_t TFileWriter::addFileView(const std::vector<TFunction*>& procedures, uint32_t codeSize) {
   const uint32_t position = length() + 1;
   views_.push_back({file_data.size(), {}, &procedures});
-  for (const TFunction* f : procedures) viewed_ += f->recAssembler.strCode.size();
+  viewed_ += codeSize;
   return position;
 }
 

@@ -136,9 +136,7 @@ void TPECOFF::codeFixups() {
 // The export directory, then the address, name pointer and ordinal tables, the names and the
 // DLL's own name. Names are sorted by their bytes, as the loader's binary search expects.
 void TPECOFF::writeExportDLLSect() {
-  std::vector<const TFunction*> exported;
-  for (const TFunction* f : layout_.laidOut())
-    if (f->isExported) exported.push_back(f);
+  std::vector<const TFunction*> exported = layout_.exported();
   if (exported.empty()) return;
   std::stable_sort(exported.begin(), exported.end(),
                    [](const TFunction* a, const TFunction* b) { return a->Name < b->Name; });
@@ -360,7 +358,7 @@ void TPECOFF::writeImage() {
   alignFileToSize(rawEnds[0]);
   addFileView(in_.dataImage->F_DataString);
   alignFileToSize(rawEnds[1]);
-  addFileView(layout_.laidOut());
+  addFileView(layout_.laidOut(), f_codesize);
   alignFileToSize(rawEnds[2]);
 }
 

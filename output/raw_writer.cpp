@@ -77,7 +77,7 @@ void TRawBinary::writeImage() {
     in_.Error("Code and data of a boot image take " + std::to_string(uint64_t{f_codesize} + dataSize) +
               " bytes; the boot sector holds " + std::to_string(kSignatureAt) + " before its signature");
   f_codeoffset = 0;
-  addFileView(layout_.laidOut());
+  addFileView(layout_.laidOut(), f_codesize);
   f_dataoffset = f_codesize;
   addFileView(in_.dataImage->F_DataString);
   alignFileToSize(kSignatureAt);
