@@ -172,34 +172,36 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t r
   size_t keptCount = 0;
   bool outOfOrder = false;
   bool toCheck = false;
+  TFixUp* const list = fixups.data();  // in a register: the stores below cannot move it
   for (uint32_t i = 0; i < count; ++i) {
-    TFixUp& x = fixups[i];
-    const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
-    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
-    if (x.fixType != ftJmp) kept[keptCount++] = i;
-    if (x.fixType == ftJmp) {
-      if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero) return {TFault::jumpKind, i};
-      x.fixLabelID = names.FindInRound(round, names.Key(x.fixLabel));
-      if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
-      // A label jump recorded in 16-bit code carries fixSize 16.
-      const bool mode16 = x.fixSize == 16;
-      outOfOrder |= x.fixAddr < lastJump;
-      lastJump = x.fixAddr;
-      // at is filled in as the jumps are shortened.
-      TJump& jump = jumps[jumpCount++];
-      jump.addr = x.fixAddr;
-      jump.fixUp = i;
-      jump.label = x.fixLabelID;
-      jump.nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode16 ? 16 : 32));
-      jump.ecxZero = x.fixJmp == kJumpEcxZero;
-      jump.mode16 = mode16;
-      jump.shortened = false;
-      toCheck |= jump.ecxZero || mode16;
-    } else if (x.fixType == ftOffsetLabelAddress) {
+    TFixUp& x = list[i];
+    const TFixType type = x.fixType;
+    if (type == ftJmp) {
+      // Every field is read before fixLabelID is written, so none is read twice.
+      const uint32_t addr = x.fixAddr;
+      const uint16_t kind = x.fixJmp;
+      const bool mode16 = x.fixSize == 16;  // a label jump recorded in 16-bit code
+      if (size_t{addr} + kJumpArea > size) return {TFault::fixUpOutside, i};
+      if (kind > 15 && kind != kJumpAlways && kind != kJumpEcxZero) return {TFault::jumpKind, i};
+      const int32_t label = names.FindInRound(round, names.Key(x.fixLabel));
+      x.fixLabelID = label;
+      if (label < 0 && missing == kNoFixUp) missing = i;
+      outOfOrder |= addr < lastJump;
+      lastJump = addr;
+      const bool ecxZero = kind == kJumpEcxZero;
+      const auto nearForm = static_cast<uint8_t>(LabelJumpForm(kind, false, mode16 ? 16 : 32));
+      jumps[jumpCount++] = {addr, 0, i, label, nearForm, ecxZero, mode16, false};  // at: once shortened
+      toCheck |= ecxZero || mode16;
+      continue;
+    }
+    const size_t width = type == ftNone ? 0 : x.fixSize == 16 ? 2 : 4;
+    if (type > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
+    kept[keptCount++] = i;
+    if (type == ftOffsetLabelAddress) {
       if (x.fixIndex >= f.ofsLabels.size()) return {TFault::offsetLabelRange, i};
       x.fixLabelID = names.FindInRound(round, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
       if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
-    } else if (x.fixType == ftLabelAddress && x.fixIndex >= f.jmpLabels.size()) {
+    } else if (type == ftLabelAddress && x.fixIndex >= f.jmpLabels.size()) {
       return {TFault::labelIndexRange, i};
     }
   }
