@@ -312,33 +312,37 @@ void TProcedureLayout::reserveLocals(TFunction& f, uint32_t at) {
 // removal, so found at once); one listed out of address order is looked up, and the rest are
 // placed at the end.
 void TProcedureLayout::shortenJumps(const TFunction& f) {
-  const std::vector<TJumpLabel>& labels = f.jmpLabels;
-  const size_t labelCount = labels.size();
+  const size_t labelCount = f.jmpLabels.size();
   if (labelsAt_.size() < labelCount) growTo(labelsAt_, labelCount);
+  // Both lists in registers: the stores below cannot move them.
+  const TJumpLabel* const labels = f.jmpLabels.data();
+  uint32_t* const labelsAt = labelsAt_.data();
   size_t placed = 0;  // labels before this one have their final positions
   for (TJump& jump : jumps()) {
-    if (jump.addr < removals_.endOfLast()) fail(f, {TFault::overlappingJumps});
-    for (; placed < labelCount && labels[placed].position <= jump.addr; ++placed)
-      labelsAt_[placed] = removals_.map(labels[placed].position);
+    const uint32_t addr = jump.addr;
+    if (addr < removals_.endOfLast()) fail(f, {TFault::overlappingJumps});
+    for (; placed < labelCount && labels[placed].position <= addr; ++placed)
+      labelsAt[placed] = removals_.map(labels[placed].position);
     const auto label = static_cast<size_t>(jump.label);
     const uint32_t labelPos = labels[label].position;
     // Ahead of the jump, the label moves by what was removed before the jump, as the jump does.
-    const uint32_t labelAt = label < placed         ? labelsAt_[label]
-                             : labelPos > jump.addr ? labelPos - removals_.total()
-                                                    : removals_.map(labelPos);
-    jump.at = jump.addr - removals_.total();
-    if (fitsShort(int64_t{labelAt} - (int64_t{jump.at} + 1))) {
+    const uint32_t labelAt = label < placed    ? labelsAt[label]
+                             : labelPos > addr ? labelPos - removals_.total()
+                                               : removals_.map(labelPos);
+    const uint32_t at = addr - removals_.total();
+    jump.at = at;
+    if (fitsShort(int64_t{labelAt} - (int64_t{at} + 1))) {
       const uint32_t size = kLabelJumpSizes[jump.nearForm + 1];
-      removals_.add(jump.addr + size, kJumpArea - size);
+      removals_.add(addr + size, kJumpArea - size);
       jump.shortened = true;
     } else if (jump.mode16 && !jump.ecxZero) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
       const uint32_t size = kLabelJumpSizes[jump.nearForm];
-      removals_.add(jump.addr + size, kJumpArea - size);
+      removals_.add(addr + size, kJumpArea - size);
     }
   }
   TRemovals::TWalk walk(removals_);
-  for (; placed < labelCount; ++placed) labelsAt_[placed] = walk.map(labels[placed].position);
+  for (; placed < labelCount; ++placed) labelsAt[placed] = walk.map(labels[placed].position);
 }
 
 // Each jump must reach its label in the form its area was given: JECXZ has no long form, and
@@ -391,10 +395,12 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
 
 void TProcedureLayout::writeJumps(TFunction& f) const {
   auto* code = reinterpret_cast<uint8_t*>(f.recAssembler.strCode.data());
+  // In a register: the bytes written below could be anything to the compiler, this list too.
+  const uint32_t* const labelsAt = labelsAt_.data();
   for (const TJump& jump : jumps()) {
     // The short form wherever the label is close enough, else the near one; in 32-bit code
     // the near JMP leaves the sixth byte of its area as a NOP.
-    const auto d = static_cast<int32_t>(distance(jump));
+    const auto d = static_cast<int32_t>(distance(jump, labelsAt));
     // A jump shrank only with its label in reach, and later removals bring a label ahead of
     // it closer, never past it.
     assert(!jump.shortened || fitsShort(d));

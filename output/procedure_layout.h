@@ -159,8 +159,9 @@ class TProcedureLayout {
   [[gnu::noinline]] void shortenJumps(const TFunction& f);
   void checkJumps();
   // From the byte after the jump's first one to its label, once all is removed.
-  int64_t distance(const TJump& jump) const {
-    return int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
+  int64_t distance(const TJump& jump) const { return distance(jump, labelsAt_.data()); }
+  static int64_t distance(const TJump& jump, const uint32_t* labelsAt) {
+    return int64_t{labelsAt[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
   }
   static uint16_t prologueMode(uint32_t areaStart);
   void moveFixUps(TFunction& f, uint32_t* entryOffset) const;
