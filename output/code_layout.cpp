@@ -48,11 +48,15 @@ uint32_t TCodeLayout::targetIndex(const TFunction& from, uint32_t index) const {
 void TCodeLayout::markReachable(int32_t entryFuncId) {
   const auto& procs = in_.procs();
   reachable_.assign(procs.size(), 0);
-  std::vector<size_t> pending;
+  // Indices of 32 bits: at a great many procedures the list stays half as large. Taken in the
+  // order reached, which for a program calling its procedures one after another is the
+  // order of their records in memory.
+  std::vector<uint32_t> pending;
+  pending.reserve(procs.size());  // each is reached once at most
   auto reach = [&](size_t i) {
     if (!reachable_[i]) {
       reachable_[i] = 1;
-      pending.push_back(i);
+      pending.push_back(static_cast<uint32_t>(i));
     }
   };
   if (!procs.empty() && procs[0]->Called) reach(0);
@@ -63,9 +67,8 @@ void TCodeLayout::markReachable(int32_t entryFuncId) {
     if (procs[i]->isExported) reach(i);
   for (const TDataAddressSlot& s : in_.dataImage->addressSlots)  // globals holding procedures
     if (s.isProcedure) reach(targetIndex(*procs[0], s.target));
-  while (!pending.empty()) {
-    const TFunction& f = *procs[pending.back()];
-    pending.pop_back();
+  for (size_t next = 0; next < pending.size(); ++next) {
+    const TFunction& f = *procs[pending[next]];
     for (const TFixUp& x : f.recAssembler.FixUps)
       if (x.fixType == ftCall || x.fixType == ftProcAddress) reach(targetIndex(f, x.fixIndex));
   }
