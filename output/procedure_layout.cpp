@@ -107,7 +107,7 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
   strict_ = strict;
   removals_.clear();
   jumpCount_ = 0;
-  keptCount_ = 0;
+  runCount_ = 0;
   farJecxz_.clear();
   try {
     resolveLabels(f);
@@ -163,13 +163,13 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t r
   // Room for every jump at once, so that the loop takes no checks; a procedure with a great
   // many fix-ups (the global code's calls) counts its jumps rather than take room for all.
   const size_t room = count <= kJumpRoomAtOnce ? count : countJumps(fixups);
-  const size_t keptRoom = count <= kJumpRoomAtOnce ? count : count - room;
   if (jumps_.size() < room) growTo(jumps_, room);
-  if (kept_.size() < keptRoom) growTo(kept_, keptRoom);
+  if (kept_.size() < room + 1) growTo(kept_, room + 1);  // a run ahead of each jump and one after all
   TJump* jumps = jumps_.data();
   size_t jumpCount = 0;
-  uint32_t* kept = kept_.data();
-  size_t keptCount = 0;
+  TRun* runs = kept_.data();
+  size_t runCount = 0;
+  TRun run = {0, 0};  // the run being gathered, listed once a jump or the end closes it
   bool outOfOrder = false;
   bool toCheck = false;
   TFixUp* const list = fixups.data();  // in a register: the stores below cannot move it
@@ -196,7 +196,11 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t r
     }
     const size_t width = type == ftNone ? 0 : x.fixSize == 16 ? 2 : 4;
     if (type > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
-    kept[keptCount++] = i;
+    if (i != run.end) {
+      if (run.end != run.begin) runs[runCount++] = run;
+      run.begin = i;
+    }
+    run.end = i + 1;
     if (type == ftOffsetLabelAddress) {
       if (x.fixIndex >= f.ofsLabels.size()) return {TFault::offsetLabelRange, i};
       x.fixLabelID = names.FindInRound(round, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
@@ -206,7 +210,8 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t r
     }
   }
   jumpCount_ = jumpCount;
-  keptCount_ = keptCount;
+  if (run.end != run.begin) runs[runCount++] = run;
+  runCount_ = runCount;
   jumpsOutOfOrder_ = outOfOrder;
   jumpsToCheck_ = toCheck;
   return {};
@@ -378,13 +383,15 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
   bool addressesLeft = false;
   // Only the fix-ups that stay are visited: most of a procedure's are label jumps. Each moves
   // down to its place in the shorter list, never past one still to be read.
-  for (size_t k = 0; k < keptCount_; ++k) {
-    TFixUp x = fixups[kept_[k]];
-    x.fixAddr = walk.map(x.fixAddr);
-    addressesLeft |= x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
-    fixups[k] = x;
-  }
-  fixups.erase(fixups.begin() + static_cast<ptrdiff_t>(keptCount_), fixups.end());
+  size_t k = 0;
+  for (size_t r = 0; r < runCount_; ++r)
+    for (uint32_t i = kept_[r].begin, end = kept_[r].end; i < end; ++i, ++k) {
+      TFixUp x = fixups[i];
+      x.fixAddr = walk.map(x.fixAddr);
+      addressesLeft |= x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
+      fixups[k] = x;
+    }
+  fixups.erase(fixups.begin() + static_cast<ptrdiff_t>(k), fixups.end());
   if (addressesLeft) {
     for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
   } else {

@@ -135,10 +135,14 @@ class TProcedureLayout {
   // procedure's jumps are the first jumpCount_.
   std::vector<TJump> jumps_;
   size_t jumpCount_ = 0;
-  // The fix-ups that stay once the jumps are written (calls, addresses), by index in the
-  // procedure's list: the first keptCount_, kept at its largest size like jumps_.
-  std::vector<uint32_t> kept_;
-  size_t keptCount_ = 0;
+  // The fix-ups that stay once the jumps are written (calls, addresses), as runs of indices
+  // in the procedure's list between the jumps: the first runCount_, kept at its largest size
+  // like jumps_. Runs keep the list short where nearly all stay (the global code's calls).
+  struct TRun {
+    uint32_t begin, end;
+  };
+  std::vector<TRun> kept_;
+  size_t runCount_ = 0;
   bool jumpsOutOfOrder_ = false;  // recorded out of address order: to be sorted
   bool jumpsToCheck_ = false;     // some JECXZ or 16-bit jump, which may not reach its label
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
