@@ -63,8 +63,11 @@ void TCodeLayout::markReachable(int32_t entryFuncId) {
   // A procedure's index is its place in the list (the layout checks this of every one), so
   // what a fix-up reaches is found without a visit to its record.
   if (entryFuncId >= 0) reach(targetIndex(*procs[0], static_cast<uint32_t>(entryFuncId)));
-  for (size_t i = 0; i < procs.size(); ++i)
+  std::vector<uint32_t> imported;
+  for (size_t i = 0; i < procs.size(); ++i) {
     if (procs[i]->isExported) reach(i);
+    if (procs[i]->DLLIndex != -1) imported.push_back(static_cast<uint32_t>(i));
+  }
   for (const TDataAddressSlot& s : in_.dataImage->addressSlots)  // globals holding procedures
     if (s.isProcedure) reach(targetIndex(*procs[0], s.target));
   for (size_t next = 0; next < pending.size(); ++next) {
@@ -72,6 +75,9 @@ void TCodeLayout::markReachable(int32_t entryFuncId) {
     for (const TFixUp& x : f.recAssembler.FixUps)
       if (x.fixType == ftCall || x.fixType == ftProcAddress) reach(targetIndex(f, x.fixIndex));
   }
+  imports_.clear();
+  for (uint32_t i : imported)
+    if (reachable_[i]) imports_.push_back(procs[i].get());
 }
 
 void TCodeLayout::codeFixups(uint32_t* entryOffset) {

@@ -31,6 +31,9 @@ class TCodeLayout {
   // exports, following calls and procedure addresses. Nothing else goes into the image.
   void markReachable(int32_t entryFuncId);
   bool isReachable(size_t index) const { return index < reachable_.size() && reachable_[index]; }
+  // The reachable imported procedures, in index order: found while their records are read for
+  // the marking, so that no other pass reads every record.
+  const std::vector<TFunction*>& imports() const { return imports_; }
 
   // Lays out every reachable procedure that has code and was not laid out when its body
   // ended, and gives each its Address. entryOffset, a position in the global code, moves
@@ -51,6 +54,7 @@ class TCodeLayout {
  private:
   const TLinkInput& in_;
   std::vector<uint8_t> reachable_;
+  std::vector<TFunction*> imports_;
   std::vector<TFunction*> laidOut_;
   std::vector<const TFunction*> exported_;
   // Every procedure's Address by index: a call is patched from here, without a visit to the

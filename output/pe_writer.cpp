@@ -83,9 +83,8 @@ void TPECOFF::writeResourceFile() {
 void TPECOFF::writeImportDLLSect() {
   std::vector<std::vector<TFunction*>> byDll((*in_.dlls).size());
   uint32_t used = 0, slots = 0;
-  for (size_t i = 0; i < in_.procs().size(); ++i) {
-    TFunction& f = *in_.procs()[i];
-    if (f.DLLIndex == -1 || !layout_.isReachable(i)) continue;
+  for (TFunction* import : layout_.imports()) {
+    TFunction& f = *import;
     if (f.DLLIndex < 0 || static_cast<size_t>(f.DLLIndex) >= byDll.size())
       TLinkInput::InternalError(f.Name + " names no imported DLL");
     auto& list = byDll[f.DLLIndex];
