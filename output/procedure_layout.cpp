@@ -145,8 +145,9 @@ TProcedureLayout::TFaultAt TProcedureLayout::bindLabels(const TFunction& f, uint
   TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
   const auto count = static_cast<uint32_t>(f.jmpLabels.size());
+  const TJumpLabel* const labels = f.jmpLabels.data();  // in a register: binding cannot move it
   for (uint32_t i = 0; i < count; ++i) {
-    const TJumpLabel& label = f.jmpLabels[i];
+    const TJumpLabel& label = labels[i];
     if (label.position > size) return {TFault::labelOutside, i};
     names.BindInRound(round, names.Key(label.name), static_cast<int32_t>(i));
   }
