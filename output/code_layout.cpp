@@ -40,89 +40,113 @@ uint32_t FieldValue(const TCodeBytes& code, const TFixUp& x) { return code.readL
 
 // --- what goes into the image
 
-TFunction& TCodeLayout::target(const TFunction& from, uint32_t index) const {
+uint32_t TCodeLayout::targetIndex(const TFunction& from, uint32_t index) const {
   if (index >= in_.procs().size()) noSuchProcedure(from, index);
-  return *in_.procs()[index];
+  return index;
 }
 
 void TCodeLayout::markReachable(int32_t entryFuncId) {
   const auto& procs = in_.procs();
   reachable_.assign(procs.size(), 0);
-  std::vector<size_t> pending;
+  // Indices of 32 bits: at a great many procedures the list stays half as large. Taken in the
+  // order reached, which for a program calling its procedures one after another is the
+  // order of their records in memory.
+  std::vector<uint32_t> pending;
+  pending.reserve(procs.size());  // each is reached once at most
   auto reach = [&](size_t i) {
     if (!reachable_[i]) {
       reachable_[i] = 1;
-      pending.push_back(i);
+      pending.push_back(static_cast<uint32_t>(i));
     }
   };
   if (!procs.empty() && procs[0]->Called) reach(0);
-  if (entryFuncId >= 0) reach(target(*procs[0], static_cast<uint32_t>(entryFuncId)).FuncIndex);
-  for (size_t i = 0; i < procs.size(); ++i)
+  // A procedure's index is its place in the list (the layout checks this of every one), so
+  // what a fix-up reaches is found without a visit to its record.
+  if (entryFuncId >= 0) reach(targetIndex(*procs[0], static_cast<uint32_t>(entryFuncId)));
+  std::vector<uint32_t> imported;
+  for (size_t i = 0; i < procs.size(); ++i) {
     if (procs[i]->isExported) reach(i);
-  for (const TDataAddressSlot& s : in_.dataImage->addressSlots)  // globals holding procedures
-    if (s.isProcedure) reach(target(*procs[0], s.target).FuncIndex);
-  while (!pending.empty()) {
-    const TFunction& f = *procs[pending.back()];
-    pending.pop_back();
-    for (const TFixUp& x : f.recAssembler.FixUps)
-      if (x.fixType == ftCall || x.fixType == ftProcAddress) reach(target(f, x.fixIndex).FuncIndex);
+    if (procs[i]->DLLIndex != -1) imported.push_back(static_cast<uint32_t>(i));
   }
+  for (const TDataAddressSlot& s : in_.dataImage->addressSlots)  // globals holding procedures
+    if (s.isProcedure) reach(targetIndex(*procs[0], s.target));
+  for (size_t next = 0; next < pending.size(); ++next) {
+    const TFunction& f = *procs[pending[next]];
+    for (const TFixUp& x : f.recAssembler.FixUps)
+      if (x.fixType == ftCall || x.fixType == ftProcAddress) reach(targetIndex(f, x.fixIndex));
+  }
+  imports_.clear();
+  for (uint32_t i : imported)
+    if (reachable_[i]) imports_.push_back(procs[i].get());
 }
 
 void TCodeLayout::codeFixups(uint32_t* entryOffset) {
   f_codesize = 0;
   laidOut_.clear();
+  exported_.clear();
   farJecxz_.clear();
   auto& procs = in_.procs();
   laidOut_.reserve(procs.size());
+  addresses_.resize(procs.size());
   for (size_t i = 0; i < procs.size(); ++i) {
     TFunction& f = *procs[i];
     if (static_cast<size_t>(f.FuncIndex) != i) listedElsewhere(f, i);
-    if (!isReachable(i)) continue;
-    if (f.recAssembler.strCode.empty()) {
-      // The global code may be empty; a procedure that is called or exported may not.
-      if (i == 0 || f.DLLIndex != -1) continue;
-      in_.Error("Procedure " + f.Name + " is used but has no code");
-    }
-    if (!f.isLaidOut) {
-      procedure_.layOut(&in_, f, i == 0 ? entryOffset : nullptr, true);
-      if (farJecxz_.empty()) farJecxz_ = procedure_.farJecxz();
-    }
-    f.Address = f_codesize;
-    f_codesize += static_cast<uint32_t>(f.recAssembler.strCode.size());
-    laidOut_.push_back(&f);
+    if (isReachable(i)) place(f, i == 0 ? entryOffset : nullptr);
+    addresses_[i] = f.Address;
   }
+}
+
+// A reachable procedure gets its Address and joins the image, laid out first if its body
+// could not be.
+void TCodeLayout::place(TFunction& f, uint32_t* entryOffset) {
+  if (f.recAssembler.strCode.empty()) {
+    // The global code may be empty; a procedure that is called or exported may not.
+    if (f.FuncIndex == 0 || f.DLLIndex != -1) return;
+    in_.Error("Procedure " + f.Name + " is used but has no code");
+  }
+  if (!f.isLaidOut) {
+    procedure_.layOut(&in_, f, entryOffset, true);
+    if (farJecxz_.empty()) farJecxz_ = procedure_.farJecxz();
+  }
+  f.Address = f_codesize;
+  f_codesize += static_cast<uint32_t>(f.recAssembler.strCode.size());
+  laidOut_.push_back(&f);
+  if (f.isExported) exported_.push_back(&f);
 }
 
 // --- patching
 
 void TCodeLayout::finalFixup(const TImageBases& bases) {
   if (!farJecxz_.empty()) in_.Error(farJecxz_);
-  for (TFunction* f : laidOut_)
-    for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, x, bases);
+  // The procedures lie end to end from 0, so each one's Address is the sum of the code before it.
+  uint32_t address = 0;
+  for (TFunction* f : laidOut_) {
+    for (const TFixUp& x : f->recAssembler.FixUps) patch(*f, address, x, bases);
+    address += static_cast<uint32_t>(f->recAssembler.strCode.size());
+  }
 }
 
 void TCodeLayout::patchDataAddresses(const TImageBases& bases) {
   TDataMan& data = *in_.dataImage;
   for (const TDataAddressSlot& s : data.addressSlots) {
-    const uint32_t value = s.isProcedure ? bases.code + in_.procs()[s.target]->Address : bases.data + s.target;
+    const uint32_t value = s.isProcedure ? bases.code + addresses_[s.target] : bases.data + s.target;
     patchLE(data.F_DataString, s.offset, value, 4);
   }
 }
 
 // One fix-up, in the procedure's own code; `at` is where its field lies in the image.
-void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases) {
+void TCodeLayout::patch(TFunction& f, uint32_t address, const TFixUp& x, const TImageBases& bases) {
   TCodeBytes& code = f.recAssembler.strCode;
-  const uint32_t at = f.Address + x.fixAddr;
+  const uint32_t at = address + x.fixAddr;
   switch (x.fixType) {
     case ftNone:
     case ftJmp:  // written when the procedure was laid out
       break;
     case ftCall:  // relative to the end of the field
-      put(code, x, target(f, x.fixIndex).Address - (at + width(x)));
+      put(code, x, targetAddress(f, x.fixIndex) - (at + width(x)));
       break;
     case ftProcAddress:
-      put(code, x, bases.code + target(f, x.fixIndex).Address);
+      put(code, x, bases.code + targetAddress(f, x.fixIndex));
       break;
     case ftDataAddress:
       if (x.fixIndex >= in_.data->size()) noSuchData(f);
@@ -138,10 +162,10 @@ void TCodeLayout::patch(TFunction& f, const TFixUp& x, const TImageBases& bases)
       add(code, x, bases.code);
       break;
     case ftLabelAddress:
-      put(code, x, bases.code + f.Address + f.jmpLabels[x.fixIndex].position);
+      put(code, x, bases.code + address + f.jmpLabels[x.fixIndex].position);
       break;
     case ftOffsetLabelAddress:
-      put(code, x, bases.code + f.Address + f.jmpLabels[x.fixLabelID].position);
+      put(code, x, bases.code + address + f.jmpLabels[x.fixLabelID].position);
       break;
   }
 }

@@ -31,6 +31,9 @@ class TCodeLayout {
   // exports, following calls and procedure addresses. Nothing else goes into the image.
   void markReachable(int32_t entryFuncId);
   bool isReachable(size_t index) const { return index < reachable_.size() && reachable_[index]; }
+  // The reachable imported procedures, in index order: found while their records are read for
+  // the marking, so that no other pass reads every record.
+  const std::vector<TFunction*>& imports() const { return imports_; }
 
   // Lays out every reachable procedure that has code and was not laid out when its body
   // ended, and gives each its Address. entryOffset, a position in the global code, moves
@@ -44,17 +47,29 @@ class TCodeLayout {
   void patchDataAddresses(const TImageBases& bases);
 
   const std::vector<TFunction*>& laidOut() const { return laidOut_; }
+  // The laid-out procedures that are exported, in laidOut() order: found as they are placed.
+  const std::vector<const TFunction*>& exported() const { return exported_; }
   uint32_t f_codesize = 0;
 
  private:
   const TLinkInput& in_;
   std::vector<uint8_t> reachable_;
+  std::vector<TFunction*> imports_;
   std::vector<TFunction*> laidOut_;
+  std::vector<const TFunction*> exported_;
+  // Every procedure's Address by index: a call is patched from here, without a visit to the
+  // record of the procedure it calls.
+  std::vector<uint32_t> addresses_;
   TProcedureLayout procedure_;
   std::string farJecxz_;  // the first laid-out procedure's report of a JECXZ out of reach
 
-  TFunction& target(const TFunction& from, uint32_t index) const;
-  void patch(TFunction& f, const TFixUp& x, const TImageBases& bases);
+  void place(TFunction& f, uint32_t* entryOffset);
+  // A procedure's index, checked, where its record is not needed.
+  uint32_t targetIndex(const TFunction& from, uint32_t index) const;
+  uint32_t targetAddress(const TFunction& from, uint32_t index) const { return addresses_[targetIndex(from, index)]; }
+  // address: the procedure's Address, passed along so that its record is read no further
+  // than its code and fix-ups.
+  void patch(TFunction& f, uint32_t address, const TFixUp& x, const TImageBases& bases);
 };
 
 }  // namespace kelvo

@@ -227,7 +227,7 @@ void TCOFFWriter::writeImage() {
   appendFileHeader(file_data, h);
   appendSectionHeader(file_data, text.Header);
   appendSectionHeader(file_data, data.Header);
-  addFileView(layout_.laidOut());
+  addFileView(layout_.laidOut(), f_codesize);
   addFileBytes(relocationTable(f_relocs));
   addFileView(in_.dataImage->F_DataString);
   addFileBytes(relocationTable(dataRelocs_));

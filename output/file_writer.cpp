@@ -1,6 +1,7 @@
 #include "output/file_writer.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -32,10 +33,10 @@ uint32_t TFileWriter::addFileView(std::string_view bytes) {
   return position;
 }
 
-uint32_t TFileWriter::addFileView(const std::vector<TFunction*>& procedures) {
+uint32_t TFileWriter::addFileView(const std::vector<TFunction*>& procedures, uint32_t codeSize) {
   const uint32_t position = length() + 1;
   views_.push_back({file_data.size(), {}, &procedures});
-  for (const TFunction* f : procedures) viewed_ += f->recAssembler.strCode.size();
+  viewed_ += codeSize;
   return position;
 }
 
@@ -45,12 +46,25 @@ void TFileWriter::writeFile(const std::string& fileName) const {
   const std::string temp = fileName + ".kelvo-part";
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   bool ok = f != nullptr;
-  // Procedures are written one by one and most are small: a larger buffer than the default
-  // page turns thousands of system calls into a few dozen.
+  // Procedures are written one by one and most are small: they are gathered here, a copy that
+  // costs less than a call into the stream for each, and the stream gets whole buffers.
   std::vector<char> buffer(size_t{64} << 10);
-  if (f) std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
+  size_t used = 0;
+  if (f) std::setvbuf(f, nullptr, _IONBF, 0);
+  auto flush = [&] {
+    ok = ok && (used == 0 || std::fwrite(buffer.data(), 1, used, f) == used);
+    used = 0;
+  };
   auto put = [&](const char* bytes, size_t count) {
-    ok = ok && (count == 0 || std::fwrite(bytes, 1, count, f) == count);
+    if (count > buffer.size() - used) {
+      flush();
+      if (count >= buffer.size()) {
+        ok = ok && std::fwrite(bytes, 1, count, f) == count;
+        return;
+      }
+    }
+    if (count != 0) std::memcpy(buffer.data() + used, bytes, count);
+    used += count;
   };
   size_t from = 0;
   for (const TView& v : views_) {
@@ -61,6 +75,7 @@ void TFileWriter::writeFile(const std::string& fileName) const {
     from = v.at;
   }
   put(file_data.data() + from, file_data.size() - from);
+  flush();
   if (f) ok = std::fclose(f) == 0 && ok;
   std::error_code ec;
   if (ok) std::filesystem::rename(temp, fileName, ec);

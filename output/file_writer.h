@@ -30,8 +30,9 @@ class TFileWriter {
   uint32_t addFileBytes(std::string_view bytes);
   // Appends bytes by reference: they must stay unchanged until writeFile.
   uint32_t addFileView(std::string_view bytes);
-  // Appends the code of the procedures, one after the other, by reference.
-  uint32_t addFileView(const std::vector<TFunction*>& procedures);
+  // Appends the code of the procedures, one after the other, by reference; codeSize is the
+  // length of all of it, known from the layout, so the procedures are not visited twice.
+  uint32_t addFileView(const std::vector<TFunction*>& procedures, uint32_t codeSize);
   // Zero-fills to the next multiple of the alignment: always at least one byte.
   void padTo(uint32_t alignment);
   uint32_t length() const { return static_cast<uint32_t>(file_data.size() + viewed_); }

@@ -83,9 +83,8 @@ void TPECOFF::writeResourceFile() {
 void TPECOFF::writeImportDLLSect() {
   std::vector<std::vector<TFunction*>> byDll((*in_.dlls).size());
   uint32_t used = 0, slots = 0;
-  for (size_t i = 0; i < in_.procs().size(); ++i) {
-    TFunction& f = *in_.procs()[i];
-    if (f.DLLIndex == -1 || !layout_.isReachable(i)) continue;
+  for (TFunction* import : layout_.imports()) {
+    TFunction& f = *import;
     if (f.DLLIndex < 0 || static_cast<size_t>(f.DLLIndex) >= byDll.size())
       TLinkInput::InternalError(f.Name + " names no imported DLL");
     auto& list = byDll[f.DLLIndex];
@@ -136,9 +135,7 @@ void TPECOFF::codeFixups() {
 // The export directory, then the address, name pointer and ordinal tables, the names and the
 // DLL's own name. Names are sorted by their bytes, as the loader's binary search expects.
 void TPECOFF::writeExportDLLSect() {
-  std::vector<const TFunction*> exported;
-  for (const TFunction* f : layout_.laidOut())
-    if (f->isExported) exported.push_back(f);
+  std::vector<const TFunction*> exported = layout_.exported();
   if (exported.empty()) return;
   std::stable_sort(exported.begin(), exported.end(),
                    [](const TFunction* a, const TFunction* b) { return a->Name < b->Name; });
@@ -360,7 +357,7 @@ void TPECOFF::writeImage() {
   alignFileToSize(rawEnds[0]);
   addFileView(in_.dataImage->F_DataString);
   alignFileToSize(rawEnds[1]);
-  addFileView(layout_.laidOut());
+  addFileView(layout_.laidOut(), f_codesize);
   alignFileToSize(rawEnds[2]);
 }
 

@@ -107,6 +107,7 @@ bool TProcedureLayout::layOut(const TLinkInput* input, TFunction& f, uint32_t* e
   strict_ = strict;
   removals_.clear();
   jumpCount_ = 0;
+  runCount_ = 0;
   farJecxz_.clear();
   try {
     resolveLabels(f);
@@ -144,8 +145,9 @@ TProcedureLayout::TFaultAt TProcedureLayout::bindLabels(const TFunction& f, uint
   TLabelNames& names = TLabelNames::Get();
   const size_t size = f.recAssembler.strCode.size();
   const auto count = static_cast<uint32_t>(f.jmpLabels.size());
+  const TJumpLabel* const labels = f.jmpLabels.data();  // in a register: binding cannot move it
   for (uint32_t i = 0; i < count; ++i) {
-    const TJumpLabel& label = f.jmpLabels[i];
+    const TJumpLabel& label = labels[i];
     if (label.position > size) return {TFault::labelOutside, i};
     names.BindInRound(round, names.Key(label.name), static_cast<int32_t>(i));
   }
@@ -163,41 +165,54 @@ TProcedureLayout::TFaultAt TProcedureLayout::scanFixUps(TFunction& f, uint32_t r
   // many fix-ups (the global code's calls) counts its jumps rather than take room for all.
   const size_t room = count <= kJumpRoomAtOnce ? count : countJumps(fixups);
   if (jumps_.size() < room) growTo(jumps_, room);
+  if (kept_.size() < room + 1) growTo(kept_, room + 1);  // a run ahead of each jump and one after all
   TJump* jumps = jumps_.data();
   size_t jumpCount = 0;
+  TRun* runs = kept_.data();
+  size_t runCount = 0;
+  TRun run = {0, 0};  // the run being gathered, listed once a jump or the end closes it
   bool outOfOrder = false;
   bool toCheck = false;
+  TFixUp* const list = fixups.data();  // in a register: the stores below cannot move it
   for (uint32_t i = 0; i < count; ++i) {
-    TFixUp& x = fixups[i];
-    const size_t width = x.fixType == ftNone ? 0 : x.fixType == ftJmp ? kJumpArea : x.fixSize == 16 ? 2 : 4;
-    if (x.fixType > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
-    if (x.fixType == ftJmp) {
-      if (x.fixJmp > 15 && x.fixJmp != kJumpAlways && x.fixJmp != kJumpEcxZero) return {TFault::jumpKind, i};
-      x.fixLabelID = names.FindInRound(round, names.Key(x.fixLabel));
-      if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
-      // A label jump recorded in 16-bit code carries fixSize 16.
-      const bool mode16 = x.fixSize == 16;
-      outOfOrder |= x.fixAddr < lastJump;
-      lastJump = x.fixAddr;
-      // at is filled in as the jumps are shortened.
-      TJump& jump = jumps[jumpCount++];
-      jump.addr = x.fixAddr;
-      jump.fixUp = i;
-      jump.label = x.fixLabelID;
-      jump.nearForm = static_cast<uint8_t>(LabelJumpForm(x.fixJmp, false, mode16 ? 16 : 32));
-      jump.ecxZero = x.fixJmp == kJumpEcxZero;
-      jump.mode16 = mode16;
-      jump.shortened = false;
-      toCheck |= jump.ecxZero || mode16;
-    } else if (x.fixType == ftOffsetLabelAddress) {
+    TFixUp& x = list[i];
+    const TFixType type = x.fixType;
+    if (type == ftJmp) {
+      // Every field is read before fixLabelID is written, so none is read twice.
+      const uint32_t addr = x.fixAddr;
+      const uint16_t kind = x.fixJmp;
+      const bool mode16 = x.fixSize == 16;  // a label jump recorded in 16-bit code
+      if (size_t{addr} + kJumpArea > size) return {TFault::fixUpOutside, i};
+      if (kind > 15 && kind != kJumpAlways && kind != kJumpEcxZero) return {TFault::jumpKind, i};
+      const int32_t label = names.FindInRound(round, names.Key(x.fixLabel));
+      x.fixLabelID = label;
+      if (label < 0 && missing == kNoFixUp) missing = i;
+      outOfOrder |= addr < lastJump;
+      lastJump = addr;
+      const bool ecxZero = kind == kJumpEcxZero;
+      const auto nearForm = static_cast<uint8_t>(LabelJumpForm(kind, false, mode16 ? 16 : 32));
+      jumps[jumpCount++] = {addr, 0, i, label, nearForm, ecxZero, mode16, false};  // at: once shortened
+      toCheck |= ecxZero || mode16;
+      continue;
+    }
+    const size_t width = type == ftNone ? 0 : x.fixSize == 16 ? 2 : 4;
+    if (type > ftOffsetLabelAddress || x.fixAddr + width > size) return {TFault::fixUpOutside, i};
+    if (i != run.end) {
+      if (run.end != run.begin) runs[runCount++] = run;
+      run.begin = i;
+    }
+    run.end = i + 1;
+    if (type == ftOffsetLabelAddress) {
       if (x.fixIndex >= f.ofsLabels.size()) return {TFault::offsetLabelRange, i};
       x.fixLabelID = names.FindInRound(round, names.Key(names.Lookup(f.ofsLabels[x.fixIndex].first)));
       if (x.fixLabelID < 0 && missing == kNoFixUp) missing = i;
-    } else if (x.fixType == ftLabelAddress && x.fixIndex >= f.jmpLabels.size()) {
+    } else if (type == ftLabelAddress && x.fixIndex >= f.jmpLabels.size()) {
       return {TFault::labelIndexRange, i};
     }
   }
   jumpCount_ = jumpCount;
+  if (run.end != run.begin) runs[runCount++] = run;
+  runCount_ = runCount;
   jumpsOutOfOrder_ = outOfOrder;
   jumpsToCheck_ = toCheck;
   return {};
@@ -303,33 +318,37 @@ void TProcedureLayout::reserveLocals(TFunction& f, uint32_t at) {
 // removal, so found at once); one listed out of address order is looked up, and the rest are
 // placed at the end.
 void TProcedureLayout::shortenJumps(const TFunction& f) {
-  const std::vector<TJumpLabel>& labels = f.jmpLabels;
-  const size_t labelCount = labels.size();
+  const size_t labelCount = f.jmpLabels.size();
   if (labelsAt_.size() < labelCount) growTo(labelsAt_, labelCount);
+  // Both lists in registers: the stores below cannot move them.
+  const TJumpLabel* const labels = f.jmpLabels.data();
+  uint32_t* const labelsAt = labelsAt_.data();
   size_t placed = 0;  // labels before this one have their final positions
   for (TJump& jump : jumps()) {
-    if (jump.addr < removals_.endOfLast()) fail(f, {TFault::overlappingJumps});
-    for (; placed < labelCount && labels[placed].position <= jump.addr; ++placed)
-      labelsAt_[placed] = removals_.map(labels[placed].position);
+    const uint32_t addr = jump.addr;
+    if (addr < removals_.endOfLast()) fail(f, {TFault::overlappingJumps});
+    for (; placed < labelCount && labels[placed].position <= addr; ++placed)
+      labelsAt[placed] = removals_.map(labels[placed].position);
     const auto label = static_cast<size_t>(jump.label);
     const uint32_t labelPos = labels[label].position;
     // Ahead of the jump, the label moves by what was removed before the jump, as the jump does.
-    const uint32_t labelAt = label < placed         ? labelsAt_[label]
-                             : labelPos > jump.addr ? labelPos - removals_.total()
-                                                    : removals_.map(labelPos);
-    jump.at = jump.addr - removals_.total();
-    if (fitsShort(int64_t{labelAt} - (int64_t{jump.at} + 1))) {
+    const uint32_t labelAt = label < placed    ? labelsAt[label]
+                             : labelPos > addr ? labelPos - removals_.total()
+                                               : removals_.map(labelPos);
+    const uint32_t at = addr - removals_.total();
+    jump.at = at;
+    if (fitsShort(int64_t{labelAt} - (int64_t{at} + 1))) {
       const uint32_t size = kLabelJumpSizes[jump.nearForm + 1];
-      removals_.add(jump.addr + size, kJumpArea - size);
+      removals_.add(addr + size, kJumpArea - size);
       jump.shortened = true;
     } else if (jump.mode16 && !jump.ecxZero) {
       // 16-bit code reads a 16-bit displacement: E9 rw, 0F 80+cc rw.
       const uint32_t size = kLabelJumpSizes[jump.nearForm];
-      removals_.add(jump.addr + size, kJumpArea - size);
+      removals_.add(addr + size, kJumpArea - size);
     }
   }
   TRemovals::TWalk walk(removals_);
-  for (; placed < labelCount; ++placed) labelsAt_[placed] = walk.map(labels[placed].position);
+  for (; placed < labelCount; ++placed) labelsAt[placed] = walk.map(labels[placed].position);
 }
 
 // Each jump must reach its label in the form its area was given: JECXZ has no long form, and
@@ -362,18 +381,18 @@ uint16_t TProcedureLayout::prologueMode(uint32_t areaStart) { return areaStart =
 void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
   auto& fixups = f.recAssembler.FixUps;
   TRemovals::TWalk walk(removals_);
-  size_t kept = 0;
   bool addressesLeft = false;
-  // Where every fix-up is a label jump (as in much structured code), none is left to move.
-  const size_t count = jumpCount_ == fixups.size() ? 0 : fixups.size();
-  for (size_t i = 0; i < count; ++i) {
-    TFixUp& x = fixups[i];
-    if (x.fixType == ftJmp) continue;
-    x.fixAddr = walk.map(x.fixAddr);
-    addressesLeft |= x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
-    fixups[kept++] = x;
-  }
-  fixups.erase(fixups.begin() + static_cast<ptrdiff_t>(kept), fixups.end());
+  // Only the fix-ups that stay are visited: most of a procedure's are label jumps. Each moves
+  // down to its place in the shorter list, never past one still to be read.
+  size_t k = 0;
+  for (size_t r = 0; r < runCount_; ++r)
+    for (uint32_t i = kept_[r].begin, end = kept_[r].end; i < end; ++i, ++k) {
+      TFixUp x = fixups[i];
+      x.fixAddr = walk.map(x.fixAddr);
+      addressesLeft |= x.fixType == ftLabelAddress || x.fixType == ftOffsetLabelAddress;
+      fixups[k] = x;
+    }
+  fixups.erase(fixups.begin() + static_cast<ptrdiff_t>(k), fixups.end());
   if (addressesLeft) {
     for (size_t i = 0; i < f.jmpLabels.size(); ++i) f.jmpLabels[i].position = labelsAt_[i];
   } else {
@@ -384,10 +403,12 @@ void TProcedureLayout::moveFixUps(TFunction& f, uint32_t* entryOffset) const {
 
 void TProcedureLayout::writeJumps(TFunction& f) const {
   auto* code = reinterpret_cast<uint8_t*>(f.recAssembler.strCode.data());
+  // In a register: the bytes written below could be anything to the compiler, this list too.
+  const uint32_t* const labelsAt = labelsAt_.data();
   for (const TJump& jump : jumps()) {
     // The short form wherever the label is close enough, else the near one; in 32-bit code
     // the near JMP leaves the sixth byte of its area as a NOP.
-    const auto d = static_cast<int32_t>(distance(jump));
+    const auto d = static_cast<int32_t>(distance(jump, labelsAt));
     // A jump shrank only with its label in reach, and later removals bring a label ahead of
     // it closer, never past it.
     assert(!jump.shortened || fitsShort(d));

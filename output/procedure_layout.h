@@ -135,6 +135,14 @@ class TProcedureLayout {
   // procedure's jumps are the first jumpCount_.
   std::vector<TJump> jumps_;
   size_t jumpCount_ = 0;
+  // The fix-ups that stay once the jumps are written (calls, addresses), as runs of indices
+  // in the procedure's list between the jumps: the first runCount_, kept at its largest size
+  // like jumps_. Runs keep the list short where nearly all stay (the global code's calls).
+  struct TRun {
+    uint32_t begin, end;
+  };
+  std::vector<TRun> kept_;
+  size_t runCount_ = 0;
   bool jumpsOutOfOrder_ = false;  // recorded out of address order: to be sorted
   bool jumpsToCheck_ = false;     // some JECXZ or 16-bit jump, which may not reach its label
   std::vector<uint32_t> labelsAt_;  // per label: its position once the removed bytes are gone
@@ -155,8 +163,9 @@ class TProcedureLayout {
   [[gnu::noinline]] void shortenJumps(const TFunction& f);
   void checkJumps();
   // From the byte after the jump's first one to its label, once all is removed.
-  int64_t distance(const TJump& jump) const {
-    return int64_t{labelsAt_[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
+  int64_t distance(const TJump& jump) const { return distance(jump, labelsAt_.data()); }
+  static int64_t distance(const TJump& jump, const uint32_t* labelsAt) {
+    return int64_t{labelsAt[static_cast<size_t>(jump.label)]} - (int64_t{jump.at} + 1);
   }
   static uint16_t prologueMode(uint32_t areaStart);
   void moveFixUps(TFunction& f, uint32_t* entryOffset) const;

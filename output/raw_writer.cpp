@@ -28,9 +28,8 @@ void TRawBinary::codeFixups() {
   // Nothing resolves imports before a boot sector runs: a call would land below 0x7C00. The
   // compiler refuses them where the program names them; this catches those reached through
   // the standard include.
-  for (size_t i = 0; i < in_.procs().size(); ++i) {
-    const TFunction& f = *in_.procs()[i];
-    if (f.DLLIndex == -1 || !layout_.isReachable(i)) continue;
+  for (const TFunction* import : layout_.imports()) {
+    const TFunction& f = *import;
     if (f.DLLIndex < 0 || static_cast<size_t>(f.DLLIndex) >= in_.dlls->size())
       TLinkInput::InternalError(f.Name + " names no imported DLL");
     in_.Error(NoImportsInBootImage(f.Name, (*in_.dlls)[static_cast<size_t>(f.DLLIndex)]));
@@ -77,7 +76,7 @@ void TRawBinary::writeImage() {
     in_.Error("Code and data of a boot image take " + std::to_string(uint64_t{f_codesize} + dataSize) +
               " bytes; the boot sector holds " + std::to_string(kSignatureAt) + " before its signature");
   f_codeoffset = 0;
-  addFileView(layout_.laidOut());
+  addFileView(layout_.laidOut(), f_codesize);
   f_dataoffset = f_codesize;
   addFileView(in_.dataImage->F_DataString);
   alignFileToSize(kSignatureAt);
