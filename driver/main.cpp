@@ -68,7 +68,6 @@ int runCompiler(const std::vector<std::string>& args) {
   const std::string version = platform::compilerVersion();
   const std::string title = "Kelvo Assembler " + version;
   platform::raiseThreadPriority();
-  platform::tuneAllocator();
   platform::setConsoleTitle(title);
   TCommandLine cl;
   try {

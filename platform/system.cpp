@@ -4,9 +4,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include <chrono>
 #include <ctime>
@@ -27,12 +24,6 @@ std::string toHostPath(const std::string& path) {
 
 void raiseThreadPriority() {
   // Raising priority needs privileges here; the compile runs the same without it.
-}
-
-void tuneAllocator() {
-#if defined(__GLIBC__)
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-#endif
 }
 
 uint64_t tickCount() {

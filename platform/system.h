@@ -11,9 +11,6 @@ bool isSeparator(char c);
 std::string toHostPath(const std::string& path);
 
 void raiseThreadPriority();
-// Large blocks that grow by copying (the lists of a big program) come from the heap rather than
-// each from fresh pages of its own, so a growth does not fault in every page again.
-void tuneAllocator();
 uint64_t tickCount();  // milliseconds of a steady clock
 std::string executableFolder();  // with its trailing separator
 bool fileExists(const std::string& path);  // a regular file
