@@ -64,9 +64,9 @@ bool TCompiler::CompileRegisterCall(TRegister reg) {
 bool TCompiler::CompileProcStatement(PCurrentToken target) {
   const PFunction pointer = target->Proc;
   if (!pointer || !pointer->isPointer) Error(target->Str + " can not be assigned to");
-  if (!pointer->LinkedData) Error("321423: An unkown error occured, please contact the developers");
+  if (!pointer->linkedData()) Error("321423: An unkown error occured, please contact the developers");
   TAssembler& a = curFunc->recAssembler;
-  const auto slot = static_cast<uint32_t>(pointer->LinkedData->dataIdent);
+  const auto slot = static_cast<uint32_t>(pointer->linkedData()->dataIdent);
   if (ExpectToken({tk::Assign}) == tk::Invalid) return false;
   const uint16_t code = ExpectToken({tk::ProcCall, tk::Variable, tk::LocalVar, tk::LocalParam, tk::ProcAddress});
   switch (code) {
@@ -74,7 +74,7 @@ bool TCompiler::CompileProcStatement(PCurrentToken target) {
     case tk::ProcCall: {
       const PFunction source = curToken.Proc;
       RequireFunction(source);
-      if (source->ResultType && source->ResultType->typeSize != 4)
+      if (source->resultType() && source->resultType()->typeSize != 4)
         Error("Function has invalid result type \"" + source->Name + "\"");
       if (!CompileCall(source, false, curToken.DataOffset)) return false;  // a method slot's offset
       MovVarReg(a, slot, rdEAX, 0);

@@ -378,9 +378,9 @@ static void pushCallAndCleanUp(TCompiler& c, TSteps& steps, PFunction proc, uint
     target->DataOffset = memberOffset;
     steps.push_back({ctCallGV, target});
   } else if (proc->isPointer) {
-    if (!proc->LinkedData) c.Error("321423: An unkown error occured, please contact the developers");
+    if (!proc->linkedData()) c.Error("321423: An unkown error occured, please contact the developers");
     target->Token = tk::Variable;
-    target->Data = proc->LinkedData;
+    target->Data = proc->linkedData();
     target->DataOffset = 0;
     steps.push_back({ctCallGV, target});
   } else {

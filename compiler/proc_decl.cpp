@@ -5,6 +5,7 @@
 #include "assembler/code_buffer.h"
 #include "assembler/encoders.h"
 #include "frontend/compiler.h"
+#include "frontend/lexer_scan.h"
 #include "frontend/token_codes.h"
 
 namespace kelvo {
@@ -84,6 +85,24 @@ void TCompiler::ReadParameterDefault(PData param) {
   param->defaultValue.ct = saved;
 }
 
+// Whether the token just peeked is a word read as it stands in the source, at the outer level
+// and with no plug-in about: no choice of a read touches such a word, so a read now would find
+// the same token.
+static bool wordReadInPlace(const TCompiler& c, const TCompiler::TPeeked& peeked, bool plain, const char* source) {
+  const std::string_view word = c.curToken.Str;
+  return plain && word.data() == source + peeked.start.charPos &&
+         peeked.charPos == peeked.start.charPos + static_cast<int32_t>(word.size());
+}
+
+// The token after a parameter's name, when it is "," ";" or ")" in place; else 0.
+static uint16_t takeSeparator(TCompiler& c) {
+  const TAFile& f = *c.curFile;
+  if (f.intCurChar >= f.intSourceLen) return 0;
+  const char next = *lex::pastBlanks(f.strSource.data() + f.intCurChar);
+  const uint16_t code = next == ',' ? tk::Comma : next == ';' ? tk::Semicolon : next == ')' ? tk::RParen : 0;
+  return code != 0 && c.TakePunctuation(next, code) ? code : 0;
+}
+
 // The parameter list after "(": type names, optional "*", names, defaults, "[]".
 void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
   bool defaultsStarted = false;
@@ -92,20 +111,31 @@ void TCompiler::ReadParameterList(PFunction proc, int32_t& offset) {
     // "type*" arrives as the pointer type under the written name.
     PDataType pointedTo = type == compilerPtrType && !sameText(curToken.Str, type->typeName) ? FindType(curToken.Str)
                                                                                               : nullptr;
-    if (PeekToken() == tk::Star) [[unlikely]] {
+    // The look for "*" mostly reads the name: a new name is taken from it, not read again.
+    const bool plain = CanTakeInPlace();
+    const char* const source = curFile->strSource.data();
+    TPeeked ahead;
+    const uint16_t afterType = PeekToken(ahead);
+    bool named = afterType == tk::Identifier && wordReadInPlace(*this, ahead, plain, source);
+    if (named) TakePeeked(ahead);
+    if (afterType == tk::Star) [[unlikely]] {
       GetToken();
       pointedTo = type;
     }
     for (;;) {
-      if (ExpectToken(tk::kParameterNameCodes) == tk::Invalid)
+      if (!named && ExpectToken(tk::kParameterNameCodes) == tk::Invalid)
         RaiseError();
+      named = false;
       PData param = DeclareParameter(proc, curToken.Str, type, pointedTo, offset);
-      if (PeekToken() == tk::Assign || defaultsStarted) [[unlikely]] {
-        if (ExpectToken({tk::Assign}) == tk::Invalid) RaiseError();
-        defaultsStarted = true;
-        ReadParameterDefault(param);
+      uint16_t next = defaultsStarted ? 0 : takeSeparator(*this);
+      if (next == 0) {
+        if (PeekToken() == tk::Assign || defaultsStarted) [[unlikely]] {
+          if (ExpectToken({tk::Assign}) == tk::Invalid) RaiseError();
+          defaultsStarted = true;
+          ReadParameterDefault(param);
+        }
+        next = ExpectToken({tk::Comma, tk::Semicolon, tk::RParen, tk::LBracket});
       }
-      const uint16_t next = ExpectToken({tk::Comma, tk::Semicolon, tk::RParen, tk::LBracket});
       if (next == tk::Invalid) RaiseError();
       if (next == tk::Comma) continue;
       if (next == tk::RParen) return;
@@ -168,11 +198,11 @@ bool TCompiler::CompileProcDecl(bool isMethod, TRegister objectReg, PDataType cl
   SmartIdents.NextScope();
   PData self = nullptr;
   if (isMethod) [[unlikely]] self = DeclareThis(proc, objectReg, classType, offset);
-  if (ExpectToken({tk::LParen, tk::LBrace}) == tk::Invalid) RaiseError();
+  if (!TakePunctuation('(', tk::LParen) && ExpectToken({tk::LParen, tk::LBrace}) == tk::Invalid) RaiseError();
   if (curToken.Token == tk::LParen) {
     if (ExpectToken({tk::RParen, tk::TypeName}) == tk::Invalid) RaiseError();
     if (curToken.Token == tk::TypeName) ReadParameterList(proc, offset);
-    if (ExpectToken({tk::LBrace}) == tk::Invalid) RaiseError();
+    ExpectOrRaise('{', tk::LBrace);
   }
   if (proc->bMinParams && method != cmCdecl) [[unlikely]]
     Error("Only cdecl calling convension support uncounted arguments[]");

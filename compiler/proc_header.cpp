@@ -7,7 +7,7 @@ namespace kelvo {
 
 void TCompiler::ReadResultType(PFunction proc) {
   if (ExpectToken({tk::TypeName}) == tk::Invalid) RaiseError();
-  proc->ResultType = curToken.DataType;
+  proc->setResultType(curToken.DataType);
 }
 
 // "(type name; type name)" then ": type" for a function, ";" and an optional convention.
@@ -83,7 +83,7 @@ bool TCompiler::CompileProcPointerDecl(bool isMethod, TRegister objectReg, PData
   slot->defaultValue.ttype = tk::Invalid;
   SmartIdents.PopScope(scope);  // the slot's name outlives the parameter scope
   DeclareIdent(prefix + lowerCase(proc->Name) + "$", itData, slot->dataIdent);
-  proc->LinkedData = slot.get();
+  proc->setLinkedData(slot.get());
   listData.push_back(std::move(slot));
   lastAddedProc = proc;
   return true;

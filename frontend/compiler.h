@@ -216,6 +216,16 @@ struct TCompiler {
     int32_t charPos = 0, line = 1, column = 0;
   };
   TTokenStart tokenStart;
+  // The reader's state once a peeked token was read: TakePeeked takes that token from it.
+  struct TPeeked {
+    uint16_t code = 0, previous = 0;
+    int32_t charPos = 0, line = 0, column = 0, lines = 0;
+    TTokenStart start;
+  };
+  uint16_t PeekToken(TPeeked& peeked);
+  // Leaves the reader as the peek's own read left it, with the peeked token current: for a
+  // caller that knows a read now would find the same token, so that it is not read twice.
+  void TakePeeked(const TPeeked& peeked);
   void RewindToTokenStart();
   // Labels named by "offset", with the code position where they were named.
   std::vector<TNamedEntry> OffsetLabels;

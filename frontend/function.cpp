@@ -1,12 +1,15 @@
 #include "frontend/function.h"
 
 #include <cassert>
+#include <cstddef>
 
 #include "common/record_pool.h"
 
 namespace kelvo {
 
 using TFunctionPool = TRecordPool<sizeof(TFunction), alignof(TFunction)>;
+static_assert(offsetof(TFunction, recAssembler) == 0 && sizeof(TAssembler) + 16 >= offsetof(TFunction, jmpLabels),
+              "the link step's fields follow the code and fix-ups");
 
 void* TFunction::operator new(size_t size) {
   assert(size == sizeof(TFunction));

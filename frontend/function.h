@@ -41,34 +41,17 @@ struct TParam {
 };
 
 struct TFunction {
-  // Members run from widest to narrowest so the record carries no padding: a large program
-  // holds one per procedure until the link step.
+  // First, so that a procedure's record is its assembler's: the body's every instruction goes
+  // there.
   TAssembler recAssembler;
-  std::vector<TJumpLabel> jmpLabels;
-  TRareList<TNamedEntry> ofsLabels;
-  std::string Name;
-  TRareText ImportName;
-  // The declared parameters in order, the hidden "this" not among them; AddParam fills it
-  // and the record owns it.
-  TParam* paramList = nullptr;
-  PData LinkedData = nullptr;
-  PDataType ResultType = nullptr;
-  int32_t DLLIndex = -1;
+  // What the link step reads of every procedure follows the code and fix-ups, so that its
+  // passes over a large program touch one stretch of each record, not three.
   int32_t FuncIndex = 0;
   uint32_t Address = 0xFFFFFFFFu;
-  int32_t intLocalCount = 0;
-  uint32_t dwTotalLocalSize = 0;
-  uint32_t dwTotalParamSize = 0;
-  int32_t intParamCount = 0;
-  uint32_t paramTotal = 0;  // entries in paramList
-  // Small by nature, so a byte each: the prologue comes first in the code, only a method has
-  // the hidden parameter, and a convention passes at most six in registers.
-  uint8_t localFixupOffset = 0;  // 1-based position of the locals' reservation
-  uint8_t intParamOffset = 0;
-  uint8_t intRegParamCount = 0;
-  TRegister ptrReg = rdEAX;
+  int32_t DLLIndex = -1;
   TCallMethod CallMethod = cmStdcall;
-  // A bit each: so the record fits the allocator's next smaller block.
+  TRegister ptrReg = rdEAX;
+  // A bit each: so the record stays small.
   bool isFunction : 1 = false;
   bool isExported : 1 = false;
   bool isPointer : 1 = false;
@@ -82,6 +65,36 @@ struct TFunction {
   // The code is final but for the fix-ups that need addresses: labels found, prologue and
   // label jumps shrunk and written. Done when the body ends, or else by the link step.
   bool isLaidOut : 1 = false;
+  std::vector<TJumpLabel> jmpLabels;
+  std::string Name;
+  TRareList<TNamedEntry> ofsLabels;
+  TRareText ImportName;
+  // The declared parameters in order, the hidden "this" not among them; AddParam fills it
+  // and the record owns it.
+  TParam* paramList = nullptr;
+  // Read through linkedData() and resultType().
+  struct TLinks {
+    PData data = nullptr;
+    PDataType result = nullptr;
+  };
+  std::unique_ptr<TLinks> links_;
+  int32_t intLocalCount = 0;
+  uint32_t dwTotalLocalSize = 0;
+  uint32_t dwTotalParamSize = 0;
+  int32_t intParamCount = 0;
+  uint32_t paramTotal = 0;  // entries in paramList
+  // Small by nature, so a byte each: the prologue comes first in the code, only a method has
+  // the hidden parameter, and a convention passes at most six in registers.
+  uint8_t localFixupOffset = 0;  // 1-based position of the locals' reservation
+  uint8_t intParamOffset = 0;
+  uint8_t intRegParamCount = 0;
+
+  // A procedure pointer's data slot and a function's result type: few procedures have either,
+  // so both sit behind one pointer.
+  PData linkedData() const { return links_ ? links_->data : nullptr; }
+  PDataType resultType() const { return links_ ? links_->result : nullptr; }
+  void setLinkedData(PData data) { links().data = data; }
+  void setResultType(PDataType type) { links().result = type; }
 
   TFunction() = default;
   TFunction(const TFunction&) = delete;
@@ -101,6 +114,12 @@ struct TFunction {
   void ClearParams();
   // The type the n-th declared parameter was declared with; nullptr past the last one.
   PDataType paramType(size_t n) const { return n < paramTotal ? paramList[n].type : nullptr; }
+
+ private:
+  TLinks& links() {
+    if (!links_) links_ = std::make_unique<TLinks>();
+    return *links_;
+  }
 };
 
 // The room a body is compiled in, handed on from one body to the next, so that a procedure's

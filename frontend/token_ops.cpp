@@ -123,6 +123,11 @@ uint16_t TCompiler::setTokenText(uint16_t code, std::string_view text, bool last
 
 // Only the code and the reading position come back; the other fields show the peeked token.
 uint16_t TCompiler::PeekToken() {
+  TPeeked unused;
+  return PeekToken(unused);
+}
+
+uint16_t TCompiler::PeekToken(TPeeked& peeked) {
   const int32_t pos = curFile->intCurChar, line = curFile->intCurLine, col = curFile->intCurLineChar;
   const uint16_t code = curToken.Token, previous = prevTokenType;
   const int32_t lines = intTotalLines;
@@ -133,6 +138,8 @@ uint16_t TCompiler::PeekToken() {
   const uint16_t read = GetToken(false, false);
   Settings.peekToken = peeking;
   Settings.skipPluginKeywords = skipping;
+  peeked = {read, prevTokenType, curFile->intCurChar, curFile->intCurLine, curFile->intCurLineChar, intTotalLines,
+            tokenStart};
   curToken.Token = code;
   prevTokenType = previous;
   curFile->intCurChar = pos;
@@ -141,6 +148,16 @@ uint16_t TCompiler::PeekToken() {
   intTotalLines = lines;  // a peek must not count a line twice
   tokenStart = start;
   return read;
+}
+
+void TCompiler::TakePeeked(const TPeeked& peeked) {
+  curToken.Token = peeked.code;
+  prevTokenType = peeked.previous;
+  curFile->intCurChar = peeked.charPos;
+  curFile->intCurLine = peeked.line;
+  curFile->intCurLineChar = peeked.column;
+  intTotalLines = peeked.lines;
+  tokenStart = peeked.start;
 }
 
 uint16_t TCompiler::ExpectToken(const uint16_t* codes, int32_t high) {

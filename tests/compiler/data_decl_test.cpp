@@ -188,7 +188,7 @@ TEST_F(Declarations, ImportsAndExports) {
   EXPECT_EQ(box.dwTotalParamSize, 16u);
   ASSERT_EQ(box.paramTotal, 4u);
   EXPECT_EQ(box.paramList[1].data->dataName, "+text");
-  EXPECT_EQ(box.ResultType->typeName, "int32");
+  EXPECT_EQ(box.resultType()->typeName, "int32");
   EXPECT_EQ(item("+caption").dataType, compiler_.compilerPtrType);
   EXPECT_TRUE(proc("printf").bMinParams);
   EXPECT_EQ(proc("printf").CallMethod, cmCdecl);
