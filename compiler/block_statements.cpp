@@ -128,8 +128,7 @@ struct TExitForm {
 }
 
 // Leaving a try block: only a taken exit removes its records.
-[[gnu::noinline]] void leaveTryBlocks(TCompiler& c, uint16_t condition, TLabelName label, TBraceLevel level,
-                                      int32_t index) {
+[[gnu::noinline]] void leaveTryBlocks(TCompiler& c, uint16_t condition, TLabelName label, int32_t index) {
   const TLabelName stay = LevelLabel(llStay, ++c.CurBody().braceLabelID);
   c.JumpToLabel(InvertJump(condition), stay);
   c.UnwindTryFrames(index);
@@ -157,7 +156,7 @@ bool TCompiler::CompileLoopExit(bool isBreak) {
     JumpToLabel(form.condition, label);
     return true;
   }
-  leaveTryBlocks(*this, form.condition, label, level, index);
+  leaveTryBlocks(*this, form.condition, label, index);
   return true;
 }
 
